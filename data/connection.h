@@ -1,0 +1,99 @@
+#pragma once
+#include "data/dberror.h"
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The parts of a connection string the program uses.
+struct ConnectionInfo {
+    QString dataSource;   // full path of data.mdb
+    QString password;     // "Jet OLEDB:Database Password", the SQLCipher key
+};
+// Throws DbError when the text has no Data Source.
+ConnectionInfo ParseConnectionString(const QString &connectionString);
+
+// A window's own connection (ADOConnection1). Opening never creates the
+// file; every failure is a DbError naming the file.
+class DbConnection {
+public:
+    DbConnection();
+    ~DbConnection();
+    DbConnection(const DbConnection &) = delete;
+    DbConnection &operator=(const DbConnection &) = delete;
+
+    void setConnectionString(const QString &cs);
+    QString connectionString() const { return m_connectionString; }
+    // Seconds; 0 means wait without limit when the file is busy.
+    void setCommandTimeout(int seconds) { m_commandTimeout = seconds; }
+    void setConnectionTimeout(int seconds) { m_connectionTimeout = seconds; }
+
+    void open();
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+
+    // The windows' own-connection convention: close, take DbConnectionString,
+    // both time-outs 0, open.
+    void prepare();
+
+    // Runs one statement of the program's (Jet) dialect that returns no rows.
+    // Returns the number of rows changed.
+    int execute(const QString &jetStatement);
+    // Runs native SQLite text with bound parameters (already translated).
+    int executeNative(const QString &sql, const QVariantList &params = {});
+    // First column of the first row of a native query, or an invalid QVariant.
+    QVariant scalarNative(const QString &sql, const QVariantList &params = {});
+
+    QString fileName() const { return m_info.dataSource; }
+    sqlite3 *handle() const;   // throws when closed
+
+    // Throws DbError with SQLite's message for rc != OK, naming the file.
+    [[noreturn]] void fail(const QString &what) const;
+
+private:
+    QString m_connectionString;
+    ConnectionInfo m_info;
+    int m_commandTimeout = 30;
+    int m_connectionTimeout = 15;
+    sqlite3 *m_db = nullptr;
+};
+
+// A prepared native statement; finalised on destruction.
+class DbStatement {
+public:
+    DbStatement(DbConnection &conn, const QString &nativeSql);
+    ~DbStatement();
+    DbStatement(const DbStatement &) = delete;
+    DbStatement &operator=(const DbStatement &) = delete;
+
+    void bind(int index1, const QVariant &value);   // 1-based
+    void bindAll(const QVariantList &values);
+    bool step();                                    // true: a row is ready
+    void reset();
+    int columnCount() const;
+    QString columnName(int i) const;
+    QString columnDeclType(int i) const;            // "" for expressions
+    QString columnTableName(int i) const;           // "" for expressions
+    QVariant columnValue(int i) const;              // NULL -> invalid QVariant
+    sqlite3_stmt *handle() const { return m_stmt; }
+
+private:
+    DbConnection &m_conn;
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+// One unit of work: BEGIN IMMEDIATE on construction, COMMIT on commit(),
+// ROLLBACK when it leaves scope uncommitted.
+class DbTransaction {
+public:
+    explicit DbTransaction(DbConnection &conn);
+    ~DbTransaction();
+    void commit();
+
+private:
+    DbConnection &m_conn;
+    bool m_done = false;
+};

@@ -1,0 +1,134 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <vector>
+
+class DbConnection;
+
+enum class FieldType { Text, Memo, Integer, Float, Date, Boolean };
+enum class DataSetState { Inactive, Browse, Edit, Insert };
+
+struct FieldDef {
+    QString name;
+    FieldType type = FieldType::Text;
+};
+
+// A whole table or the result of one SELECT, fetched into memory
+// (client-side static cursor), with a current row, browse/edit/insert
+// states and an in-memory sort. A result drawn from one table can be
+// edited: post, cancel and delete act on that table by the row's rowid.
+//
+// Values: Text/Memo QString, Integer qlonglong, Float double,
+// Date QDate (QDateTime when a time is stored), Boolean bool; NULL is an
+// invalid QVariant. Display texts: dates in the short date format,
+// booleans "True"/"False", numbers with the regional decimal separator,
+// NULL empty.
+class DataSet : public QObject {
+    Q_OBJECT
+public:
+    explicit DataSet(QObject *parent = nullptr);
+    DataSet(DbConnection *conn, QObject *parent = nullptr);
+    ~DataSet() override;
+
+    void setConnection(DbConnection *conn);
+    DbConnection *connection() const { return m_conn; }
+
+    // Table mode (ADOTable): opens every row and column of the table.
+    void setTableName(const QString &table);
+    QString tableName() const { return m_tableName; }
+    // Query mode (ADOQuery): one SELECT in the program's dialect.
+    void setSql(const QString &jetSelect);
+    QString sql() const { return m_sql; }
+
+    void open();            // throws DbError; fetches all rows; first row current
+    void close();           // discards an unposted change
+    void setActive(bool active) { active ? open() : close(); }
+    bool isOpen() const { return m_state != DataSetState::Inactive; }
+    void refresh();         // close and open again, keeping nothing
+
+    int recordCount() const;            // rows fetched (a pending insert not counted)
+    int rowCount() const;               // rows shown, a pending insert included
+    int recNo() const { return m_current; }   // current row index, -1 when empty
+    bool isEmpty() const { return rowCount() == 0; }
+    bool bof() const;
+    bool eof() const;
+    void first();
+    void prior();
+    void next();
+    void last();
+    void moveTo(int row);   // posts a pending change first
+
+    DataSetState state() const { return m_state; }
+    bool canModify() const { return !m_baseTable.isEmpty(); }
+    QString baseTable() const { return m_baseTable; }
+
+    int fieldCount() const { return int(m_fields.size()); }
+    const FieldDef &field(int col) const { return m_fields[size_t(col)]; }
+    int fieldIndex(const QString &name) const;      // -1 when absent (case-insensitive)
+    QStringList fieldNames() const;
+
+    QVariant value(int row, int col) const;
+    QString displayText(int row, int col) const;
+    // Current row, pending edits included. Unknown field: DbError.
+    QVariant fieldValue(const QString &name) const;
+    QString fieldText(const QString &name) const;
+    void setFieldValue(const QString &name, const QVariant &value);   // starts editing
+    // Converts a typed text by the field's type; a text that is no date or
+    // number raises DbError naming the field. Empty text gives NULL.
+    void setFieldText(const QString &name, const QString &text);
+
+    void edit();
+    void insert();          // a new empty row at the current position
+    void append();          // a new empty row at the end
+    void post();            // throws DbError; the row stays in editing on failure
+    void cancel();
+    void deleteRecord();    // no confirmation here; the navigator asks
+    void checkBrowseMode(); // posts a pending change
+
+    // "COLUMN ASC" / "COLUMN DESC"; stable, by typed value, text in Greek
+    // dictionary order, TRUE before FALSE ascending, NULL first. Empty: the
+    // order of the fetch.
+    void setSort(const QString &spec);
+    QString sort() const { return m_sortSpec; }
+
+    // Values of a row as the data set holds them (pending edits for the
+    // current row), for the report engine.
+    QVariantList rowValues(int row) const;
+
+signals:
+    void dataReset();               // rows replaced, re-ordered, added or removed
+    void currentChanged();          // another row became current
+    void stateChanged();
+    void fieldChanged(int col);     // a value of the current row changed
+    void updateRecord();            // before post: bound controls write their text
+    void afterPost();
+    void afterDelete();
+
+private:
+    struct Row {
+        qint64 rowid = 0;
+        std::vector<QVariant> values;
+    };
+    void fetch();
+    void applySort();
+    void setState(DataSetState s);
+    int requireField(const QString &name) const;
+    QVariant convertText(int col, const QString &text) const;
+    const Row &rowAt(int row) const;
+
+    DbConnection *m_conn = nullptr;
+    QString m_tableName;
+    QString m_sql;
+    QString m_baseTable;
+    QString m_sortSpec;
+    std::vector<FieldDef> m_fields;
+    std::vector<Row> m_rows;        // in fetch order
+    std::vector<int> m_order;       // view order: indexes into m_rows
+    int m_current = -1;
+    DataSetState m_state = DataSetState::Inactive;
+    Row m_buffer;                   // the row being edited or inserted
+    std::vector<bool> m_modified;   // columns set in the buffer
+    int m_insertPos = -1;           // view position of a pending insert
+};

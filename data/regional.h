@@ -1,0 +1,33 @@
+#pragma once
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+// The regional conventions the program is made for (Greek settings).
+namespace Regional {
+QString shortDateFormat();      // "d/M/yyyy"
+QChar dateSeparator();          // '/'
+QString longTimeFormat();       // "HH:mm:ss"
+QChar decimalSeparator();       // ','
+
+QString formatDate(const QDate &d);                 // 5/3/2008
+// Date, and the long time after a blank when the time is not midnight.
+QString formatDateTime(const QDateTime &dt);
+
+// Reads a typed date by the short-date rules: day/month[/year], blanks
+// before and between the parts skipped, a trailing separator allowed,
+// one- or two-digit years in the window 50 years back to 49 ahead of
+// today's year, two parts take today's year, real calendar dates only.
+std::optional<QDate> parseDate(const QString &text, const QDate &today);
+std::optional<QDate> parseDate(const QString &text);   // today from Clock
+
+// Reads an amount with ',' or '.' as the single decimal separator;
+// an exponent is allowed, thousands separators are not.
+std::optional<double> parseAmount(const QString &text);
+
+// An amount with a fixed number of decimals and the regional separator: "12,50".
+QString formatAmount(double value, int decimals = 2);
+// A number in its shortest exact form with the regional separator: "12,5".
+QString formatNumber(double value);
+}

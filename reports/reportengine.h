@@ -1,0 +1,57 @@
+#pragma once
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <stdexcept>
+
+class DataSet;
+class QTextDocument;
+
+// A failure of the report engine (a missing report file, a template that
+// cannot be read); reaches the general error report like a DbError.
+class ReportError : public std::runtime_error {
+public:
+    explicit ReportError(const QString &message)
+        : std::runtime_error(message.toStdString()), m_message(message) {}
+    const QString &message() const noexcept { return m_message; }
+private:
+    QString m_message;
+};
+
+// One report project (TRvProject): a report file (UTF-8 HTML template with
+// Mustache sections named after the data connections) and the data
+// connections (TRvDataSetConnection) by component name, each bound to a
+// data set of the same window. The file is loaded at the first run and
+// kept while the project lives.
+class ReportProject : public QObject {
+    Q_OBJECT
+public:
+    explicit ReportProject(QObject *parent = nullptr);
+    ~ReportProject() override;
+
+    void setProjectFile(const QString &path);     // full path of the *.RAV file
+    QString projectFile() const { return m_file; }
+    void addConnection(const QString &name, DataSet *ds);
+
+    // Renders and shows the output dialog (Preview preselected, Printer,
+    // File); returns when output is finished. A missing file raises
+    // ReportError "The following reporting project does not exist:\n\"<path>\"".
+    void execute();
+
+    // Rendering without any dialog (tests, File output).
+    QString renderHtml();
+    void renderPdf(const QString &pdfPath);
+
+    // Test seam: while set, execute() renders and hands the HTML to the sink
+    // instead of showing the output dialog.
+    using Sink = std::function<void(const QString &projectFile, const QString &html)>;
+    static void setTestSink(Sink sink);
+
+private:
+    QString m_file;
+    QString m_loadedTemplate;
+    bool m_loaded = false;
+    QMap<QString, QPointer<DataSet>> m_connections;
+};

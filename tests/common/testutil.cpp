@@ -1,0 +1,52 @@
+#include "tests/common/testutil.h"
+#include "app/messages.h"
+#include "data/appstate.h"
+#include "data/dataset.h"
+#include "data/schema.h"
+#include <QDir>
+
+TempPractice::TempPractice()
+{
+    Schema::createDatabase(m_dir.path());
+    AppDirectory = QDir::toNativeSeparators(m_dir.path());
+    DbConnectionString = BuildConnectionString(AppDirectory);
+    Messages::setScripted(true);
+    Messages::takeShown();
+}
+
+TempPractice::~TempPractice()
+{
+    if (m_conn)
+        m_conn->close();
+}
+
+DbConnection &TempPractice::conn()
+{
+    if (!m_conn) {
+        m_conn = std::make_unique<DbConnection>();
+        m_conn->setConnectionString(DbConnectionString);
+        m_conn->setCommandTimeout(0);
+        m_conn->open();
+    }
+    return *m_conn;
+}
+
+int TempPractice::exec(const QString &jetStatement) { return conn().execute(jetStatement); }
+
+QVariant TempPractice::scalar(const QString &jetSelect)
+{
+    DataSet ds(&conn());
+    ds.setSql(jetSelect);
+    ds.open();
+    return ds.recordCount() > 0 && ds.fieldCount() > 0 ? ds.value(0, 0) : QVariant();
+}
+
+int TempPractice::count(const QString &table)
+{
+    return scalar(QStringLiteral("SELECT COUNT(*) FROM ") + table).toInt();
+}
+
+void TempPractice::copyReportFiles()
+{
+    Schema::copyReportFiles(QStringLiteral(MOLARIX_SOURCE_DIR "/reports/files"), m_dir.path());
+}
