@@ -1,0 +1,25 @@
+#include "data/helpers.h"
+#include "data/regional.h"
+
+void SqlDateLiteral(QString &text)
+{
+    const auto d = Regional::parseDate(text);
+    if (!d) {
+        text = QStringLiteral("ERROR");
+        return;
+    }
+    text = QStringLiteral("#%1/%2/%3#").arg(d->month()).arg(d->day()).arg(d->year());
+}
+
+bool HasNoSpecialChars(const QString &text)
+{
+    // The 31 characters refused in criteria, passwords and descriptions.
+    static const char forbidden[] = "!\"#$%&'()*+,-.:;<=>?@[\\]^_`{|}~";
+    static_assert(sizeof(forbidden) - 1 == 31);
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80 && u != 0 && std::char_traits<char>::find(forbidden, 31, char(u)))
+            return false;
+    }
+    return true;
+}
