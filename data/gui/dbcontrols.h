@@ -5,7 +5,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 
-class DataSet;
+#include "data/dataset.h"
 
 // Data-aware controls. Each shows one field of its data set's current row;
 // typing puts the row in editing, and the typed text is written into the

@@ -3,7 +3,7 @@
 #include <QTableView>
 #include <QPointer>
 
-class DataSet;
+#include "data/dataset.h"
 
 // Table model over a data set: one column per added field, display texts
 // of the data set, alignment per column, centred bold titles.
