@@ -1,0 +1,385 @@
+#include "data/jetsql.h"
+#include "data/dberror.h"
+#include <QDate>
+#include <QTime>
+#include <vector>
+
+// The statements of the program are written in the Jet dialect. They are cut
+// into tokens first, so that quotes, brackets, '#' or TRUE inside a string
+// literal are never touched; only whole tokens are rewritten.
+
+namespace {
+
+enum class Kind { Space, Word, Number, String, Name, Date, Op };
+
+struct Token {
+    Kind kind;
+    QString out;    // the SQLite text this token becomes
+    QString upper;  // words only: the word in upper case, for keyword checks
+};
+
+bool isWordStart(QChar c) { return c.isLetter() || c == u'_'; }
+bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; }
+
+QString sqlQuoted(const QString &text)
+{
+    QString s = text;
+    s.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + s + u'\'';
+}
+
+[[noreturn]] void syntaxError(const QString &what, const QString &jet)
+{
+    throw DbError(QStringLiteral("Syntax error in statement (%1): %2").arg(what, jet));
+}
+
+int yearOf(const QString &digits)
+{
+    int y = digits.toInt();
+    // Two-digit years as Jet reads them: 00-29 this century, 30-99 the last.
+    if (digits.size() <= 2)
+        y += y < 30 ? 2000 : 1900;
+    return y;
+}
+
+// #m/d/yyyy# (month first), optionally #yyyy-m-d#, either with a time
+// "h:mm[:ss] [AM|PM]". Gives the stored form: ISO date, and the time after a
+// blank only when it is not midnight, as the rows store them.
+QString dateConstant(const QString &body, const QString &jet)
+{
+    auto bad = [&]() -> QString {
+        throw DbError(QStringLiteral("Invalid date constant #%1# in statement: %2").arg(body, jet));
+    };
+    const QStringList parts = body.simplified().split(u' ', Qt::SkipEmptyParts);
+    if (parts.isEmpty() || parts.size() > 3)
+        return bad();
+
+    const QString &datePart = parts[0];
+    QChar sep;
+    for (QChar c : datePart) {
+        if (c == u'/' || c == u'-' || c == u'.') {
+            sep = c;
+            break;
+        }
+    }
+    if (sep.isNull())
+        return bad();
+    const QStringList dp = datePart.split(sep);
+    if (dp.size() != 3)
+        return bad();
+    for (const QString &p : dp) {
+        if (p.isEmpty() || p.size() > 4)
+            return bad();
+        for (QChar c : p)
+            if (c < u'0' || c > u'9')
+                return bad();
+    }
+    QDate date;
+    if (dp[0].size() == 4)
+        date = QDate(dp[0].toInt(), dp[1].toInt(), dp[2].toInt());
+    else if (dp[0].size() <= 2 && dp[1].size() <= 2 && dp[2].size() != 3)
+        date = QDate(yearOf(dp[2]), dp[0].toInt(), dp[1].toInt());
+    if (!date.isValid())
+        return bad();
+
+    QTime time(0, 0);
+    if (parts.size() >= 2) {
+        QString t = parts[1];
+        QString ampm = parts.size() == 3 ? parts[2].toUpper() : QString();
+        if (ampm.isEmpty() && (t.endsWith(QLatin1String("AM"), Qt::CaseInsensitive)
+                               || t.endsWith(QLatin1String("PM"), Qt::CaseInsensitive))) {
+            ampm = t.right(2).toUpper();
+            t.chop(2);
+        }
+        if (!ampm.isEmpty() && ampm != QLatin1String("AM") && ampm != QLatin1String("PM"))
+            return bad();
+        const QStringList tp = t.split(u':');
+        if (tp.size() < 2 || tp.size() > 3)
+            return bad();
+        int hms[3] = {0, 0, 0};
+        for (int i = 0; i < tp.size(); ++i) {
+            bool ok = false;
+            hms[i] = tp[i].toInt(&ok);
+            if (!ok || tp[i].isEmpty() || tp[i].size() > 2 || tp[i].startsWith(u'-') || tp[i].startsWith(u'+'))
+                return bad();
+        }
+        if (!ampm.isEmpty()) {
+            if (hms[0] < 1 || hms[0] > 12)
+                return bad();
+            hms[0] = hms[0] % 12 + (ampm == QLatin1String("PM") ? 12 : 0);
+        }
+        time = QTime(hms[0], hms[1], hms[2]);
+        if (!time.isValid())
+            return bad();
+    }
+    QString iso = date.toString(QStringLiteral("yyyy-MM-dd"));
+    if (time != QTime(0, 0))
+        iso += u' ' + time.toString(QStringLiteral("HH:mm:ss"));
+    return sqlQuoted(iso);
+}
+
+std::vector<Token> tokenize(const QString &jet)
+{
+    std::vector<Token> toks;
+    const qsizetype n = jet.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = jet[i];
+        const qsizetype start = i;
+        if (c.isSpace()) {
+            while (i < n && jet[i].isSpace())
+                ++i;
+            toks.push_back({Kind::Space, jet.mid(start, i - start), {}});
+        } else if (c == u'\'' || c == u'"') {
+            // Both quote characters delimit text in Jet; a doubled quote is
+            // one quote character inside.
+            QString text;
+            ++i;
+            bool closed = false;
+            while (i < n) {
+                if (jet[i] == c) {
+                    if (i + 1 < n && jet[i + 1] == c) {
+                        text += c;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                text += jet[i++];
+            }
+            if (!closed)
+                syntaxError(QStringLiteral("unterminated text"), jet);
+            toks.push_back({Kind::String, sqlQuoted(text), {}});
+        } else if (c == u'[') {
+            const qsizetype close = jet.indexOf(u']', i + 1);
+            if (close < 0)
+                syntaxError(QStringLiteral("missing ]"), jet);
+            QString name = jet.mid(i + 1, close - i - 1);
+            name.replace(u'"', QStringLiteral("\"\""));
+            toks.push_back({Kind::Name, u'"' + name + u'"', {}});
+            i = close + 1;
+        } else if (c == u'#') {
+            const qsizetype close = jet.indexOf(u'#', i + 1);
+            if (close < 0)
+                syntaxError(QStringLiteral("unterminated date constant"), jet);
+            toks.push_back({Kind::Date, dateConstant(jet.mid(i + 1, close - i - 1), jet), {}});
+            i = close + 1;
+        } else if (c.isDigit() || (c == u'.' && i + 1 < n && jet[i + 1].isDigit())) {
+            while (i < n && jet[i].isDigit())
+                ++i;
+            if (i < n && jet[i] == u'.') {
+                ++i;
+                while (i < n && jet[i].isDigit())
+                    ++i;
+            }
+            if (i < n && (jet[i] == u'e' || jet[i] == u'E')) {
+                qsizetype j = i + 1;
+                if (j < n && (jet[j] == u'+' || jet[j] == u'-'))
+                    ++j;
+                if (j < n && jet[j].isDigit()) {
+                    i = j;
+                    while (i < n && jet[i].isDigit())
+                        ++i;
+                }
+            }
+            if (i < n && isWordStart(jet[i])) {
+                // Digits running into letters: a name such as 2ND, not a number.
+                while (i < n && isWordChar(jet[i]))
+                    ++i;
+                const QString w = jet.mid(start, i - start);
+                toks.push_back({Kind::Word, w, w.toUpper()});
+            } else {
+                toks.push_back({Kind::Number, jet.mid(start, i - start), {}});
+            }
+        } else if (isWordStart(c)) {
+            while (i < n && isWordChar(jet[i]))
+                ++i;
+            const QString w = jet.mid(start, i - start);
+            toks.push_back({Kind::Word, w, w.toUpper()});
+        } else {
+            // Two-character operators first, so "<>" stays one token.
+            static const char *const twoChar[] = {"<>", "<=", ">=", "!=", "==", "||"};
+            QString op(c);
+            if (i + 1 < n) {
+                const QString two = jet.mid(i, 2);
+                for (const char *t : twoChar)
+                    if (two == QLatin1String(t))
+                        op = two;
+            }
+            i += op.size();
+            toks.push_back({Kind::Op, op, {}});
+        }
+    }
+    return toks;
+}
+
+// Index of the next token that is not white space, or -1.
+int nextSignificant(const std::vector<Token> &t, int from)
+{
+    for (int i = from; i < int(t.size()); ++i)
+        if (t[size_t(i)].kind != Kind::Space)
+            return i;
+    return -1;
+}
+
+bool isOp(const std::vector<Token> &t, int i, const char *op)
+{
+    return i >= 0 && i < int(t.size()) && t[size_t(i)].kind == Kind::Op && t[size_t(i)].out == QLatin1String(op);
+}
+
+bool isWord(const std::vector<Token> &t, int i, const char *w)
+{
+    return i >= 0 && i < int(t.size()) && t[size_t(i)].kind == Kind::Word && t[size_t(i)].upper == QLatin1String(w);
+}
+
+// Rewrites the Jet-only words and operators in place.
+void rewrite(std::vector<Token> &toks)
+{
+    int prevSig = -1;
+    for (int i = 0; i < int(toks.size()); ++i) {
+        Token &t = toks[size_t(i)];
+        if (t.kind == Kind::Space)
+            continue;
+        const bool qualified = isOp(toks, prevSig, ".");
+        if (t.kind == Kind::Word && !qualified) {
+            if (t.upper == QLatin1String("TRUE"))
+                t.out = QStringLiteral("-1");
+            else if (t.upper == QLatin1String("FALSE"))
+                t.out = QStringLiteral("0");
+            else if (t.upper == QLatin1String("FORMAT") && isOp(toks, nextSignificant(toks, i + 1), "("))
+                t.out = QStringLiteral("JETFORMAT");
+        } else if (t.kind == Kind::Op) {
+            if (t.out == QLatin1String("&"))
+                t.out = QStringLiteral("||");
+            // "--" and "/*" open comments in SQLite but are two operators in Jet.
+            if ((t.out == QLatin1String("-") || t.out == QLatin1String("*")) && prevSig == i - 1
+                && prevSig >= 0 && toks[size_t(prevSig)].kind == Kind::Op
+                && toks[size_t(prevSig)].out.endsWith(t.out == QLatin1String("-") ? u'-' : u'/'))
+                t.out.prepend(u' ');
+        }
+        prevSig = i;
+    }
+}
+
+QString join(const std::vector<Token> &toks)
+{
+    QString s;
+    for (const Token &t : toks)
+        s += t.out;
+    return s;
+}
+
+// Words that end the FROM clause's table reference instead of naming an alias.
+bool isClauseWord(const QString &upper)
+{
+    static const char *const words[] = {"WHERE", "ORDER", "GROUP", "HAVING", "UNION", "INTERSECT",
+                                        "EXCEPT", "JOIN", "INNER", "LEFT", "RIGHT", "OUTER",
+                                        "CROSS", "NATURAL", "FULL", "LIMIT", "ON", "USING"};
+    for (const char *w : words)
+        if (upper == QLatin1String(w))
+            return true;
+    return false;
+}
+
+bool isAggregate(const QString &upper)
+{
+    static const char *const words[] = {"SUM", "COUNT", "AVG", "MIN", "MAX", "FIRST", "LAST",
+                                        "STDEV", "STDEVP", "VAR", "VARP", "TOTAL", "GROUP_CONCAT"};
+    for (const char *w : words)
+        if (upper == QLatin1String(w))
+            return true;
+    return false;
+}
+
+QString quotedName(const Token &t)
+{
+    if (t.kind == Kind::Name)
+        return t.out;
+    return u'"' + t.out + u'"';
+}
+
+QString plainName(const Token &t)
+{
+    if (t.kind == Kind::Name)
+        return t.out.mid(1, t.out.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    return t.out;
+}
+
+} // namespace
+
+QString JetSql::translate(const QString &jet)
+{
+    std::vector<Token> toks = tokenize(jet);
+    rewrite(toks);
+    return join(toks);
+}
+
+QString JetSql::translateForEdit(const QString &jet, QString *baseTable)
+{
+    if (baseTable)
+        baseTable->clear();
+    std::vector<Token> toks = tokenize(jet);
+    rewrite(toks);
+
+    const int select = nextSignificant(toks, 0);
+    if (!isWord(toks, select, "SELECT"))
+        return join(toks);
+    const int afterSelect = nextSignificant(toks, select + 1);
+    if (isWord(toks, afterSelect, "DISTINCT") || isWord(toks, afterSelect, "DISTINCTROW")
+        || isWord(toks, afterSelect, "TOP"))
+        return join(toks);
+
+    // Anything that makes the rows not map one to one onto a table's rows.
+    int from = -1;
+    int depth = 0;
+    for (int i = select + 1; i < int(toks.size()); ++i) {
+        const Token &t = toks[size_t(i)];
+        if (t.kind == Kind::Op) {
+            if (t.out == QLatin1String("(")) {
+                ++depth;
+                if (isWord(toks, nextSignificant(toks, i + 1), "SELECT"))
+                    return join(toks);
+            } else if (t.out == QLatin1String(")")) {
+                --depth;
+            }
+        } else if (t.kind == Kind::Word) {
+            if (t.upper == QLatin1String("JOIN") || t.upper == QLatin1String("UNION")
+                || t.upper == QLatin1String("INTERSECT") || t.upper == QLatin1String("EXCEPT")
+                || t.upper == QLatin1String("GROUP") || t.upper == QLatin1String("HAVING"))
+                return join(toks);
+            if (isAggregate(t.upper) && isOp(toks, nextSignificant(toks, i + 1), "("))
+                return join(toks);
+            if (depth == 0 && from < 0 && t.upper == QLatin1String("FROM"))
+                from = i;
+        }
+    }
+    if (from < 0)
+        return join(toks);
+
+    const int table = nextSignificant(toks, from + 1);
+    if (table < 0 || (toks[size_t(table)].kind != Kind::Word && toks[size_t(table)].kind != Kind::Name)
+        || (toks[size_t(table)].kind == Kind::Word && isClauseWord(toks[size_t(table)].upper)))
+        return join(toks);
+    int alias = -1;
+    int next = nextSignificant(toks, table + 1);
+    if (isWord(toks, next, "AS")) {
+        alias = nextSignificant(toks, next + 1);
+        if (alias < 0 || (toks[size_t(alias)].kind != Kind::Word && toks[size_t(alias)].kind != Kind::Name))
+            return join(toks);
+        next = nextSignificant(toks, alias + 1);
+    } else if (next >= 0 && (toks[size_t(next)].kind == Kind::Name
+                             || (toks[size_t(next)].kind == Kind::Word && !isClauseWord(toks[size_t(next)].upper)))) {
+        alias = next;
+        next = nextSignificant(toks, alias + 1);
+    }
+    if (!(next < 0 || isOp(toks, next, ";") || isWord(toks, next, "WHERE") || isWord(toks, next, "ORDER")))
+        return join(toks);
+
+    const Token &qualifier = toks[size_t(alias >= 0 ? alias : table)];
+    toks[size_t(select)].out += u' ' + quotedName(qualifier) + QStringLiteral(".rowid AS __rowid,");
+    if (baseTable)
+        *baseTable = plainName(toks[size_t(table)]);
+    return join(toks);
+}
