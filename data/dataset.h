@@ -52,13 +52,17 @@ public:
     int rowCount() const;               // rows shown, a pending insert included
     int recNo() const { return m_current; }   // current row index, -1 when empty
     bool isEmpty() const { return rowCount() == 0; }
+    // As flags of the original data sets: bof after open() and first() or
+    // a prior() on the first row; eof after last() or a next() on the last
+    // row; both on an empty result. So "first(); while (!eof()) { ...; next(); }"
+    // visits every row.
     bool bof() const;
     bool eof() const;
     void first();
     void prior();
     void next();
     void last();
-    void moveTo(int row);   // posts a pending change first
+    void moveTo(int row);   // posts a pending change first; no-op on the current row
 
     DataSetState state() const { return m_state; }
     bool canModify() const { return !m_baseTable.isEmpty(); }
@@ -79,17 +83,21 @@ public:
     // number raises DbError naming the field. Empty text gives NULL.
     void setFieldText(const QString &name, const QString &text);
 
-    void edit();
+    void edit();            // on an empty result: insert()
     void insert();          // a new empty row at the current position
     void append();          // a new empty row at the end
     void post();            // throws DbError; the row stays in editing on failure
     void cancel();
     void deleteRecord();    // no confirmation here; the navigator asks
-    void checkBrowseMode(); // posts a pending change
+    // Posts a pending change; a new or edited row in which no field was set
+    // is cancelled instead.
+    void checkBrowseMode();
 
-    // "COLUMN ASC" / "COLUMN DESC"; stable, by typed value, text in Greek
-    // dictionary order, TRUE before FALSE ascending, NULL first. Empty: the
-    // order of the fetch.
+    // "COLUMN ASC" / "COLUMN DESC" (several, comma-separated); stable, by
+    // typed value, text in Greek dictionary order, TRUE before FALSE
+    // ascending, NULL first. Empty: the order of the fetch. The current
+    // record stays current. Only on an open result; closing forgets it.
+    // Rows added or changed later keep their place until the next sort.
     void setSort(const QString &spec);
     QString sort() const { return m_sortSpec; }
 
@@ -112,11 +120,24 @@ private:
         std::vector<QVariant> values;
     };
     void fetch();
-    void applySort();
+    QString selectText(QString *baseTable) const;
     void setState(DataSetState s);
+    void setCurrent(int row);
+    void checkActive() const;
+    void checkCanModify() const;
     int requireField(const QString &name) const;
     QVariant convertText(int col, const QString &text) const;
+    QVariant convertValue(int col, const QVariant &value) const;
+    QString formatValue(int col, const QVariant &v) const;
+    void setField(int col, const QVariant &v);
+    int fetchIndex(int row) const;
     const Row &rowAt(int row) const;
+    void startInsert(bool atEnd);
+    void postRow();
+    void rereadRow(Row &row);
+    static QString rowNotFoundError();
+    std::vector<qint64> sortKeys(int col) const;
+    static std::vector<int> textRanks(const std::vector<const QString *> &texts);
 
     DbConnection *m_conn = nullptr;
     QString m_tableName;
@@ -131,4 +152,10 @@ private:
     Row m_buffer;                   // the row being edited or inserted
     std::vector<bool> m_modified;   // columns set in the buffer
     int m_insertPos = -1;           // view position of a pending insert
+    std::vector<QString> m_baseColumns;   // table column behind each field, "" when computed
+    bool m_recordModified = false;  // a field of the buffer was set
+    int m_currentBeforeInsert = -1;
+    bool m_droppedInsert = false;   // the last checkBrowseMode cancelled a new row
+    bool m_bof = true;
+    bool m_eof = true;
 };

@@ -5,8 +5,9 @@
 
 #include "data/dataset.h"
 
-// Table model over a data set: one column per added field, display texts
-// of the data set, alignment per column, centred bold titles.
+// Table model over a data set: one column per added field (every field
+// when none was added), display texts of the data set, alignment per
+// column, centred bold titles. The vertical header marks the current row.
 class DbGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -26,6 +27,8 @@ public:
 private:
     struct Column { QString field; QString title; Qt::Alignment align; int index = -1; };
     void resolveColumns();
+    void refreshCurrentRow();
+    int fieldOf(int col) const;     // data set field of a grid column, -1 when unknown
     QPointer<DataSet> m_ds;
     QList<Column> m_columns;
 };
