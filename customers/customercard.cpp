@@ -1,0 +1,64 @@
+#include "customers/customercard.h"
+#include "ui_customercard.h"
+
+#include "app/formstyle.h"
+#include "app/guard.h"
+#include "customers/customerfields.h"
+#include "data/dataset.h"
+#include <QShowEvent>
+
+TForm19::TForm19(QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TForm19>())
+{
+    ui->setupUi(this);
+    setupDialog(this);
+
+    ADOQuery1 = new DataSet(&ADOConnection1, this);
+    ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));
+    SetupCustomerFields(ui.get(), ADOQuery1);
+    ui->DBNavigator1->setDataSet(ADOQuery1);
+    ui->DBNavigator1->setVisibleButtons({DbNavigator::Post});
+
+    connect(ui->DateTimePicker1, &QDateEdit::dateChanged, this, guarded([this] { DateTimePicker1Change(); }));
+    connect(ui->DBNavigator1, &DbNavigator::clicked, this, guarded([this] { DBNavigator1Click(); }));
+    connect(ui->Button1, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TForm19::~TForm19() = default;
+
+void TForm19::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        runGuarded([this] { FormShow(); });
+}
+
+void TForm19::FormShow()
+{
+    ADOConnection1.prepare();
+    ADOQuery1->close();
+    ADOQuery1->setSql(QStringLiteral("SELECT ID,ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,DIEYTHYNSH,THLEFWNO_1,")
+                      + QStringLiteral("THLEFWNO_2,EPAGGELMA, TAMEIO FROM STOIXEIA_PELATH WHERE ID=")
+                      + CustomerIdLiteral(CustomerId));
+    ADOQuery1->open();
+    ADOQuery1->edit();
+}
+
+void TForm19::DateTimePicker1Change()
+{
+    PutPickedBirthDate(ui->DateTimePicker1->date(), ui->DBEdit3, ADOQuery1);
+}
+
+void TForm19::DBNavigator1Click()
+{
+    // Post is the only button: once stored, the row is ready for more changes.
+    if (ADOQuery1->state() == DataSetState::Browse && !ADOQuery1->isEmpty())
+        ADOQuery1->edit();
+}
+
+void TForm19::done(int r)
+{
+    ADOQuery1->close();
+    ADOConnection1.close();
+    QDialog::done(r);
+}

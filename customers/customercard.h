@@ -1,0 +1,32 @@
+#pragma once
+#include "data/connection.h"
+#include <QDialog>
+#include <memory>
+
+namespace Ui { class TForm19; }
+class DataSet;
+
+// "Στοιχεία πελάτη": edits one customer's basic data. The row is kept in
+// editing from the showing on, so Post can be pressed again and again.
+class TForm19 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm19(QWidget *parent = nullptr);
+    ~TForm19() override;
+
+    QString CustomerId;
+
+    void done(int r) override;
+
+protected:
+    void showEvent(QShowEvent *e) override;
+
+private:
+    void FormShow();
+    void DateTimePicker1Change();
+    void DBNavigator1Click();
+
+    std::unique_ptr<Ui::TForm19> ui;
+    DbConnection ADOConnection1;
+    DataSet *ADOQuery1;
+};

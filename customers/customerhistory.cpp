@@ -1,0 +1,53 @@
+#include "customers/customerhistory.h"
+#include "ui_customerhistory.h"
+
+#include "app/formstyle.h"
+#include "app/guard.h"
+#include "customers/customerfields.h"
+#include "data/dataset.h"
+#include <QShowEvent>
+
+TForm20::TForm20(QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TForm20>())
+{
+    ui->setupUi(this);
+    setupDialog(this);
+    for (QWidget *l : {ui->Label1, ui->Label2, ui->Label3, ui->Label4})
+        makeBold(l);
+    for (QWidget *l : {ui->Label5, ui->Label6, ui->Label7})
+        makeRequiredMark(l);
+
+    ADOQuery1 = new DataSet(&ADOConnection1, this);
+    ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));
+    ui->DBMemo1->setDataSource(ADOQuery1, QStringLiteral("ISTORIKO"));
+    ui->DBNavigator1->setDataSet(ADOQuery1);
+    ui->DBNavigator1->setVisibleButtons({DbNavigator::Post});
+    connect(ui->Button1, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TForm20::~TForm20() = default;
+
+void TForm20::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        runGuarded([this] { FormShow(); });
+}
+
+void TForm20::FormShow()
+{
+    ADOConnection1.prepare();
+    ADOQuery1->close();
+    ADOQuery1->setSql(QStringLiteral("SELECT * FROM STOIXEIA_PELATH WHERE ID=") + CustomerIdLiteral(CustomerId));
+    ADOQuery1->open();
+    ui->Label7->setText(CustomerBirthDate);
+    ui->Label6->setText(CustomerSurname);
+    ui->Label5->setText(CustomerFirstName);
+}
+
+void TForm20::done(int r)
+{
+    ADOQuery1->close();
+    ADOConnection1.close();
+    QDialog::done(r);
+}

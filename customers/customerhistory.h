@@ -1,0 +1,33 @@
+#pragma once
+#include "data/connection.h"
+#include <QDialog>
+#include <memory>
+
+namespace Ui { class TForm20; }
+class DataSet;
+
+// "Ιστορικό πελάτη": the free-text history of one customer, whose names
+// and birth date the customer list hands in for display.
+class TForm20 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm20(QWidget *parent = nullptr);
+    ~TForm20() override;
+
+    QString CustomerId;
+    QString CustomerFirstName;
+    QString CustomerSurname;
+    QString CustomerBirthDate;
+
+    void done(int r) override;
+
+protected:
+    void showEvent(QShowEvent *e) override;
+
+private:
+    void FormShow();
+
+    std::unique_ptr<Ui::TForm20> ui;
+    DbConnection ADOConnection1;
+    DataSet *ADOQuery1;
+};

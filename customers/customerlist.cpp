@@ -1,0 +1,255 @@
+#include "customers/customerlist.h"
+#include "ui_customerlist.h"
+
+#include "app/formstyle.h"
+#include "app/guard.h"
+#include "app/startupwindows.h"
+#include "customers/customercard.h"
+#include "customers/customerhistory.h"
+#include "customers/customerprintouts.h"
+#include "app/modal.h"
+#include "customers/visits.h"
+#include "data/appstate.h"
+#include "data/dataset.h"
+#include <QMenuBar>
+#include <QShowEvent>
+
+namespace {
+
+// Opens a window that takes the current customer's names and ID.
+template <class Window>
+void OpenForCustomer(TForm18 *list)
+{
+    Window w;
+    w.CustomerFirstName = list->CurrentFirstName();
+    w.CustomerSurname = list->CurrentSurname();
+    w.CustomerId = list->CurrentId();
+    ShowModal(&w);
+}
+
+// The receipts subsystem's windows for the current customer: issuing a
+// receipt and the customer's takings. A null entry keeps its button and
+// menu item disabled.
+using CustomerWindow = void (*)(TForm18 *);
+const CustomerWindow IssueReceiptWindow = nullptr;
+const CustomerWindow TakingsWindow = nullptr;
+
+}
+
+TForm18::TForm18(QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TForm18>())
+{
+    ui->setupUi(this);
+
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    MainMenu1->setGeometry(0, 0, width(), 24);
+    N1 = MainMenu1->addMenu(QStringLiteral("Επιλογές"));
+    N1->setObjectName(QStringLiteral("N1"));
+    auto item = [this](const char *name, const QString &caption) {
+        QAction *a = N1->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    N2 = item("N2", QStringLiteral("Στοιχεί&α πελάτη"));
+    N3 = item("N3", QStringLiteral("Ιστορικό πελάτη"));
+    N4 = item("N4", QStringLiteral("Επισκέ&ψεις πελάτη"));
+    N1->addSeparator();
+    N6 = item("N6", QStringLiteral("Εισπράξεις από πελάτη"));
+    KLLLL1 = item("KLLLL1", QStringLiteral("Έκδοση απόδειξ&ης"));
+    N1->addSeparator();
+    N5 = item("N5", QStringLiteral("Ε&κτυπώσεις"));
+    N10 = item("N10", QStringLiteral("Έ&ξοδος"));
+
+    setupDialog(this);
+    QPalette red = ui->Label1->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    ui->Label1->setPalette(red);
+    makeBold(ui->Label1);
+
+    ADOQuery1 = new DataSet(&ADOConnection1, this);
+    ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));
+
+    DbGrid *g = ui->DBGrid1;
+    g->setDataSet(ADOQuery1);
+    const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
+    g->addColumn(QStringLiteral("ONOMA"), QStringLiteral("Όνομα"), left);
+    g->addColumn(QStringLiteral("EPWNYMO"), QStringLiteral("Επώνυμο"), left);
+    g->addColumn(QStringLiteral("FYLO"), QStringLiteral("Φύλο"), Qt::AlignCenter);
+    g->addColumn(QStringLiteral("HMEROMHNIA_GENNHSEWS"), QStringLiteral("Ημερ.Γενν."), Qt::AlignCenter);
+    g->addColumn(QStringLiteral("DIEYTHYNSH"), QStringLiteral("Διεύθυνση"), left);
+    g->addColumn(QStringLiteral("THLEFWNO_1"), QStringLiteral("Τηλέφωνο 1"), left);
+    g->addColumn(QStringLiteral("THLEFWNO_2"), QStringLiteral("Τηλέφωνο 2"), left);
+    g->addColumn(QStringLiteral("EPAGGELMA"), QStringLiteral("Επάγγελμα"), left);
+    g->addColumn(QStringLiteral("TAMEIO"), QStringLiteral("Ταμείο"), Qt::AlignCenter);
+    const int widths[] = {110, 140, 60, 80, 170, 95, 95, 110, 80};
+    for (int i = 0; i < 9; ++i)
+        g->setColumnWidth(i, widths[i]);
+    g->setCtrlDeleteEnabled(true);
+
+    ui->DBText1->setDataSource(ADOQuery1, QStringLiteral("ID"));
+    ui->DBText2->setDataSource(ADOQuery1, QStringLiteral("ONOMA"));
+    ui->DBText3->setDataSource(ADOQuery1, QStringLiteral("EPWNYMO"));
+    ui->DBText5->setDataSource(ADOQuery1, QStringLiteral("HMEROMHNIA_GENNHSEWS"));
+
+    ui->DBNavigator1->setDataSet(ADOQuery1);
+    ui->DBNavigator1->setVisibleButtons(
+        {DbNavigator::First, DbNavigator::Prior, DbNavigator::Next, DbNavigator::Last, DbNavigator::Delete});
+    connect(ui->DBNavigator1, &DbNavigator::clicked, this, guarded([this] { RefreshCount(); }));
+    // A deletion with Ctrl+Delete in the grid counts like the navigator's.
+    connect(ADOQuery1, &DataSet::afterDelete, this, guarded([this] { RefreshCount(); }));
+
+    const std::pair<QRadioButton *, const char *> sortBy[] = {
+        {ui->RadioButton2, "EPWNYMO"}, {ui->RadioButton3, "HMEROMHNIA_GENNHSEWS"},
+        {ui->RadioButton10, "FYLO"}, {ui->RadioButton5, "EPAGGELMA"}, {ui->RadioButton6, "TAMEIO"}};
+    for (const auto &[radio, field] : sortBy) {
+        const QString f = QLatin1String(field);
+        connect(radio, &QRadioButton::clicked, this, guarded([this, f] { SortByClick(f); }));
+    }
+    connect(ui->RadioButton8, &QRadioButton::clicked, this, guarded([this] { SortKindClick(QStringLiteral(" ASC")); }));
+    connect(ui->RadioButton9, &QRadioButton::clicked, this, guarded([this] { SortKindClick(QStringLiteral(" DESC")); }));
+
+    const std::tuple<QPushButton *, QAction *, void (TForm18::*)()> actions[] = {
+        {ui->Button2, N2, &TForm18::Button2Click}, {ui->Button3, N3, &TForm18::Button3Click},
+        {ui->Button1, N4, &TForm18::Button1Click}, {ui->Button7, N6, &TForm18::Button7Click},
+        {ui->Button6, KLLLL1, &TForm18::Button6Click}, {ui->Button5, N5, &TForm18::Button5Click}};
+    for (const auto &[button, action, handler] : actions) {
+        auto run = guarded([this, h = handler] { (this->*h)(); });
+        connect(button, &QPushButton::clicked, this, run);
+        connect(action, &QAction::triggered, this, run);
+    }
+    connect(ui->Button4, &QPushButton::clicked, this, &QDialog::reject);
+    connect(N10, &QAction::triggered, this, &QDialog::reject);
+
+    ui->Button6->setEnabled(false);
+    KLLLL1->setEnabled(false);
+    ui->Button7->setEnabled(TakingsWindow != nullptr);
+    N6->setEnabled(TakingsWindow != nullptr);
+}
+
+TForm18::~TForm18() = default;
+
+QString TForm18::CurrentId() const { return ui->DBText1->text().trimmed(); }
+QString TForm18::CurrentFirstName() const { return ui->DBText2->text().trimmed(); }
+QString TForm18::CurrentSurname() const { return ui->DBText3->text().trimmed(); }
+QString TForm18::CurrentBirthDate() const { return ui->DBText5->text().trimmed(); }
+
+void TForm18::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        runGuarded([this] { FormShow(); });
+}
+
+void TForm18::FormShow()
+{
+    ADOConnection1.prepare();
+    ADOQuery1->close();
+    ADOQuery1->setSql(ListSql);
+    ADOQuery1->open();
+    RefreshCount();
+
+    ui->RadioButton2->setChecked(true);
+    ui->RadioButton8->setChecked(true);
+    SortField = QStringLiteral("EPWNYMO");
+    SortDirection = QStringLiteral(" ASC");
+    ApplySort();
+
+    if (NumberingFixed && IssueReceiptWindow) {
+        ui->Button6->setEnabled(true);
+        KLLLL1->setEnabled(true);
+    }
+}
+
+void TForm18::RefreshCount()
+{
+    const int n = ADOQuery1->recordCount();
+    ui->Label1->setText(QStringLiteral("Βρέθηκαν ") + QString::number(n) + QStringLiteral(" πελάτες"));
+    const bool any = n > 0;
+    ui->GroupBox1->setVisible(any);
+    ui->GroupBox2->setVisible(any);
+    ui->GroupBox3->setVisible(any);
+    N1->menuAction()->setVisible(any);
+    ui->DBNavigator1->setVisible(any);
+}
+
+void TForm18::ApplySort()
+{
+    ADOQuery1->setSort(SortField + SortDirection);
+}
+
+void TForm18::SortByClick(const QString &field)
+{
+    SortField = field;
+    ApplySort();
+}
+
+void TForm18::SortKindClick(const QString &direction)
+{
+    SortDirection = direction;
+    ApplySort();
+}
+
+// After the card: the rows again, in the statement's own order, first row
+// current. The radio buttons keep their choice.
+void TForm18::ReRead()
+{
+    ADOQuery1->close();
+    ADOConnection1.prepare();
+    ADOQuery1->setSort(QString());
+    ADOQuery1->open();
+}
+
+void TForm18::Button2Click()
+{
+    {
+        TForm19 card;
+        card.CustomerId = CurrentId();
+        ShowModal(&card);
+    }
+    ReRead();
+}
+
+void TForm18::Button3Click()
+{
+    TForm20 history;
+    history.CustomerId = CurrentId();
+    history.CustomerFirstName = CurrentFirstName();
+    history.CustomerSurname = CurrentSurname();
+    history.CustomerBirthDate = CurrentBirthDate();
+    ShowModal(&history);
+}
+
+void TForm18::Button1Click()
+{
+    OpenForCustomer<TFORM17A>(this);
+}
+
+void TForm18::Button7Click()
+{
+    if (TakingsWindow)
+        TakingsWindow(this);
+}
+
+void TForm18::Button6Click()
+{
+    if (IssueReceiptWindow)
+        IssueReceiptWindow(this);
+}
+
+void TForm18::Button5Click()
+{
+    if (!Form22)
+        Form22 = new TForm22;
+    Form22->CustomerId = CurrentId();
+    Form22->ListCriteria = ListCriteria;
+    Form22->ListSql = ListSql;
+    ShowModal(Form22);
+}
+
+void TForm18::done(int r)
+{
+    ADOQuery1->close();
+    ADOConnection1.close();
+    QDialog::done(r);
+}

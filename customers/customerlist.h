@@ -1,0 +1,59 @@
+#pragma once
+#include "data/connection.h"
+#include <QDialog>
+#include <memory>
+
+namespace Ui { class TForm18; }
+class DataSet;
+class QAction;
+class QMenu;
+class QMenuBar;
+
+// "Βασικά στοιχεία των πελατών": the customers one search found, and the
+// hub of every per-customer window. Created once at start-up; the find
+// window sets ListSql and ListCriteria before each showing.
+class TForm18 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm18(QWidget *parent = nullptr);
+    ~TForm18() override;
+
+    QString ListSql;        // the statement that fills the list
+    QString ListCriteria;   // its tail after the table name; handed to the printouts
+
+    QString SortField;      // EPWNYMO, HMEROMHNIA_GENNHSEWS, FYLO, EPAGGELMA or TAMEIO
+    QString SortDirection;  // " ASC" or " DESC"
+
+    // The current row as handed to other windows: display texts, trimmed.
+    QString CurrentId() const;
+    QString CurrentFirstName() const;
+    QString CurrentSurname() const;
+    QString CurrentBirthDate() const;
+
+    void done(int r) override;
+
+protected:
+    void showEvent(QShowEvent *e) override;
+
+private:
+    void FormShow();
+    void RefreshCount();
+    void ApplySort();
+    void SortByClick(const QString &field);
+    void SortKindClick(const QString &direction);
+    void ReRead();
+
+    void Button2Click();   // customer card
+    void Button3Click();   // history
+    void Button1Click();   // visits
+    void Button7Click();   // takings
+    void Button6Click();   // issue receipt
+    void Button5Click();   // printouts
+
+    std::unique_ptr<Ui::TForm18> ui;
+    DbConnection ADOConnection1;
+    DataSet *ADOQuery1;
+    QMenuBar *MainMenu1;
+    QMenu *N1;
+    QAction *N2, *N3, *N4, *N6, *KLLLL1, *N5, *N10;
+};

@@ -1,0 +1,37 @@
+#pragma once
+#include "data/connection.h"
+#include <QDialog>
+#include <memory>
+
+namespace Ui { class TForm22; }
+class DataSet;
+class ReportProject;
+
+// "Εκτύπωση": prints the customers of the list, all that the search found
+// or the current one: their data, their histories or the list itself.
+// Created once at start-up; the customer list sets the fields before each
+// showing.
+class TForm22 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm22(QWidget *parent = nullptr);
+    ~TForm22() override;
+
+    QString CustomerId;
+    QString ListCriteria;
+    QString ListSql;
+
+    void done(int r) override;
+
+private:
+    void Print(ReportProject *project, const QString &statement, const QString &reportFile);
+    QString DataStatement() const;
+    QString HistoryStatement() const;
+
+    std::unique_ptr<Ui::TForm22> ui;
+    DbConnection ADOConnection1;
+    DataSet *ADOQuery1;
+    ReportProject *RvProject5;   // STOIXEIA.RAV
+    ReportProject *RvProject7;   // ISTORIKO.RAV
+    ReportProject *RvProject9;   // LIST.RAV
+};

@@ -1,0 +1,26 @@
+#pragma once
+#include "data/connection.h"
+#include <QDialog>
+#include <memory>
+
+namespace Ui { class TForm16; }
+class DataSet;
+
+// "Καταχώρηση νέου πελάτη": enters new customers, one record after the
+// other, through the Insert and Post buttons of its navigator.
+class TForm16 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm16(QWidget *parent = nullptr);
+    ~TForm16() override;
+
+    void done(int r) override;
+
+private:
+    void FormCreate();
+    void DateTimePicker1Change();
+
+    std::unique_ptr<Ui::TForm16> ui;
+    DbConnection ADOConnection1;
+    DataSet *ADOTable1;
+};

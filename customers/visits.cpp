@@ -1,0 +1,118 @@
+#include "customers/visits.h"
+#include "ui_visits.h"
+
+#include "app/formstyle.h"
+#include "app/guard.h"
+#include "data/appstate.h"
+#include "data/dataset.h"
+#include <QShowEvent>
+
+TFORM17A::TFORM17A(QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TFORM17A>())
+{
+    ui->setupUi(this);
+    setupDialog(this);
+    for (QWidget *l : {ui->Label1, ui->Label2, ui->Label3, ui->Label4, ui->Label9})
+        makeBold(l);
+    for (QWidget *l : {ui->Label5, ui->Label6, ui->Label7, ui->Label8, ui->Label11, ui->Label10})
+        makeRequiredMark(l);
+
+    ADOTable1 = new DataSet(&ADOConnection1, this);
+    ADOTable1->setObjectName(QStringLiteral("ADOTable1"));
+    ADOQuery1 = new DataSet(&ADOConnection1, this);
+    ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));
+
+    ui->DBEdit1->setDataSource(ADOTable1, QStringLiteral("HMEROMHNIA"));
+    ui->DBEdit2->setDataSource(ADOTable1, QStringLiteral("AITIA"));
+    ui->DBEdit3->setDataSource(ADOTable1, QStringLiteral("PERIGRAFH"));
+    ui->DBEdit4->setDataSource(ADOTable1, QStringLiteral("ID"));
+    ui->DBNavigator1->setDataSet(ADOTable1);
+    ui->DBNavigator1->setVisibleButtons({DbNavigator::Post});
+
+    ui->DBGrid1->setDataSet(ADOQuery1);
+    ui->DBGrid1->addColumn(QStringLiteral("HMEROMHNIA"), QStringLiteral("Ημερομηνία"), Qt::AlignCenter);
+    ui->DBGrid1->addColumn(QStringLiteral("AITIA"), QStringLiteral("Αιτία"));
+    ui->DBGrid1->addColumn(QStringLiteral("PERIGRAFH"), QStringLiteral("Περιγραφή"));
+    ui->DBGrid1->setColumnWidth(0, 100);
+    ui->DBGrid1->setColumnWidth(1, 220);
+    ui->DBGrid1->setColumnWidth(2, 340);
+    ui->DBNavigator2->setDataSet(ADOQuery1);
+    ui->DBNavigator2->setVisibleButtons(
+        {DbNavigator::First, DbNavigator::Prior, DbNavigator::Next, DbNavigator::Last, DbNavigator::Delete});
+
+    connect(ADOTable1, &DataSet::updateRecord, this, [this] { DataSource1UpdateData(); });
+    connect(ui->DBNavigator1, &DbNavigator::clicked, this, guarded([this] { DBNavigator1Click(); }));
+    connect(ui->DBNavigator2, &DbNavigator::clicked, this, guarded([this] { RefreshCount(); }));
+    connect(ui->Button1, &QPushButton::clicked, this, &QDialog::reject);
+
+    runGuarded([this] { FormCreate(); });
+}
+
+TFORM17A::~TFORM17A() = default;
+
+void TFORM17A::FormCreate()
+{
+    ADOConnection1.setConnectionString(DbConnectionString);
+    ADOConnection1.setCommandTimeout(0);
+    ADOConnection1.setConnectionTimeout(0);
+    ADOConnection1.open();
+    // Used only to add visits: none of the stored ones is fetched.
+    ADOTable1->setSql(QStringLiteral("SELECT * FROM EPISKEPSEIS WHERE 1=0"));
+    ADOTable1->open();
+}
+
+void TFORM17A::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        runGuarded([this] { FormShow(); });
+}
+
+void TFORM17A::FormShow()
+{
+    ui->Label5->setText(CustomerFirstName);
+    ui->Label6->setText(CustomerSurname);
+    StartNewVisit();
+    ADOTable1->setFieldValue(QStringLiteral("ID"), CustomerId.trimmed().toLongLong());
+    ADOQuery1->close();
+    ADOQuery1->setSql(QStringLiteral("select ID AS ID,HMEROMHNIA AS HMEROMHNIA,AITIA AS AITIA,PERIGRAFH AS PERIGRAFH from EPISKEPSEIS WHERE ID=")
+                      + QString::number(CustomerId.trimmed().toLongLong())
+                      + QStringLiteral(" ORDER BY HMEROMHNIA ASC"));
+    ADOQuery1->open();
+    RefreshCount();
+}
+
+void TFORM17A::RefreshCount()
+{
+    ui->Label10->setText(QStringLiteral("Βρέθηκαν ") + QString::number(ADOQuery1->recordCount())
+                         + QStringLiteral(" επισκέψεις"));
+}
+
+void TFORM17A::StartNewVisit()
+{
+    if (ADOTable1->isOpen())
+        ADOTable1->append();
+}
+
+// Every visit is stored with the customer's ID, also those entered after
+// the first.
+void TFORM17A::DataSource1UpdateData()
+{
+    ADOTable1->setFieldValue(QStringLiteral("ID"), CustomerId.trimmed().toLongLong());
+}
+
+void TFORM17A::DBNavigator1Click()
+{
+    ADOQuery1->close();
+    ADOQuery1->open();
+    RefreshCount();
+    StartNewVisit();
+}
+
+void TFORM17A::done(int r)
+{
+    ADOTable1->close();
+    ADOQuery1->close();
+    ADOConnection1.close();
+    QDialog::done(r);
+}

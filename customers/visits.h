@@ -1,0 +1,38 @@
+#pragma once
+#include "data/connection.h"
+#include <QDialog>
+#include <memory>
+
+namespace Ui { class TFORM17A; }
+class DataSet;
+
+// "Επισκέψεις πελάτη": one customer's visits in date order, and the entry
+// of new ones, each stored with the customer's ID.
+class TFORM17A : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFORM17A(QWidget *parent = nullptr);
+    ~TFORM17A() override;
+
+    QString CustomerFirstName;
+    QString CustomerSurname;
+    QString CustomerId;
+
+    void done(int r) override;
+
+protected:
+    void showEvent(QShowEvent *e) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void RefreshCount();
+    void StartNewVisit();
+    void DataSource1UpdateData();
+    void DBNavigator1Click();
+
+    std::unique_ptr<Ui::TFORM17A> ui;
+    DbConnection ADOConnection1;
+    DataSet *ADOTable1;
+    DataSet *ADOQuery1;
+};
