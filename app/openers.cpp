@@ -1,11 +1,49 @@
 #include "app/openers.h"
 #include "app/startupwindows.h"
+#include <QApplication>
+#include <memory>
 // One include per window the main window opens.
+#include "app/about.h"
+#include "customers/findcustomer.h"
+#include "customers/newcustomer.h"
+#include "data/gui/passwordchange.h"
+#include "tools/calendartools.h"
+#include "tools/notebook.h"
+#include "tools/notesprint.h"
+#include "tools/reminders.h"
+#include "tools/usefulphones.h"
+
+namespace {
+// A new window for each opening, shown modally, destroyed when closed.
+template <class Form>
+std::function<void()> fresh()
+{
+    return [] {
+        auto form = std::make_unique<Form>(QApplication::activeWindow());
+        form->exec();
+    };
+}
+// A start-up instance, shown again.
+template <class Form>
+std::function<void()> shared(Form *const &instance)
+{
+    return [&instance] {
+        if (instance)
+            instance->exec();
+    };
+}
+}
 
 std::function<void()> WindowOpener(const QString &w)
 {
-    // New windows are created for each opening and shown modally; the
-    // start-up instances are shown again.
-    Q_UNUSED(w);
+    // One line per window.
+    if (w == QLatin1String("TForm6")) return fresh<TForm6>();
+    if (w == QLatin1String("TForm8")) return fresh<TForm8>();
+    if (w == QLatin1String("TForm10")) return fresh<TForm10>();
+    if (w == QLatin1String("TForm11")) return fresh<TForm11>();
+    if (w == QLatin1String("TForm16")) return fresh<TForm16>();
+    if (w == QLatin1String("TForm17")) return fresh<TForm17>();
+    if (w == QLatin1String("TForm62")) return fresh<TForm62>();
+    if (w == QLatin1String("TForm66")) return fresh<TForm66>();
     return {};
 }

@@ -1,5 +1,8 @@
 #include "app/startupwindows.h"
 // One include per start-up window.
+#include "customers/customerlist.h"
+#include "customers/customerprintouts.h"
+#include "tools/notesprint.h"
 
 TForm7 *Form7 = nullptr;
 TForm14 *Form14 = nullptr;
@@ -11,9 +14,18 @@ TForm72 *Form72 = nullptr;
 void CreateStartupWindows()
 {
     // In this order: TForm7, TForm14, TForm15, TForm18, TForm22, TForm72.
+    Form7 = new TForm7;
+    Form18 = new TForm18;
+    Form22 = new TForm22;
 }
 
 void DestroyStartupWindows()
 {
     // Deleted in reverse order of creation.
+    delete Form22;
+    Form22 = nullptr;
+    delete Form18;
+    Form18 = nullptr;
+    delete Form7;
+    Form7 = nullptr;
 }

@@ -1,0 +1,24 @@
+#pragma once
+#include <QDialog>
+#include <memory>
+
+class DataSet;
+class DbConnection;
+namespace Ui { class TForm10; }
+
+// Useful phones: a small address book edited in place, sorted by name.
+class TForm10 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm10(QWidget *parent = nullptr);
+    ~TForm10() override;
+    DataSet *table() const { return ADOTable1; }
+
+protected:
+    void done(int r) override;   // FormClose
+
+private:
+    std::unique_ptr<Ui::TForm10> ui;
+    std::unique_ptr<DbConnection> ADOConnection1;
+    DataSet *ADOTable1 = nullptr;
+};
