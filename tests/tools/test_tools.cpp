@@ -1,0 +1,260 @@
+#include "app/messages.h"
+#include "data/clock.h"
+#include "data/dataset.h"
+#include "data/gui/dbcontrols.h"
+#include "data/gui/dbgrid.h"
+#include "data/gui/dbnavigator.h"
+#include "reports/reportengine.h"
+#include "tests/common/testmain.h"
+#include "tests/common/testutil.h"
+#include "tools/calendartools.h"
+#include "tools/notebook.h"
+#include "tools/notesprint.h"
+#include "tools/usefulphones.h"
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+class CalendarToolsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { Clock::setNow(QDateTime(QDate(2008, 6, 1), QTime(12, 0))); }
+    void cleanup() { Clock::reset(); }
+
+    void easterLabels_data()
+    {
+        QTest::addColumn<int>("year");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("2008") << 2008 << "είναι 27 Απριλίου";
+        QTest::newRow("2010") << 2010 << "είναι 4 Απριλίου";
+        QTest::newRow("2013") << 2013 << "είναι 5 Μαϊου";
+        QTest::newRow("2100") << 2100 << "είναι 2 Μαϊου";
+    }
+    void easterLabels()
+    {
+        QFETCH(int, year);
+        QFETCH(QString, label);
+        TForm8 w;
+        child<QSpinBox>(&w, "SpinEdit1")->setValue(year);
+        QCOMPARE(child<QLabel>(&w, "Label2")->text(), label);
+    }
+
+    void opensOnThisYear()
+    {
+        TForm8 w;
+        QCOMPARE(child<QSpinBox>(&w, "SpinEdit1")->value(), 2008);
+        QCOMPARE(child<QLabel>(&w, "Label2")->text(), QStringLiteral("είναι 27 Απριλίου"));
+        QCOMPARE(child<QCalendarWidget>(&w, "MonthCalendar1")->selectedDate(), QDate(2008, 6, 1));
+        QCOMPARE(child<QCalendarWidget>(&w, "MonthCalendar1")->verticalHeaderFormat(),
+                 QCalendarWidget::ISOWeekNumbers);
+    }
+
+    void easterUnchangedForTheTwentiethAndTwentyFirstCenturies()
+    {
+        // The short formula the program always used is right for 1900-2099.
+        for (int y = 1900; y <= 2099; ++y) {
+            const int a = y % 19, d = (19 * a + 16) % 30;
+            const int e = (2 * (y % 4) + 4 * (y % 7) + 6 * d) % 7;
+            const int n = d + e + 3;
+            const QDate expected = n < 31 ? QDate(y, 4, n) : QDate(y, 5, n - 30);
+            QCOMPARE(OrthodoxEaster(y), expected);
+        }
+    }
+
+    void easterIsAlwaysASundayInItsRange()
+    {
+        for (int y = EasterYearBox::Lowest; y <= EasterYearBox::Highest; ++y) {
+            const QDate d = OrthodoxEaster(y);
+            QVERIFY2(d.dayOfWeek() == Qt::Sunday, qPrintable(QString::number(y)));
+            QVERIFY(d >= QDate(y, 4, 1) && d <= QDate(y, 5, 9));
+        }
+        // In 1583 the Julian Easter (31 March) fell on the Gregorian 10 April.
+        QCOMPARE(OrthodoxEaster(1583), QDate(1583, 4, 10));
+    }
+
+    void yearTypedOutsideTheRange()
+    {
+        TForm8 w;
+        w.show();
+        auto *spin = child<QSpinBox>(&w, "SpinEdit1");
+        auto *label = child<QLabel>(&w, "Label2");
+        spin->setFocus();
+        QLineEdit *edit = spin->findChild<QLineEdit *>();
+        QVERIFY(edit);
+        edit->selectAll();
+        QTest::keyClicks(edit, "1582");
+        QCOMPARE(edit->text(), QStringLiteral("1582"));
+        QVERIFY(label->text().isEmpty());
+        child<QPushButton>(&w, "Button1")->setFocus();
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(spin, &out);
+        QCOMPARE(edit->text(), QStringLiteral("1583"));
+        QCOMPARE(label->text(), QStringLiteral("είναι 10 Απριλίου"));
+
+        spin->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, "2101");
+        QVERIFY(label->text().isEmpty());
+        QApplication::sendEvent(spin, &out);
+        QCOMPARE(edit->text(), QStringLiteral("2100"));
+        QCOMPARE(label->text(), QStringLiteral("είναι 2 Μαϊου"));
+
+        // An emptied box counts as the lowest year.
+        edit->clear();
+        QCOMPARE(label->text(), QStringLiteral("είναι 10 Απριλίου"));
+        // The arrows stay within the range.
+        spin->setValue(2100);
+        spin->stepBy(1);
+        QCOMPARE(spin->value(), 2100);
+    }
+
+    void daysBetween()
+    {
+        TForm8 w;
+        auto *from = child<QDateEdit>(&w, "DateTimePicker1");
+        auto *to = child<QDateEdit>(&w, "DateTimePicker2");
+        auto *label = child<QLabel>(&w, "Label7");
+        QCOMPARE(from->date(), QDate(2006, 2, 18));
+        QCOMPARE(to->date(), QDate(2006, 2, 18));
+        QVERIFY(label->text().isEmpty());
+        from->setDate(QDate(2008, 3, 1));
+        to->setDate(QDate(2008, 3, 2));
+        QCOMPARE(label->text(), QStringLiteral("Αριθμός ημερών=1"));
+        from->setDate(QDate(2008, 1, 1));
+        to->setDate(QDate(2009, 1, 1));
+        QCOMPARE(label->text(), QStringLiteral("Αριθμός ημερών=366"));
+        to->setDate(QDate(2008, 1, 1));
+        QVERIFY(label->text().isEmpty());
+        to->setDate(QDate(2007, 12, 31));
+        QVERIFY(label->text().isEmpty());
+    }
+};
+
+class NotebookTest : public QObject {
+    Q_OBJECT
+    QStringList printed;
+private slots:
+    void init()
+    {
+        printed.clear();
+        ReportProject::setTestSink([this](const QString &file, const QString &html) {
+            printed << file << html;
+        });
+    }
+    void cleanup() { ReportProject::setTestSink({}); }
+
+    void printButtonFollowsTheNotes()
+    {
+        TempPractice p;
+        TForm6 w;
+        auto *print = child<QPushButton>(&w, "Button2");
+        auto *nav = child<DbNavigator>(&w, "DBNavigator1");
+        QVERIFY(!print->isEnabled());
+        nav->clickButton(DbNavigator::Insert);
+        w.table()->setFieldText("TITLOS", "Προμηθευτές");
+        w.table()->setFieldText("PERIGRAFH", "Τηλέφωνα\nκαι διευθύνσεις");
+        nav->clickButton(DbNavigator::Post);
+        QVERIFY(print->isEnabled());
+        QCOMPARE(p.count("SHMEIWSEIS"), 1);
+        Messages::setNextAnswer(true);
+        nav->clickButton(DbNavigator::Delete);
+        QCOMPARE(p.count("SHMEIWSEIS"), 0);
+        QVERIFY(!print->isEnabled());
+    }
+
+    void titlesAscendingAndPrintingOneOrAll()
+    {
+        TempPractice p;
+        p.copyReportFiles();
+        p.exec("INSERT INTO SHMEIWSEIS(TITLOS,PERIGRAFH) VALUES('Ωράριο','Δευτέρα ως Παρασκευή')");
+        p.exec("INSERT INTO SHMEIWSEIS(TITLOS,PERIGRAFH) VALUES('Άδειες','Αύγουστος & <Χριστούγεννα>')");
+        p.exec("INSERT INTO SHMEIWSEIS(TITLOS,PERIGRAFH) VALUES('Βάρδιες','Πρωί')");
+        TForm6 w;
+        DataSet *t = w.table();
+        QCOMPARE(t->fieldText("TITLOS"), QStringLiteral("Άδειες"));
+        t->next();
+        QCOMPARE(t->fieldText("TITLOS"), QStringLiteral("Βάρδιες"));
+        t->next();
+        QCOMPARE(t->fieldText("TITLOS"), QStringLiteral("Ωράριο"));
+
+        // Print the current note only.
+        TForm7 print;
+        print.SelectedNoteId = child<DbText>(&w, "DBText1")->text().trimmed();
+        print.Button2Click();
+        QCOMPARE(printed.size(), 2);
+        QVERIFY(printed[0].endsWith("NOTES.RAV"));
+        QVERIFY(printed[1].contains("Ωράριο"));
+        QVERIFY(!printed[1].contains("Βάρδιες"));
+
+        printed.clear();
+        print.Button1Click();
+        const QString html = printed.value(1);
+        QVERIFY(html.indexOf("Άδειες") < html.indexOf("Βάρδιες"));
+        QVERIFY(html.indexOf("Βάρδιες") < html.indexOf("Ωράριο"));
+        // Text prints as typed, never as markup.
+        QVERIFY(html.contains("&lt;Χριστούγεννα&gt;"));
+    }
+
+    void missingReportFileIsReported()
+    {
+        TempPractice p;   // no report files copied
+        TForm7 print;
+        child<QPushButton>(&print, "Button1")->click();
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, Messages::Kind::Error);
+        QVERIFY(shown[0].text.startsWith("The following reporting project does not exist:\n\""));
+        QVERIFY(printed.isEmpty());
+    }
+};
+
+class UsefulPhonesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void sortedByNameAndEditsFollowTheGrid()
+    {
+        TempPractice p;
+        p.exec("INSERT INTO XRHSIMA_THLEFWNA(ONOMATEPWNYMO,DIEYTHYNSH,THLEFWNO_1) VALUES('Ψυχολόγος Λ.','Λεμεσός','25000001')");
+        p.exec("INSERT INTO XRHSIMA_THLEFWNA(ONOMATEPWNYMO,DIEYTHYNSH,THLEFWNO_1) VALUES('Άγγελος Οδοντοτεχνίτης','Λευκωσία','22000002')");
+        p.exec("INSERT INTO XRHSIMA_THLEFWNA(ONOMATEPWNYMO,DIEYTHYNSH,THLEFWNO_1) VALUES('Βιβή Προμήθειες','Λάρνακα','24000003')");
+        TForm10 w;
+        auto *grid = child<DbGrid>(&w, "DBGrid1");
+        auto *name = child<DbEdit>(&w, "DBEdit1");
+        QCOMPARE(grid->model()->columnCount(), 7);
+        QCOMPARE(grid->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Ονοματεπώνυμο"));
+        QCOMPARE(grid->model()->data(grid->model()->index(0, 0)).toString(), QStringLiteral("Άγγελος Οδοντοτεχνίτης"));
+        QCOMPARE(grid->model()->data(grid->model()->index(2, 0)).toString(), QStringLiteral("Ψυχολόγος Λ."));
+        QCOMPARE(name->text(), QStringLiteral("Άγγελος Οδοντοτεχνίτης"));
+        w.table()->last();
+        QCOMPARE(name->text(), QStringLiteral("Ψυχολόγος Λ."));
+        QCOMPARE(child<DbEdit>(&w, "DBEdit2")->text(), QStringLiteral("Λεμεσός"));
+        QCOMPARE(child<QLabel>(&w, "Label1")->text(), QStringLiteral("Όνοματεπώνυμο:"));
+    }
+
+    void editPostAndCloseMidEntry()
+    {
+        TempPractice p;
+        {
+            TForm10 w;
+            auto *nav = child<DbNavigator>(&w, "DBNavigator1");
+            nav->clickButton(DbNavigator::Insert);
+            w.table()->setFieldText("ONOMATEPWNYMO", "Εργαστήριο Κ.");
+            w.table()->setFieldText("DIEYTHYNSH", "Πάφος");
+            w.table()->setFieldText("THLEFWNO_1", "26000004");
+            nav->clickButton(DbNavigator::Post);
+            nav->clickButton(DbNavigator::Insert);
+            w.table()->setFieldText("ONOMATEPWNYMO", "Ποτέ");
+            w.reject();
+        }
+        QCOMPARE(p.count("XRHSIMA_THLEFWNA"), 1);
+        QCOMPARE(p.scalar("SELECT THLEFWNO_1 FROM XRHSIMA_THLEFWNA").toString(), QStringLiteral("26000004"));
+    }
+};
+
+MOLARIX_TEST(CalendarToolsTest)
+MOLARIX_TEST(NotebookTest)
+MOLARIX_TEST(UsefulPhonesTest)
+#include "test_tools.moc"
