@@ -24,7 +24,21 @@ private:
 // Mustache sections named after the data connections) and the data
 // connections (TRvDataSetConnection) by component name, each bound to a
 // data set of the same window. The file is loaded at the first run and
-// kept while the project lives.
+// kept while the project lives (a different file name loads anew).
+//
+// What a template may use (values are HTML-escaped, so "<b>" or "&" in the
+// data prints as typed; never use the triple-brace form):
+//   {{#RvDataSetConnection7}} ... {{/RvDataSetConnection7}}
+//        repeated for each row of the connection's data set, in its order;
+//   {{FIELD}} inside it: the field's display text as the data set shows it
+//        (dates in the short date format, numbers with the decimal comma,
+//        Format(...) texts from the statement as they are, NULL empty);
+//   {{RECNO}} inside it: the row's number, 1, 2, ...;
+//   {{^RvDataSetConnection7}} ... {{/RvDataSetConnection7}}  when it has no rows;
+//   {{RvDataSetConnection7_COUNT}}: its number of rows;
+//   {{TODAY}}: today's date in the short date format.
+// Tables repeat their <thead> rows on every page; texts with line breaks
+// keep them inside an element styled "white-space: pre-wrap".
 class ReportProject : public QObject {
     Q_OBJECT
 public:
@@ -43,6 +57,8 @@ public:
     // Rendering without any dialog (tests, File output).
     QString renderHtml();
     void renderPdf(const QString &pdfPath);
+    // A rendered report (the HTML a sink receives) as a PDF file, A4.
+    static void writePdf(const QString &html, const QString &pdfPath);
 
     // Test seam: while set, execute() renders and hands the HTML to the sink
     // instead of showing the output dialog.
@@ -50,6 +66,9 @@ public:
     static void setTestSink(Sink sink);
 
 private:
+    void loadTemplate();
+    QString title() const;
+
     QString m_file;
     QString m_loadedTemplate;
     bool m_loaded = false;
