@@ -14,7 +14,7 @@
 namespace {
 
 constexpr double kPoundRate = 0.585274;
-constexpr double kVatRate = 0.19;
+constexpr int kVatPercent = 19;
 
 QStringList texts(std::initializer_list<const char *> items)
 {
@@ -262,9 +262,16 @@ private:
         }
         return items[N - 1];
     }
-    QDate workingDayOnOrBefore(QDate d) const
+    // Weekends and the fixed public holidays of Cyprus are closed days.
+    static bool closed(const QDate &d)
     {
-        while (d.dayOfWeek() > 5)
+        static const int holidays[] = {101, 106, 325, 401, 501, 815, 1001, 1028, 1224, 1225, 1226};
+        const int md = d.month() * 100 + d.day();
+        return d.dayOfWeek() > 5 || std::find(std::begin(holidays), std::end(holidays), md) != std::end(holidays);
+    }
+    static QDate workingDayOnOrBefore(QDate d)
+    {
+        while (closed(d))
             d = d.addDays(-1);
         return d;
     }
@@ -343,7 +350,7 @@ void Generator::practice()
          QString::fromUtf8("Λεωφόρος Αρχιεπισκόπου Μακαρίου 45, 2ος όροφος"),
          QString::fromUtf8("1065 Λευκωσία, Κύπρος"), QStringLiteral("22 456789"),
          QStringLiteral("22 456790"), QStringLiteral("www.christodoulou-dental.com.cy"),
-         QStringLiteral("info@christodoulou-dental.com.cy"), QStringLiteral("10234567Κ")});
+         QStringLiteral("info@christodoulou-dental.com.cy"), QStringLiteral("10234567X")});
 }
 
 void Generator::customers()
@@ -504,7 +511,8 @@ void Generator::receipts()
         const Treatment &tr = kTreatments[v.treatment];
         const Customer &c = m_customers[std::size_t(v.customer)];
         const double poso = cents(5.0 * between(tr.minPrice / 5, tr.maxPrice / 5));
-        const double posoCy = cents(poso * kPoundRate);
+        // Unrounded, as the issue window stores it.
+        const double posoCy = poso * kPoundRate;
         const int number = n + 1;
         const QString service = QString::fromUtf8(tr.service);
         const bool valid = !cancelled[std::size_t(n)];
@@ -530,8 +538,10 @@ void Generator::expenses()
     auto add = [&](const QDate &d, int minCents, int maxCents, const char *text) {
         if (d <= from || d > m_today)
             return;
-        const double poso = cents(between(minCents, maxCents) / 100.0);
-        insert(st, {iso(d), poso, cents(poso * kVatRate), QString::fromUtf8(text)});
+        // In whole cents, so that half a cent of VAT rounds up as on paper.
+        const qint64 net = between(minCents, maxCents);
+        const qint64 vat = (net * kVatPercent + 50) / 100;
+        insert(st, {iso(d), net / 100.0, vat / 100.0, QString::fromUtf8(text)});
         ++m_sum.expenses;
     };
     const Expense materials[] = {
@@ -591,7 +601,7 @@ void Generator::appointments()
     const int slotCount = int(Schema::slotColumns().size());
 
     for (QDate d = m_today.addDays(-30); d <= m_today.addDays(30); d = d.addDays(1)) {
-        if (d.dayOfWeek() > 5)
+        if (closed(d))
             continue;
         QVariantList row(slotCount + 1);
         row[0] = iso(d);
