@@ -5,6 +5,7 @@
 #include "tests/common/testutil.h"
 #include <QTest>
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -457,6 +458,31 @@ private slots:
         QCOMPARE(c.scalarNative("SELECT AITIA FROM EPISKEPSEIS WHERE rowid=?", {rowids[1]}).toString(), QStringLiteral("Πόνος"));
     }
 
+    void collationMatchesCompareText()
+    {
+        TempPractice p;
+        const QStringList names{"Ζαχαρίου", "ΠΑΠΑΣ", "Παπαδόπουλος", "Άννα", "Αννα", "ΑΝΝΑ", "αννα", "Smith", "smith",
+                                "Ωραιόπουλος", "Adams", "Αβραμίδης", "", "Βασιλείου", "Élodie", "Eli", "12", "Ϊωάννης",
+                                QString::fromUtf8("\xce\xb1\xcc\x81\xce\xbd\xce\xbd\xce\xb1")};
+        for (const QString &n : names)
+            p.exec("INSERT INTO STOIXEIA_PELATH(EPWNYMO) VALUES('" + n + "')");
+        QStringList sorted = names;
+        std::sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) { return SqlFunctions::compareText(a, b) < 0; });
+        QCOMPARE(column(rows(p.conn(), "SELECT EPWNYMO FROM STOIXEIA_PELATH ORDER BY EPWNYMO ASC")), sorted);
+        // Equality stays exact: the collation does not merge different texts.
+        QCOMPARE(one(p.conn(), "SELECT COUNT(*) FROM STOIXEIA_PELATH WHERE EPWNYMO='Αννα'"), QStringLiteral("1"));
+        QCOMPARE(one(p.conn(), "SELECT COUNT(DISTINCT EPWNYMO) FROM STOIXEIA_PELATH"), QString::number(names.size()));
+    }
+};
+
+// Format and LIKE on single values, on one shared database.
+class JetExpressionsTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TempPractice> m_practice;
+private slots:
+    void initTestCase() { m_practice = std::make_unique<TempPractice>(); }
+    void cleanupTestCase() { m_practice.reset(); }
+
     void formatAndLikeEdges_data()
     {
         QTest::addColumn<QString>("expr");
@@ -485,39 +511,23 @@ private slots:
     {
         QFETCH(QString, expr);
         QFETCH(QString, result);
-        TempPractice p;
-        QCOMPARE(one(p.conn(), "SELECT " + expr), result);
+        QCOMPARE(one(m_practice->conn(), "SELECT " + expr), result);
     }
 
     void unsupportedFormatFails()
     {
-        TempPractice p;
         try {
-            one(p.conn(), "SELECT Format(12,'#,##0')");
+            one(m_practice->conn(), "SELECT Format(12,'#,##0')");
             QFAIL("no DbError");
         } catch (const DbError &e) {
             QVERIFY2(e.message().contains("#,##0"), qPrintable(e.message()));
         }
-    }
-
-    void collationMatchesCompareText()
-    {
-        TempPractice p;
-        const QStringList names{"Ζαχαρίου", "ΠΑΠΑΣ", "Παπαδόπουλος", "Άννα", "Αννα", "ΑΝΝΑ", "αννα", "Smith", "smith",
-                                "Ωραιόπουλος", "Adams", "Αβραμίδης", "", "Βασιλείου", "Élodie", "Eli", "12", "Ϊωάννης"};
-        for (const QString &n : names)
-            p.exec("INSERT INTO STOIXEIA_PELATH(EPWNYMO) VALUES('" + n + "')");
-        QStringList sorted = names;
-        std::sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) { return SqlFunctions::compareText(a, b) < 0; });
-        QCOMPARE(column(rows(p.conn(), "SELECT EPWNYMO FROM STOIXEIA_PELATH ORDER BY EPWNYMO ASC")), sorted);
-        // Equality stays exact: the collation does not merge different texts.
-        QCOMPARE(one(p.conn(), "SELECT COUNT(*) FROM STOIXEIA_PELATH WHERE EPWNYMO='Αννα'"), QStringLiteral("1"));
-        QCOMPARE(one(p.conn(), "SELECT COUNT(DISTINCT EPWNYMO) FROM STOIXEIA_PELATH"), QString::number(names.size()));
     }
 };
 
 MOLARIX_TEST(JetTranslateTest)
 MOLARIX_TEST(SqlFunctionsTest)
 MOLARIX_TEST(JetStatementsTest)
+MOLARIX_TEST(JetExpressionsTest)
 
 #include "test_jetsql.moc"
