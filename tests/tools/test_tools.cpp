@@ -11,6 +11,7 @@
 #include "tools/notebook.h"
 #include "tools/notesprint.h"
 #include "tools/usefulphones.h"
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
