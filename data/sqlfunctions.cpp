@@ -458,8 +458,10 @@ QString SqlFunctions::foldForLike(const QString &s)
     out.reserve(s.size());
     for (qsizetype i = 0; i < s.size(); ++i) {
         char32_t c = s[i].unicode();
-        if (s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate())
-            c = QChar::surrogateToUcs4(s[i], s[++i]);
+        if (s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(s[i], s[i + 1]);
+            ++i;
+        }
         if (const char32_t f = foldCodePoint(c, table))
             out.append(QStringView(QChar::fromUcs4(f)));
     }

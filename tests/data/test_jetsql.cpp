@@ -211,6 +211,7 @@ private slots:
         QTest::newRow("every accented vowel") << "άέήίόύώΆΈΉΊΌΎΏ" << "αεηιουωαεηιουω";
         QTest::newRow("decomposed accent") << QString::fromUtf8("α\xcc\x81") << "α";
         QTest::newRow("Latin") << "Müller ÉCOLE" << "muller ecole";
+        QTest::newRow("outside the BMP") << QString::fromUtf16(u"\U00010400b") << QString::fromUtf16(u"\U00010428b");
         QTest::newRow("digits and signs") << "0800-0830 %_" << "0800-0830 %_";
     }
     void foldForLike()
