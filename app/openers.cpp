@@ -7,6 +7,8 @@
 #include "customers/findcustomer.h"
 #include "customers/newcustomer.h"
 #include "data/gui/passwordchange.h"
+#include "receipts/receiptdetails.h"
+#include "receipts/receiptnumbering.h"
 #include "tools/calendartools.h"
 #include "tools/notebook.h"
 #include "tools/notesprint.h"
@@ -39,11 +41,13 @@ std::function<void()> WindowOpener(const QString &w)
     // One line per window.
     if (w == QLatin1String("TForm6")) return fresh<TForm6>();
     if (w == QLatin1String("TForm8")) return fresh<TForm8>();
+    if (w == QLatin1String("TForm9")) return fresh<TForm9>();
     if (w == QLatin1String("TForm10")) return fresh<TForm10>();
     if (w == QLatin1String("TForm11")) return fresh<TForm11>();
     if (w == QLatin1String("TForm16")) return fresh<TForm16>();
     if (w == QLatin1String("TForm17")) return fresh<TForm17>();
     if (w == QLatin1String("TForm62")) return fresh<TForm62>();
     if (w == QLatin1String("TForm66")) return fresh<TForm66>();
+    if (w == QLatin1String("TForm73")) return fresh<TForm73>();
     return {};
 }

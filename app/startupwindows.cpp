@@ -2,6 +2,7 @@
 // One include per start-up window.
 #include "customers/customerlist.h"
 #include "customers/customerprintouts.h"
+#include "receipts/receiptprintout.h"
 #include "tools/notesprint.h"
 
 TForm7 *Form7 = nullptr;
@@ -17,11 +18,14 @@ void CreateStartupWindows()
     Form7 = new TForm7;
     Form18 = new TForm18;
     Form22 = new TForm22;
+    Form72 = new TForm72;
 }
 
 void DestroyStartupWindows()
 {
     // Deleted in reverse order of creation.
+    delete Form72;
+    Form72 = nullptr;
     delete Form22;
     Form22 = nullptr;
     delete Form18;

@@ -1,0 +1,42 @@
+#include "receipts/receiptnumbering.h"
+#include "ui_receiptnumbering.h"
+
+#include "app/formstyle.h"
+#include "app/guard.h"
+#include "data/connection.h"
+#include "data/dataset.h"
+
+TForm9::TForm9(QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TForm9>()), ADOConnection1(std::make_unique<DbConnection>())
+{
+    ui->setupUi(this);
+    setupDialog(this);
+    makeBold(ui->Label1);
+    makeRequiredMark(ui->Label2);
+
+    ADOTable1 = new DataSet(ADOConnection1.get(), this);
+    ADOTable1->setObjectName(QStringLiteral("ADOTable1"));
+    ADOTable1->setTableName(QStringLiteral("LAST_APODEIKSH"));
+    ui->DBEdit1->setDataSource(ADOTable1, QStringLiteral("LAST"));
+    ui->DBNavigator1->setDataSet(ADOTable1);
+    ui->DBNavigator1->setVisibleButtons({DbNavigator::Post});
+
+    connect(ui->Button2, &QPushButton::clicked, this, &QDialog::reject);
+
+    // FormCreate
+    runGuarded([this] {
+        ADOConnection1->prepare();
+        ADOTable1->close();
+        ADOTable1->open();
+    });
+}
+
+TForm9::~TForm9() = default;
+
+void TForm9::done(int r)
+{
+    // A number typed but not posted is not stored.
+    ADOTable1->close();
+    ADOConnection1->close();
+    QDialog::done(r);
+}

@@ -1,0 +1,206 @@
+#include "tests/common/testmain.h"
+#include "tests/common/testutil.h"
+#include "tests/reports/test_engine_util.h"
+
+#include "data/appstate.h"
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "receipts/receiptprintout.h"
+#include "reports/reportengine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace ReportTest;
+
+class ReceiptPrintoutTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempPractice> practice;
+    QStringList printedFiles;
+    QString html;
+    std::function<void()> duringPrint;
+
+    void addPractice()
+    {
+        practice->conn().executeNative(
+            QStringLiteral("INSERT INTO INFORMATION (TITLE, ADDRESS1, ADDRESS2, PHONE, FAX, WEBSITE, EMAIL, AFT)"
+                           " VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+            {QStringLiteral("Οδοντιατρείο Ανδρέα Γεωργίου"), QStringLiteral("Λεωφόρος Μακαρίου 12"),
+             QStringLiteral("1065 Λευκωσία"), QStringLiteral("22 456789"), QStringLiteral("22 456780"),
+             QStringLiteral("www.georgiou-dental.com.cy"), QStringLiteral("info@georgiou-dental.com.cy"),
+             QStringLiteral("10234567Κ")});
+    }
+    void addReceipt(int number, const QString &date, double poso, double posoCy, const QString &payer,
+                    const QString &description = QStringLiteral("Σφράγισμα"), const QString &fund = QStringLiteral("ΓεΣΥ"))
+    {
+        practice->conn().executeNative(
+            QStringLiteral("INSERT INTO APODEIKSEIS (AR_APODEIKSHS, HMEROMHNIA, ONOMA, EPWNYMO, PARALHPTHS, POSO,"
+                           " POSO_CY, TAMEIO, PERIGRAFH) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+            {number, date, payer.section(u' ', 0, 0), payer.section(u' ', 1), payer, poso, posoCy, fund, description});
+    }
+
+    // Prints through the printout window and reads the receipt back from its PDF.
+    QString print(int number)
+    {
+        TForm72 form;
+        form.ReceiptNumber = number;
+        html.clear();
+        form.PrintReceipt();
+        if (html.isEmpty())
+            return QString();
+        const QString pdf = QDir(practice->path()).filePath(QStringLiteral("receipt.pdf"));
+        ReportProject::writePdf(html, pdf);
+        return squeezed(pdfText(pdf));
+    }
+
+private slots:
+    void init()
+    {
+        practice = std::make_unique<TempPractice>();
+        practice->copyReportFiles();
+        printedFiles.clear();
+        duringPrint = nullptr;
+        ReportProject::setTestSink([this](const QString &file, const QString &rendered) {
+            printedFiles << file;
+            html = rendered;
+            if (duringPrint)
+                duringPrint();
+        });
+    }
+    void cleanup()
+    {
+        ReportProject::setTestSink({});
+        practice.reset();
+    }
+
+    void receiptCarriesPracticeAndPayment()
+    {
+        addPractice();
+        addReceipt(1001, QStringLiteral("2008-03-25"), 50, 29.2637, QStringLiteral("Μαρία Παπαδοπούλου"));
+        addReceipt(1002, QStringLiteral("2008-03-26"), 80, 46.82, QStringLiteral("Νίκος Ιωάννου"));
+        const QString text = print(1001);
+
+        QCOMPARE(printedFiles, QStringList{AppDirectory + QDir::separator() + QStringLiteral("APODEIKSEIS.RAV")});
+        for (const char *expected :
+             {"Οδοντιατρείο Ανδρέα Γεωργίου", "Λεωφόρος Μακαρίου 12", "1065 Λευκωσία", "22 456789", "22 456780",
+              "www.georgiou-dental.com.cy", "info@georgiou-dental.com.cy", "Α.Φ.Τ: 10234567Κ",
+              "1001 25/3/2008", "Μαρία Παπαδοπούλου", "50,00 EUR", "29,26", "Σφράγισμα", "ΓεΣΥ"})
+            QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
+        QVERIFY(!text.contains(QStringLiteral("Νίκος")));
+        QVERIFY(!text.contains(QStringLiteral("29,2637")));
+        QVERIFY(!html.contains(QStringLiteral("{{")));
+    }
+
+    void amountsHaveExactlyTwoDecimals()
+    {
+        addPractice();
+        addReceipt(7, QStringLiteral("2008-01-02"), 1234.5, 722.5, QStringLiteral("Άννα Χριστοδούλου"));
+        addReceipt(8, QStringLiteral("2008-01-02"), 12.345, 7.2250001, QStringLiteral("Άννα Χριστοδούλου"));
+        const QString seven = print(7);
+        QVERIFY2(seven.contains(QStringLiteral("1234,50 EUR")), qPrintable(seven));
+        QVERIFY(seven.contains(QStringLiteral("722,50")));
+        const QString eight = print(8);
+        QVERIFY2(eight.contains(QStringLiteral("12,35 EUR")), qPrintable(eight));
+        QVERIFY(eight.contains(QStringLiteral("7,23")));
+    }
+
+    void cancelledReceiptPrintsLikeAValidOne()
+    {
+        addPractice();
+        addReceipt(15, QStringLiteral("2008-05-05"), 50, 29.2637, QStringLiteral("Μαρία Παπαδοπούλου"));
+        const QString valid = print(15);
+        practice->exec(QStringLiteral("UPDATE APODEIKSEIS SET EGKYRH=FALSE WHERE AR_APODEIKSHS=15"));
+        const QString cancelled = print(15);
+        QVERIFY(valid.contains(QStringLiteral("Μαρία Παπαδοπούλου")));
+        QCOMPARE(cancelled, valid);
+    }
+
+    void missingReceiptPrintsPracticeDetailsOnly()
+    {
+        addPractice();
+        addReceipt(1001, QStringLiteral("2008-03-25"), 50, 29.2637, QStringLiteral("Μαρία Παπαδοπούλου"));
+        const QString sample = print(0);
+        QVERIFY(sample.contains(QStringLiteral("Οδοντιατρείο Ανδρέα Γεωργίου")));
+        QVERIFY(sample.contains(QStringLiteral("Α.Φ.Τ: 10234567Κ")));
+        QVERIFY(sample.contains(QStringLiteral("Λάβαμε από:")));
+        QVERIFY(!sample.contains(QStringLiteral("Μαρία")));
+        QVERIFY(!sample.contains(QStringLiteral("50,00")));
+        QVERIFY(!sample.contains(QStringLiteral("1001")));
+
+        // A numbering started at 0 gives a real receipt 0, and the sample prints it.
+        addReceipt(0, QStringLiteral("2008-01-07"), 20, 11.71, QStringLiteral("Ελένη Κωνσταντίνου"));
+        const QString zero = print(0);
+        QVERIFY(zero.contains(QStringLiteral("Ελένη Κωνσταντίνου")));
+        QVERIFY(zero.contains(QStringLiteral("20,00 EUR")));
+        // Negative numbers reach the statement with their sign.
+        addReceipt(-3, QStringLiteral("2008-01-07"), 5, 2.93, QStringLiteral("Πέτρος Πέτρου"));
+        QVERIFY(print(-3).contains(QStringLiteral("Πέτρος Πέτρου")));
+    }
+
+    void payerWithMarkupPrintsAsTyped()
+    {
+        addPractice();
+        addReceipt(3, QStringLiteral("2008-02-02"), 10, 5.85, QStringLiteral("<b>Κώστας & Σία</b>"),
+                   QStringLiteral("Καθαρισμός <script>"));
+        const QString text = print(3);
+        QVERIFY2(text.contains(QStringLiteral("<b>Κώστας & Σία</b>")), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("Καθαρισμός <script>")));
+    }
+
+    void eachPrintStartsAndEndsClosed()
+    {
+        addPractice();
+        addReceipt(1001, QStringLiteral("2008-03-25"), 50, 29.2637, QStringLiteral("Μαρία Παπαδοπούλου"));
+        TForm72 form;
+        auto *query = form.findChild<DataSet *>(QStringLiteral("ADOQuery1"));
+        auto *table = form.findChild<DataSet *>(QStringLiteral("ADOTable1"));
+        QVERIFY(query && table);
+        bool checked = false;
+        duringPrint = [&] {
+            // The report found the receipt query closed and put it back so.
+            QVERIFY(!query->isOpen());
+            QVERIFY(query->sql().contains(QStringLiteral("WHERE AR_APODEIKSHS=1001")));
+            QVERIFY(table->isOpen());
+            checked = true;
+        };
+        form.ReceiptNumber = 1001;
+        form.PrintReceipt();
+        QVERIFY(checked);
+        QVERIFY(!query->isOpen());
+        QVERIFY(query->sql().isEmpty());
+        QVERIFY(!table->isOpen());
+
+        // Prints do not depend on each other.
+        duringPrint = nullptr;
+        form.ReceiptNumber = 0;
+        form.PrintReceipt();
+        QVERIFY(!html.contains(QStringLiteral("Μαρία")));
+        QCOMPARE(printedFiles.size(), 2);
+    }
+
+    void missingReportFileReachesTheCaller()
+    {
+        addPractice();
+        QFile::remove(QDir(practice->path()).filePath(QStringLiteral("APODEIKSEIS.RAV")));
+        TForm72 form;
+        form.ReceiptNumber = 4;
+        try {
+            form.PrintReceipt();
+            QFAIL("printed without a report file");
+        } catch (const ReportError &e) {
+            QCOMPARE(e.message(), QStringLiteral("The following reporting project does not exist:\n\"") + AppDirectory
+                                      + QDir::separator() + QStringLiteral("APODEIKSEIS.RAV\""));
+        }
+        QVERIFY(printedFiles.isEmpty());
+
+        // Once the file is back the same window prints again.
+        practice->copyReportFiles();
+        form.PrintReceipt();
+        QCOMPARE(printedFiles.size(), 1);
+    }
+};
+
+MOLARIX_TEST(ReceiptPrintoutTest)
+#include "test_printout.moc"
