@@ -608,6 +608,13 @@ QVariant DataSet::convertValue(int col, const QVariant &value) const
     if (!value.isValid() || value.isNull())
         return QVariant();
     const FieldDef &f = m_fields[size_t(col)];
+    if (value.typeId() == QMetaType::QString && f.type == FieldType::Date) {
+        // Dates as stored ("2008-03-05") as well as typed.
+        const QByteArray iso = value.toString().trimmed().toLatin1();
+        QVariant d;
+        if (readIsoDate(reinterpret_cast<const unsigned char *>(iso.constData()), int(iso.size()), d))
+            return d;
+    }
     if (value.typeId() == QMetaType::QString && f.type != FieldType::Text && f.type != FieldType::Memo)
         return convertText(col, value.toString());
     bool ok = true;
@@ -807,27 +814,33 @@ void DataSet::postRow()
 // A row the query's conditions no longer select keeps the values as set.
 void DataSet::rereadRow(Row &row)
 {
-    QString baseTable;
-    QString sql = selectText(&baseTable);
-    if (m_tableName.isEmpty())
-        sql = QStringLiteral("SELECT * FROM (%1) WHERE __rowid=?").arg(sql);
-    else
-        sql += QStringLiteral(" WHERE rowid=?");
-    DbStatement st(*m_conn, sql);
-    st.bind(1, row.rowid);
-    if (!st.step())
-        return;
-    sqlite3_stmt *h = st.handle();
-    if (sqlite3_column_count(h) != int(m_fields.size()) + 1)
-        return;
-    for (size_t c = 0; c < m_fields.size(); ++c) {
-        const bool fromValue = sqlite3_column_decltype(h, int(c) + 1) == nullptr;
-        QVariant v = readCell(h, int(c) + 1, m_fields[c].type, fromValue);
-        if (fromValue && v.isValid() && m_fields[c].type == FieldType::Float)
-            v = v.toDouble();
-        else if (fromValue && v.isValid() && m_fields[c].type == FieldType::Text)
-            v = v.toString();
-        row.values[c] = v;
+    try {
+        QString baseTable;
+        QString sql = selectText(&baseTable).trimmed();
+        while (sql.endsWith(u';'))
+            sql.chop(1);
+        if (m_tableName.isEmpty())
+            sql = QStringLiteral("SELECT * FROM (%1) WHERE __rowid=?").arg(sql);
+        else
+            sql += QStringLiteral(" WHERE rowid=?");
+        DbStatement st(*m_conn, sql);
+        st.bind(1, row.rowid);
+        if (!st.step())
+            return;
+        sqlite3_stmt *h = st.handle();
+        if (sqlite3_column_count(h) != int(m_fields.size()) + 1)
+            return;
+        for (size_t c = 0; c < m_fields.size(); ++c) {
+            const bool fromValue = sqlite3_column_decltype(h, int(c) + 1) == nullptr;
+            QVariant v = readCell(h, int(c) + 1, m_fields[c].type, fromValue);
+            if (fromValue && v.isValid() && m_fields[c].type == FieldType::Float)
+                v = v.toDouble();
+            else if (fromValue && v.isValid() && m_fields[c].type == FieldType::Text)
+                v = v.toString();
+            row.values[c] = v;
+        }
+    } catch (const DbError &) {
+        // The row is stored; only the defaults are not shown until the next open.
     }
 }
 

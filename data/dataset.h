@@ -35,6 +35,7 @@ public:
     void setConnection(DbConnection *conn);
     DbConnection *connection() const { return m_conn; }
 
+    // Setting the table or the statement closes the data set first.
     // Table mode (ADOTable): opens every row and column of the table.
     void setTableName(const QString &table);
     QString tableName() const { return m_tableName; }
@@ -78,7 +79,9 @@ public:
     // Current row, pending edits included. Unknown field: DbError.
     QVariant fieldValue(const QString &name) const;
     QString fieldText(const QString &name) const;
-    void setFieldValue(const QString &name, const QVariant &value);   // starts editing
+    // Starts editing. Takes the field's own type, or a text (dates also as
+    // stored, "2008-03-05"). A computed column of an editable result: DbError.
+    void setFieldValue(const QString &name, const QVariant &value);
     // Converts a typed text by the field's type; a text that is no date or
     // number raises DbError naming the field. Empty text gives NULL.
     void setFieldText(const QString &name, const QString &text);

@@ -348,6 +348,18 @@ private slots:
         r.post();
         QCOMPARE(p.count("APODEIKSEIS"), 2);
 
+        // Through a query the new row is read back the same way.
+        DataSet q(&p.conn());
+        q.setSql("SELECT AR_APODEIKSHS, EGKYRH, HMEROMHNIA FROM APODEIKSEIS WHERE AR_APODEIKSHS > 0;");
+        q.open();
+        QCOMPARE(q.recordCount(), 2);
+        q.append();
+        q.setFieldValue("AR_APODEIKSHS", 102);
+        q.post();
+        QCOMPARE(q.fieldValue("EGKYRH"), QVariant(true));
+        QVERIFY(q.fieldValue("HMEROMHNIA").toDate().isValid());
+        QCOMPARE(p.count("APODEIKSEIS"), 3);
+
         // Cancelling a new row returns to the row that was current.
         c.moveTo(2);
         c.insert();
@@ -490,6 +502,8 @@ private slots:
         QCOMPARE(ds.fieldText("POSO"), QStringLiteral("7,25"));
         ds.setFieldText("HMEROMHNIA", "29/2/2008 10:15");
         QCOMPARE(ds.fieldValue("HMEROMHNIA"), QVariant(QDateTime(QDate(2008, 2, 29), QTime(10, 15))));
+        ds.setFieldValue("HMEROMHNIA", "2008-02-03");
+        QCOMPARE(ds.fieldText("HMEROMHNIA"), QStringLiteral("3/2/2008"));
         ds.setFieldValue("HMEROMHNIA", QDate(2008, 3, 1));
         ds.post();
         QCOMPARE(p.scalar("SELECT HMEROMHNIA FROM EKSODA").toString(), QStringLiteral("2008-03-01"));
