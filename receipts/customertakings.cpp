@@ -1,0 +1,80 @@
+#include "receipts/customertakings.h"
+#include "ui_customertakings.h"
+
+#include "app/formstyle.h"
+#include "app/guard.h"
+#include "data/dataset.h"
+#include <QShowEvent>
+
+TForm57::TForm57(QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TForm57>())
+{
+    ui->setupUi(this);
+    setupDialog(this);
+    for (QWidget *w : {ui->Label1, ui->Label2, ui->Label5, ui->Label6})
+        makeBold(w);
+    for (QWidget *w : {ui->Label3, ui->Label4})
+        makeRequiredMark(w);
+
+    ADOQuery1 = new DataSet(&ADOConnection1, this);
+    ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));
+    ADOQuery2 = new DataSet(&ADOConnection1, this);
+    ADOQuery2->setObjectName(QStringLiteral("ADOQuery2"));
+
+    DbGrid *g = ui->DBGrid1;
+    g->setDataSet(ADOQuery1);
+    g->addColumn(QStringLiteral("AR_APODEIKSHS"), QStringLiteral("Αριθμός απόδειξης"), Qt::AlignCenter);
+    g->addColumn(QStringLiteral("HMEROMHNIA"), QStringLiteral("Ημερομηνία απόδειξης"), Qt::AlignCenter);
+    g->addColumn(QStringLiteral("PERIGRAFH"), QStringLiteral("Περιγραφή"));
+    g->addColumn(QStringLiteral("TAMEIO"), QStringLiteral("Ταμείο"));
+    g->addColumn(QStringLiteral("POSO"), QStringLiteral("Ποσό (EUR)"), Qt::AlignRight | Qt::AlignVCenter);
+    const int widths[] = {130, 150, 180, 80, 88};
+    for (int i = 0; i < 5; ++i)
+        g->setColumnWidth(i, widths[i]);
+
+    ui->DBNavigator1->setDataSet(ADOQuery1);
+    ui->DBNavigator1->setVisibleButtons(
+        {DbNavigator::First, DbNavigator::Prior, DbNavigator::Next, DbNavigator::Last});
+
+    ui->DBText1->setDataSource(ADOQuery2, QStringLiteral("SYNOLO"));
+    ui->DBText2->setDataSource(ADOQuery2, QStringLiteral("EISPRAKSH"));
+
+    connect(ui->Button1, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TForm57::~TForm57() = default;
+
+void TForm57::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        runGuarded([this] { FormShow(); });
+}
+
+void TForm57::FormShow()
+{
+    ADOConnection1.prepare();
+    ui->Label3->setText(CustomerFirstName);
+    ui->Label4->setText(CustomerSurname);
+
+    ADOQuery1->close();
+    ADOQuery1->setSql(QStringLiteral("SELECT AR_APODEIKSHS, HMEROMHNIA, Format(POSO,'0.00') as POSO, PERIGRAFH, "
+                                     "TAMEIO, Format(POSO_CY,'0.00') as POSO_CY, ID FROM EISPRAKSH_PELATH WHERE ID=")
+                      + CustomerId + QStringLiteral(" ORDER BY HMEROMHNIA ASC"));
+    ADOQuery1->open();
+
+    // Count and sums from the database; the sum over no takings is empty.
+    ADOQuery2->close();
+    ADOQuery2->setSql(QStringLiteral("SELECT COUNT(*) AS SYNOLO,Format(SUM(POSO),'0.00') as EISPRAKSH, "
+                                     "Format(SUM(POSO_CY),'0.00') as EISPRAKSHCY FROM EISPRAKSH_PELATH WHERE ID=")
+                      + CustomerId);
+    ADOQuery2->open();
+}
+
+void TForm57::done(int r)
+{
+    ADOQuery1->close();
+    ADOQuery2->close();
+    ADOConnection1.close();
+    QDialog::done(r);
+}

@@ -1,0 +1,35 @@
+#pragma once
+#include "data/connection.h"
+#include <QDialog>
+#include <QString>
+#include <memory>
+
+class DataSet;
+namespace Ui { class TForm57; }
+
+// "Εισπράξεις από συγκεκριμένο πελάτη": one customer's takings (one per
+// valid receipt), oldest first, with their number and total. Read-only.
+// Opened from the customer list, which sets the three customer fields.
+class TForm57 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm57(QWidget *parent = nullptr);
+    ~TForm57() override;
+
+    QString CustomerId;
+    QString CustomerFirstName;
+    QString CustomerSurname;
+
+    DataSet *ADOQuery1 = nullptr;   // the takings
+    DataSet *ADOQuery2 = nullptr;   // their count and totals
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void done(int r) override;
+
+private:
+    void FormShow();
+
+    std::unique_ptr<Ui::TForm57> ui;
+    DbConnection ADOConnection1;
+};

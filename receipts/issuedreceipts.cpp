@@ -1,0 +1,155 @@
+#include "receipts/issuedreceipts.h"
+#include "ui_issuedreceipts.h"
+
+#include "app/formstyle.h"
+#include "app/guard.h"
+#include "app/messages.h"
+#include "app/startupwindows.h"
+#include "data/dataset.h"
+#include "receipts/receiptprintout.h"
+#include <QShowEvent>
+
+namespace {
+const QString ListStatement = QStringLiteral(
+    "SELECT AR_APODEIKSHS, HMEROMHNIA, ONOMA, EPWNYMO, PARALHPTHS, Format(POSO,'0.00') AS POSO, TAMEIO, "
+    "Format(POSO_CY,'0.00') AS POSO_CY, PERIGRAFH, EGKYRH FROM APODEIKSEIS ORDER BY HMEROMHNIA");
+}
+
+TForm71::TForm71(QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TForm71>())
+{
+    ui->setupUi(this);
+    setupDialog(this);
+    makeBold(ui->Label1);
+    makeBold(ui->GroupBox1);
+    QPalette red = ui->Label1->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    ui->Label1->setPalette(red);
+
+    ADOQuery1 = new DataSet(&ADOConnection1, this);
+    ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));
+    ADOQuery1->setSql(ListStatement);
+
+    DbGrid *g = ui->DBGrid1;
+    g->setDataSet(ADOQuery1);
+    const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
+    g->addColumn(QStringLiteral("AR_APODEIKSHS"), QStringLiteral("Αριθμός απόδειξης"), Qt::AlignCenter);
+    g->addColumn(QStringLiteral("HMEROMHNIA"), QStringLiteral("Ημερομηνία"), Qt::AlignCenter);
+    g->addColumn(QStringLiteral("ONOMA"), QStringLiteral("Όνομα πελάτη"), left);
+    g->addColumn(QStringLiteral("EPWNYMO"), QStringLiteral("Επώνυμο πελάτη"), left);
+    g->addColumn(QStringLiteral("PERIGRAFH"), QStringLiteral("Περιγραφή"), left);
+    g->addColumn(QStringLiteral("POSO"), QStringLiteral("Ποσό (EUR)"), Qt::AlignRight | Qt::AlignVCenter);
+    g->addColumn(QStringLiteral("TAMEIO"), QStringLiteral("Ταμείο"), left);
+    g->addColumn(QStringLiteral("EGKYRH"), QStringLiteral("Έγκυρη"), Qt::AlignCenter);
+    const int widths[] = {125, 80, 100, 130, 150, 85, 70, 60};
+    for (int i = 0; i < 8; ++i)
+        g->setColumnWidth(i, widths[i]);
+
+    ui->DBNavigator1->setDataSet(ADOQuery1);
+    ui->DBNavigator1->setVisibleButtons(
+        {DbNavigator::First, DbNavigator::Prior, DbNavigator::Next, DbNavigator::Last});
+
+    ui->DBText1->setDataSource(ADOQuery1, QStringLiteral("AR_APODEIKSHS"));
+    ui->DBText2->setDataSource(ADOQuery1, QStringLiteral("EGKYRH"));
+    ui->DBText1->hide();
+    ui->DBText2->hide();
+
+    auto update = guarded([this] { UpdateReceiptButtons(); });
+    connect(g, &DbGrid::cellClicked, this, update);
+    connect(g, &DbGrid::keyReleased, this, update);
+    connect(ui->DBNavigator1, &DbNavigator::clicked, this, update);
+
+    connect(ui->RadioButton1, &QRadioButton::clicked, this,
+            guarded([this] { SortClick(QStringLiteral("HMEROMHNIA ASC")); }));
+    connect(ui->RadioButton2, &QRadioButton::clicked, this,
+            guarded([this] { SortClick(QStringLiteral("AR_APODEIKSHS ASC")); }));
+    connect(ui->RadioButton3, &QRadioButton::clicked, this,
+            guarded([this] { SortClick(QStringLiteral("EGKYRH ASC")); }));
+
+    connect(ui->Button1, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
+    connect(ui->Button2, &QPushButton::clicked, this, guarded([this] { Button2Click(); }));
+    connect(ui->Button3, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TForm71::~TForm71() = default;
+
+void TForm71::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        runGuarded([this] { FormShow(); });
+}
+
+void TForm71::FormShow()
+{
+    ADOConnection1.prepare();
+    ADOQuery1->close();
+    ADOQuery1->open();
+    ADOQuery1->setSort(QStringLiteral("HMEROMHNIA ASC"));
+
+    const int n = ADOQuery1->recordCount();
+    ui->Label1->setText(QStringLiteral("Βρέθηκαν ") + QString::number(n) + QStringLiteral(" αποδείξεις"));
+    if (n > 0) {
+        ui->Button1->setEnabled(true);
+        ui->Button2->setEnabled(true);
+    }
+    UpdateReceiptButtons();
+}
+
+void TForm71::UpdateReceiptButtons()
+{
+    if (ADOQuery1->recordCount() == 0)
+        return;
+    const bool valid = ui->DBText2->text().trimmed() != QLatin1String("False");
+    ui->Button1->setEnabled(valid);
+    ui->Button2->setEnabled(valid);
+}
+
+void TForm71::SortClick(const QString &sort)
+{
+    ADOQuery1->setSort(sort);
+    UpdateReceiptButtons();
+}
+
+void TForm71::Button2Click()
+{
+    std::unique_ptr<TForm72> standIn;
+    TForm72 *printout = Form72;
+    if (!printout) {
+        standIn = std::make_unique<TForm72>(this);
+        printout = standIn.get();
+    }
+    printout->ReceiptNumber = ui->DBText1->text().trimmed().toInt();
+    printout->PrintReceipt();
+}
+
+void TForm71::Button1Click()
+{
+    const QString number = QString::number(ui->DBText1->text().trimmed().toInt());
+    if (!Messages::confirm(QStringLiteral("Να ακυρώσω την απόδειξη με αριθμό") + QLatin1Char('\n') + number
+                               + QLatin1Char(';'),
+                           this))
+        return;
+
+    {
+        // The taking goes and the receipt turns invalid, both or neither.
+        DbTransaction tx(ADOConnection1);
+        ADOConnection1.execute(QStringLiteral("DELETE FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=") + number);
+        ADOConnection1.execute(QStringLiteral("UPDATE APODEIKSEIS SET EGKYRH=FALSE WHERE AR_APODEIKSHS=") + number);
+        tx.commit();
+    }
+
+    // Read again in the statement's date order, first row current.
+    ADOConnection1.close();
+    ADOQuery1->close();
+    ADOConnection1.prepare();
+    ADOQuery1->open();
+    UpdateReceiptButtons();
+}
+
+void TForm71::done(int r)
+{
+    ADOQuery1->close();
+    ADOConnection1.close();
+    QDialog::done(r);
+}

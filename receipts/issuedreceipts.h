@@ -1,0 +1,36 @@
+#pragma once
+#include "data/connection.h"
+#include <QDialog>
+#include <QString>
+#include <memory>
+
+class DataSet;
+namespace Ui { class TForm71; }
+
+// "Αποδείξεις που εκδόθηκαν": every receipt ever issued, valid and
+// cancelled, with reprint and cancellation of a valid one. A cancelled
+// receipt stays listed; its taking is deleted.
+class TForm71 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm71(QWidget *parent = nullptr);
+    ~TForm71() override;
+
+    DataSet *ADOQuery1 = nullptr;   // the receipts
+
+    // Keeps both actions in step with the current row's validity.
+    void UpdateReceiptButtons();
+    void Button1Click();   // cancel the receipt
+    void Button2Click();   // print it again
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void done(int r) override;
+
+private:
+    void FormShow();
+    void SortClick(const QString &sort);
+
+    std::unique_ptr<Ui::TForm71> ui;
+    DbConnection ADOConnection1;
+};

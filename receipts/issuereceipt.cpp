@@ -1,0 +1,215 @@
+#include "receipts/issuereceipt.h"
+#include "ui_issuereceipt.h"
+
+#include "app/formstyle.h"
+#include "app/guard.h"
+#include "app/messages.h"
+#include "app/startupwindows.h"
+#include "data/dataset.h"
+#include "data/helpers.h"
+#include "data/regional.h"
+#include "receipts/receiptprintout.h"
+#include "reports/reportengine.h"
+#include <QShowEvent>
+
+namespace {
+const QString NotAcceptable = QStringLiteral("Μη αποδεκτή τιμή");
+const QString NotEntered = QStringLiteral("Η καταχώρηση δεν έγινε");
+
+// Cyprus pounds per euro, the fixed conversion rate.
+constexpr double PoundsPerEuro = 0.585274;
+
+// A whole number written back as plain decimal digits, or empty when the
+// text is none.
+QString WholeNumber(const QString &text)
+{
+    bool ok = false;
+    const qlonglong n = text.toLongLong(&ok);
+    return ok ? QString::number(n) : QString();
+}
+}
+
+TForm56::TForm56(QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TForm56>())
+{
+    ui->setupUi(this);
+    setupDialog(this);
+    for (QWidget *w : {ui->Label1, ui->Label2, ui->Label5, ui->Label6, ui->Label7, ui->Label8})
+        makeBold(w);
+    for (QWidget *w : std::initializer_list<QWidget *>{ui->Label9, ui->Label10, ui->Label3, ui->Label4, ui->DBText2})
+        makeRequiredMark(w);
+
+    ADOTable1 = new DataSet(&ADOConnection1, this);
+    ADOTable1->setObjectName(QStringLiteral("ADOTable1"));
+    ADOTable1->setTableName(QStringLiteral("LAST_APODEIKSH"));
+    ui->DBText2->setDataSource(ADOTable1, QStringLiteral("LAST"));
+
+    connect(ui->Edit3, &QLineEdit::textChanged, this, guarded([this] { UpdateEntryButton(); }));
+    connect(ui->Edit2, &QLineEdit::textChanged, this, guarded([this] { UpdateEntryButton(); }));
+    connect(ui->Edit4, &QLineEdit::textChanged, this, guarded([this] { UpdateEntryButton(); }));
+    connect(ui->Button1, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
+    connect(ui->Button2, &QPushButton::clicked, this, &QDialog::reject);
+
+    // The number shown is the one this receipt gets; it is read once.
+    ADOConnection1.prepare();
+    ADOTable1->close();
+    ADOTable1->open();
+}
+
+TForm56::~TForm56() = default;
+
+QString TForm56::StatementNumber(double value)
+{
+    if (value == 0)
+        return QStringLiteral("0");
+    // Fifteen significant digits in scientific form, then written out.
+    QString s = QString::number(value, 'e', 14);
+    const bool negative = s.startsWith(QLatin1Char('-'));
+    if (negative)
+        s.remove(0, 1);
+    const int e = s.indexOf(QLatin1Char('e'));
+    const int exponent = s.mid(e + 1).toInt();
+    QString digits = s.left(e);
+    digits.remove(QLatin1Char('.'));
+    while (digits.size() > 1 && digits.endsWith(QLatin1Char('0')))
+        digits.chop(1);
+
+    const int point = exponent + 1;   // digits before the decimal point
+    QString out;
+    if (point <= 0)
+        out = QStringLiteral("0.") + QString(-point, QLatin1Char('0')) + digits;
+    else if (point >= digits.size())
+        out = digits + QString(point - digits.size(), QLatin1Char('0'));
+    else
+        out = digits.left(point) + QLatin1Char('.') + digits.mid(point);
+    return negative ? QLatin1Char('-') + out : out;
+}
+
+QString TForm56::Quoted(const QString &text)
+{
+    QString t = text;
+    t.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + t + QLatin1Char('\'');
+}
+
+void TForm56::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        runGuarded([this] { FormShow(); });
+}
+
+void TForm56::FormShow()
+{
+    ui->Label3->setText(CustomerFirstName);
+    ui->Label4->setText(CustomerSurname);
+    ui->Edit3->setFocus();
+}
+
+void TForm56::UpdateEntryButton()
+{
+    const QString description = ui->Edit2->text().trimmed();
+    if (ui->Edit3->text().trimmed().isEmpty() || description.isEmpty()) {
+        ui->Button1->setEnabled(false);
+        return;
+    }
+    ui->Button1->setEnabled(HasNoSpecialChars(description) && HasNoSpecialChars(ui->Edit4->text().trimmed()));
+}
+
+void TForm56::ClearInputs()
+{
+    ui->Edit3->clear();
+    ui->Edit2->clear();
+    ui->Edit4->clear();
+}
+
+void TForm56::Button1Click()
+{
+    auto refuse = [this] {
+        Messages::plain(NotEntered, this);
+        ClearInputs();
+    };
+
+    const std::optional<double> amount = Regional::parseAmount(ui->Edit3->text().trimmed());
+    if (!amount) {
+        refuse();
+        return;
+    }
+    const double amountCy = *amount * PoundsPerEuro;
+    if (!(*amount > 0)) {
+        Messages::plain(NotAcceptable, this);
+        ClearInputs();
+        return;
+    }
+
+    const QString number = WholeNumber(ui->DBText2->text().trimmed());
+    const QString id = WholeNumber(CustomerId);
+    if (number.isEmpty() || id.isEmpty()) {
+        refuse();
+        return;
+    }
+    const QString fullName = ui->Label3->text().trimmed() + QLatin1Char(' ') + ui->Label4->text().trimmed();
+    const QString description = ui->Edit2->text().trimmed();
+    const QString fund = ui->Edit4->text().trimmed();
+    const QString poso = StatementNumber(*amount);
+    const QString posoCy = StatementNumber(amountCy);
+
+    const QString taking =
+        QStringLiteral("INSERT INTO EISPRAKSH_PELATH(ID,POSO,PERIGRAFH,TAMEIO,POSO_CY,AR_APODEIKSHS) VALUES(")
+        + id + u',' + poso + u',' + Quoted(description) + u',' + Quoted(fund) + u',' + posoCy + u',' + number
+        + u')';
+    // The names come from the customer's row and may hold an apostrophe.
+    const QString receipt =
+        QStringLiteral("INSERT INTO APODEIKSEIS(AR_APODEIKSHS,ONOMA,EPWNYMO,PARALHPTHS,POSO,TAMEIO,POSO_CY,PERIGRAFH) VALUES(")
+        + number + u',' + Quoted(CustomerFirstName) + u',' + Quoted(CustomerSurname) + u',' + Quoted(fullName)
+        + u',' + poso + u',' + Quoted(fund) + u',' + posoCy + u',' + Quoted(description) + u')';
+
+    // All three or none. A number another copy of the program issued in the
+    // meantime is refused by the receipt insert and rolls the taking back.
+    try {
+        DbTransaction tx(ADOConnection1);
+        ADOConnection1.execute(taking);
+        ADOConnection1.execute(receipt);
+        ADOConnection1.execute(QStringLiteral("UPDATE LAST_APODEIKSH SET [LAST]=[LAST]+1"));
+        tx.commit();
+    } catch (const DbError &) {
+        refuse();
+        return;
+    }
+
+    ADOTable1->close();
+    ADOConnection1.close();
+    PrintIssued(number.toInt());
+    // Closing also keeps the used number from being offered again.
+    ClearInputs();
+    accept();
+}
+
+// The receipt is stored by now: a printout that fails is reported and the
+// receipt can be printed again from the issued receipts.
+void TForm56::PrintIssued(int receiptNumber)
+{
+    std::unique_ptr<TForm72> standIn;
+    TForm72 *printout = Form72;
+    if (!printout) {
+        standIn = std::make_unique<TForm72>(this);
+        printout = standIn.get();
+    }
+    printout->ReceiptNumber = receiptNumber;
+    try {
+        printout->PrintReceipt();
+    } catch (const DbError &e) {
+        Messages::error(e.message(), this);
+    } catch (const ReportError &e) {
+        Messages::error(e.message(), this);
+    } catch (const std::exception &e) {
+        Messages::error(QString::fromUtf8(e.what()), this);
+    }
+}
+
+void TForm56::done(int r)
+{
+    ADOTable1->close();
+    ADOConnection1.close();
+    QDialog::done(r);
+}

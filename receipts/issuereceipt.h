@@ -1,0 +1,45 @@
+#pragma once
+#include "data/connection.h"
+#include <QDialog>
+#include <QString>
+#include <memory>
+
+class DataSet;
+namespace Ui { class TForm56; }
+
+// "Έκδοση απόδειξης": records one payment of one customer and issues its
+// numbered receipt in one action (the taking, the receipt, the counter),
+// then prints it. Opened from the customer list, which sets the three
+// customer fields first.
+class TForm56 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm56(QWidget *parent = nullptr);
+    ~TForm56() override;
+
+    QString CustomerId;
+    QString CustomerFirstName;
+    QString CustomerSurname;
+
+    // An amount as statement text: a point, at most 15 significant digits,
+    // no exponent, no trailing zeros (12.5, 7.315925, 29.2637).
+    static QString StatementNumber(double value);
+    // A text from a stored row between apostrophes, its own apostrophes doubled.
+    static QString Quoted(const QString &text);
+
+    void UpdateEntryButton();
+    void Button1Click();   // the entry
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void done(int r) override;
+
+private:
+    void FormShow();
+    void ClearInputs();
+    void PrintIssued(int receiptNumber);
+
+    std::unique_ptr<Ui::TForm56> ui;
+    DbConnection ADOConnection1;
+    DataSet *ADOTable1 = nullptr;   // LAST_APODEIKSH
+};
