@@ -184,6 +184,7 @@ void TForm1a::makeCells()
         m_cells[k] = cell;
         m_dayLabels[k] = day;
         m_countLabels[k] = count;
+        setCellBorder(k, CellBorder, 1);
         setCellBooked(k, false);
         cell->hide();
     }
@@ -196,8 +197,16 @@ void TForm1a::setCellBooked(int cell, bool booked)
     QFrame *f = m_cells[cell];
     QPalette pal = f->palette();
     pal.setColor(QPalette::Window, booked ? BookedDay : FreeDay);
-    pal.setColor(QPalette::WindowText, CellBorder);
     f->setPalette(pal);
+}
+
+void TForm1a::setCellBorder(int cell, const QColor &colour, int width)
+{
+    QFrame *f = m_cells[cell];
+    QPalette pal = f->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    f->setPalette(pal);
+    f->setLineWidth(width);
 }
 
 void TForm1a::GoToToday()
@@ -225,7 +234,7 @@ void TForm1a::ShowMonth()
         m_countLabels[k]->hide();
         m_countLabels[k]->clear();
         setTextColour(m_dayLabels[k], isWeekendCell(k) ? WeekendGrey : DayBlack);
-        m_cells[k]->setLineWidth(1);
+        setCellBorder(k, CellBorder, 1);
         setCellBooked(k, false);
     }
 
@@ -245,10 +254,7 @@ void TForm1a::ShowMonth()
         const int k = cellOfDay(TodayDay);
         if (k > 0) {
             setTextColour(m_dayLabels[k], TodayGreen);
-            m_cells[k]->setLineWidth(2);
-            QPalette pal = m_cells[k]->palette();
-            pal.setColor(QPalette::WindowText, TodayGreen);
-            m_cells[k]->setPalette(pal);
+            setCellBorder(k, TodayGreen, 2);
         }
     }
 

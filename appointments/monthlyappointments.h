@@ -6,6 +6,7 @@
 #include "data/connection.h"
 
 class DataSet;
+class QColor;
 class QFrame;
 class QLabel;
 class TForm2a;
@@ -73,6 +74,7 @@ private:
     void fillYearList();
     void LabelDClick(int cell);
     void setCellBooked(int cell, bool booked);
+    void setCellBorder(int cell, const QColor &colour, int width);
     int cellOfDay(int day) const;
     void FormClose();
 
