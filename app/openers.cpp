@@ -4,6 +4,7 @@
 #include <memory>
 // One include per window the main window opens.
 #include "app/about.h"
+#include "appointments/monthlyappointments.h"
 #include "customers/findcustomer.h"
 #include "customers/newcustomer.h"
 #include "data/gui/passwordchange.h"
@@ -39,6 +40,7 @@ std::function<void()> shared(Form *const &instance)
 std::function<void()> WindowOpener(const QString &w)
 {
     // One line per window.
+    if (w == QLatin1String("TForm1a")) return fresh<TForm1a>();
     if (w == QLatin1String("TForm6")) return fresh<TForm6>();
     if (w == QLatin1String("TForm8")) return fresh<TForm8>();
     if (w == QLatin1String("TForm9")) return fresh<TForm9>();
