@@ -1,0 +1,324 @@
+#include "app/mainwindow.h"
+#include "app/accesscheck.h"
+#include "app/formstyle.h"
+#include "app/guard.h"
+#include "app/launcher.h"
+#include "app/jpeg.h"
+#include "app/messages.h"
+#include "app/modal.h"
+#include "app/molarixapplication.h"
+#include "app/openers.h"
+#include "app/splash.h"
+#include "data/appstate.h"
+#include "data/clock.h"
+#include "data/dataset.h"
+#include "data/regional.h"
+#include "tools/remindersviewer.h"
+#include "ui_mainwindow.h"
+#include <QCloseEvent>
+#include <QDir>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+
+TForm3::TForm3(QWidget *parent)
+    : QMainWindow(parent), ADOQuery1(new DataSet(&ADOConnection1, this)), ui(std::make_unique<Ui::TForm3>())
+{
+    ui->setupUi(this);
+    applyFormStyle(this);
+    ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));
+
+    ui->Image1->setPixmap(QPixmap::fromImage(LoadPicture(QStringLiteral("main.jpg"))));
+    ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    ui->BitBtn1->setText(QStringLiteral(" "));   // a blank caption beside the glyph
+    ui->Panel4->setVisible(false);
+    connect(ui->BitBtn1, &QPushButton::clicked, this, guarded([this] { BitBtn1Click(); }));
+
+    ui->MonthCalendar1->setVerticalHeaderFormat(QCalendarWidget::ISOWeekNumbers);
+    ui->MonthCalendar1->setFirstDayOfWeek(Qt::Monday);
+    ui->MonthCalendar1->setLocale(QLocale(QLocale::Greek, QLocale::Greece));
+
+    m_panel0 = new QLabel(ui->StatusBar1);
+    m_panel0->setObjectName(QStringLiteral("StatusPanel0"));
+    m_panel0->setMinimumWidth(160);
+    m_panel0->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_panel1 = new QLabel(ui->StatusBar1);
+    m_panel1->setObjectName(QStringLiteral("StatusPanel1"));
+    m_panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    ui->StatusBar1->addWidget(m_panel0);
+    ui->StatusBar1->addWidget(m_panel1, 1);
+
+    // A double click or the context menu on these opens the publisher's page.
+    for (QWidget *w : {ui->centralwidget, static_cast<QWidget *>(ui->Image1), static_cast<QWidget *>(ui->Panel1),
+                       static_cast<QWidget *>(ui->Panel3), static_cast<QWidget *>(ui->StatusBar1)}) {
+        w->installEventFilter(this);
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(w, &QWidget::customContextMenuRequested, this, guarded([this] { openWebPage(); }));
+    }
+
+    buildMenu();
+    wireButtons();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, guarded([this] { Timer1Timer(); }));
+    Timer1->start();
+
+    resize(1024, 700);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    FormCreate();
+}
+
+TForm3::~TForm3() = default;
+
+QString TForm3::productLine()
+{
+    return QStringLiteral("Molarix - Πρόγραμμα διαχείρισης οδοντιατρείου - Ortelis - Version 1.0.0.2009");
+}
+
+void TForm3::FormCreate()
+{
+    // A failure anywhere here ends the program without a word.
+    try {
+        NumberingFixed = false;
+        const QDateTime now = Clock::now();
+        StartYear = std::uint16_t(now.date().year());
+        StartMonth = std::uint16_t(now.date().month());
+        StartDay = std::uint16_t(now.date().day());
+        ui->MonthCalendar1->setSelectedDate(now.date());
+        ui->MonthCalendar1->setCurrentPage(now.date().year(), now.date().month());
+        m_panel1->setText(productLine());
+        AppDirectory = QDir::toNativeSeparators(QDir::currentPath());
+        {
+            TForm4 splash;
+            ShowModal(&splash);
+        }
+        DbConnectionString = BuildConnectionString(AppDirectory);
+        AccessGranted = false;
+        {
+            TForm65 access;
+            ShowModal(&access);
+        }
+        if (AccessGranted) {
+            CheckReminders();
+            setWindowState(windowState() | Qt::WindowMaximized);
+            CheckNumbering();
+        } else {
+            RequestTerminate();
+        }
+    } catch (...) {
+        setEnabled(false);
+        setVisible(false);
+        setWindowState(Qt::WindowMinimized);
+        RequestTerminate();
+    }
+}
+
+void TForm3::CheckReminders()
+{
+    const QString day = QStringLiteral("DAY(HMEROMHNIA)=%1 AND MONTH(HMEROMHNIA)=%2 AND YEAR(HMEROMHNIA)=%3")
+                            .arg(StartDay).arg(StartMonth).arg(StartYear);
+    ADOConnection1.prepare();
+    ADOQuery1->close();
+    ADOQuery1->setSql(QStringLiteral("SELECT HMEROMHNIA from YPENTHIMISEIS WHERE ") + day);
+    ADOQuery1->open();
+    const int count = ADOQuery1->recordCount();
+    ADOQuery1->close();
+    ADOQuery1->setSql(QString());
+    ADOConnection1.close();
+
+    if (count == 1) {
+        TForm12 viewer;
+        viewer.ADOQuery1->close();
+        viewer.ADOQuery1->setSql(QStringLiteral("SELECT * from YPENTHIMISEIS WHERE ") + day);
+        ShowModal(&viewer);
+    }
+}
+
+void TForm3::CheckNumbering()
+{
+    NumberingFixed = false;
+    ADOConnection1.prepare();
+    ADOQuery1->close();
+    ADOQuery1->setSql(QStringLiteral("SELECT * from LAST_APODEIKSH"));
+    ADOQuery1->open();
+    const int count = ADOQuery1->recordCount();
+    ADOQuery1->close();
+    ADOQuery1->setSql(QString());
+    ADOConnection1.close();
+    if (count != 0) {
+        findChild<QAction *>(QStringLiteral("N8"))->setVisible(false);
+        NumberingFixed = true;
+    }
+}
+
+void TForm3::Timer1Timer()
+{
+    const QDateTime now = Clock::now();
+    const QTime t = now.time();
+    QString text = Regional::formatDate(now.date());
+    if (t.hour() != 0 || t.minute() != 0 || t.second() != 0)
+        text += QLatin1Char(' ') + t.toString(Regional::longTimeFormat());
+    m_panel0->setText(text);
+}
+
+void TForm3::BitBtn1Click()
+{
+    ui->Panel4->setVisible(!ui->Panel4->isVisible());
+}
+
+QString TForm3::statusText(int panel) const
+{
+    return panel == 0 ? m_panel0->text() : m_panel1->text();
+}
+
+void TForm3::openWebPage()
+{
+    Launcher::openPublisherPage();
+}
+
+void TForm3::N8Click()
+{
+    WindowOpener(QStringLiteral("TForm9"))();
+    CheckNumbering();
+}
+
+QAction *TForm3::addEntry(QMenu *menu, const char *name, const QString &caption)
+{
+    QAction *a = menu->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    return a;
+}
+
+void TForm3::onTriggered(QObject *entry, std::function<void()> handler)
+{
+    if (auto *a = qobject_cast<QAction *>(entry))
+        connect(a, &QAction::triggered, this, guarded(std::move(handler)));
+    else if (auto *b = qobject_cast<QAbstractButton *>(entry))
+        connect(b, &QAbstractButton::clicked, this, guarded(std::move(handler)));
+}
+
+void TForm3::wire(QObject *entry, const QString &windowClass)
+{
+    // Entries of windows not built into this program stay disabled.
+    std::function<void()> open = WindowOpener(windowClass);
+    const bool available = bool(open);
+    if (auto *a = qobject_cast<QAction *>(entry))
+        a->setEnabled(available);
+    else if (auto *w = qobject_cast<QWidget *>(entry))
+        w->setEnabled(available);
+    if (available)
+        onTriggered(entry, std::move(open));
+}
+
+void TForm3::buildMenu()
+{
+    QMenuBar *bar = ui->MainMenu1;
+    auto submenu = [](QWidget *parent, const char *name, const QString &caption) {
+        auto *m = new QMenu(caption, parent);
+        m->setObjectName(QLatin1String(name));
+        m->menuAction()->setObjectName(QLatin1String(name));
+        return m;
+    };
+    auto separator = [](QMenu *menu, const char *name) {
+        menu->addSeparator()->setObjectName(QLatin1String(name));
+    };
+
+    QMenu *N1 = submenu(bar, "N1", QStringLiteral("Ε&πιλογές"));
+    bar->addMenu(N1);
+    wire(addEntry(N1, "N17", QStringLiteral("Εύρ&εση πελάτη")), QStringLiteral("TForm17"));
+    wire(addEntry(N1, "N16", QStringLiteral("Καταχώρηση νέου πελάτη")), QStringLiteral("TForm16"));
+    separator(N1, "N23");
+    QMenu *N12 = submenu(N1, "N12", QStringLiteral("Λειτουργικά έξ&οδα"));
+    N1->addMenu(N12);
+    wire(addEntry(N12, "N13", QStringLiteral("Επε&ξεργασία")), QStringLiteral("TForm13"));
+    wire(addEntry(N12, "N14", QStringLiteral("Αναλυτική έ&ρευνα")), QStringLiteral("TForm14"));
+    wire(addEntry(N12, "N15", QStringLiteral("Κατά &μήνα")), QStringLiteral("TForm15"));
+    wire(addEntry(N1, "N18", QStringLiteral("Εισπρά&ξεις σε διάστημα δύο ημερομηνιών")), QStringLiteral("TForm59"));
+    wire(addEntry(N1, "N19", QStringLiteral("Αποδείξεις που εκ&δόθηκαν")), QStringLiteral("TForm71"));
+    separator(N1, "N25");
+    wire(addEntry(N1, "N3", QStringLiteral("Βιβλίο ση&μειώσεων")), QStringLiteral("TForm6"));
+    // The caption begins with the Latin letter Y.
+    wire(addEntry(N1, "Y1", QStringLiteral("Yπενθ&υμίσεις")), QStringLiteral("TForm11"));
+    wire(addEntry(N1, "N10", QStringLiteral("Χρήσιμα &τηλέφωνα")), QStringLiteral("TForm10"));
+    separator(N1, "N26");
+    wire(addEntry(N1, "N4", QStringLiteral("Ημε&ρολογιακά")), QStringLiteral("TForm8"));
+    onTriggered(addEntry(N1, "N5", QStringLiteral("Αριθμομη&χανή")), [] { Launcher::startCalculator(); });
+    wire(addEntry(N1, "N28", QStringLiteral("Ραντεβού")), QStringLiteral("TForm1a"));
+    separator(N1, "N27");
+    QMenu *N6 = submenu(N1, "N6", QStringLiteral("Ρυ&θμίσεις"));
+    N1->addMenu(N6);
+    QAction *N8 = addEntry(N6, "N8", QStringLiteral("Καθορισμός αρίθμησης των αποδείξεων"));
+    N8->setEnabled(bool(WindowOpener(QStringLiteral("TForm9"))));
+    onTriggered(N8, [this] { N8Click(); });
+    wire(addEntry(N6, "N7", QStringLiteral("Στοιχεία που θα εμφανίζονται στις αποδείξεις")), QStringLiteral("TForm73"));
+    wire(addEntry(N1, "N11", QStringLiteral("Αλλαγή του κωδικού πρόσβασης")), QStringLiteral("TForm66"));
+
+    QAction *About1 = bar->addAction(QStringLiteral("A&bout Molarix"));
+    About1->setObjectName(QStringLiteral("About1"));
+    wire(About1, QStringLiteral("TForm62"));
+    QAction *N22 = bar->addAction(QStringLiteral("Έ&ξοδος"));
+    N22->setObjectName(QStringLiteral("N22"));
+    onTriggered(N22, [this] { close(); });
+}
+
+void TForm3::wireButtons()
+{
+    wire(ui->Button2, QStringLiteral("TForm17"));
+    wire(ui->Button1, QStringLiteral("TForm16"));
+    wire(ui->Button9, QStringLiteral("TForm71"));
+    wire(ui->Button13, QStringLiteral("TForm13"));
+    wire(ui->Button6, QStringLiteral("TForm14"));
+    wire(ui->Button7, QStringLiteral("TForm15"));
+    wire(ui->Button5, QStringLiteral("TForm11"));
+    wire(ui->Button12, QStringLiteral("TForm6"));
+    wire(ui->Button4, QStringLiteral("TForm10"));
+    onTriggered(ui->Button10, [] { Launcher::startCalculator(); });
+    wire(ui->Button11, QStringLiteral("TForm8"));
+    wire(ui->Button14, QStringLiteral("TForm1a"));
+}
+
+bool TForm3::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        auto *w = qobject_cast<QWidget *>(watched);
+        const auto *me = static_cast<QMouseEvent *>(event);
+        // The status bar answers over its panels too; the others only on
+        // their own background, not over the controls they hold.
+        const bool own = w == ui->StatusBar1 || w == ui->Image1 || !w->childAt(me->position().toPoint());
+        if (own) {
+            runGuarded([this] { openWebPage(); });
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm3::closeEvent(QCloseEvent *e)
+{
+    // Asked once per close request; not asked when the program is ending
+    // because start-up did not pass.
+    if (m_exitConfirmed || TerminateRequested()) {
+        e->accept();
+        return;
+    }
+    if (!Messages::confirm(QStringLiteral("Έξοδος;"), this)) {
+        e->ignore();
+        return;
+    }
+    m_exitConfirmed = true;
+    hide();
+    {
+        TForm4 splash;
+        ShowModal(&splash);
+    }
+    RequestTerminate();
+    e->accept();
+}

@@ -1,0 +1,53 @@
+#pragma once
+#include "data/connection.h"
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+namespace Ui { class TForm3; }
+class DataSet;
+class QAction;
+class QLabel;
+class QMenu;
+class QTimer;
+
+// The main window. Creating it runs the start-up sequence: splash, access
+// check, today's reminder and the receipt-numbering check.
+class TForm3 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm3(QWidget *parent = nullptr);
+    ~TForm3() override;
+
+    void CheckReminders();
+    void CheckNumbering();
+    void Timer1Timer();
+    void BitBtn1Click();
+
+    QString statusText(int panel) const;
+    // The fixed line of status panel 1.
+    static QString productLine();
+
+    DbConnection ADOConnection1;
+    DataSet *ADOQuery1;
+    QTimer *Timer1;
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormCreate();
+    void buildMenu();
+    void wireButtons();
+    void openWebPage();
+    void N8Click();
+    QAction *addEntry(QMenu *menu, const char *name, const QString &caption);
+    void wire(QObject *entry, const QString &windowClass);
+    void onTriggered(QObject *entry, std::function<void()> handler);
+
+    std::unique_ptr<Ui::TForm3> ui;
+    QLabel *m_panel0;
+    QLabel *m_panel1;
+    bool m_exitConfirmed = false;
+};

@@ -1,0 +1,46 @@
+#include "app/molarixapplication.h"
+#include "app/messages.h"
+#include "data/dberror.h"
+#include <QMetaObject>
+
+namespace {
+bool g_terminate = false;
+}
+
+MolarixApplication::MolarixApplication(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    // The title is the main window's caption; no display name, which the
+    // platform would append to every window's caption.
+    setApplicationName(QStringLiteral("Molarix"));
+}
+
+bool MolarixApplication::notify(QObject *receiver, QEvent *event)
+{
+    return deliverReporting([&] { return QApplication::notify(receiver, event); });
+}
+
+bool MolarixApplication::deliverReporting(const std::function<bool()> &deliver)
+{
+    try {
+        return deliver();
+    } catch (const DbError &e) {
+        Messages::error(e.message());
+    } catch (const std::exception &e) {
+        Messages::error(QString::fromUtf8(e.what()));
+    }
+    return false;
+}
+
+void RequestTerminate()
+{
+    if (g_terminate)
+        return;
+    g_terminate = true;
+    // Queued: before the loop runs, quit() would be lost.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+bool TerminateRequested() { return g_terminate; }
+void ResetTerminateRequest() { g_terminate = false; }

@@ -1,0 +1,75 @@
+#include "data/gui/passwordchange.h"
+#include "app/formstyle.h"
+#include "app/guard.h"
+#include "app/messages.h"
+#include "app/passwordtext.h"
+#include "data/dataset.h"
+#include "data/helpers.h"
+#include "ui_passwordchange.h"
+
+TForm66::TForm66(QWidget *parent)
+    : QDialog(parent), ADOTable1(new DataSet(&ADOConnection1, this)), ui(std::make_unique<Ui::TForm66>())
+{
+    ui->setupUi(this);
+    ADOTable1->setObjectName(QStringLiteral("ADOTable1"));
+    ADOTable1->setTableName(QStringLiteral("SECURITY"));
+    setupDialog(this);
+    makeRequiredMark(ui->Label7);
+    for (QWidget *w : {ui->Label1, ui->Label2, ui->Label3})
+        makeBold(w);
+    for (QWidget *w : {ui->Label4, ui->Label5, ui->Label6})
+        makeRequiredMark(w);
+    for (QLineEdit *e : {ui->Edit1, ui->Edit2, ui->Edit3}) {
+        MaskWithStars(e);
+        connect(e, &QLineEdit::textChanged, this, guarded([this] { UpdateChangeButton(); }));
+    }
+    connect(ui->Button1, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
+    connect(ui->Button2, &QPushButton::clicked, this, [this] { reject(); });
+
+    // A database that cannot be read is reported; the window still opens,
+    // and with no stored password read the change can never be enabled.
+    runGuarded([this] { FormCreate(); });
+}
+
+TForm66::~TForm66() = default;
+
+void TForm66::FormCreate()
+{
+    ADOConnection1.prepare();
+    ADOTable1->close();
+    ADOTable1->open();
+    CurrentPassword = StoredPassword(*ADOTable1);
+}
+
+void TForm66::UpdateChangeButton()
+{
+    OldPasswordText = TrimText(ui->Edit1->text());
+    NewPasswordText = TrimText(ui->Edit2->text());
+    ConfirmPasswordText = TrimText(ui->Edit3->text());
+    bool ok = !OldPasswordText.isEmpty() && !NewPasswordText.isEmpty() && !ConfirmPasswordText.isEmpty();
+    ok = ok && HasNoSpecialChars(OldPasswordText) && HasNoSpecialChars(NewPasswordText)
+        && HasNoSpecialChars(ConfirmPasswordText);
+    ok = ok && NewPasswordText == ConfirmPasswordText;
+    ok = ok && CurrentPassword == OldPasswordText;
+    ui->Button1->setEnabled(ok);
+}
+
+void TForm66::Button1Click()
+{
+    // The new text passed HasNoSpecialChars, so it holds no quote.
+    ADOConnection1.execute(QStringLiteral("UPDATE SECURITY SET [PASSWORD]='") + NewPasswordText + QLatin1Char('\''));
+    Messages::plain(QStringLiteral("Η αλλαγή του κωδικού πρόσβασης έγινε με επιτυχία."), this);
+    accept();
+}
+
+void TForm66::FormClose()
+{
+    ADOTable1->close();
+    ADOConnection1.close();
+}
+
+void TForm66::done(int result)
+{
+    FormClose();
+    QDialog::done(result);
+}

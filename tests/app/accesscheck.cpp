@@ -1,0 +1,254 @@
+#include "app/accesscheck.h"
+#include "app/messages.h"
+#include "app/molarixapplication.h"
+#include "data/appstate.h"
+#include "tests/app/typing.h"
+#include "tests/common/testmain.h"
+#include "tests/common/testutil.h"
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+// The access check window by itself: what enables "Εί&σοδος" and what each try does.
+class AccessCheckTest : public QObject {
+    Q_OBJECT
+
+    static QString wrongPassword() { return QStringLiteral("Λανθασμένος κωδικός πρόσβασης."); }
+
+private slots:
+    void init()
+    {
+        ResetTerminateRequest();
+        AccessGranted = false;
+    }
+    void cleanup() { ResetTerminateRequest(); }
+
+    void looksAsDesigned()
+    {
+        TempPractice p;
+        TForm65 f;
+        QCOMPARE(f.windowTitle(), QStringLiteral("Έλεγχος πρόσβασης"));
+        QVERIFY(!(f.windowFlags() & Qt::WindowCloseButtonHint));
+        QVERIFY(!(f.windowFlags() & Qt::WindowSystemMenuHint));
+        QCOMPARE(child<QLineEdit>(&f, "Edit1")->echoMode(), QLineEdit::Password);
+        QCOMPARE(child<QPushButton>(&f, "Button1")->text(), QStringLiteral("Εί&σοδος"));
+        QCOMPARE(child<QPushButton>(&f, "Button2")->text(), QStringLiteral("Έ&ξοδος"));
+        QVERIFY(child<QPushButton>(&f, "Button1")->isDefault());
+        // The o of "έχoυν" is the Latin letter.
+        QCOMPARE(child<QLabel>(&f, "Label2")->text(), QStringLiteral("Προσοχή έχ") + QLatin1Char('o')
+                                                            + QStringLiteral("υν σημασία Πεζά / Κεφαλαία"));
+        // The connection waits for the first try.
+        QVERIFY(!f.ADOConnection1.isOpen());
+    }
+
+    void enterEnabledOnlyForAcceptableText_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("blanks only") << "   " << false;
+        QTest::newRow("tab only") << "\t" << false;
+        QTest::newRow("word") << "molarix" << true;
+        QTest::newRow("greek") << "Κωδικός1" << true;
+        QTest::newRow("blank inside") << "mol arix" << true;
+        QTest::newRow("full stop") << "mol.arix" << false;
+        QTest::newRow("apostrophe") << "mol'arix" << false;
+        QTest::newRow("hyphen") << "mol-arix" << false;
+        QTest::newRow("double quote") << "mol\"arix" << false;
+        QTest::newRow("comma") << "mol,arix" << false;
+    }
+    void enterEnabledOnlyForAcceptableText()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, enabled);
+        TempPractice p;
+        TForm65 f;
+        auto *edit = child<QLineEdit>(&f, "Edit1");
+        auto *enter = child<QPushButton>(&f, "Button1");
+        QVERIFY(!enter->isEnabled());
+        typeInto(edit, typed);
+        QCOMPARE(enter->isEnabled(), enabled);
+        QCOMPARE(EnteredPassword, typed.trimmed());
+    }
+
+    void triesAgainstTheStoredPassword_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("granted");
+        QTest::newRow("right") << "molarix" << true;
+        QTest::newRow("blanks around") << "  molarix   " << true;
+        QTest::newRow("one capital") << "Molarix" << false;
+        QTest::newRow("all capitals") << "MOLARIX" << false;
+        QTest::newRow("shorter") << "molari" << false;
+        QTest::newRow("longer") << "molarix1" << false;
+    }
+    void triesAgainstTheStoredPassword()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, granted);
+        TempPractice p;
+        TForm65 f;
+        f.show();
+        auto *edit = child<QLineEdit>(&f, "Edit1");
+        typeInto(edit, typed);
+        child<QPushButton>(&f, "Button1")->click();
+        QCOMPARE(AccessGranted, granted);
+        QCOMPARE(f.isVisible(), !granted);
+        const auto shown = Messages::takeShown();
+        if (granted) {
+            QVERIFY(shown.isEmpty());
+            QCOMPARE(f.result(), int(QDialog::Accepted));
+            QVERIFY(!f.ADOConnection1.isOpen());
+        } else {
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].kind, Messages::Kind::Plain);
+            QCOMPARE(shown[0].text, wrongPassword());
+            QCOMPARE(edit->text(), QString());
+            QVERIFY(!child<QPushButton>(&f, "Button1")->isEnabled());
+            QVERIFY(!TerminateRequested());
+        }
+    }
+
+    void wrongTryPutsFocusBackInTheInput()
+    {
+        TempPractice p;
+        TForm65 f;
+        f.show();
+        QApplication::setActiveWindow(&f);
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        auto *edit = child<QLineEdit>(&f, "Edit1");
+        auto *enter = child<QPushButton>(&f, "Button1");
+        typeInto(edit, QStringLiteral("x"));
+        enter->setFocus();
+        enter->click();
+        QVERIFY(edit->hasFocus());
+    }
+
+    void threeWrongThenRight()
+    {
+        TempPractice p;
+        TForm65 f;
+        f.show();
+        auto *edit = child<QLineEdit>(&f, "Edit1");
+        for (const QString &t : {QStringLiteral("a"), QStringLiteral("molarix2"), QStringLiteral("MOLARIX"),
+                                 QStringLiteral("molarix")}) {
+            typeInto(edit, t);
+            QTest::keyClick(edit, Qt::Key_Return);
+        }
+        QVERIFY(AccessGranted);
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 3);
+        for (const auto &m : shown)
+            QCOMPARE(m.text, wrongPassword());
+    }
+
+    void enterKeyWithEmptyInputDoesNothing()
+    {
+        TempPractice p;
+        TForm65 f;
+        f.show();
+        auto *edit = child<QLineEdit>(&f, "Edit1");
+        typeInto(edit, QStringLiteral("  "));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(f.isVisible());
+        QVERIFY(Messages::takeShown().isEmpty());
+    }
+
+    void storedPasswordIsReadAtEachTry()
+    {
+        TempPractice p;
+        TForm65 f;
+        f.show();
+        p.exec(QStringLiteral("UPDATE SECURITY SET [PASSWORD]='  Νέος1 '"));
+        auto *edit = child<QLineEdit>(&f, "Edit1");
+        typeInto(edit, QStringLiteral("molarix"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(!AccessGranted);
+        QCOMPARE(Messages::takeShown().size(), 1);
+        typeInto(edit, QStringLiteral("Νέος1"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(AccessGranted);
+    }
+
+    void storedPasswordWithForbiddenCharacterCannotBeEntered()
+    {
+        TempPractice p;
+        p.exec(QStringLiteral("UPDATE SECURITY SET [PASSWORD]='a.b'"));
+        TForm65 f;
+        typeInto(child<QLineEdit>(&f, "Edit1"), QStringLiteral("a.b"));
+        QVERIFY(!child<QPushButton>(&f, "Button1")->isEnabled());
+    }
+
+    void emptySecurityLetsNobodyIn()
+    {
+        TempPractice p;
+        p.exec(QStringLiteral("DELETE FROM SECURITY"));
+        TForm65 f;
+        f.show();
+        typeInto(child<QLineEdit>(&f, "Edit1"), QStringLiteral("molarix"));
+        child<QPushButton>(&f, "Button1")->click();
+        QVERIFY(!AccessGranted);
+        QCOMPARE(Messages::takeShown().value(0).text, wrongPassword());
+    }
+
+    void unreadableDatabaseIsReportedAndTheWindowStays()
+    {
+        TempPractice p;
+        QVERIFY(QFile::remove(p.path() + QStringLiteral("/data.mdb")));
+        TForm65 f;
+        f.show();
+        auto *edit = child<QLineEdit>(&f, "Edit1");
+        typeInto(edit, QStringLiteral("molarix"));
+        child<QPushButton>(&f, "Button1")->click();
+        QVERIFY(f.isVisible());
+        QVERIFY(!AccessGranted);
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, Messages::Kind::Error);
+        QVERIFY(shown[0].text.contains(QStringLiteral("data.mdb")));
+        // The try can be repeated or the window left.
+        QCOMPARE(edit->text(), QStringLiteral("molarix"));
+        QVERIFY(child<QPushButton>(&f, "Button1")->isEnabled());
+    }
+
+    void missingTableIsReported()
+    {
+        TempPractice p;
+        p.conn().executeNative(QStringLiteral("DROP TABLE SECURITY"));
+        TForm65 f;
+        f.show();
+        typeInto(child<QLineEdit>(&f, "Edit1"), QStringLiteral("molarix"));
+        child<QPushButton>(&f, "Button1")->click();
+        QVERIFY(f.isVisible());
+        QCOMPARE(Messages::takeShown().value(0).kind, Messages::Kind::Error);
+    }
+
+    void exitButtonAndEscEndTheProgram()
+    {
+        TempPractice p;
+        {
+            TForm65 f;
+            f.show();
+            child<QPushButton>(&f, "Button2")->click();
+            QVERIFY(!f.isVisible());
+            QVERIFY(!AccessGranted);
+            QVERIFY(TerminateRequested());
+        }
+        ResetTerminateRequest();
+        {
+            TForm65 f;
+            f.show();
+            typeInto(child<QLineEdit>(&f, "Edit1"), QStringLiteral("molarix"));
+            QTest::keyClick(child<QLineEdit>(&f, "Edit1"), Qt::Key_Escape);
+            QVERIFY(!f.isVisible());
+            QVERIFY(!AccessGranted);
+            QVERIFY(TerminateRequested());
+        }
+        QVERIFY(Messages::takeShown().isEmpty());
+    }
+};
+
+MOLARIX_TEST(AccessCheckTest)
+#include "accesscheck.moc"

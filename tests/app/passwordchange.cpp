@@ -1,0 +1,162 @@
+#include "app/accesscheck.h"
+#include "app/messages.h"
+#include "app/molarixapplication.h"
+#include "data/appstate.h"
+#include "data/gui/passwordchange.h"
+#include "tests/app/typing.h"
+#include "tests/common/testmain.h"
+#include "tests/common/testutil.h"
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+// Changing the password, and that the next start asks for the new one.
+class PasswordChangeTest : public QObject {
+    Q_OBJECT
+
+    static void type(TForm66 &f, const QString &old, const QString &fresh, const QString &again)
+    {
+        // Typed as a user would, into emptied inputs.
+        int i = 1;
+        for (const QString &t : {old, fresh, again}) {
+            auto *e = f.findChild<QLineEdit *>(QStringLiteral("Edit%1").arg(i++));
+            e->clear();
+            typeInto(e, t);
+        }
+    }
+    static bool changeEnabled(TForm66 &f) { return child<QPushButton>(&f, "Button1")->isEnabled(); }
+
+    static bool accessAccepts(const QString &typed)
+    {
+        ResetTerminateRequest();
+        TForm65 access;
+        access.show();
+        typeInto(child<QLineEdit>(&access, "Edit1"), typed);
+        child<QPushButton>(&access, "Button1")->click();
+        Messages::takeShown();
+        return AccessGranted;
+    }
+
+private slots:
+    void looksAsDesigned()
+    {
+        TempPractice p;
+        TForm66 f;
+        QCOMPARE(f.windowTitle(), QStringLiteral("Αλλαγή του κωδικού πρόσβασης"));
+        QCOMPARE(f.CurrentPassword, QStringLiteral("molarix"));
+        QVERIFY(!changeEnabled(f));
+        for (const char *e : {"Edit1", "Edit2", "Edit3"})
+            QCOMPARE(child<QLineEdit>(&f, e)->echoMode(), QLineEdit::Password);
+        QCOMPARE(child<QPushButton>(&f, "Button1")->text(), QStringLiteral("Αλ&λαγή"));
+        QVERIFY(child<QPushButton>(&f, "Button1")->isDefault());
+    }
+
+    void changeEnabledOnlyWhenEveryRuleHolds_data()
+    {
+        QTest::addColumn<QString>("old");
+        QTest::addColumn<QString>("fresh");
+        QTest::addColumn<QString>("again");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("all right") << "molarix" << "Οδόντας7" << "Οδόντας7" << true;
+        QTest::newRow("blanks around") << " molarix " << "  new1" << "new1  " << true;
+        QTest::newRow("same as before") << "molarix" << "molarix" << "molarix" << true;
+        QTest::newRow("old empty") << "" << "new1" << "new1" << false;
+        QTest::newRow("new empty") << "molarix" << "" << "" << false;
+        QTest::newRow("confirmation empty") << "molarix" << "new1" << "  " << false;
+        QTest::newRow("old in other case") << "Molarix" << "new1" << "new1" << false;
+        QTest::newRow("old wrong") << "molarik" << "new1" << "new1" << false;
+        QTest::newRow("confirmation one letter off") << "molarix" << "new1" << "new2" << false;
+        QTest::newRow("confirmation in other case") << "molarix" << "new1" << "NEW1" << false;
+        QTest::newRow("new with full stop") << "molarix" << "a.b" << "a.b" << false;
+        QTest::newRow("new with apostrophe") << "molarix" << "a'b" << "a'b" << false;
+        QTest::newRow("new with hyphen") << "molarix" << "a-b" << "a-b" << false;
+        QTest::newRow("old with forbidden") << "molarix;" << "new1" << "new1" << false;
+    }
+    void changeEnabledOnlyWhenEveryRuleHolds()
+    {
+        QFETCH(QString, old);
+        QFETCH(QString, fresh);
+        QFETCH(QString, again);
+        QFETCH(bool, enabled);
+        TempPractice p;
+        TForm66 f;
+        type(f, old, fresh, again);
+        QCOMPARE(changeEnabled(f), enabled);
+        QVERIFY(Messages::takeShown().isEmpty());
+    }
+
+    void enablingFollowsEveryInput()
+    {
+        TempPractice p;
+        TForm66 f;
+        type(f, QStringLiteral("molarix"), QStringLiteral("new1"), QStringLiteral("new1"));
+        QVERIFY(changeEnabled(f));
+        QTest::keyClick(child<QLineEdit>(&f, "Edit3"), Qt::Key_Backspace);
+        QVERIFY(!changeEnabled(f));
+        typeInto(child<QLineEdit>(&f, "Edit3"), QStringLiteral("1"));
+        QVERIFY(changeEnabled(f));
+        typeInto(child<QLineEdit>(&f, "Edit1"), QStringLiteral("x"));
+        QVERIFY(!changeEnabled(f));
+    }
+
+    void changeStoresTheNewPasswordForTheNextStart()
+    {
+        TempPractice p;
+        {
+            TForm66 f;
+            f.show();
+            type(f, QStringLiteral("molarix"), QStringLiteral(" Οδόντας7 "), QStringLiteral("Οδόντας7"));
+            child<QPushButton>(&f, "Button1")->click();
+            QVERIFY(!f.isVisible());
+            QCOMPARE(f.result(), int(QDialog::Accepted));
+            QVERIFY(!f.ADOConnection1.isOpen());
+            const auto shown = Messages::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].kind, Messages::Kind::Plain);
+            QCOMPARE(shown[0].text, QStringLiteral("Η αλλαγή του κωδικού πρόσβασης έγινε με επιτυχία."));
+        }
+        QCOMPARE(p.scalar(QStringLiteral("SELECT [PASSWORD] FROM SECURITY")).toString(), QStringLiteral("Οδόντας7"));
+        QVERIFY(!accessAccepts(QStringLiteral("molarix")));
+        QVERIFY(!accessAccepts(QStringLiteral("οδόντας7")));
+        QVERIFY(accessAccepts(QStringLiteral("Οδόντας7")));
+        ResetTerminateRequest();
+    }
+
+    void exitChangesNothing()
+    {
+        TempPractice p;
+        TForm66 f;
+        f.show();
+        type(f, QStringLiteral("molarix"), QStringLiteral("new1"), QStringLiteral("new1"));
+        child<QPushButton>(&f, "Button2")->click();
+        QVERIFY(!f.isVisible());
+        QVERIFY(!f.ADOConnection1.isOpen());
+        QCOMPARE(p.scalar(QStringLiteral("SELECT [PASSWORD] FROM SECURITY")).toString(), QStringLiteral("molarix"));
+    }
+
+    void unreadableDatabaseReportedAndChangeNeverEnabled()
+    {
+        TempPractice p;
+        QVERIFY(QFile::remove(p.path() + QStringLiteral("/data.mdb")));
+        TForm66 f;
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, Messages::Kind::Error);
+        type(f, QStringLiteral("molarix"), QStringLiteral("new1"), QStringLiteral("new1"));
+        QVERIFY(!changeEnabled(f));
+    }
+
+    void emptySecurityNeverEnablesTheChange()
+    {
+        TempPractice p;
+        p.exec(QStringLiteral("DELETE FROM SECURITY"));
+        TForm66 f;
+        QVERIFY(Messages::takeShown().isEmpty());
+        type(f, QStringLiteral("molarix"), QStringLiteral("new1"), QStringLiteral("new1"));
+        QVERIFY(!changeEnabled(f));
+    }
+};
+
+MOLARIX_TEST(PasswordChangeTest)
+#include "passwordchange.moc"

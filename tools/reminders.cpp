@@ -1,0 +1,61 @@
+#include "tools/reminders.h"
+#include "app/formstyle.h"
+#include "app/guard.h"
+#include "data/dataset.h"
+#include "ui_reminders.h"
+
+TForm11::TForm11(QWidget *parent)
+    : QDialog(parent), ADOTable1(new DataSet(&ADOConnection1, this)), ui(std::make_unique<Ui::TForm11>())
+{
+    ui->setupUi(this);
+    ADOTable1->setObjectName(QStringLiteral("ADOTable1"));
+    ADOTable1->setTableName(QStringLiteral("YPENTHIMISEIS"));
+    setupDialog(this);
+    makeBold(ui->Label1);
+    makeBold(ui->Label2);
+    makeRequiredMark(ui->Label3);
+    QPalette red = ui->Label4->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    ui->Label4->setPalette(red);
+
+    ui->DBGrid1->setDataSet(ADOTable1);
+    ui->DBGrid1->addColumn(QStringLiteral("HMEROMHNIA"), QStringLiteral("Ημερομηνία"), Qt::AlignCenter);
+    ui->DBGrid1->setCtrlDeleteEnabled(true);
+    ui->DBEdit1->setDataSource(ADOTable1, QStringLiteral("HMEROMHNIA"));
+    ui->DBMemo1->setDataSource(ADOTable1, QStringLiteral("PERIGRAFH"));
+    ui->DBNavigator1->setDataSet(ADOTable1);
+    ui->DBNavigator1->setVisibleButtons({DbNavigator::First, DbNavigator::Prior, DbNavigator::Next,
+                                         DbNavigator::Last, DbNavigator::Insert, DbNavigator::Delete,
+                                         DbNavigator::Post});
+    connect(ui->Button1, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+TForm11::~TForm11() = default;
+
+void TForm11::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        runGuarded([this] { FormShow(); });
+}
+
+void TForm11::FormShow()
+{
+    ADOConnection1.prepare();
+    ADOTable1->close();
+    ADOTable1->open();
+    ADOTable1->setSort(QStringLiteral("HMEROMHNIA DESC"));
+    ADOTable1->first();   // start on the newest reminder
+}
+
+void TForm11::FormClose()
+{
+    ADOTable1->close();
+    ADOConnection1.close();
+}
+
+void TForm11::done(int result)
+{
+    FormClose();
+    QDialog::done(result);
+}

@@ -1,0 +1,29 @@
+#pragma once
+#include "data/connection.h"
+#include <QDialog>
+#include <memory>
+
+namespace Ui { class TForm12; }
+class DataSet;
+
+// Today's reminder, shown at start-up. The opener sets the statement of
+// ADOQuery1 before showing it.
+class TForm12 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm12(QWidget *parent = nullptr);
+    ~TForm12() override;
+
+    DbConnection ADOConnection1;
+    DataSet *ADOQuery1;
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *e) override;
+
+private:
+    void FormShow();
+    void FormClose();
+    std::unique_ptr<Ui::TForm12> ui;
+};
