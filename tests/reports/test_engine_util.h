@@ -21,9 +21,10 @@ inline QString pdfText(const QString &pdfPath, bool layout = false)
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
+// Pages in physical layout, so a table's rows read across its columns.
 inline QStringList pdfPages(const QString &pdfPath)
 {
-    QStringList pages = pdfText(pdfPath).split(QChar(u'\f'));
+    QStringList pages = pdfText(pdfPath, true).split(QChar(u'\f'));
     while (!pages.isEmpty() && pages.last().trimmed().isEmpty())
         pages.removeLast();
     return pages;
