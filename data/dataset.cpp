@@ -943,7 +943,6 @@ void DataSet::setSort(const QString &spec)
     }
     checkBrowseMode();
 
-    const int currentRecord = m_current >= 0 ? m_order[size_t(m_current)] : -1;
     const size_t n = m_rows.size();
     std::iota(m_order.begin(), m_order.end(), 0);
     if (keys.size() == 1) {
@@ -973,10 +972,9 @@ void DataSet::setSort(const QString &spec)
     }
     m_sortSpec = keys.empty() ? QString() : spec.trimmed();
 
-    // The record that was current stays current, wherever it went.
-    if (currentRecord >= 0)
-        m_current = int(std::find(m_order.begin(), m_order.end(), currentRecord) - m_order.begin());
-    m_bof = m_current <= 0;
+    // As with ADO's Sort, the cursor goes to the first row of the new order.
+    m_current = m_order.empty() ? -1 : 0;
+    m_bof = true;
     m_eof = m_order.empty();
     emit dataReset();
     emit currentChanged();

@@ -98,8 +98,9 @@ public:
 
     // "COLUMN ASC" / "COLUMN DESC" (several, comma-separated); stable, by
     // typed value, text in Greek dictionary order, TRUE before FALSE
-    // ascending, NULL first. Empty: the order of the fetch. The current
-    // record stays current. Only on an open result; closing forgets it.
+    // ascending, NULL first. Empty: the order of the fetch. As with ADO's
+    // Sort, the first row of the new order becomes current (a pending change
+    // is posted first). Only on an open result; closing forgets it.
     // Rows added or changed later keep their place until the next sort.
     void setSort(const QString &spec);
     QString sort() const { return m_sortSpec; }
