@@ -23,6 +23,7 @@ TForm2a::TForm2a(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::TForm2a>())
 {
     ui->setupUi(this);
+    setupDialog(this);
     Label83 = ui->Label83;
     DBNavigator1 = ui->DBNavigator1;
     Button29 = ui->Button29;
@@ -35,8 +36,6 @@ TForm2a::TForm2a(QWidget *parent)
     DBNavigator1->setDataSet(ADOQuery1);
     DBNavigator1->setVisibleButtons({DbNavigator::Post});
     connect(Button29, &QPushButton::clicked, this, &QDialog::reject);
-
-    setupDialog(this);
 
     QFont big = Label83->font();
     big.setPointSize(16);

@@ -3,6 +3,7 @@
 
 #include "app/formstyle.h"
 #include "app/guard.h"
+#include "app/modal.h"
 #include "appointments/daysheet.h"
 #include "data/clock.h"
 #include "data/dataset.h"
@@ -86,7 +87,7 @@ bool SlotIsFilled(const QString &value)
 
 std::function<void(TForm2a &)> &TForm1a::sheetShower()
 {
-    static std::function<void(TForm2a &)> shower = [](TForm2a &sheet) { sheet.exec(); };
+    static std::function<void(TForm2a &)> shower = [](TForm2a &sheet) { ShowModal(&sheet); };
     return shower;
 }
 
@@ -94,6 +95,7 @@ TForm1a::TForm1a(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::TForm1a>())
 {
     ui->setupUi(this);
+    setupDialog(this);
     ADOQuery1 = new DataSet(&ADOConnection1, this);
     ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));
 
@@ -114,7 +116,6 @@ TForm1a::TForm1a(QWidget *parent)
                              QStringLiteral("Νοέμβριος"), QStringLiteral("Δεκέμβριος")});
 
     makeCells();
-    setupDialog(this);
 
     const QDate today = Clock::today();
     TodayYear = today.year();
