@@ -15,8 +15,6 @@
 
 #include <kainjow/mustache.hpp>
 
-#include <optional>
-
 namespace mstch = kainjow::mustache;
 
 namespace {
