@@ -8,8 +8,10 @@
 #include "customers/findcustomer.h"
 #include "customers/newcustomer.h"
 #include "data/gui/passwordchange.h"
+#include "receipts/issuedreceipts.h"
 #include "receipts/receiptdetails.h"
 #include "receipts/receiptnumbering.h"
+#include "receipts/takingsbetweendates.h"
 #include "tools/calendartools.h"
 #include "tools/notebook.h"
 #include "tools/notesprint.h"
@@ -48,8 +50,10 @@ std::function<void()> WindowOpener(const QString &w)
     if (w == QLatin1String("TForm11")) return fresh<TForm11>();
     if (w == QLatin1String("TForm16")) return fresh<TForm16>();
     if (w == QLatin1String("TForm17")) return fresh<TForm17>();
+    if (w == QLatin1String("TForm59")) return fresh<TForm59>();
     if (w == QLatin1String("TForm62")) return fresh<TForm62>();
     if (w == QLatin1String("TForm66")) return fresh<TForm66>();
+    if (w == QLatin1String("TForm71")) return fresh<TForm71>();
     if (w == QLatin1String("TForm73")) return fresh<TForm73>();
     return {};
 }

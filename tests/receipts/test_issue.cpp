@@ -1,9 +1,13 @@
+#include "receipts/customertakings.h"
 #include "receipts/issuereceipt.h"
 #include "takingsfixture.h"
 #include "tests/common/testmain.h"
 
 #include "app/messages.h"
+#include "app/modal.h"
 #include "app/startupwindows.h"
+#include "customers/customerlist.h"
+#include "data/appstate.h"
 #include "data/connection.h"
 #include "receipts/receiptprintout.h"
 #include <QDir>
@@ -63,7 +67,11 @@ class IssueReceiptTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { Form72 = nullptr; }
+    void cleanup()
+    {
+        Form72 = nullptr;
+        NumberingFixed = false;
+    }
 
     void aGoodEntryStoresBothRowsRaisesTheCounterPrintsAndCloses()
     {
@@ -369,11 +377,36 @@ private slots:
         QCOMPARE(TForm56::StatementNumber(value), text);
     }
 
-    void storedTextsAreQuotedSafely()
+    void theCustomerListOpensBothWindowsForItsCurrentCustomer()
     {
-        QCOMPARE(TForm56::Quoted(QStringLiteral("Ο'Νιλ")), QStringLiteral("'Ο''Νιλ'"));
-        QCOMPARE(TForm56::Quoted(QStringLiteral("''")), QStringLiteral("''''''"));
-        QCOMPARE(TForm56::Quoted(QString()), QStringLiteral("''"));
+        IssueSetup s(QStringLiteral("Σεάν"), QStringLiteral("Ο'Νιλ"));
+        TForm18 list;
+        list.ListSql = QStringLiteral("SELECT ID, ONOMA, EPWNYMO, FYLO, HMEROMHNIA_GENNHSEWS, THLEFWNO_1, THLEFWNO_2, "
+                                      "DIEYTHYNSH, EPAGGELMA, TAMEIO FROM STOIXEIA_PELATH");
+        NumberingFixed = false;
+        list.show();
+        QVERIFY(!child<QPushButton>(&list, "Button6")->isEnabled());
+        list.reject();
+        NumberingFixed = true;
+        list.show();
+
+        QStringList opened;
+        SetModalHandler([&](QDialog *d) {
+            if (auto *issue = qobject_cast<TForm56 *>(d)) {
+                opened << issue->CustomerId + u' ' + issue->CustomerFirstName + u' ' + issue->CustomerSurname;
+                d->show();
+                opened << child<QLabel>(d, "DBText2")->text() + u' ' + child<QLabel>(d, "Label4")->text();
+            } else if (auto *takings = qobject_cast<TForm57 *>(d)) {
+                opened << takings->CustomerId + u' ' + takings->CustomerFirstName + u' ' + takings->CustomerSurname;
+            }
+            return int(QDialog::Rejected);
+        });
+        child<QPushButton>(&list, "Button6")->click();
+        child<QPushButton>(&list, "Button7")->click();
+        SetModalHandler({});
+        const QString customer = QString::number(s.id) + QStringLiteral(" Σεάν Ο'Νιλ");
+        QCOMPARE(opened, (QStringList{customer, QStringLiteral("1001 Ο'Νιλ"), customer}));
+        QVERIFY(shownTexts().isEmpty());
     }
 };
 
