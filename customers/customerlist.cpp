@@ -9,6 +9,8 @@
 #include "customers/customerprintouts.h"
 #include "app/modal.h"
 #include "customers/visits.h"
+#include "receipts/customertakings.h"
+#include "receipts/issuereceipt.h"
 #include "data/appstate.h"
 #include "data/dataset.h"
 #include <QMenuBar>
@@ -31,8 +33,8 @@ void OpenForCustomer(TForm18 *list)
 // receipt and the customer's takings. A null entry keeps its button and
 // menu item disabled.
 using CustomerWindow = void (*)(TForm18 *);
-const CustomerWindow IssueReceiptWindow = nullptr;
-const CustomerWindow TakingsWindow = nullptr;
+const CustomerWindow IssueReceiptWindow = &OpenForCustomer<TForm56>;
+const CustomerWindow TakingsWindow = &OpenForCustomer<TForm57>;
 
 }
 
