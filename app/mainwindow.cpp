@@ -32,7 +32,8 @@ TForm3::TForm3(QWidget *parent)
     applyFormStyle(this);
     ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));
 
-    ui->Image1->setPixmap(QPixmap::fromImage(LoadPicture(QStringLiteral("main.jpg"))));
+    m_picture = QPixmap::fromImage(LoadPicture(QStringLiteral("main.jpg")));
+    ui->Image1->setPixmap(m_picture);
     ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     ui->BitBtn1->setText(QStringLiteral(" "));   // a blank caption beside the glyph
     ui->Panel4->setVisible(false);
@@ -285,8 +286,22 @@ void TForm3::wireButtons()
     wire(ui->Button14, QStringLiteral("TForm1a"));
 }
 
+void TForm3::fitPicture()
+{
+    // Shown at its own size, and reduced only when the free area is smaller.
+    const QSize room = ui->Image1->size();
+    if (m_picture.isNull() || room.isEmpty())
+        return;
+    if (m_picture.width() <= room.width() && m_picture.height() <= room.height())
+        ui->Image1->setPixmap(m_picture);
+    else
+        ui->Image1->setPixmap(m_picture.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
 bool TForm3::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == ui->Image1 && event->type() == QEvent::Resize)
+        fitPicture();
     if (event->type() == QEvent::MouseButtonDblClick) {
         auto *w = qobject_cast<QWidget *>(watched);
         const auto *me = static_cast<QMouseEvent *>(event);

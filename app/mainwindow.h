@@ -1,6 +1,7 @@
 #pragma once
 #include "data/connection.h"
 #include <QMainWindow>
+#include <QPixmap>
 #include <functional>
 #include <memory>
 
@@ -41,12 +42,14 @@ private:
     void buildMenu();
     void wireButtons();
     void openWebPage();
+    void fitPicture();
     void N8Click();
     QAction *addEntry(QMenu *menu, const char *name, const QString &caption);
     void wire(QObject *entry, const QString &windowClass);
     void onTriggered(QObject *entry, std::function<void()> handler);
 
     std::unique_ptr<Ui::TForm3> ui;
+    QPixmap m_picture;
     QLabel *m_panel0;
     QLabel *m_panel1;
     bool m_exitConfirmed = false;

@@ -3,6 +3,7 @@
 #include "app/guard.h"
 #include "data/dataset.h"
 #include "ui_reminders.h"
+#include <QHeaderView>
 
 TForm11::TForm11(QWidget *parent)
     : QDialog(parent), ADOTable1(new DataSet(&ADOConnection1, this)), ui(std::make_unique<Ui::TForm11>())
@@ -21,6 +22,7 @@ TForm11::TForm11(QWidget *parent)
     ui->DBGrid1->setDataSet(ADOTable1);
     ui->DBGrid1->addColumn(QStringLiteral("HMEROMHNIA"), QStringLiteral("Ημερομηνία"), Qt::AlignCenter);
     ui->DBGrid1->setCtrlDeleteEnabled(true);
+    ui->DBGrid1->horizontalHeader()->setStretchLastSection(true);
     ui->DBEdit1->setDataSource(ADOTable1, QStringLiteral("HMEROMHNIA"));
     ui->DBMemo1->setDataSource(ADOTable1, QStringLiteral("PERIGRAFH"));
     ui->DBNavigator1->setDataSet(ADOTable1);
