@@ -28,16 +28,13 @@ class WindowPictures : public QObject {
     }
 
 private slots:
-    void initTestCase()
+    void render()
     {
+        // Skipped here, not in initTestCase, so the classes after it still run.
         m_dir = qEnvironmentVariable("MOLARIX_PICTURES_DIR");
         if (m_dir.isEmpty())
             QSKIP("set MOLARIX_PICTURES_DIR to render the windows");
         QDir().mkpath(m_dir);
-    }
-
-    void render()
-    {
         TempPractice p;
         p.conn().executeNative(QStringLiteral("INSERT INTO YPENTHIMISEIS VALUES ('2008-03-05', 'Παραγγελία υλικών\nΤηλεφώνημα στο εργαστήριο')"));
         p.conn().executeNative(QStringLiteral("INSERT INTO YPENTHIMISEIS VALUES ('2007-12-28', 'Πληρωμή ΦΠΑ')"));
