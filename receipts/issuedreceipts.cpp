@@ -7,12 +7,21 @@
 #include "app/startupwindows.h"
 #include "data/dataset.h"
 #include "receipts/receiptprintout.h"
+#include <QGuiApplication>
 #include <QShowEvent>
 
 namespace {
 const QString ListStatement = QStringLiteral(
     "SELECT AR_APODEIKSHS, HMEROMHNIA, ONOMA, EPWNYMO, PARALHPTHS, Format(POSO,'0.00') AS POSO, TAMEIO, "
     "Format(POSO_CY,'0.00') AS POSO_CY, PERIGRAFH, EGKYRH FROM APODEIKSEIS ORDER BY HMEROMHNIA");
+
+// Reading years of receipts takes a moment: the busy cursor shows it.
+struct BusyCursor {
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
 }
 
 TForm71::TForm71(QWidget *parent)
@@ -82,6 +91,7 @@ void TForm71::showEvent(QShowEvent *e)
 
 void TForm71::FormShow()
 {
+    BusyCursor busy;
     ADOConnection1.prepare();
     ADOQuery1->close();
     ADOQuery1->open();
@@ -140,6 +150,7 @@ void TForm71::Button1Click()
     }
 
     // Read again in the statement's date order, first row current.
+    BusyCursor busy;
     ADOConnection1.close();
     ADOQuery1->close();
     ADOConnection1.prepare();
