@@ -213,18 +213,6 @@ private slots:
         QVERIFY(child<QPushButton>(&f, "Button1")->isEnabled());
     }
 
-    void missingTableIsReported()
-    {
-        TempPractice p;
-        p.conn().executeNative(QStringLiteral("DROP TABLE SECURITY"));
-        TForm65 f;
-        f.show();
-        typeInto(child<QLineEdit>(&f, "Edit1"), QStringLiteral("molarix"));
-        child<QPushButton>(&f, "Button1")->click();
-        QVERIFY(f.isVisible());
-        QCOMPARE(Messages::takeShown().value(0).kind, Messages::Kind::Error);
-    }
-
     void exitButtonAndEscEndTheProgram()
     {
         TempPractice p;

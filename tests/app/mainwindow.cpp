@@ -7,7 +7,6 @@
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QAction>
-#include <QCalendarWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -120,14 +119,6 @@ private slots:
             QCOMPARE(w->findChild<QPushButton *>(button)->isEnabled(), built);
     }
 
-    void windowsOfThisProgramAreAvailable()
-    {
-        for (const char *name : {"Y1", "N11", "About1", "N5", "N22"})
-            QVERIFY2(w->findChild<QAction *>(QLatin1String(name))->isEnabled(), name);
-        QVERIFY(child<QPushButton>(w.get(), "Button5")->isEnabled());
-        QVERIFY(child<QPushButton>(w.get(), "Button10")->isEnabled());
-    }
-
     void buttonColumnToggles()
     {
         auto *panel = child<QWidget>(w.get(), "Panel4");
@@ -164,12 +155,6 @@ private slots:
         Clock::setNow(QDateTime(QDate(2010, 1, 1), QTime(0, 0, 1)));
         w->Timer1Timer();
         QCOMPARE(w->statusText(0), QStringLiteral("1/1/2010 00:00:01"));
-    }
-
-    void calendarShowsWeekNumbers()
-    {
-        auto *cal = child<QCalendarWidget>(w.get(), "MonthCalendar1");
-        QCOMPARE(cal->verticalHeaderFormat(), QCalendarWidget::ISOWeekNumbers);
     }
 
     void exitAsksOnceAndNoKeepsRunning()

@@ -50,19 +50,6 @@ private slots:
         QVERIFY(Messages::takeShown().isEmpty());
     }
 
-    void navigatorOffersTheSevenButtons()
-    {
-        TempPractice p;
-        TForm11 f;
-        f.show();
-        auto *nav = child<DbNavigator>(&f, "DBNavigator1");
-        const QList<DbNavigator::Button> shown{DbNavigator::First, DbNavigator::Prior, DbNavigator::Next,
-                                               DbNavigator::Last, DbNavigator::Insert, DbNavigator::Delete,
-                                               DbNavigator::Post};
-        for (int b = DbNavigator::First; b <= DbNavigator::Refresh; ++b)
-            QCOMPARE(nav->button(DbNavigator::Button(b))->isVisibleTo(nav), shown.contains(DbNavigator::Button(b)));
-    }
-
     void addAndDeleteAReminder()
     {
         TempPractice p;

@@ -7,7 +7,6 @@
 #include "tests/common/testutil.h"
 #include <QAction>
 #include <QCalendarWidget>
-#include <QFile>
 #include <QTest>
 
 // The start-up sequence of the main window: access, today's reminder and
@@ -46,21 +45,6 @@ private slots:
         QVERIFY(Messages::takeShown().isEmpty());
     }
 
-    void wrongTriesThenRightOne()
-    {
-        TempPractice p;
-        InFolder here(p.path());
-        StartupScript s;
-        s.passwords = {QStringLiteral("Molarix"), QStringLiteral("x"), QStringLiteral("molari"),
-                       QStringLiteral("  molarix ")};
-        TForm3 w;
-        QVERIFY(AccessGranted);
-        const auto shown = Messages::takeShown();
-        QCOMPARE(shown.size(), 3);
-        for (const auto &m : shown)
-            QCOMPARE(m.text, QStringLiteral("Λανθασμένος κωδικός πρόσβασης."));
-    }
-
     void leavingTheAccessCheckEndsWithoutQuestions()
     {
         TempPractice p;
@@ -78,24 +62,6 @@ private slots:
         w.show();
         QVERIFY(w.close());   // ending: no "Έξοδος;"
         QVERIFY(Messages::takeShown().isEmpty());
-    }
-
-    void missingDatabaseIsReportedAtEachTry()
-    {
-        TempPractice p;
-        QVERIFY(QFile::remove(p.path() + QStringLiteral("/data.mdb")));
-        InFolder here(p.path());
-        StartupScript s;
-        s.passwords = {QStringLiteral("molarix"), QStringLiteral("molarix")};
-        TForm3 w;
-        QVERIFY(!AccessGranted);
-        QVERIFY(TerminateRequested());
-        const auto shown = Messages::takeShown();
-        QCOMPARE(shown.size(), 2);
-        for (const auto &m : shown) {
-            QCOMPARE(m.kind, Messages::Kind::Error);
-            QVERIFY(m.text.contains(QStringLiteral("data.mdb")));
-        }
     }
 
     void reminderViewerOnlyForExactlyOneToday_data()
