@@ -920,12 +920,12 @@ void DataSet::deleteRecord()
 
 // ---- sorting -------------------------------------------------------------------------------
 
-void DataSet::setSort(const QString &spec)
+void DataSet::setSort(const QString &order)
 {
     checkActive();
     struct Key { int col; bool desc; };
     std::vector<Key> keys;
-    for (const QString &partRaw : spec.split(u',', Qt::SkipEmptyParts)) {
+    for (const QString &partRaw : order.split(u',', Qt::SkipEmptyParts)) {
         QString part = partRaw.simplified();
         if (part.isEmpty())
             continue;
@@ -970,7 +970,7 @@ void DataSet::setSort(const QString &spec)
             return false;
         });
     }
-    m_sortSpec = keys.empty() ? QString() : spec.trimmed();
+    m_sortSpec = keys.empty() ? QString() : order.trimmed();
 
     // As with ADO's Sort, the cursor goes to the first row of the new order.
     m_current = m_order.empty() ? -1 : 0;
