@@ -12,6 +12,7 @@ TForm19::TForm19(QWidget *parent)
 {
     ui->setupUi(this);
     setupDialog(this);
+    NoDefaultButton(this);
 
     ADOQuery1 = new DataSet(&ADOConnection1, this);
     ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));

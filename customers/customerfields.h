@@ -5,6 +5,8 @@
 #include "data/gui/dbcontrols.h"
 #include "data/regional.h"
 #include <QDateEdit>
+#include <QDialog>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QString>
 
@@ -54,4 +56,14 @@ inline void PutPickedBirthDate(const QDate &picked, DbEdit *box, DataSet *ds)
 inline QString CustomerIdLiteral(const QString &customerId)
 {
     return QString::number(customerId.trimmed().toLongLong());
+}
+
+// The customer windows have no default button: Enter presses nothing, Esc
+// presses the exit button.
+inline void NoDefaultButton(QDialog *d)
+{
+    for (QPushButton *b : d->findChildren<QPushButton *>()) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
 }

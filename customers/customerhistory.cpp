@@ -12,6 +12,7 @@ TForm20::TForm20(QWidget *parent)
 {
     ui->setupUi(this);
     setupDialog(this);
+    NoDefaultButton(this);
     for (QWidget *l : {ui->Label1, ui->Label2, ui->Label3, ui->Label4})
         makeBold(l);
     for (QWidget *l : {ui->Label5, ui->Label6, ui->Label7})

@@ -3,6 +3,7 @@
 
 #include "app/formstyle.h"
 #include "app/guard.h"
+#include "customers/customerfields.h"
 #include "app/startupwindows.h"
 #include "customers/customercard.h"
 #include "customers/customerhistory.h"
@@ -64,6 +65,7 @@ TForm18::TForm18(QWidget *parent)
     N10 = item("N10", QStringLiteral("Έ&ξοδος"));
 
     setupDialog(this);
+    NoDefaultButton(this);
     QPalette red = ui->Label1->palette();
     red.setColor(QPalette::WindowText, Qt::red);
     ui->Label1->setPalette(red);
@@ -84,7 +86,7 @@ TForm18::TForm18(QWidget *parent)
     g->addColumn(QStringLiteral("THLEFWNO_2"), QStringLiteral("Τηλέφωνο 2"), left);
     g->addColumn(QStringLiteral("EPAGGELMA"), QStringLiteral("Επάγγελμα"), left);
     g->addColumn(QStringLiteral("TAMEIO"), QStringLiteral("Ταμείο"), Qt::AlignCenter);
-    const int widths[] = {110, 140, 60, 80, 170, 95, 95, 110, 80};
+    const int widths[] = {100, 130, 55, 80, 165, 90, 90, 110, 70};
     for (int i = 0; i < 9; ++i)
         g->setColumnWidth(i, widths[i]);
     g->setCtrlDeleteEnabled(true);
@@ -198,8 +200,7 @@ void TForm18::ReRead()
 {
     ADOQuery1->close();
     ADOConnection1.prepare();
-    ADOQuery1->setSort(QString());
-    ADOQuery1->open();
+    ADOQuery1->open();   // closing forgot the sort
 }
 
 void TForm18::Button2Click()

@@ -14,6 +14,7 @@ TForm22::TForm22(QWidget *parent)
 {
     ui->setupUi(this);
     setupDialog(this);
+    NoDefaultButton(this);
 
     ADOQuery1 = new DataSet(&ADOConnection1, this);
     ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));

@@ -5,6 +5,7 @@
 #include "app/guard.h"
 #include "app/messages.h"
 #include "app/startupwindows.h"
+#include "customers/customerfields.h"
 #include "customers/customerlist.h"
 #include "app/modal.h"
 #include "data/helpers.h"
@@ -25,11 +26,7 @@ TForm17::TForm17(QWidget *parent)
     makeRequiredMark(ui->Label5);
     ui->PageControl1->setCurrentIndex(0);
 
-    // No default button: Enter starts no search.
-    for (QPushButton *b : findChildren<QPushButton *>()) {
-        b->setAutoDefault(false);
-        b->setDefault(false);
-    }
+    NoDefaultButton(this);   // Enter starts no search
 
     connect(ui->Edit1, &QLineEdit::textChanged, this, guarded([this] { Edit1Change(); }));
     connect(ui->Edit2, &QLineEdit::textChanged, this, guarded([this] { Edit2Change(); }));

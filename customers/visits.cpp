@@ -3,6 +3,7 @@
 
 #include "app/formstyle.h"
 #include "app/guard.h"
+#include "customers/customerfields.h"
 #include "data/appstate.h"
 #include "data/dataset.h"
 #include <QShowEvent>
@@ -12,6 +13,7 @@ TFORM17A::TFORM17A(QWidget *parent)
 {
     ui->setupUi(this);
     setupDialog(this);
+    NoDefaultButton(this);
     for (QWidget *l : {ui->Label1, ui->Label2, ui->Label3, ui->Label4, ui->Label9})
         makeBold(l);
     for (QWidget *l : {ui->Label5, ui->Label6, ui->Label7, ui->Label8, ui->Label11, ui->Label10})

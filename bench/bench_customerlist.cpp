@@ -1,0 +1,226 @@
+// A large practice: 100,000 customers. Times the customer list as the find
+// window shows it (fetch, count, default sort), the sort buttons, moving
+// through the grid, and the printed list of one search.
+//
+//   QT_QPA_PLATFORM=offscreen build/bench/bench_customerlist [--benchmark_min_time=1]
+
+#include "app/messages.h"
+#include "customers/customerlist.h"
+#include "customers/customerprintouts.h"
+#include "customers/findcustomer.h"
+#include "data/appstate.h"
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "data/gui/dbgrid.h"
+#include "data/gui/dbnavigator.h"
+#include "data/schema.h"
+#include "reports/reportengine.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+
+namespace {
+
+constexpr int kCustomers = 100000;
+
+struct Practice {
+    QTemporaryDir dir;
+
+    Practice()
+    {
+        Schema::createDatabase(dir.path());
+        // The build copies the report files beside the programs.
+        Schema::copyReportFiles(QCoreApplication::applicationDirPath() + QStringLiteral("/../reports"), dir.path());
+        AppDirectory = QDir::toNativeSeparators(dir.path());
+        DbConnectionString = BuildConnectionString(AppDirectory);
+        DbConnection conn;
+        conn.setConnectionString(DbConnectionString);
+        conn.open();
+
+        static const char *men[] = {"Γιώργος", "Νίκος", "Κώστας", "Δημήτρης", "Ανδρέας", "Μιχάλης", "Χρίστος"};
+        static const char *women[] = {"Μαρία", "Ελένη", "Σοφία", "Άννα", "Χριστίνα", "Κατερίνα", "Ειρήνη"};
+        static const char *surnames[] = {"Παπαδόπουλος", "Νικολάου", "Ιωάννου", "Γεωργίου", "Χατζηδάκης",
+                                         "Κωνσταντίνου", "Σταύρου", "Μιχαήλ", "Αντωνίου", "Λοΐζου",
+                                         "Χριστοδούλου", "Ευαγγέλου", "Ζαχαρίου", "Θεοδώρου", "Οικονόμου"};
+        static const char *works[] = {"Δάσκαλος", "Λογιστής", "Γιατρός", "Μηχανικός", "Συνταξιούχος", "Μαθητής",
+                                      "Ιδιωτικός υπάλληλος", "Δημόσιος υπάλληλος", ""};
+        static const char *funds[] = {"", "ΙΚΑ", "ΟΓΑ", "ΤΕΒΕ", "ΓεΣΥ"};
+        static const char *streets[] = {"Μακαρίου", "Αρχ. Κυπριανού", "Λεωφ. Αθηνών", "Γρ. Αυξεντίου", "Ομήρου"};
+        QRandomGenerator rng(11);
+        DbTransaction t(conn);
+        DbStatement st(conn, QStringLiteral(
+            "INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,DIEYTHYNSH,THLEFWNO_1,"
+            "THLEFWNO_2,EPAGGELMA,TAMEIO) VALUES(?,?,?,?,?,?,?,?,?)"));
+        const QDate first(1925, 1, 1);
+        for (int i = 0; i < kCustomers; ++i) {
+            const bool man = rng.bounded(2) == 0;
+            QString surname = QString::fromUtf8(surnames[rng.bounded(15)]);
+            if (rng.bounded(3) == 0)
+                surname += QString::number(rng.bounded(1000));   // more distinct surnames
+            st.reset();
+            st.bindAll({QString::fromUtf8(man ? men[rng.bounded(7)] : women[rng.bounded(7)]), surname,
+                        QString::fromUtf8(man ? "ΑΡΡΕΝ" : "ΘΗΛΥ"),
+                        first.addDays(rng.bounded(30000)).toString(Qt::ISODate),
+                        QStringLiteral("%1 %2, Λευκωσία").arg(QString::fromUtf8(streets[rng.bounded(5)])).arg(rng.bounded(200)),
+                        QStringLiteral("22 %1").arg(rng.bounded(100000, 999999)),
+                        QStringLiteral("99 %1").arg(rng.bounded(100000, 999999)),
+                        QString::fromUtf8(works[rng.bounded(9)]), QString::fromUtf8(funds[rng.bounded(5)])});
+            st.step();
+        }
+        t.commit();
+    }
+};
+
+Practice &practice()
+{
+    static Practice p;
+    return p;
+}
+
+TForm18 &list()
+{
+    static TForm18 *l = new TForm18;
+    return *l;
+}
+
+// What the find window's "all customers" does: the list shown with its
+// statement (connection, fetch, count, default sort, grid).
+void BM_ListShowAll(benchmark::State &state)
+{
+    practice();
+    TForm18 &l = list();
+    l.ListSql = TForm17::AllSql();
+    l.ListCriteria.clear();
+    for (auto _ : state) {
+        l.show();
+        QApplication::processEvents();
+        state.PauseTiming();
+        l.reject();
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = double(l.findChild<DataSet *>(QStringLiteral("ADOQuery1"))->recordCount());
+}
+
+// A search by initials that finds a few thousand customers.
+void BM_ListShowInitials(benchmark::State &state)
+{
+    practice();
+    TForm18 &l = list();
+    l.ListSql = TForm17::InitialsSql(QStringLiteral("παπ"));
+    for (auto _ : state) {
+        l.show();
+        QApplication::processEvents();
+        state.PauseTiming();
+        l.reject();
+        state.ResumeTiming();
+    }
+}
+
+void sortBy(benchmark::State &state, const char *radio)
+{
+    practice();
+    TForm18 &l = list();
+    l.ListSql = TForm17::AllSql();
+    l.show();
+    auto *bySurname = l.findChild<QRadioButton *>(QStringLiteral("RadioButton2"));
+    auto *button = l.findChild<QRadioButton *>(QLatin1String(radio));
+    for (auto _ : state) {
+        button->click();
+        QApplication::processEvents();
+        state.PauseTiming();
+        bySurname->click();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    l.reject();
+}
+void BM_ListSortBirthDate(benchmark::State &state) { sortBy(state, "RadioButton3"); }
+void BM_ListSortSex(benchmark::State &state) { sortBy(state, "RadioButton10"); }
+void BM_ListSortOccupation(benchmark::State &state) { sortBy(state, "RadioButton5"); }
+void BM_ListSortDescending(benchmark::State &state) { sortBy(state, "RadioButton9"); }
+
+// Last and First on the navigator, each with the grid painted where it lands.
+void BM_ListScrollEnds(benchmark::State &state)
+{
+    practice();
+    TForm18 &l = list();
+    l.ListSql = TForm17::AllSql();
+    l.show();
+    auto *nav = l.findChild<DbNavigator *>(QStringLiteral("DBNavigator1"));
+    auto *grid = l.findChild<DbGrid *>(QStringLiteral("DBGrid1"));
+    for (auto _ : state) {
+        nav->clickButton(DbNavigator::Last);
+        benchmark::DoNotOptimize(grid->viewport()->grab());
+        nav->clickButton(DbNavigator::First);
+        benchmark::DoNotOptimize(grid->viewport()->grab());
+    }
+    l.reject();
+}
+
+// Dragging the scroll bar: one page of rows painted at a new place.
+void BM_ListScrollPage(benchmark::State &state)
+{
+    practice();
+    TForm18 &l = list();
+    l.ListSql = TForm17::AllSql();
+    l.show();
+    auto *grid = l.findChild<DbGrid *>(QStringLiteral("DBGrid1"));
+    QScrollBar *bar = grid->verticalScrollBar();
+    int pos = 0;
+    for (auto _ : state) {
+        pos = (pos + bar->maximum() / 37) % (bar->maximum() + 1);
+        bar->setValue(pos);
+        benchmark::DoNotOptimize(grid->viewport()->grab());
+    }
+    l.reject();
+}
+
+// The printed list of a search of about 2,000 customers, rendered to HTML.
+void BM_PrintListOfSearch(benchmark::State &state)
+{
+    practice();
+    Messages::setScripted(true);
+    ReportProject::setTestSink([](const QString &, const QString &html) { benchmark::DoNotOptimize(html.size()); });
+    TForm22 p;
+    p.ListSql = TForm17::InitialsSql(QStringLiteral("Λοΐζου"));
+    p.ListCriteria = TForm17::InitialsCriteria(QStringLiteral("Λοΐζου"));
+    p.show();
+    auto *button = p.findChild<QPushButton *>(QStringLiteral("Button10"));
+    for (auto _ : state)
+        button->click();
+    ReportProject::setTestSink({});
+    p.reject();
+}
+
+BENCHMARK(BM_ListShowAll)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListShowInitials)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListSortBirthDate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListSortSex)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListSortOccupation)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListSortDescending)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListScrollEnds)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListScrollPage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PrintListOfSearch)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    std::printf("Making a practice with %d customers...\n", kCustomers);
+    practice();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,241 @@
+#include "app/startupwindows.h"
+#include "customers/customercard.h"
+#include "customers/customerhistory.h"
+#include "customers/customerlist.h"
+#include "customers/customerprintouts.h"
+#include "customers/findcustomer.h"
+#include "customers/visits.h"
+#include "customertestutil.h"
+#include "data/appstate.h"
+#include "data/clock.h"
+#include "data/gui/dbnavigator.h"
+#include "receipts/customertakings.h"
+#include "receipts/issuereceipt.h"
+#include "tests/common/testmain.h"
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+class CustomerListTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<TempPractice> p;
+    std::unique_ptr<TForm18> list;
+    qlonglong idPapas = 0;
+
+    void showList(const QString &sql)
+    {
+        list->ListSql = sql;
+        list->ListCriteria = QStringLiteral("(criteria)");
+        list->show();
+    }
+    QString label() { return child<QLabel>(list.get(), "Label1")->text(); }
+    bool controlsShown()
+    {
+        QWidget *w = list.get();
+        const bool shown = child<QGroupBox>(w, "GroupBox1")->isVisible();
+        for (const char *name : {"GroupBox2", "GroupBox3"})
+            if (child<QGroupBox>(w, name)->isVisible() != shown)
+                throw std::runtime_error(name);
+        if (child<DbNavigator>(w, "DBNavigator1")->isVisible() != shown
+            || child<QMenu>(w, "N1")->menuAction()->isVisible() != shown)
+            throw std::runtime_error("navigator or menu");
+        return shown;
+    }
+
+private slots:
+    void init()
+    {
+        Clock::setNow(QDateTime(QDate(2009, 6, 15), QTime(10, 0)));
+        NumberingFixed = false;
+        p = std::make_unique<TempPractice>();
+        addCustomer(*p, {"Γιώργος", "Παπαδόπουλος", "ΑΡΡΕΝ", "1/2/1970", "ΙΚΑ", "Δάσκαλος"});
+        idPapas = addCustomer(*p, {"Μαρία", "Παπά", "ΘΗΛΥ", "5/3/1980", "ΟΑΕΕ", "Γιατρός"});
+        addCustomer(*p, {"Άννα", "Αντωνίου", "ΘΗΛΥ", "28/12/1965", "ΓεΣΥ", "Λογίστρια"});
+        list = std::make_unique<TForm18>();
+        Form18 = list.get();
+    }
+    void cleanup()
+    {
+        SetModalHandler({});
+        Form18 = nullptr;
+        list.reset();
+        p.reset();
+        NumberingFixed = false;
+        Clock::reset();
+    }
+
+    void showsTheSearchWithItsCountAndColumns()
+    {
+        showList(TForm17::AllSql());
+        QCOMPARE(label(), QStringLiteral("Βρέθηκαν 3 πελάτες"));
+        QVERIFY(controlsShown());
+        QCOMPARE(gridColumn(list.get(), 1), (QStringList{"Αντωνίου", "Παπά", "Παπαδόπουλος"}));
+        QCOMPARE(gridColumn(list.get(), 3), (QStringList{"28/12/1965", "5/3/1980", "1/2/1970"}));
+        auto *model = child<DbGrid>(list.get(), "DBGrid1")->model();
+        QCOMPARE(model->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Ημερ.Γενν."));
+        QCOMPARE(model->index(0, 2).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+        QCOMPARE(list->CurrentSurname(), QStringLiteral("Αντωνίου"));
+        QCOMPARE(list->CurrentBirthDate(), QStringLiteral("28/12/1965"));
+    }
+
+    void aSearchThatFindsNothingLeavesOnlyTheExit()
+    {
+        showList(TForm17::InitialsSql("Ω"));
+        QCOMPARE(label(), QStringLiteral("Βρέθηκαν 0 πελάτες"));
+        QVERIFY(!controlsShown());
+        QVERIFY(child<QPushButton>(list.get(), "Button4")->isVisible());
+    }
+
+    void deletingTheLastCustomerHidesTheControls()
+    {
+        showList(TForm17::InitialsSql("Αντ"));
+        QCOMPARE(label(), QStringLiteral("Βρέθηκαν 1 πελάτες"));
+        auto *nav = child<DbNavigator>(list.get(), "DBNavigator1");
+        Messages::setNextAnswer(false);
+        nav->button(DbNavigator::Delete)->click();
+        QCOMPARE(p->count("STOIXEIA_PELATH"), 3);
+        QCOMPARE(Messages::takeShown().at(0).text, QStringLiteral("Delete record?"));
+        nav->button(DbNavigator::Delete)->click();
+        QCOMPARE(p->count("STOIXEIA_PELATH"), 2);
+        QCOMPARE(label(), QStringLiteral("Βρέθηκαν 0 πελάτες"));
+        QVERIFY(!controlsShown());
+    }
+
+    void ctrlDeleteInTheGridRefreshesTheCount()
+    {
+        showList(TForm17::AllSql());
+        auto *grid = child<DbGrid>(list.get(), "DBGrid1");
+        QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(Messages::takeShown().size(), 1);
+        QCOMPARE(p->count("STOIXEIA_PELATH"), 2);
+        QCOMPARE(p->scalar("SELECT COUNT(*) FROM STOIXEIA_PELATH WHERE EPWNYMO='Αντωνίου'").toInt(), 0);
+        QCOMPARE(label(), QStringLiteral("Βρέθηκαν 2 πελάτες"));
+        QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+        QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(label(), QStringLiteral("Βρέθηκαν 0 πελάτες"));
+        QVERIFY(!controlsShown());
+    }
+
+    void sortingReordersTheFetchedRowsAndEachShowingResetsIt()
+    {
+        showList(TForm17::AllSql());
+        // Rows added after the fetch stay out: the sort does not run the statement again.
+        addCustomer(*p, {"Ζωή", "Βασιλείου", "ΘΗΛΥ", "1/1/1990"});
+        child<QRadioButton>(list.get(), "RadioButton3")->click();
+        QCOMPARE(gridColumn(list.get(), 1), (QStringList{"Αντωνίου", "Παπαδόπουλος", "Παπά"}));
+        child<QRadioButton>(list.get(), "RadioButton9")->click();
+        QCOMPARE(gridColumn(list.get(), 1), (QStringList{"Παπά", "Παπαδόπουλος", "Αντωνίου"}));
+        QCOMPARE(list->SortField + list->SortDirection, QStringLiteral("HMEROMHNIA_GENNHSEWS DESC"));
+        child<QRadioButton>(list.get(), "RadioButton5")->click();   // occupation, still descending
+        QCOMPARE(gridColumn(list.get(), 7), (QStringList{"Λογίστρια", "Δάσκαλος", "Γιατρός"}));
+        QCOMPARE(label(), QStringLiteral("Βρέθηκαν 3 πελάτες"));
+
+        child<QPushButton>(list.get(), "Button4")->click();
+        QVERIFY(!list->isVisible());
+        list->show();
+        QVERIFY(child<QRadioButton>(list.get(), "RadioButton2")->isChecked());
+        QVERIFY(child<QRadioButton>(list.get(), "RadioButton8")->isChecked());
+        QCOMPARE(gridColumn(list.get(), 1), (QStringList{"Αντωνίου", "Βασιλείου", "Παπά", "Παπαδόπουλος"}));
+    }
+
+    void receiptEntriesNeedTheNumbering()
+    {
+        QStringList seen;
+        SetModalHandler([&](QDialog *d) {
+            if (auto *r = qobject_cast<TForm56 *>(d))
+                seen << "56|" + r->CustomerFirstName + "|" + r->CustomerSurname + "|" + r->CustomerId;
+            else if (auto *t = qobject_cast<TForm57 *>(d))
+                seen << "57|" + t->CustomerFirstName + "|" + t->CustomerSurname + "|" + t->CustomerId;
+            return 0;
+        });
+        showList(TForm17::InitialsSql("Παπά"));
+        QVERIFY(!child<QPushButton>(list.get(), "Button6")->isEnabled());
+        QVERIFY(!child<QAction>(list.get(), "KLLLL1")->isEnabled());
+        child<QPushButton>(list.get(), "Button7")->click();
+        child<QAction>(list.get(), "N6")->trigger();
+        list->reject();
+
+        NumberingFixed = true;
+        list->show();
+        child<QPushButton>(list.get(), "Button6")->click();
+        child<QAction>(list.get(), "KLLLL1")->trigger();
+        const QString who = "|Μαρία|Παπά|" + QString::number(idPapas);
+        QCOMPARE(seen, (QStringList{"57" + who, "57" + who, "56" + who, "56" + who}));
+    }
+
+    void theCardGetsTheCurrentCustomerAndTheListIsReadAgain()
+    {
+        showList(TForm17::AllSql());
+        child<QRadioButton>(list.get(), "RadioButton3")->click();
+        child<DbNavigator>(list.get(), "DBNavigator1")->button(DbNavigator::Last)->click();
+        QString cardId;
+        SetModalHandler([&](QDialog *d) {
+            auto *card = qobject_cast<TForm19 *>(d);
+            if (!card)
+                throw std::runtime_error("not the card");
+            cardId = card->CustomerId;
+            d->show();
+            d->reject();
+            return 0;
+        });
+        child<QPushButton>(list.get(), "Button2")->click();
+        QCOMPARE(cardId, QString::number(idPapas));
+        // Back in the statement's order, first row current; the radio buttons keep their choice.
+        QCOMPARE(gridColumn(list.get(), 1), (QStringList{"Αντωνίου", "Παπά", "Παπαδόπουλος"}));
+        QCOMPARE(list->CurrentSurname(), QStringLiteral("Αντωνίου"));
+        QVERIFY(child<QRadioButton>(list.get(), "RadioButton3")->isChecked());
+        QVERIFY(Messages::takeShown().isEmpty());
+    }
+
+    void perCustomerWindowsGetTheCurrentRowByButtonOrMenu()
+    {
+        showList(TForm17::InitialsSql("Παπά"));
+        TForm22 printouts;
+        Form22 = &printouts;
+        QStringList seen;
+        SetModalHandler([&](QDialog *d) {
+            if (auto *h = qobject_cast<TForm20 *>(d))
+                seen << h->CustomerId + "|" + h->CustomerFirstName + "|" + h->CustomerSurname + "|" + h->CustomerBirthDate;
+            else if (auto *v = qobject_cast<TFORM17A *>(d))
+                seen << v->CustomerId + "|" + v->CustomerFirstName + "|" + v->CustomerSurname;
+            else if (auto *pr = qobject_cast<TForm22 *>(d))
+                seen << pr->CustomerId + "|" + pr->ListCriteria + "|" + (pr->ListSql == list->ListSql ? "sql" : "?");
+            return 0;
+        });
+        const QString id = QString::number(idPapas);
+        child<QPushButton>(list.get(), "Button3")->click();
+        child<QAction>(list.get(), "N3")->trigger();
+        child<QPushButton>(list.get(), "Button1")->click();
+        child<QAction>(list.get(), "N4")->trigger();
+        child<QPushButton>(list.get(), "Button5")->click();
+        child<QAction>(list.get(), "N5")->trigger();
+        Form22 = nullptr;
+        const QString history = id + "|Μαρία|Παπά|5/3/1980";
+        const QString visits = id + "|Μαρία|Παπά";
+        const QString prints = id + "|(criteria)|sql";
+        QCOMPARE(seen, (QStringList{history, history, visits, visits, prints, prints}));
+
+        child<QAction>(list.get(), "N10")->trigger();
+        QVERIFY(!list->isVisible());
+    }
+
+    void aMissingDatabaseIsReported()
+    {
+        showList(TForm17::AllSql());
+        list->reject();
+        QFile::remove(p->path() + "/data.mdb");
+        list->show();
+        const auto msgs = Messages::takeShown();
+        QCOMPARE(msgs.size(), 1);
+        QCOMPARE(msgs[0].kind, Messages::Kind::Error);
+        QVERIFY(list->isVisible());
+    }
+};
+
+MOLARIX_TEST(CustomerListTest)
+#include "test_customerlist.moc"

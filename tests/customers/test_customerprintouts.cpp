@@ -1,0 +1,161 @@
+#include "customers/customerprintouts.h"
+#include "customers/findcustomer.h"
+#include "customertestutil.h"
+#include "data/clock.h"
+#include "reports/reportengine.h"
+#include "tests/common/testmain.h"
+#include <QFileInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QTextDocument>
+
+// Prints go to a sink; the text a user would read is taken from the PDF.
+class CustomerPrintoutsTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<TempPractice> p;
+    QStringList files;
+    QStringList pdfTexts;
+    QStringList htmls;
+    qlonglong idPapas = 0;
+
+    QString pdfText(const QString &html)
+    {
+        const QString pdf = p->path() + QStringLiteral("/out%1.pdf").arg(pdfTexts.size());
+        ReportProject::writePdf(html, pdf);
+        QProcess tool;
+        tool.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        if (!tool.waitForFinished(60000) || tool.exitCode() != 0)
+            throw std::runtime_error("pdftotext failed");
+        return QString::fromUtf8(tool.readAllStandardOutput());
+    }
+    void print(TForm22 &w, const char *button)
+    {
+        child<QPushButton>(&w, button)->click();
+    }
+    std::unique_ptr<TForm22> printouts(const QString &initials)
+    {
+        auto w = std::make_unique<TForm22>();
+        w->ListSql = TForm17::InitialsSql(initials);
+        w->ListCriteria = TForm17::InitialsCriteria(initials);
+        w->CustomerId = QString::number(idPapas);
+        w->show();
+        return w;
+    }
+
+private slots:
+    void init()
+    {
+        Clock::setNow(QDateTime(QDate(2009, 6, 15), QTime(10, 0)));
+        p = std::make_unique<TempPractice>();
+        p->copyReportFiles();
+        addCustomer(*p, {"Γιώργος", "Παπαδόπουλος", "ΑΡΡΕΝ", "1/2/1970", "ΙΚΑ", "Δάσκαλος", "Γέφυρα 14-16",
+                         "Μακαρίου 12, Λευκωσία", "22 456789", "99 123456"});
+        idPapas = addCustomer(*p, {"Μαρία", "Παπά", "ΘΗΛΥ", "5/3/1980", "ΟΑΕΕ", "Γιατρός",
+                                   "Αλλεργία στην πενικιλίνη.", "Αρχ. Κυπριανού 5, Λάρνακα", "24 654321"});
+        addCustomer(*p, {"Άννα", "Αντωνίου", "ΘΗΛΥ", "28/12/1965", "ΓεΣΥ", "Ιδιωτική υπάλληλος", "",
+                         "Λεωφ. Αθηνών 120, Λεμεσός", "25 111222", "99 333444"});
+        files.clear();
+        htmls.clear();
+        pdfTexts.clear();
+        ReportProject::setTestSink([this](const QString &file, const QString &html) {
+            files << QFileInfo(QString(file).replace(u'\\', u'/')).fileName();
+            htmls << html;
+            pdfTexts << pdfText(html);
+        });
+    }
+    void cleanup()
+    {
+        ReportProject::setTestSink({});
+        p.reset();
+        Clock::reset();
+    }
+
+    void printAllPrintsOnlyTheFoundCustomers()
+    {
+        auto w = printouts("παπ");
+        print(*w, "Button1");
+        print(*w, "Button8");
+        print(*w, "Button10");
+        QCOMPARE(files, (QStringList{"STOIXEIA.RAV", "ISTORIKO.RAV", "LIST.RAV"}));
+        QVERIFY(Messages::takeShown().isEmpty());
+        for (const QString &text : pdfTexts) {
+            QVERIFY2(text.contains(QStringLiteral("Παπαδόπουλος")), qPrintable(text));
+            QVERIFY(text.contains(QStringLiteral("Παπά")));
+            QVERIFY(!text.contains(QStringLiteral("Αντωνίου")));
+            // Surname order: Παπά before Παπαδόπουλος.
+            QVERIFY(text.indexOf(QStringLiteral("Παπά ")) < text.indexOf(QStringLiteral("Παπαδόπουλος")));
+        }
+        QVERIFY(pdfTexts[0].contains(QStringLiteral("5/3/1980")));
+        QVERIFY(pdfTexts[1].contains(QStringLiteral("Αλλεργία στην πενικιλίνη.")));
+        QVERIFY(pdfTexts[1].contains(QStringLiteral("Γέφυρα 14-16")));
+        QVERIFY(htmls[2].contains(QStringLiteral("<thead>")));
+    }
+
+    void printSelectedPrintsExactlyTheCurrentCustomer()
+    {
+        auto w = printouts("");
+        print(*w, "Button2");
+        print(*w, "Button9");
+        QCOMPARE(files, (QStringList{"STOIXEIA.RAV", "ISTORIKO.RAV"}));
+        for (const QString &text : pdfTexts) {
+            QVERIFY(text.contains(QStringLiteral("Μαρία")));
+            QVERIFY(!text.contains(QStringLiteral("Παπαδόπουλος")));
+            QVERIFY(!text.contains(QStringLiteral("Αντωνίου")));
+        }
+    }
+
+    void afterTheAllCustomersSearchEveryoneIsPrinted()
+    {
+        TForm22 w;
+        w.ListSql = TForm17::AllSql();
+        w.ListCriteria = QString();
+        w.show();
+        print(w, "Button1");
+        print(w, "Button10");
+        for (const QString &text : pdfTexts)
+            for (const char *name : {"Παπαδόπουλος", "Παπά", "Αντωνίου"})
+                QVERIFY(text.contains(QString::fromUtf8(name)));
+        // Only the list keeps the surname order.
+        QVERIFY(pdfTexts[1].indexOf(QStringLiteral("Αντωνίου")) < pdfTexts[1].indexOf(QStringLiteral("Παπαδόπουλος")));
+    }
+
+    void aLongHistoryRunsOverPagesWithTheListTitleRepeated()
+    {
+        QString longText;
+        for (int i = 1; i <= 150; ++i)
+            longText += QStringLiteral("Επίσκεψη %1: έλεγχος και καθαρισμός.\n").arg(i);
+        p->exec(QStringLiteral("UPDATE STOIXEIA_PELATH SET ISTORIKO='%1' WHERE ID=%2").arg(longText).arg(idPapas));
+        for (int i = 0; i < 120; ++i)
+            addCustomer(*p, {"Πελάτης", QStringLiteral("Τεστ%1").arg(i, 3, 10, QLatin1Char('0')), "ΑΡΡΕΝ", "3/4/1991",
+                             "ΤΕΒΕ", "Μηχανικός", "", "Ομήρου 7, Πάφος", "26 000111", "99 000222"});
+        auto w = printouts("");
+        print(*w, "Button9");
+        w->ListSql = TForm17::AllSql();
+        print(*w, "Button10");
+        QVERIFY(pdfTexts[0].contains(QStringLiteral("Επίσκεψη 150:")));
+        QVERIFY(pdfTexts[0].count(QChar(u'\f')) >= 2);
+        const int pages = int(pdfTexts[1].count(QChar(u'\f')));
+        QVERIFY(pages >= 3);
+        QCOMPARE(int(pdfTexts[1].count(QStringLiteral("Τηλέφωνο 1"))), pages);
+    }
+
+    void aMissingReportFileIsReported()
+    {
+        QFile::remove(p->path() + "/LIST.RAV");
+        auto w = printouts("Παπ");
+        print(*w, "Button10");
+        const auto msgs = Messages::takeShown();
+        QCOMPARE(msgs.size(), 1);
+        QCOMPARE(msgs[0].kind, Messages::Kind::Error);
+        QVERIFY(msgs[0].text.startsWith(QStringLiteral("The following reporting project does not exist:\n\"")));
+        QVERIFY(msgs[0].text.contains(QStringLiteral("LIST.RAV\"")));
+        QVERIFY(files.isEmpty());
+        // The other reports still print.
+        print(*w, "Button1");
+        QCOMPARE(files, QStringList{"STOIXEIA.RAV"});
+    }
+};
+
+MOLARIX_TEST(CustomerPrintoutsTest)
+#include "test_customerprintouts.moc"

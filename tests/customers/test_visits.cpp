@@ -1,0 +1,115 @@
+#include "customers/visits.h"
+#include "customertestutil.h"
+#include "data/clock.h"
+#include "data/gui/dbnavigator.h"
+#include "tests/common/testmain.h"
+#include <QLabel>
+#include <QLineEdit>
+
+class VisitsTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<TempPractice> p;
+    qlonglong id = 0, other = 0;
+
+    std::unique_ptr<TFORM17A> open(qlonglong customer)
+    {
+        auto w = std::make_unique<TFORM17A>();
+        w->CustomerFirstName = QStringLiteral("Μαρία");
+        w->CustomerSurname = QStringLiteral("Παπά");
+        w->CustomerId = QString::number(customer);
+        w->show();
+        return w;
+    }
+    static void enter(TFORM17A &w, const QString &date, const QString &reason)
+    {
+        typeText(child<QLineEdit>(&w, "DBEdit1"), date);
+        typeText(child<QLineEdit>(&w, "DBEdit2"), reason);
+        typeText(child<QLineEdit>(&w, "DBEdit3"), QStringLiteral("Περιγραφή ") + reason);
+        child<DbNavigator>(&w, "DBNavigator1")->button(DbNavigator::Post)->click();
+    }
+    static QString count(TFORM17A &w) { return child<QLabel>(&w, "Label10")->text(); }
+
+private slots:
+    void init()
+    {
+        Clock::setNow(QDateTime(QDate(2009, 6, 15), QTime(10, 0)));
+        p = std::make_unique<TempPractice>();
+        id = addCustomer(*p, {"Μαρία", "Παπά"});
+        other = addCustomer(*p, {"Γιώργος", "Λοΐζου"});
+        p->exec(QStringLiteral("INSERT INTO EPISKEPSEIS(ID,HMEROMHNIA,AITIA) VALUES(%1,#1/10/2009#,'Άλλου')").arg(other));
+    }
+    void cleanup()
+    {
+        p.reset();
+        Clock::reset();
+    }
+
+    void visitsAreEnteredWithTheCustomersIdAndListedByDate()
+    {
+        auto w = open(id);
+        QCOMPARE(child<QLabel>(w.get(), "Label5")->text(), QStringLiteral("Μαρία"));
+        QCOMPARE(count(*w), QStringLiteral("Βρέθηκαν 0 επισκέψεις"));
+        QVERIFY(gridColumn(w.get(), 0).isEmpty());
+
+        enter(*w, "12/5/2009", "Καθαρισμός");
+        enter(*w, "20/5/2009", "Σφράγισμα");
+        enter(*w, "3/1/2009", "Πόνος");   // earlier than those listed
+        QCOMPARE(gridColumn(w.get(), 0), (QStringList{"3/1/2009", "12/5/2009", "20/5/2009"}));
+        QCOMPARE(gridColumn(w.get(), 1), (QStringList{"Πόνος", "Καθαρισμός", "Σφράγισμα"}));
+        QCOMPARE(count(*w), QStringLiteral("Βρέθηκαν 3 επισκέψεις"));
+        QCOMPARE(p->scalar(QStringLiteral("SELECT COUNT(*) FROM EPISKEPSEIS WHERE ID=%1").arg(id)).toInt(), 3);
+        QCOMPARE(p->count("EPISKEPSEIS"), 4);
+        // The entry area is empty again, ready for the next visit.
+        QVERIFY(child<QLineEdit>(w.get(), "DBEdit2")->text().isEmpty());
+        QVERIFY(Messages::takeShown().isEmpty());
+    }
+
+    void postWithNothingTypedStoresOnlyTheId()
+    {
+        auto w = open(id);
+        child<DbNavigator>(w.get(), "DBNavigator1")->button(DbNavigator::Post)->click();
+        child<DbNavigator>(w.get(), "DBNavigator1")->button(DbNavigator::Post)->click();
+        QCOMPARE(p->scalar(QStringLiteral("SELECT COUNT(*) FROM EPISKEPSEIS WHERE ID=%1 AND AITIA IS NULL").arg(id)).toInt(), 2);
+        QCOMPARE(count(*w), QStringLiteral("Βρέθηκαν 2 επισκέψεις"));
+    }
+
+    void aDateTheColumnRefusesIsReportedAndNothingIsStored()
+    {
+        auto w = open(id);
+        enter(*w, "31/2/2009", "Έλεγχος");
+        const auto msgs = Messages::takeShown();
+        QCOMPARE(msgs.size(), 1);
+        QCOMPARE(msgs[0].kind, Messages::Kind::Error);
+        QCOMPARE(p->count("EPISKEPSEIS"), 1);
+        QCOMPARE(child<QLineEdit>(w.get(), "DBEdit2")->text(), QStringLiteral("Έλεγχος"));
+        // Corrected, it goes in.
+        auto *date = child<QLineEdit>(w.get(), "DBEdit1");
+        date->clear();
+        typeText(date, "28/2/2009");
+        child<DbNavigator>(w.get(), "DBNavigator1")->button(DbNavigator::Post)->click();
+        QCOMPARE(gridColumn(w.get(), 1), QStringList{"Έλεγχος"});
+    }
+
+    void deletingTheOnlyVisitLeavesTheCountAtZero()
+    {
+        auto w = open(other);
+        QCOMPARE(count(*w), QStringLiteral("Βρέθηκαν 1 επισκέψεις"));
+        child<DbNavigator>(w.get(), "DBNavigator2")->button(DbNavigator::Delete)->click();
+        QCOMPARE(count(*w), QStringLiteral("Βρέθηκαν 0 επισκέψεις"));
+        QCOMPARE(p->count("EPISKEPSEIS"), 0);
+    }
+
+    void anUnpostedVisitIsDroppedOnClose()
+    {
+        {
+            auto w = open(id);
+            typeText(child<QLineEdit>(w.get(), "DBEdit2"), QStringLiteral("Ξεχασμένη"));
+            w->reject();
+        }
+        QCOMPARE(p->count("EPISKEPSEIS"), 1);
+    }
+};
+
+MOLARIX_TEST(VisitsTest)
+#include "test_visits.moc"
