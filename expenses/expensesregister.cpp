@@ -44,6 +44,7 @@ TForm13::TForm13(QWidget *parent)
     ADOTable1->open();
     // Newest expense first.
     ADOTable1->setSort(QStringLiteral("HMEROMHNIA DESC"));
+    ADOTable1->first();
 }
 
 TForm13::~TForm13()
