@@ -81,7 +81,12 @@ void DbConnection::open()
         throw DbError(QStringLiteral("The database file '%1' cannot be read: %2").arg(path, msg));
     }
     sqlite3_exec(db, "PRAGMA foreign_keys=OFF", nullptr, nullptr, nullptr);
-    SqlFunctions::registerAll(db);
+    try {
+        SqlFunctions::registerAll(db);
+    } catch (...) {
+        sqlite3_close(db);
+        throw;
+    }
     m_db = db;
 }
 
