@@ -8,6 +8,9 @@
 #include "customers/findcustomer.h"
 #include "customers/newcustomer.h"
 #include "data/gui/passwordchange.h"
+#include "expenses/expensesbydates.h"
+#include "expenses/expensesbymonth.h"
+#include "expenses/expensesregister.h"
 #include "receipts/issuedreceipts.h"
 #include "receipts/receiptdetails.h"
 #include "receipts/receiptnumbering.h"
@@ -48,6 +51,9 @@ std::function<void()> WindowOpener(const QString &w)
     if (w == QLatin1String("TForm9")) return fresh<TForm9>();
     if (w == QLatin1String("TForm10")) return fresh<TForm10>();
     if (w == QLatin1String("TForm11")) return fresh<TForm11>();
+    if (w == QLatin1String("TForm13")) return fresh<TForm13>();
+    if (w == QLatin1String("TForm14")) return shared(Form14);
+    if (w == QLatin1String("TForm15")) return shared(Form15);
     if (w == QLatin1String("TForm16")) return fresh<TForm16>();
     if (w == QLatin1String("TForm17")) return fresh<TForm17>();
     if (w == QLatin1String("TForm59")) return fresh<TForm59>();
