@@ -64,52 +64,44 @@ private slots:
         Clock::reset();
     }
 
-    void initialsButtonFollowsTheTypedText()
+    void initialsInEitherCaseFindTheSameCustomers()
     {
         TForm17 w;
         auto *find = child<QPushButton>(&w, "Button1");
         QVERIFY(!find->isEnabled());
-        type(w, "Edit1", "   ");
-        QVERIFY(!find->isEnabled());
-        type(w, "Edit1", " Πα ");
-        QVERIFY(find->isEnabled());
-        for (const char *bad : {"O'Brien", "Πα%", "Πα_", "Παπα-Γεωργίου", "Δρ."}) {
-            type(w, "Edit1", QString::fromUtf8(bad));
-            QVERIFY2(!find->isEnabled(), bad);
+        for (const char *refused : {"   ", "O'Brien", "Πα%", "Πα_", "Παπα-Γεωργίου"}) {
+            type(w, "Edit1", QString::fromUtf8(refused));
+            QVERIFY2(!find->isEnabled(), refused);
         }
-        QVERIFY(Messages::takeShown().isEmpty());
-        QCOMPARE(shown.times, 0);
-    }
-
-    void greekInitialsFindTheSameCustomersInEitherCase()
-    {
-        TForm17 w;
-        const QStringList expected{"Παπαγεωργίου", "Παπαδόπουλος", "ΠΑΠΑΣ"};
         for (const char *initials : {"παπ", "ΠΑΠ", "  Παπ "}) {
             type(w, "Edit1", QString::fromUtf8(initials));
-            child<QPushButton>(&w, "Button1")->click();
-            QCOMPARE(shown.surnames, expected);
+            find->click();
+            QCOMPARE(shown.surnames, (QStringList{"Παπαγεωργίου", "Παπαδόπουλος", "ΠΑΠΑΣ"}));
             QCOMPARE(shown.label, QStringLiteral("Βρέθηκαν 3 πελάτες"));
         }
-        QCOMPARE(shown.times, 3);
-        // The list hands its criteria on to the printouts: the tail of its statement.
+        // The list hands the tail of its statement on to the printouts.
         QCOMPARE(shown.criteria, QStringLiteral("WHERE EPWNYMO LIKE'Παπ%' ORDER BY EPWNYMO ASC"));
-        QVERIFY(shown.sql.endsWith(" " + shown.criteria));
-        QVERIFY(shown.sql.startsWith("SELECT ID,ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,THLEFWNO_1,"
-                                     "THLEFWNO_2,DIEYTHYNSH, EPAGGELMA, TAMEIO FROM STOIXEIA_PELATH WHERE"));
-
-        type(w, "Edit1", "smi");
-        child<QPushButton>(&w, "Button1")->click();
-        QCOMPARE(shown.surnames, QStringList{"Smith"});
-        // The find window stays with its input for the next search.
-        QVERIFY(child<QLineEdit>(&w, "Edit1")->text() == "smi");
+        QVERIFY(shown.sql.endsWith("FROM STOIXEIA_PELATH " + shown.criteria));
+        QCOMPARE(shown.times, 3);
+        QVERIFY(Messages::takeShown().isEmpty());
     }
 
     void birthDateSearch()
     {
         TForm17 w;
         auto *find = child<QPushButton>(&w, "Button4");
+        QVERIFY(find->isEnabled());
+        find->click();   // both dates empty
+        QVERIFY(!find->isEnabled());
+        const auto msgs = Messages::takeShown();
+        QCOMPARE(msgs.size(), 1);
+        QCOMPARE(msgs[0].kind, Messages::Kind::Plain);
+        QCOMPARE(msgs[0].text, QStringLiteral("Λανθασμένα κριτήρια."));
+
         type(w, "Edit2", "5/3/1980");
+        QVERIFY(find->isEnabled());
+        type(w, "Edit3", "5-3-1980");   // refused at once, without a message
+        QVERIFY(!find->isEnabled());
         type(w, "Edit3", "05/03/1980");
         find->click();
         QCOMPARE(shown.surnames, (QStringList{"Παπαγεωργίου", "ΠΑΠΑΣ"}));
@@ -118,40 +110,17 @@ private slots:
         QVERIFY(shown.sql.endsWith("FROM STOIXEIA_PELATH" + shown.criteria));
 
         type(w, "Edit2", "4/3/80");
+        type(w, "Edit3", "6.3.1980");
+        QVERIFY(!find->isEnabled());
         type(w, "Edit3", "6/3/1980");
         find->click();
         QCOMPARE(shown.surnames, (QStringList{"Αντωνίου", "Ζήνωνος", "Παπαγεωργίου", "ΠΑΠΑΣ"}));
-        QVERIFY(Messages::takeShown().isEmpty());
-    }
 
-    void unreadableDatesAreWrongCriteria()
-    {
-        TForm17 w;
-        auto *find = child<QPushButton>(&w, "Button4");
-        QVERIFY(find->isEnabled());
-        find->click();   // both empty
-        QVERIFY(!find->isEnabled());
-        auto msgs = Messages::takeShown();
-        QCOMPARE(msgs.size(), 1);
-        QCOMPARE(msgs[0].kind, Messages::Kind::Plain);
-        QCOMPARE(msgs[0].text, QStringLiteral("Λανθασμένα κριτήρια."));
-
-        type(w, "Edit2", "1/1/1980");
-        QVERIFY(find->isEnabled());
         type(w, "Edit3", "31/2/1980");
         find->click();
         QVERIFY(!find->isEnabled());
         QCOMPARE(Messages::takeShown().size(), 1);
-
-        // "-" and "." are refused at once, without a message.
-        type(w, "Edit3", "5-3-1980");
-        QVERIFY(!find->isEnabled());
-        type(w, "Edit3", "5/3/1980");
-        QVERIFY(find->isEnabled());
-        type(w, "Edit2", "5.3.1980");
-        QVERIFY(!find->isEnabled());
-        QVERIFY(Messages::takeShown().isEmpty());
-        QCOMPARE(shown.times, 0);
+        QCOMPARE(shown.times, 2);
     }
 
     void allCustomersAndNoDefaultButton()
@@ -162,9 +131,7 @@ private slots:
         QTest::keyClick(child<QLineEdit>(&w, "Edit1"), Qt::Key_Return);
         QCOMPARE(shown.times, 0);
         child<QPushButton>(&w, "Button2")->click();
-        QCOMPARE(shown.times, 1);
         QCOMPARE(shown.surnames.size(), 6);
-        QVERIFY(shown.surnames.indexOf("Αντωνίου") < shown.surnames.indexOf("Ζήνωνος"));
         QVERIFY(shown.criteria.isEmpty());
         QVERIFY(shown.sql.endsWith("FROM STOIXEIA_PELATH ORDER BY EPWNYMO ASC"));
     }
