@@ -18,7 +18,6 @@ inline void addExpense(TempPractice &p, const QDate &date, double poso, const QV
 }
 
 #include "reports/reportengine.h"
-#include <QFile>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -46,8 +45,6 @@ public:
         QProcess p;
         p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
         p.waitForFinished(60000);
-        if (qEnvironmentVariableIsSet("KEEP_PDF"))
-            QFile::copy(pdf, qEnvironmentVariable("KEEP_PDF"));
         return QString::fromUtf8(p.readAllStandardOutput());
     }
 
