@@ -88,7 +88,9 @@ TForm8::TForm8(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::TForm
     ui->DateTimePicker1->setDate(start);
     ui->DateTimePicker2->setDate(start);
 
-    connect(ui->SpinEdit1, &QSpinBox::textChanged, this, [this] { find_pasxa(); });
+    // Every change of the typed text counts, also an out-of-range or empty one.
+    connect(ui->SpinEdit1->findChild<QLineEdit *>(), &QLineEdit::textChanged, this, [this] { find_pasxa(); });
+    connect(ui->SpinEdit1, &QSpinBox::valueChanged, this, [this] { find_pasxa(); });
     connect(ui->DateTimePicker1, &QDateEdit::dateChanged, this, [this] { ShowDaysBetween(); });
     connect(ui->DateTimePicker2, &QDateEdit::dateChanged, this, [this] { ShowDaysBetween(); });
     connect(ui->Button1, &QPushButton::clicked, this, &QDialog::reject);

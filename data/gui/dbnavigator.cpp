@@ -165,7 +165,8 @@ void DbNavigator::updateButtons()
     m_buttons[Prior]->setEnabled(up);
     m_buttons[Next]->setEnabled(down);
     m_buttons[Last]->setEnabled(down);
-    m_buttons[Insert]->setEnabled(canModify && !editing);
+    // Insert stays available while a row is being entered: it posts it first.
+    m_buttons[Insert]->setEnabled(canModify);
     m_buttons[Delete]->setEnabled(canModify && rows > 0);
     m_buttons[Edit]->setEnabled(canModify && !editing);
     m_buttons[Post]->setEnabled(canModify && editing);
