@@ -102,7 +102,7 @@ public:
     // Sort, the first row of the new order becomes current (a pending change
     // is posted first). Only on an open result; closing forgets it.
     // Rows added or changed later keep their place until the next sort.
-    void setSort(const QString &spec);
+    void setSort(const QString &order);
     QString sort() const { return m_sortSpec; }
 
     // Values of a row as the data set holds them (pending edits for the
