@@ -1,3 +1,4 @@
+#include <algorithm>
 #include "data/dberror.h"
 #include "data/jetsql.h"
 #include "data/regional.h"
@@ -72,26 +73,24 @@ void resultText(sqlite3_context *ctx, const QString &s)
 
 // Rounds the shortest decimal form of the number, half away from zero, so
 // that 2.675 gives 2.68 as on paper rather than 2.67 from its binary value.
-QString fixedDecimals(double value, int decimals)
+// Plain bytes: lists format two amounts on every row.
+std::string fixedDecimalsAscii(double value, int decimals)
 {
-    if (!std::isfinite(value))
-        return QString::number(value);
     char buf[400];
     const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-    std::string s(buf, res.ptr);
+    const char *begin = buf, *end = res.ptr;
     bool negative = false;
-    if (!s.empty() && s[0] == '-') {
+    if (begin != end && *begin == '-') {
         negative = true;
-        s.erase(0, 1);
+        ++begin;
     }
-    std::string intPart = s, frac;
-    if (const auto dot = s.find('.'); dot != std::string::npos) {
-        intPart = s.substr(0, dot);
-        frac = s.substr(dot + 1);
-    }
-    bool roundUp = frac.size() > size_t(decimals) && frac[size_t(decimals)] >= '5';
-    frac.resize(size_t(decimals), '0');
-    std::string digits = intPart + frac;
+    const char *dot = std::find(begin, end, '.');
+    std::string digits(begin, dot);
+    const char *frac = dot == end ? end : dot + 1;
+    const size_t fracLen = size_t(end - frac);
+    const bool roundUp = fracLen > size_t(decimals) && frac[decimals] >= '5';
+    digits.append(frac, std::min(fracLen, size_t(decimals)));
+    digits.append(size_t(decimals) - std::min(fracLen, size_t(decimals)), '0');
     if (roundUp) {
         int i = int(digits.size()) - 1;
         while (i >= 0 && digits[size_t(i)] == '9')
@@ -101,14 +100,25 @@ QString fixedDecimals(double value, int decimals)
         else
             digits.insert(digits.begin(), '1');
     }
-    const size_t intLen = digits.size() - size_t(decimals);
-    QString out = QString::fromLatin1(digits.data(), qsizetype(intLen));
-    if (decimals > 0)
-        out += Regional::decimalSeparator() + QString::fromLatin1(digits.data() + intLen, decimals);
+    std::string out;
+    out.reserve(digits.size() + 2);
     // A value that rounds to zero shows no sign.
     if (negative && digits.find_first_not_of('0') != std::string::npos)
-        out.prepend(u'-');
+        out += '-';
+    const size_t intLen = digits.size() - size_t(decimals);
+    out.append(digits, 0, intLen);
+    if (decimals > 0) {
+        out += char(Regional::decimalSeparator().toLatin1());
+        out.append(digits, intLen, std::string::npos);
+    }
     return out;
+}
+
+QString fixedDecimals(double value, int decimals)
+{
+    if (!std::isfinite(value))
+        return QString::number(value);
+    return QString::fromStdString(fixedDecimalsAscii(value, decimals));
 }
 
 // "0", "0.0", "0.00", ...: the number of decimals, or -1 for another format.
@@ -163,6 +173,23 @@ void jetFormatFunc(sqlite3_context *ctx, int, sqlite3_value **argv)
     if (type == SQLITE_NULL) {
         sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);
         return;
+    }
+    // The common case first: an amount with "0.00" and the like, without
+    // going through QString.
+    if ((type == SQLITE_INTEGER || type == SQLITE_FLOAT) && sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
+        const char *f = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
+        const int n = sqlite3_value_bytes(argv[1]);
+        int decimals = -1;
+        if (n == 1 && f[0] == '0')
+            decimals = 0;
+        else if (n >= 3 && f[0] == '0' && f[1] == '.' && std::all_of(f + 2, f + n, [](char c) { return c == '0'; }))
+            decimals = n - 2;
+        const double v = sqlite3_value_double(x);
+        if (decimals >= 0 && std::isfinite(v)) {
+            const std::string r = fixedDecimalsAscii(v, decimals);
+            sqlite3_result_text(ctx, r.data(), int(r.size()), SQLITE_TRANSIENT);
+            return;
+        }
     }
     const QString valueText = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(x)),
                                                 sqlite3_value_bytes(x));
