@@ -114,6 +114,8 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QString, window);
         const bool built = bool(WindowOpener(window));
+        // Every window of the program exists now: none may go missing again.
+        QVERIFY2(built, qPrintable(window));
         QCOMPARE(w->findChild<QAction *>(menuItem)->isEnabled(), built);
         if (!button.isEmpty())
             QCOMPARE(w->findChild<QPushButton *>(button)->isEnabled(), built);
