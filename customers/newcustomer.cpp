@@ -18,14 +18,6 @@ TForm16::TForm16(QWidget *parent)
     SetupCustomerFields(ui.get(), ADOTable1);
     ui->DBNavigator1->setDataSet(ADOTable1);
     ui->DBNavigator1->setVisibleButtons({DbNavigator::Insert, DbNavigator::Post});
-    // Insert stays available while a record is being entered: it posts what
-    // was typed (or drops an untouched record) and starts the next one.
-    auto keepInsert = [this] {
-        ui->DBNavigator1->button(DbNavigator::Insert)->setEnabled(ADOTable1->isOpen());
-    };
-    connect(ADOTable1, &DataSet::stateChanged, this, keepInsert);
-    connect(ADOTable1, &DataSet::dataReset, this, keepInsert);
-    connect(ADOTable1, &DataSet::currentChanged, this, keepInsert);
 
     connect(ui->DateTimePicker1, &QDateEdit::dateChanged, this, guarded([this] { DateTimePicker1Change(); }));
     connect(ui->Button1, &QPushButton::clicked, this, &QDialog::reject);
