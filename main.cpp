@@ -1,6 +1,6 @@
 // Molarix: office program for a small dental practice.
 #include "app/mainwindow.h"
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "app/molarixapplication.h"
 #include "app/startupwindows.h"
 

@@ -1,6 +1,6 @@
 #include "app/about.h"
-#include "app/formstyle.h"
-#include "app/guard.h"
+#include "gui/formstyle.h"
+#include "gui/guard.h"
 #include "app/jpeg.h"
 #include "app/launcher.h"
 #include "ui_about.h"

@@ -1,5 +1,5 @@
 #include "app/molarixapplication.h"
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "data/dberror.h"
 #include <QMetaObject>
 

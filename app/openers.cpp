@@ -7,7 +7,7 @@
 #include "appointments/monthlyappointments.h"
 #include "customers/findcustomer.h"
 #include "customers/newcustomer.h"
-#include "data/gui/passwordchange.h"
+#include "app/passwordchange.h"
 #include "expenses/expensesbydates.h"
 #include "expenses/expensesbymonth.h"
 #include "expenses/expensesregister.h"

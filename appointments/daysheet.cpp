@@ -1,10 +1,10 @@
 #include "appointments/daysheet.h"
 #include "ui_daysheet.h"
 
-#include "app/formstyle.h"
+#include "gui/formstyle.h"
 #include "data/dataset.h"
-#include "data/gui/dbcontrols.h"
-#include "data/gui/dbnavigator.h"
+#include "gui/dbcontrols.h"
+#include "gui/dbnavigator.h"
 #include "data/schema.h"
 
 #include <QTime>

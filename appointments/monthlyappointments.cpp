@@ -1,9 +1,9 @@
 #include "appointments/monthlyappointments.h"
 #include "ui_monthlyappointments.h"
 
-#include "app/formstyle.h"
-#include "app/guard.h"
-#include "app/modal.h"
+#include "gui/formstyle.h"
+#include "gui/guard.h"
+#include "gui/modal.h"
 #include "appointments/daysheet.h"
 #include "data/clock.h"
 #include "data/dataset.h"

@@ -1,6 +1,6 @@
 // Switching months in the appointment overview with 20 years of day rows.
 #include "appointments/monthlyappointments.h"
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "data/appstate.h"
 #include "data/connection.h"
 #include "data/dataset.h"

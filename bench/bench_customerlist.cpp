@@ -4,15 +4,15 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_customerlist [--benchmark_min_time=1]
 
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "customers/customerlist.h"
 #include "customers/customerprintouts.h"
 #include "customers/findcustomer.h"
 #include "data/appstate.h"
 #include "data/connection.h"
 #include "data/dataset.h"
-#include "data/gui/dbgrid.h"
-#include "data/gui/dbnavigator.h"
+#include "gui/dbgrid.h"
+#include "gui/dbnavigator.h"
 #include "data/jetsql.h"
 #include "data/schema.h"
 #include "reports/reportengine.h"

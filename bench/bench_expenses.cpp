@@ -2,7 +2,7 @@
 // dates and the totals by month, through the windows as the user runs them.
 #include "expenses/expensesbydates.h"
 #include "expenses/expensesbymonth.h"
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "data/appstate.h"
 #include "data/connection.h"
 #include "data/dataset.h"

@@ -4,7 +4,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_receipts [--benchmark_min_time=1]
 
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "data/appstate.h"
 #include "data/connection.h"
 #include "data/dataset.h"

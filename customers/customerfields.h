@@ -1,8 +1,8 @@
 #pragma once
-#include "app/formstyle.h"
+#include "gui/formstyle.h"
 #include "data/clock.h"
 #include "data/dataset.h"
-#include "data/gui/dbcontrols.h"
+#include "gui/dbcontrols.h"
 #include "data/regional.h"
 #include <QDateEdit>
 #include <QDialog>

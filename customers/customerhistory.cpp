@@ -1,8 +1,8 @@
 #include "customers/customerhistory.h"
 #include "ui_customerhistory.h"
 
-#include "app/formstyle.h"
-#include "app/guard.h"
+#include "gui/formstyle.h"
+#include "gui/guard.h"
 #include "customers/customerfields.h"
 #include "data/dataset.h"
 #include <QShowEvent>

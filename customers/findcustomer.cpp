@@ -1,13 +1,13 @@
 #include "customers/findcustomer.h"
 #include "ui_findcustomer.h"
 
-#include "app/formstyle.h"
-#include "app/guard.h"
-#include "app/messages.h"
+#include "gui/formstyle.h"
+#include "gui/guard.h"
+#include "gui/messages.h"
 #include "app/startupwindows.h"
 #include "customers/customerfields.h"
 #include "customers/customerlist.h"
-#include "app/modal.h"
+#include "gui/modal.h"
 #include "data/helpers.h"
 
 namespace {

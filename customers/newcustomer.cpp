@@ -1,8 +1,8 @@
 #include "customers/newcustomer.h"
 #include "ui_newcustomer.h"
 
-#include "app/formstyle.h"
-#include "app/guard.h"
+#include "gui/formstyle.h"
+#include "gui/guard.h"
 #include "customers/customerfields.h"
 #include "data/dataset.h"
 

@@ -1,8 +1,8 @@
 #include "customers/visits.h"
 #include "ui_visits.h"
 
-#include "app/formstyle.h"
-#include "app/guard.h"
+#include "gui/formstyle.h"
+#include "gui/guard.h"
 #include "customers/customerfields.h"
 #include "data/appstate.h"
 #include "data/dataset.h"

@@ -1,9 +1,9 @@
 #include "expenses/expensesbymonth.h"
 #include "ui_expensesbymonth.h"
 
-#include "app/formstyle.h"
-#include "app/guard.h"
-#include "app/messages.h"
+#include "gui/formstyle.h"
+#include "gui/guard.h"
+#include "gui/messages.h"
 #include "data/appstate.h"
 #include "data/dataset.h"
 #include "data/helpers.h"

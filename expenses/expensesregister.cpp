@@ -1,7 +1,7 @@
 #include "expenses/expensesregister.h"
 #include "ui_expensesregister.h"
 
-#include "app/formstyle.h"
+#include "gui/formstyle.h"
 #include "data/dataset.h"
 
 TForm13::TForm13(QWidget *parent)

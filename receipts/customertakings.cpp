@@ -1,8 +1,8 @@
 #include "receipts/customertakings.h"
 #include "ui_customertakings.h"
 
-#include "app/formstyle.h"
-#include "app/guard.h"
+#include "gui/formstyle.h"
+#include "gui/guard.h"
 #include "data/dataset.h"
 #include <QShowEvent>
 

@@ -1,9 +1,9 @@
 #include "receipts/issuedreceipts.h"
 #include "ui_issuedreceipts.h"
 
-#include "app/formstyle.h"
-#include "app/guard.h"
-#include "app/messages.h"
+#include "gui/formstyle.h"
+#include "gui/guard.h"
+#include "gui/messages.h"
 #include "app/startupwindows.h"
 #include "data/dataset.h"
 #include "receipts/receiptprintout.h"

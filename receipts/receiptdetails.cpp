@@ -1,8 +1,8 @@
 #include "receipts/receiptdetails.h"
 #include "ui_receiptdetails.h"
 
-#include "app/formstyle.h"
-#include "app/guard.h"
+#include "gui/formstyle.h"
+#include "gui/guard.h"
 #include "app/startupwindows.h"
 #include "data/appstate.h"
 #include "data/connection.h"

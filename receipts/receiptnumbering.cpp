@@ -1,8 +1,8 @@
 #include "receipts/receiptnumbering.h"
 #include "ui_receiptnumbering.h"
 
-#include "app/formstyle.h"
-#include "app/guard.h"
+#include "gui/formstyle.h"
+#include "gui/guard.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 

@@ -1,6 +1,6 @@
 #include "tools/calendartools.h"
 #include "ui_calendartools.h"
-#include "app/formstyle.h"
+#include "gui/formstyle.h"
 #include "data/clock.h"
 #include <QFocusEvent>
 #include <QLineEdit>

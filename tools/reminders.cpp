@@ -1,6 +1,6 @@
 #include "tools/reminders.h"
-#include "app/formstyle.h"
-#include "app/guard.h"
+#include "gui/formstyle.h"
+#include "gui/guard.h"
 #include "data/dataset.h"
 #include "ui_reminders.h"
 #include <QHeaderView>

@@ -1,6 +1,6 @@
 #include "tools/remindersviewer.h"
-#include "app/formstyle.h"
-#include "app/guard.h"
+#include "gui/formstyle.h"
+#include "gui/guard.h"
 #include "data/dataset.h"
 #include "ui_remindersviewer.h"
 

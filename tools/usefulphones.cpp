@@ -1,7 +1,7 @@
 #include "tools/usefulphones.h"
 #include "ui_usefulphones.h"
-#include "app/formstyle.h"
-#include "app/guard.h"
+#include "gui/formstyle.h"
+#include "gui/guard.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 

@@ -1,5 +1,5 @@
 #include "app/accesscheck.h"
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "app/molarixapplication.h"
 #include "data/appstate.h"
 #include "tests/app/typing.h"

@@ -1,6 +1,6 @@
 #include "app/launcher.h"
 #include "app/mainwindow.h"
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "app/openers.h"
 #include "data/clock.h"
 #include "tests/app/startupscript.h"

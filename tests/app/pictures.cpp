@@ -2,7 +2,7 @@
 #include "app/accesscheck.h"
 #include "app/mainwindow.h"
 #include "app/splash.h"
-#include "data/gui/passwordchange.h"
+#include "app/passwordchange.h"
 #include "tests/app/startupscript.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"

@@ -1,7 +1,7 @@
 #include "app/about.h"
 #include "app/jpeg.h"
 #include "app/launcher.h"
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "app/molarixapplication.h"
 #include "app/splash.h"
 #include "data/dberror.h"

@@ -1,5 +1,5 @@
 #include "app/mainwindow.h"
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "data/appstate.h"
 #include "data/clock.h"
 #include "tests/app/startupscript.h"

@@ -2,7 +2,7 @@
 // Drives the start-up sequence without blocking: the splash returns at once,
 // the access check gets the scripted passwords, the reminders viewer is read
 // and closed.
-#include "app/modal.h"
+#include "gui/modal.h"
 #include "app/molarixapplication.h"
 #include "data/appstate.h"
 #include "tests/common/testutil.h"

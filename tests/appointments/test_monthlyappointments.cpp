@@ -1,10 +1,10 @@
 #include "appointments/daysheet.h"
 #include "appointments/monthlyappointments.h"
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "data/clock.h"
 #include "data/dataset.h"
-#include "data/gui/dbcontrols.h"
-#include "data/gui/dbnavigator.h"
+#include "gui/dbcontrols.h"
+#include "gui/dbnavigator.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 

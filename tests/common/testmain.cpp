@@ -1,5 +1,5 @@
 #include "tests/common/testmain.h"
-#include "app/messages.h"
+#include "gui/messages.h"
 #include <QApplication>
 #include <QTest>
 #include <cstdio>

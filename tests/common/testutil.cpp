@@ -1,5 +1,5 @@
 #include "tests/common/testutil.h"
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "data/appstate.h"
 #include "data/dataset.h"
 #include "data/schema.h"

@@ -1,7 +1,7 @@
 #pragma once
-#include "app/messages.h"
-#include "app/modal.h"
-#include "data/gui/dbgrid.h"
+#include "gui/messages.h"
+#include "gui/modal.h"
+#include "gui/dbgrid.h"
 #include "tests/common/testutil.h"
 #include <QDialog>
 #include <QStringList>

@@ -2,8 +2,8 @@
 #include "customers/customerhistory.h"
 #include "customertestutil.h"
 #include "data/clock.h"
-#include "data/gui/dbcontrols.h"
-#include "data/gui/dbnavigator.h"
+#include "gui/dbcontrols.h"
+#include "gui/dbnavigator.h"
 #include "tests/common/testmain.h"
 #include <QDateEdit>
 #include <QLabel>

@@ -8,7 +8,7 @@
 #include "customertestutil.h"
 #include "data/appstate.h"
 #include "data/clock.h"
-#include "data/gui/dbnavigator.h"
+#include "gui/dbnavigator.h"
 #include "receipts/customertakings.h"
 #include "receipts/issuereceipt.h"
 #include "tests/common/testmain.h"

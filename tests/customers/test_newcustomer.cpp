@@ -1,7 +1,7 @@
 #include "customers/newcustomer.h"
 #include "customertestutil.h"
 #include "data/clock.h"
-#include "data/gui/dbnavigator.h"
+#include "gui/dbnavigator.h"
 #include "tests/common/testmain.h"
 #include <QComboBox>
 #include <QDateEdit>

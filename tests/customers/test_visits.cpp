@@ -1,7 +1,7 @@
 #include "customers/visits.h"
 #include "customertestutil.h"
 #include "data/clock.h"
-#include "data/gui/dbnavigator.h"
+#include "gui/dbnavigator.h"
 #include "tests/common/testmain.h"
 #include <QLabel>
 #include <QLineEdit>

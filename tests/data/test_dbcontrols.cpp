@@ -1,9 +1,9 @@
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "data/connection.h"
 #include "data/dataset.h"
-#include "data/gui/dbcontrols.h"
-#include "data/gui/dbgrid.h"
-#include "data/gui/dbnavigator.h"
+#include "gui/dbcontrols.h"
+#include "gui/dbgrid.h"
+#include "gui/dbnavigator.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QFocusEvent>

@@ -4,7 +4,7 @@
 #include "data/helpers.h"
 #include "data/regional.h"
 #include "data/schema.h"
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QDir>

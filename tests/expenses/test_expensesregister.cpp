@@ -2,11 +2,11 @@
 #include "expensesfixture.h"
 #include "tests/common/testmain.h"
 
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "data/dataset.h"
-#include "data/gui/dbcontrols.h"
-#include "data/gui/dbgrid.h"
-#include "data/gui/dbnavigator.h"
+#include "gui/dbcontrols.h"
+#include "gui/dbgrid.h"
+#include "gui/dbnavigator.h"
 #include "data/regional.h"
 #include <QPushButton>
 #include <QTest>

@@ -3,8 +3,8 @@
 #include "takingsfixture.h"
 #include "tests/common/testmain.h"
 
-#include "app/messages.h"
-#include "app/modal.h"
+#include "gui/messages.h"
+#include "gui/modal.h"
 #include "app/startupwindows.h"
 #include "customers/customerlist.h"
 #include "data/appstate.h"

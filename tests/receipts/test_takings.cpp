@@ -3,10 +3,10 @@
 #include "takingsfixture.h"
 #include "tests/common/testmain.h"
 
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "data/appstate.h"
 #include "data/dataset.h"
-#include "data/gui/dbgrid.h"
+#include "gui/dbgrid.h"
 #include "data/regional.h"
 #include <QLabel>
 #include <QLineEdit>

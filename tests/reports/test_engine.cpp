@@ -2,7 +2,7 @@
 #include "tests/common/testutil.h"
 #include "tests/reports/test_engine_util.h"
 
-#include "app/guard.h"
+#include "gui/guard.h"
 #include "data/clock.h"
 #include "data/dataset.h"
 #include "reports/reportengine.h"

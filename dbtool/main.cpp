@@ -1,7 +1,7 @@
 // molarix-db: makes practice folders and runs single statements on them.
 #include "data/appstate.h"
 #include "data/connection.h"
-#include "data/dbtool/demodata.h"
+#include "dbtool/demodata.h"
 #include "data/jetsql.h"
 #include "data/schema.h"
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
-#include "data/gui/dbcontrols.h"
-#include "app/messages.h"
+#include "gui/dbcontrols.h"
+#include "gui/messages.h"
 #include "data/dberror.h"
 #include <QTextCursor>
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "data/gui/dbgrid.h"
-#include "app/guard.h"
-#include "app/messages.h"
+#include "gui/dbgrid.h"
+#include "gui/guard.h"
+#include "gui/messages.h"
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>

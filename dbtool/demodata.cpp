@@ -1,4 +1,4 @@
-#include "data/dbtool/demodata.h"
+#include "dbtool/demodata.h"
 #include "data/clock.h"
 #include "data/connection.h"
 #include "data/schema.h"

@@ -1,6 +1,6 @@
-#include "data/gui/dbnavigator.h"
-#include "app/guard.h"
-#include "app/messages.h"
+#include "gui/dbnavigator.h"
+#include "gui/guard.h"
+#include "gui/messages.h"
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QPainter>

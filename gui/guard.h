@@ -1,5 +1,5 @@
 #pragma once
-#include "app/messages.h"
+#include "gui/messages.h"
 #include "data/dberror.h"
 #include <exception>
 #include <utility>

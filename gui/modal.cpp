@@ -1,4 +1,4 @@
-#include "app/modal.h"
+#include "gui/modal.h"
 #include <QDialog>
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/formstyle.h"
+#include "gui/formstyle.h"
 #include <QDialog>
 #include <QFontDatabase>
 #include <QGuiApplication>
