@@ -2,11 +2,16 @@
 #include "app/mainwindow.h"
 #include "gui/messages.h"
 #include "app/molarixapplication.h"
+#include "app/practicechoice.h"
 #include "app/startupwindows.h"
 
 int main(int argc, char **argv)
 {
     MolarixApplication app(argc, argv);
+
+    // Started from the menu, the practice is found or made first.
+    if (!EnterPracticeFolder())
+        return 0;
 
     int result = 0;
     {

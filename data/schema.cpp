@@ -98,7 +98,7 @@ QStringList tableNames()
             QStringLiteral("XRHSIMA_THLEFWNA"), QStringLiteral("SECURITY")};
 }
 
-void createDatabase(const QString &dir)
+void createDatabase(const QString &dir, const QString &password)
 {
     const QFileInfo di(dir);
     if (!di.exists() || !di.isDir())
@@ -135,7 +135,7 @@ void createDatabase(const QString &dir)
                     conn.executeNative(rantebouTable());
             }
             conn.executeNative(QStringLiteral("INSERT INTO SECURITY (\"PASSWORD\") VALUES (?)"),
-                               {QString::fromLatin1(FirstPassword)});
+                               {password.isEmpty() ? QString::fromLatin1(FirstPassword) : password});
             tx.commit();
         } catch (...) {
             conn.close();

@@ -13,8 +13,9 @@ QStringList tableNames();
 inline constexpr const char *FirstPassword = "molarix";
 
 // Creates dir/data.mdb (encrypted) with the twelve tables and the first
-// password. Throws DbError when dir is missing or data.mdb already exists.
-void createDatabase(const QString &dir);
+// password (FirstPassword when none is given). Throws DbError when dir is
+// missing or data.mdb already exists.
+void createDatabase(const QString &dir, const QString &password = QString());
 // Copies the report files (*.RAV) from sourceDir into dir, when there are any.
 int copyReportFiles(const QString &sourceDir, const QString &dir);
 }

@@ -3,6 +3,7 @@
 #include "data/connection.h"
 #include "dbtool/demodata.h"
 #include "data/jetsql.h"
+#include "data/practicefolder.h"
 #include "data/schema.h"
 #include <QCoreApplication>
 #include <QDir>
@@ -56,18 +57,10 @@ int failure(const QString &message)
     return Failed;
 }
 
-// The report files come from the folder beside the executable (the build
-// puts them there) or, in a source checkout, from the source tree.
+// The report files the tool was installed or built with.
 QString reportSource()
 {
-    const QStringList candidates = {
-        QCoreApplication::applicationDirPath() + QStringLiteral("/reports"),
-        QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + QStringLiteral("/../../reports/files")};
-    for (const QString &dir : candidates) {
-        if (!QDir(dir).entryList({QStringLiteral("*.RAV")}, QDir::Files).isEmpty())
-            return QDir::cleanPath(dir);
-    }
-    return QString();
+    return PracticeFolder::installedReports();
 }
 
 QString databasePath(const QString &dir)

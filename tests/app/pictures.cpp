@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/splash.h"
 #include "app/passwordchange.h"
+#include "app/practicechoice.h"
 #include "tests/app/startupscript.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
@@ -56,6 +57,8 @@ private slots:
         save(&about, QStringLiteral("about"));
         TForm66 password;
         save(&password, QStringLiteral("passwordchange"));
+        PracticeChoice practice;
+        save(&practice, QStringLiteral("practicechoice"));
         TForm11 reminders;
         save(&reminders, QStringLiteral("reminders"));
         TForm12 viewer;
