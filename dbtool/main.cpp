@@ -2,6 +2,7 @@
 #include "data/appstate.h"
 #include "data/connection.h"
 #include "dbtool/demodata.h"
+#include "data/jetimport.h"
 #include "data/jetsql.h"
 #include "data/practicefolder.h"
 #include "data/schema.h"
@@ -38,7 +39,11 @@ const char *const kUsage =
     "  molarix-db sql ΦΑΚΕΛΟΣ \"ΕΝΤΟΛΗ\"\n"
     "      εκτελεί μία εντολή στη διάλεκτο του προγράμματος (#3/25/2008#, [LAST], TRUE);\n"
     "      ένα SELECT τυπώνει επικεφαλίδα και γραμμές χωρισμένες με tab\n"
-    "      (NULL κενό, \\t \\n \\r \\\\ μέσα στις τιμές), οι άλλες τον αριθμό γραμμών που άλλαξαν\n";
+    "      (NULL κενό, \\t \\n \\r \\\\ μέσα στις τιμές), οι άλλες τον αριθμό γραμμών που άλλαξαν\n"
+    "  molarix-db import-jet ΠΑΛΙΟ.mdb ΦΑΚΕΛΟΣ [--accept-report]\n"
+    "      νέα βάση στον ΦΑΚΕΛΟ με τα δεδομένα ενός παλιού data.mdb της Access (Jet);\n"
+    "      ό,τι δεν μεταφέρεται όπως ήταν γράφεται στο import-report.txt και, χωρίς\n"
+    "      --accept-report, η βάση δεν δημιουργείται\n";
 
 int usage(const QString &problem = QString())
 {
@@ -180,6 +185,32 @@ int sql(const QString &dir, const QString &statement)
     }
 }
 
+int importJet(const QString &jetFile, const QString &dir, bool accept)
+{
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        const JetImport::Result r = JetImport::importFile(jetFile, dir, accept);
+        out() << r.reportText();
+        if (r.made) {
+            const QString source = reportSource();
+            if (!source.isEmpty())
+                Schema::copyReportFiles(source, dir);
+            out() << QString::fromUtf8("\nΗ μεταφορά ολοκληρώθηκε (%1 ms). Ο κωδικός πρόσβασης είναι αυτός του παλιού αρχείου.\n")
+                         .arg(timer.elapsed());
+            return Ok;
+        }
+        out().flush();
+        err() << QString::fromUtf8("molarix-db: η μεταφορά σταμάτησε: %1 ευρήματα (βλ. %2). "
+                                   "Με --accept-report η βάση δημιουργείται μ' αυτά.\n")
+                     .arg(r.findings.size())
+                     .arg(QDir::toNativeSeparators(QDir(dir).absoluteFilePath(QLatin1String(JetImport::ReportFileName))));
+        return Failed;
+    } catch (const DbError &e) {
+        return failure(e.message());
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -225,6 +256,20 @@ int main(int argc, char **argv)
         if (args.size() != 3)
             return usage();
         rc = sql(args.at(1), args.at(2));
+    } else if (command == QLatin1String("import-jet")) {
+        QStringList plain;
+        bool accept = false;
+        for (int i = 1; i < args.size(); ++i) {
+            if (args.at(i) == QLatin1String("--accept-report"))
+                accept = true;
+            else if (args.at(i).startsWith(QLatin1String("--")))
+                return usage();
+            else
+                plain << args.at(i);
+        }
+        if (plain.size() != 2)
+            return usage();
+        rc = importJet(plain.at(0), plain.at(1), accept);
     } else {
         return usage(QString::fromUtf8("Άγνωστη εντολή: %1").arg(command));
     }
