@@ -773,7 +773,16 @@ Result importFile(const QString &jetPath, const QString &dir, bool acceptReport)
     QTemporaryDir work(QDir(folder).absoluteFilePath(QStringLiteral(".molarix-import-XXXXXX")));
     if (!work.isValid())
         throw DbError(tr8("Δεν γίνεται να γραφτεί στον φάκελο '%1'.").arg(native(folder)));
-    Schema::createDatabase(work.path());
+    // The practice's password is known before the file is made, so that it
+    // is made as any new practice with that password is.
+    QString password;
+    if (jet.hasTable(QStringLiteral("SECURITY"))) {
+        jet.readRows(QStringLiteral("SECURITY"), [&](const std::vector<JetValue> &values) {
+            if (password.isEmpty() && !values.empty() && values[0].kind == JetValue::Text)
+                password = values[0].s;
+        });
+    }
+    Schema::createDatabase(work.path(), password);
     const QString built = QDir(work.path()).absoluteFilePath(QStringLiteral("data.mdb"));
     {
         DbConnection conn;
