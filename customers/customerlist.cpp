@@ -86,9 +86,6 @@ TForm18::TForm18(QWidget *parent)
     g->addColumn(QStringLiteral("THLEFWNO_2"), QStringLiteral("Τηλέφωνο 2"), left);
     g->addColumn(QStringLiteral("EPAGGELMA"), QStringLiteral("Επάγγελμα"), left);
     g->addColumn(QStringLiteral("TAMEIO"), QStringLiteral("Ταμείο"), Qt::AlignCenter);
-    const int widths[] = {100, 130, 55, 80, 165, 90, 90, 110, 70};
-    for (int i = 0; i < 9; ++i)
-        g->setColumnWidth(i, widths[i]);
     g->setCtrlDeleteEnabled(true);
 
     ui->DBText1->setDataSource(ADOQuery1, QStringLiteral("ID"));

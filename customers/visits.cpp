@@ -35,9 +35,6 @@ TFORM17A::TFORM17A(QWidget *parent)
     ui->DBGrid1->addColumn(QStringLiteral("HMEROMHNIA"), QStringLiteral("Ημερομηνία"), Qt::AlignCenter);
     ui->DBGrid1->addColumn(QStringLiteral("AITIA"), QStringLiteral("Αιτία"));
     ui->DBGrid1->addColumn(QStringLiteral("PERIGRAFH"), QStringLiteral("Περιγραφή"));
-    ui->DBGrid1->setColumnWidth(0, 100);
-    ui->DBGrid1->setColumnWidth(1, 220);
-    ui->DBGrid1->setColumnWidth(2, 340);
     ui->DBNavigator2->setDataSet(ADOQuery1);
     ui->DBNavigator2->setVisibleButtons(
         {DbNavigator::First, DbNavigator::Prior, DbNavigator::Next, DbNavigator::Last, DbNavigator::Delete});

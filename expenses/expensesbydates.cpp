@@ -74,10 +74,6 @@ TForm14::TForm14(QWidget *parent)
                            Qt::AlignRight | Qt::AlignVCenter);
     ui->DBGrid1->addColumn(QStringLiteral("SYNOLO"), QStringLiteral("Αξία + Φ.Π.Α (EUR)"),
                            Qt::AlignRight | Qt::AlignVCenter);
-    // All five columns fit without scrolling sideways.
-    for (const auto &[col, width] : {std::pair{0, 210}, {1, 100}, {2, 100}, {3, 100}, {4, 125}})
-        ui->DBGrid1->setColumnWidth(col, width);
-
     ui->DBNavigator1->setDataSet(ADOQuery1);
     ui->DBNavigator1->setVisibleButtons(
         {DbNavigator::First, DbNavigator::Prior, DbNavigator::Next, DbNavigator::Last});

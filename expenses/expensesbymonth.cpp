@@ -85,10 +85,6 @@ TForm15::TForm15(QWidget *parent)
                            Qt::AlignRight | Qt::AlignVCenter);
     ui->DBGrid1->addColumn(QStringLiteral("SYNOLO"), QStringLiteral("Αξία +Φ.Π.Α (EUR)"),
                            Qt::AlignRight | Qt::AlignVCenter);
-    // All five columns fit without scrolling sideways.
-    for (const auto &[col, width] : {std::pair{0, 70}, {1, 70}, {2, 160}, {3, 160}, {4, 165}})
-        ui->DBGrid1->setColumnWidth(col, width);
-
     ui->DBNavigator1->setDataSet(ADOQuery1);
     ui->DBNavigator1->setVisibleButtons(
         {DbNavigator::First, DbNavigator::Prior, DbNavigator::Next, DbNavigator::Last});

@@ -34,9 +34,6 @@ TForm13::TForm13(QWidget *parent)
                            Qt::AlignRight | Qt::AlignVCenter);
     ui->DBGrid1->addColumn(QStringLiteral("VAT"), QStringLiteral("Φ.Π.Α (EUR)"),
                            Qt::AlignRight | Qt::AlignVCenter);
-    for (const auto &[col, width] : {std::pair{0, 250}, {1, 100}, {2, 100}, {3, 100}})
-        ui->DBGrid1->setColumnWidth(col, width);
-
     connect(ui->Button1, &QPushButton::clicked, this, &QDialog::reject);
 
     ADOConnection1.prepare();

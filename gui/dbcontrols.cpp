@@ -97,6 +97,8 @@ void DbEdit::load()
         return;
     m_loading = true;
     setText(fieldDisplayText(m_ds, m_field));
+    // A long value shows its beginning, as it would be read.
+    setCursorPosition(0);
     m_loading = false;
     m_dirty = false;
 }

@@ -195,6 +195,8 @@ DbGrid::DbGrid(QWidget *parent) : QTableView(parent), m_model(new DbGridModel(th
     verticalHeader()->setFixedWidth(14);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    horizontalHeader()->setStretchLastSection(true);
+    verticalHeader()->setResizeContentsPrecision(500);   // rows read when sizing columns
 
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
@@ -207,7 +209,10 @@ DbGrid::DbGrid(QWidget *parent) : QTableView(parent), m_model(new DbGridModel(th
                 if (ds->recNo() != row)
                     syncFromDataSet();
             });
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { syncFromDataSet(); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        fitColumns();
+        syncFromDataSet();
+    });
     connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
         DataSet *ds = dataSet();
         if (ds && index.isValid() && index.row() == ds->recNo())
@@ -249,6 +254,25 @@ void DbGrid::syncFromDataSet()
         scrollTo(idx);
     }
     m_syncing = false;
+}
+
+void DbGrid::fitColumns()
+{
+    const int n = m_model->columnCount();
+    if (n == 0)
+        return;
+    QHeaderView *h = horizontalHeader();
+    // No one column may take the whole grid: a long memo line is cut
+    // rather than pushing every other column out of sight.
+    const int cap = std::max(80, viewport()->width() * 2 / 3);
+    for (int c = 0; c < n - 1; ++c)
+        setColumnWidth(c, std::min(cap, std::max(sizeHintForColumn(c), h->sectionSizeHint(c))));
+}
+
+void DbGrid::resizeEvent(QResizeEvent *e)
+{
+    QTableView::resizeEvent(e);
+    fitColumns();
 }
 
 void DbGrid::keyPressEvent(QKeyEvent *e)

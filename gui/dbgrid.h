@@ -46,6 +46,9 @@ public:
                    Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter);
     DbGridModel *gridModel() const { return m_model; }
     void setCtrlDeleteEnabled(bool on) { m_ctrlDelete = on; }
+    // Columns as wide as their titles and texts (the first rows read), the
+    // last one filling what is left; done whenever the rows are read anew.
+    void fitColumns();
 
 signals:
     void cellClicked();             // after a click made a row current (OnCellClick)
@@ -53,6 +56,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
     void keyReleaseEvent(QKeyEvent *e) override;
 
 private:

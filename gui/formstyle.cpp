@@ -1,5 +1,8 @@
 #include "gui/formstyle.h"
+#include <QCalendarWidget>
+#include <QDateTimeEdit>
 #include <QDialog>
+#include <QLocale>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
@@ -26,6 +29,21 @@ void applyFormStyle(QWidget *w)
     w->setPalette(pal);
     w->setAutoFillBackground(true);
     w->setFont(formFont());
+    useGreekCalendars(w);
+}
+
+void useGreekCalendars(QWidget *w)
+{
+    // Month and day names are Greek whatever the system's language; a date
+    // edit's popup calendar is a window of its own and does not inherit.
+    const QLocale greek(QLocale::Greek, QLocale::Greece);
+    for (QCalendarWidget *c : w->findChildren<QCalendarWidget *>())
+        c->setLocale(greek);
+    for (QDateTimeEdit *d : w->findChildren<QDateTimeEdit *>()) {
+        d->setLocale(greek);
+        if (QCalendarWidget *popup = d->calendarWidget())
+            popup->setLocale(greek);
+    }
 }
 
 void setupDialog(QDialog *d)

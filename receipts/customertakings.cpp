@@ -28,9 +28,6 @@ TForm57::TForm57(QWidget *parent)
     g->addColumn(QStringLiteral("PERIGRAFH"), QStringLiteral("Περιγραφή"));
     g->addColumn(QStringLiteral("TAMEIO"), QStringLiteral("Ταμείο"));
     g->addColumn(QStringLiteral("POSO"), QStringLiteral("Ποσό (EUR)"), Qt::AlignRight | Qt::AlignVCenter);
-    const int widths[] = {130, 150, 180, 80, 88};
-    for (int i = 0; i < 5; ++i)
-        g->setColumnWidth(i, widths[i]);
 
     ui->DBNavigator1->setDataSet(ADOQuery1);
     ui->DBNavigator1->setVisibleButtons(

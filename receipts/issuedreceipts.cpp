@@ -50,9 +50,6 @@ TForm71::TForm71(QWidget *parent)
     g->addColumn(QStringLiteral("POSO"), QStringLiteral("Ποσό (EUR)"), Qt::AlignRight | Qt::AlignVCenter);
     g->addColumn(QStringLiteral("TAMEIO"), QStringLiteral("Ταμείο"), left);
     g->addColumn(QStringLiteral("EGKYRH"), QStringLiteral("Έγκυρη"), Qt::AlignCenter);
-    const int widths[] = {125, 80, 100, 130, 150, 85, 70, 60};
-    for (int i = 0; i < 8; ++i)
-        g->setColumnWidth(i, widths[i]);
 
     ui->DBNavigator1->setDataSet(ADOQuery1);
     ui->DBNavigator1->setVisibleButtons(

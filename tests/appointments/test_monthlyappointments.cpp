@@ -315,6 +315,33 @@ private slots:
         QVERIFY(Messages::takeShown().isEmpty());
     }
 
+    void captionAndLongSlotsShowTheirBeginning()
+    {
+        TempPractice p;
+        const QString booked = QStringLiteral("Παπαδόπουλος Γιώργος - σφράγισμα 26, τηλ. 99123456, να φέρει τις ακτινογραφίες");
+        p.exec(QStringLiteral("INSERT INTO RANTEBOU(HMEROMHNIA,[0800-0830],[2130-2200]) VALUES(#3/12/2008#,'%1','%1')").arg(booked));
+        TForm1a w;
+        showMonth(w, 2008, 3);
+        int shows = 0;
+        SheetHand hand([&](TForm2a &sheet) {
+            ++shows;
+            QCOMPARE(sheet.windowTitle(), QStringLiteral("Αναλυτική κατάσταση των ραντεβού"));
+            for (int n : {1, 28}) {
+                DbEdit *e = sheet.slotEdit(n);
+                QCOMPARE(e->text(), booked);
+                QVERIFY(e->fontMetrics().horizontalAdvance(booked) > e->width());   // too long to show whole
+                QCOMPARE(e->cursorPosition(), 0);
+            }
+            // Typing elsewhere and posting reloads the slots: still their beginning.
+            type(sheet.slotEdit(2), QStringLiteral("Ιωάννου"));
+            sheet.DBNavigator1->clickButton(DbNavigator::Post);
+            QCOMPARE(sheet.slotEdit(1)->cursorPosition(), 0);
+            sheet.reject();
+        });
+        clickDay(w, 12);
+        QCOMPARE(shows, 1);
+    }
+
     void unpostedTypingIsDropped()
     {
         TempPractice p;

@@ -107,6 +107,21 @@ private slots:
         QVERIFY(!controlsShown());
     }
 
+    void longAddressesShowWholeAndTheLastColumnFillsTheGrid()
+    {
+        p->exec("UPDATE STOIXEIA_PELATH SET DIEYTHYNSH='Λεωφόρος Αρχιεπισκόπου Μακαρίου Γ΄ 112, Λευκωσία' WHERE ID=" + QString::number(idPapas));
+        showList(TForm17::AllSql());
+        auto *grid = child<DbGrid>(list.get(), "DBGrid1");
+        const int address = 4;
+        QCOMPARE(grid->model()->headerData(address, Qt::Horizontal).toString(), QStringLiteral("Διεύθυνση"));
+        int widest = 0;
+        for (const QString &t : gridColumn(list.get(), address))
+            widest = std::max(widest, grid->fontMetrics().horizontalAdvance(t));
+        QVERIFY2(grid->columnWidth(address) > widest, qPrintable(QString::number(grid->columnWidth(address))));
+        const int last = grid->model()->columnCount() - 1;
+        QVERIFY(grid->columnViewportPosition(last) + grid->columnWidth(last) >= grid->viewport()->width());
+    }
+
     void sortingReordersTheFetchedRowsAndEachShowingResetsIt()
     {
         showList(TForm17::AllSql());

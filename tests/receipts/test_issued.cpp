@@ -16,6 +16,8 @@
 #include <QRadioButton>
 #include <QSet>
 #include <QTest>
+#include <QScrollBar>
+#include <QHeaderView>
 
 using namespace Takings;
 
@@ -120,6 +122,24 @@ private slots:
         QTest::keyClick(grid, Qt::Key_Down);
         QCOMPARE(f.ADOQuery1->recNo(), 1);
         QVERIFY(buttonsMatch(f, true));
+    }
+
+    void theLastColumnStaysInSight()
+    {
+        TempPractice p;
+        const qlonglong c = addCustomer(p, QStringLiteral("Γιώργος"), QStringLiteral("Παπαδόπουλος"));
+        for (int i = 0; i < 40; ++i)   // enough rows for the vertical scroll bar
+            addReceipt(p, {.number = 2000 + i, .customer = c, .date = QDate(2009, 2, 1 + i % 28), .poso = 10});
+        TForm71 f;
+        f.show();
+        auto *grid = child<DbGrid>(&f, "DBGrid1");
+        QVERIFY(grid->verticalScrollBar()->isVisible());
+        const int last = grid->model()->columnCount() - 1;
+        const int right = grid->columnViewportPosition(last) + grid->columnWidth(last);
+        QCOMPARE(right, grid->viewport()->width());
+        QVERIFY(grid->columnWidth(last) >= grid->horizontalHeader()->sectionSizeHint(last));
+        for (int col = 0; col < last; ++col)
+            QVERIFY(grid->columnWidth(col) >= grid->horizontalHeader()->sectionSizeHint(col));
     }
 
     void theThreeSortsOrderTheFetchedRows()

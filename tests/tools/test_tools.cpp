@@ -20,6 +20,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
+#include <algorithm>
 
 namespace {
 // Gregorian date of a Julian calendar date, through the Julian day number.
@@ -37,6 +39,22 @@ QDate gaussOrthodoxEaster(int y)
     const int e = (2 * (y % 4) + 4 * (y % 7) + 6 * d + 6) % 7;
     const int n = 22 + d + e;
     return n <= 31 ? fromJulianCalendar(y, 3, n) : fromJulianCalendar(y, 4, n - 31);
+}
+
+// The right edge of a grid's last column, in viewport pixels.
+int lastColumnRight(QTableView *g)
+{
+    const int last = g->model()->columnCount() - 1;
+    return g->columnViewportPosition(last) + g->columnWidth(last);
+}
+
+// The widest display text of a grid column, as the grid's font draws it.
+int widestText(QTableView *g, int column)
+{
+    int w = 0;
+    for (int r = 0; r < g->model()->rowCount(); ++r)
+        w = std::max(w, g->fontMetrics().horizontalAdvance(g->model()->index(r, column).data().toString()));
+    return w;
 }
 
 QString pdfText(const QString &html)
@@ -83,6 +101,30 @@ private slots:
         QCOMPARE(child<QCalendarWidget>(&w, "MonthCalendar1")->selectedDate(), QDate(2008, 6, 1));
         QCOMPARE(child<QCalendarWidget>(&w, "MonthCalendar1")->verticalHeaderFormat(),
                  QCalendarWidget::ISOWeekNumbers);
+    }
+
+    void monthAndDayNamesAreGreekOnAnEnglishSystem()
+    {
+        const QLocale saved;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        {
+            TForm8 w;
+            w.show();
+            auto *cal = child<QCalendarWidget>(&w, "MonthCalendar1");
+            QCOMPARE(cal->locale().language(), QLocale::Greek);
+            QCOMPARE(child<QToolButton>(cal, "qt_calendar_monthbutton")->text(), QStringLiteral("Ιούνιος"));
+            for (const char *name : {"DateTimePicker1", "DateTimePicker2"}) {
+                auto *picker = child<QDateEdit>(&w, name);
+                QVERIFY(picker->calendarWidget());
+                QCOMPARE(picker->calendarWidget()->locale().language(), QLocale::Greek);
+                QCOMPARE(picker->calendarWidget()->locale().dayName(1, QLocale::ShortFormat),
+                         QLocale(QLocale::Greek).dayName(1, QLocale::ShortFormat));
+                // The typed form stays day/month/year.
+                picker->setDate(QDate(2008, 12, 28));
+                QCOMPARE(picker->text(), QStringLiteral("28/12/2008"));
+            }
+        }
+        QLocale::setDefault(saved);
     }
 
     void easterUnchangedForTheTwentiethAndTwentyFirstCenturies()
@@ -242,6 +284,18 @@ private slots:
         QVERIFY(all.contains("Αύγουστος & <Χριστούγεννα>"));
     }
 
+    void theTitleColumnFillsTheGrid()
+    {
+        TempPractice p;
+        p.exec("INSERT INTO SHMEIWSEIS(TITLOS,PERIGRAFH) VALUES('Προμηθευτές οδοντιατρικών υλικών και εργαστήρια','-')");
+        TForm6 w;
+        w.show();
+        auto *g = child<DbGrid>(&w, "DBGrid1");
+        QCOMPARE(g->model()->columnCount(), 1);
+        QCOMPARE(g->columnWidth(0), g->viewport()->width());
+        QVERIFY(g->columnWidth(0) > widestText(g, 0));
+    }
+
     void missingReportFileIsReported()
     {
         TempPractice p;   // no report files copied
@@ -276,6 +330,21 @@ private slots:
         QCOMPARE(name->text(), QStringLiteral("Ψυχολόγος Λ."));
         QCOMPARE(child<DbEdit>(&w, "DBEdit2")->text(), QStringLiteral("Λεμεσός"));
         QCOMPARE(child<QLabel>(&w, "Label1")->text(), QStringLiteral("Όνοματεπώνυμο:"));
+    }
+
+    void columnsFitTheirTextsAndTheLastFillsTheGrid()
+    {
+        TempPractice p;
+        p.exec("INSERT INTO XRHSIMA_THLEFWNA(ONOMATEPWNYMO,DIEYTHYNSH,THLEFWNO_1) VALUES('Άγγελος Οδοντοτεχνίτης','Λεωφόρος Μακαρίου 112','22000002')");
+        p.exec("INSERT INTO XRHSIMA_THLEFWNA(ONOMATEPWNYMO,DIEYTHYNSH,THLEFWNO_1) VALUES('Ψ.','Π.','2')");
+        TForm10 w;
+        w.show();
+        auto *g = child<DbGrid>(&w, "DBGrid1");
+        for (int c : {0, 1})
+            QVERIFY2(g->columnWidth(c) > widestText(g, c), qPrintable(QString::number(c)));
+        // Short columns give their room to the others.
+        QVERIFY(g->columnWidth(2) < g->columnWidth(0));
+        QCOMPARE(lastColumnRight(g), g->viewport()->width());
     }
 
     void editPostAndCloseMidEntry()
