@@ -2,8 +2,10 @@
 #include "app/mainwindow.h"
 #include "gui/messages.h"
 #include "app/molarixapplication.h"
+#include "app/jetconversion.h"
 #include "app/practicechoice.h"
 #include "app/startupwindows.h"
+#include <QDir>
 
 int main(int argc, char **argv)
 {
@@ -11,6 +13,9 @@ int main(int argc, char **argv)
 
     // Started from the menu, the practice is found or made first.
     if (!EnterPracticeFolder())
+        return 0;
+    // An old Access data.mdb is brought over first, if the user wants it.
+    if (!OfferJetConversion(QDir::currentPath()))
         return 0;
 
     int result = 0;

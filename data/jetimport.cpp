@@ -440,8 +440,8 @@ QString Result::reportText() const
         t += QStringLiteral("%1 %2 %3 %4 %5\n").arg(c.table, -34).arg(c.jet, 10)
                  .arg(c.stored, 10).arg(c.setAside, 10).arg(c.notStored, 10);
         for (const AmountSum &s : c.sums)
-            t += QStringLiteral("  %1 %2 %3 %4\n").arg(tr8("Σ ") + s.column, -32).arg(amount(s.jet), 10)
-                     .arg(amount(s.stored), 21).arg(amount(s.notStored), 10);
+            t += QStringLiteral("  %1 %2 %3 %4 %5\n").arg(tr8("Σ ") + s.column, -32).arg(amount(s.jet), 10)
+                     .arg(amount(s.stored), 10).arg(QString(), 10).arg(amount(s.notStored), 10);
     }
     t += QLatin1Char('\n');
     if (findings.isEmpty()) {

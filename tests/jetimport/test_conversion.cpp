@@ -1,0 +1,154 @@
+// The program finds an old Access data.mdb in the practice folder and
+// offers to bring it over.
+#include "app/accesscheck.h"
+#include "app/jetconversion.h"
+#include "app/molarixapplication.h"
+#include "data/appstate.h"
+#include "data/connection.h"
+#include "data/schema.h"
+#include "gui/messages.h"
+#include "gui/modal.h"
+#include "tests/app/typing.h"
+#include "tests/common/testmain.h"
+#include "tests/common/testutil.h"
+#include "tests/jetimport/practicejet.h"
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray hashOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : QByteArray();
+}
+
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+class JetConversion : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_report;
+    int m_reports = 0;
+
+    QString practice(const char *name, const QStringList &leaveOut = {}, int truncateTo = -1)
+    {
+        const QString dir = m_dir.filePath(QString::fromLatin1(name));
+        QDir().mkpath(dir);
+        PracticeJet::Options o;
+        o.customers = 40;
+        const QString file = dir + QStringLiteral("/data.mdb");
+        PracticeJet::write(PracticeJet::make(o), file, leaveOut);
+        if (truncateTo >= 0)
+            QFile(file).resize(truncateTo);
+        return dir;
+    }
+
+private slots:
+    void init()
+    {
+        Messages::setScripted(true);
+        Messages::takeShown();
+        m_report.clear();
+        m_reports = 0;
+        SetModalHandler([this](QDialog *d) {
+            if (auto *r = qobject_cast<ImportReportWindow *>(d)) {
+                m_report = r->text();
+                ++m_reports;
+            }
+            return int(QDialog::Accepted);
+        });
+    }
+    void cleanup() { SetModalHandler({}); }
+
+    // Yes: the old file is kept as it was under another name, the new
+    // data.mdb holds its data, the report is shown, and the old practice
+    // password opens the access check.
+    void acceptedTheOldFileStaysAndTheNewOneOpens()
+    {
+        const QString dir = practice("yes");
+        const QByteArray before = hashOf(dir + QStringLiteral("/data.mdb"));
+        Messages::setNextAnswer(true);
+        QVERIFY(OfferJetConversion(dir));
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, Messages::Kind::Confirm);
+        QVERIFY(shown[0].text.contains(QStringLiteral("data.jet.mdb")));
+        QCOMPARE(hashOf(dir + QStringLiteral("/data.jet.mdb")), before);
+        QCOMPARE(m_reports, 1);
+        QVERIFY(m_report.contains(QStringLiteral("Όλα τα δεδομένα μεταφέρθηκαν όπως ήταν.")));
+        QVERIFY(m_report.contains(QStringLiteral("STOIXEIA_PELATH")));
+
+        AppDirectory = QDir::toNativeSeparators(dir);
+        DbConnectionString = BuildConnectionString(AppDirectory);
+        DbConnection c;
+        c.setConnectionString(DbConnectionString);
+        c.open();
+        QCOMPARE(c.scalarNative(QStringLiteral("SELECT COUNT(*) FROM STOIXEIA_PELATH")).toInt(), 40);
+        c.close();
+
+        ResetTerminateRequest();
+        AccessGranted = false;
+        TForm65 access;
+        access.show();
+        typeInto(child<QLineEdit>(&access, "Edit1"), QStringLiteral("Οδοντ1ατρ"));
+        child<QPushButton>(&access, "Button1")->click();
+        QVERIFY(AccessGranted);
+        QVERIFY(Messages::takeShown().isEmpty());
+
+        // Once converted, nothing more is offered.
+        QVERIFY(OfferJetConversion(dir));
+        QVERIFY(Messages::takeShown().isEmpty());
+    }
+
+    void declinedNothingChanges()
+    {
+        const QString dir = practice("no");
+        const QByteArray before = hashOf(dir + QStringLiteral("/data.mdb"));
+        Messages::setNextAnswer(false);
+        QVERIFY(!OfferJetConversion(dir));
+        QCOMPARE(entries(dir), QStringList{QStringLiteral("data.mdb")});
+        QCOMPARE(hashOf(dir + QStringLiteral("/data.mdb")), before);
+        QCOMPARE(m_reports, 0);
+    }
+
+    // A damaged old file: the message says why and the file is back.
+    void failedTheFolderIsAsItWas()
+    {
+        const QString dir = practice("damaged", {}, 8 * 4096);
+        const QByteArray before = hashOf(dir + QStringLiteral("/data.mdb"));
+        Messages::setNextAnswer(true);
+        QVERIFY(!OfferJetConversion(dir));
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[1].kind, Messages::Kind::Error);
+        QVERIFY2(shown[1].text.contains(QStringLiteral("κομμένο")), qPrintable(shown[1].text));
+        QCOMPARE(entries(dir), QStringList{QStringLiteral("data.mdb")});
+        QCOMPARE(hashOf(dir + QStringLiteral("/data.mdb")), before);
+        QCOMPARE(m_reports, 0);
+    }
+
+    void aMolarixFileIsLeftAloneWithoutAQuestion()
+    {
+        const QString dir = m_dir.filePath(QStringLiteral("molarix"));
+        QDir().mkpath(dir);
+        Schema::createDatabase(dir);
+        QVERIFY(OfferJetConversion(dir));
+        QVERIFY(Messages::takeShown().isEmpty());
+        QCOMPARE(entries(dir), QStringList{QStringLiteral("data.mdb")});
+    }
+};
+
+MOLARIX_TEST(JetConversion)
+#include "test_conversion.moc"
