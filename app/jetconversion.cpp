@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 
 ImportReportWindow::ImportReportWindow(const QString &report, QWidget *parent) : QDialog(parent)
@@ -58,26 +59,45 @@ bool OfferJetConversion(const QString &dir)
                             .arg(QDir::toNativeSeparators(old)));
         return false;
     }
-    if (!QFile::rename(current, old)) {
-        Messages::error(QStringLiteral("Το %1 δεν μετονομάζεται σε data.jet.mdb").arg(QDir::toNativeSeparators(current)));
+    // The new file is made beside the old one first; only a finished
+    // import renames anything, so an import that fails or is cut short
+    // leaves data.mdb where it was.
+    QTemporaryDir stage(folder.absoluteFilePath(QStringLiteral(".molarix-convert-XXXXXX")));
+    if (!stage.isValid()) {
+        Messages::error(QStringLiteral("Δεν γίνεται να γραφτεί στον φάκελο %1").arg(QDir::toNativeSeparators(dir)));
         return false;
     }
-
     JetImport::Result result;
     try {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         // The user asked for the conversion; what did not come over as it
         // was is shown in the report right after.
-        result = JetImport::importFile(old, dir, true);
+        result = JetImport::importFile(current, stage.path(), true);
         QApplication::restoreOverrideCursor();
     } catch (const DbError &e) {
         QApplication::restoreOverrideCursor();
-        QFile::remove(current);   // never there unless complete, but a failed rename could leave it
-        QFile::rename(old, current);
         Messages::error(e.message());
         return false;
     }
-    ImportReportWindow report(result.reportText());
-    ShowModal(&report);
+    if (!QFile::rename(current, old)) {
+        Messages::error(QStringLiteral("Το %1 δεν μετονομάζεται σε data.jet.mdb").arg(QDir::toNativeSeparators(current)));
+        return false;
+    }
+    if (!QFile::rename(result.databasePath, current)) {
+        QFile::rename(old, current);
+        Messages::error(QStringLiteral("Η νέα βάση δεν μπήκε στη θέση του %1").arg(QDir::toNativeSeparators(current)));
+        return false;
+    }
+    result.jetPath = old;
+    result.databasePath = current;
+    const QString reportFile = folder.absoluteFilePath(QLatin1String(JetImport::ReportFileName));
+    QFile::remove(reportFile);
+    QFile report(reportFile);
+    if (report.open(QIODevice::WriteOnly))
+        report.write(result.reportText().toUtf8());
+    report.close();
+
+    ImportReportWindow window(result.reportText());
+    ShowModal(&window);
     return true;
 }

@@ -89,6 +89,12 @@ private slots:
         QCOMPARE(m_reports, 1);
         QVERIFY(m_report.contains(QStringLiteral("Όλα τα δεδομένα μεταφέρθηκαν όπως ήταν.")));
         QVERIFY(m_report.contains(QStringLiteral("STOIXEIA_PELATH")));
+        QCOMPARE(entries(dir), (QStringList{QStringLiteral("data.jet.mdb"), QStringLiteral("data.mdb"),
+                                            QStringLiteral("import-report.txt")}));
+        QFile saved(dir + QStringLiteral("/import-report.txt"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(saved.readAll()), m_report);
+        QVERIFY(m_report.contains(QDir::toNativeSeparators(dir + QStringLiteral("/data.jet.mdb"))));
 
         AppDirectory = QDir::toNativeSeparators(dir);
         DbConnectionString = BuildConnectionString(AppDirectory);
