@@ -4,6 +4,7 @@
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "customers/customerfields.h"
+#include "data/customerid.h"
 #include "data/dataset.h"
 #include <QShowEvent>
 
@@ -36,12 +37,14 @@ void TForm19::showEvent(QShowEvent *e)
 
 void TForm19::FormShow()
 {
+    const CustomerRef customer = CustomerRef::require(CustomerId);
     ADOConnection1.prepare();
     ADOQuery1->close();
     ADOQuery1->setSql(QStringLiteral("SELECT ID,ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,DIEYTHYNSH,THLEFWNO_1,")
                       + QStringLiteral("THLEFWNO_2,EPAGGELMA, TAMEIO FROM STOIXEIA_PELATH WHERE ID=")
-                      + CustomerIdLiteral(CustomerId));
+                      + customer.text());
     ADOQuery1->open();
+    RequireCustomerRow(ADOQuery1);
     ADOQuery1->edit();
 }
 

@@ -2,6 +2,7 @@
 #include "gui/formstyle.h"
 #include "data/clock.h"
 #include "data/dataset.h"
+#include "data/dberror.h"
 #include "gui/dbcontrols.h"
 #include "data/regional.h"
 #include <QDateEdit>
@@ -51,11 +52,15 @@ inline void PutPickedBirthDate(const QDate &picked, DbEdit *box, DataSet *ds)
         ds->setFieldText(QStringLiteral("HMEROMHNIA_GENNHSEWS"), text);
 }
 
-// A customer's ID as it goes into "WHERE ID=": the decimal digits of the
-// number handed in, so nothing but a number reaches the statement.
-inline QString CustomerIdLiteral(const QString &customerId)
+// A customer window edits one stored row. When the row is gone (deleted
+// from another window or workstation) the result is closed, so that typing
+// cannot turn into a new customer, and the user is told.
+inline void RequireCustomerRow(DataSet *ds)
 {
-    return QString::number(customerId.trimmed().toLongLong());
+    if (!ds->isEmpty())
+        return;
+    ds->close();
+    throw DbError(QStringLiteral("Ο πελάτης δεν βρέθηκε."));
 }
 
 // The customer windows have no default button: Enter presses nothing, Esc

@@ -4,6 +4,7 @@
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "customers/customerfields.h"
+#include "data/customerid.h"
 #include "data/dataset.h"
 #include <QShowEvent>
 
@@ -37,10 +38,12 @@ void TForm20::showEvent(QShowEvent *e)
 
 void TForm20::FormShow()
 {
+    const CustomerRef customer = CustomerRef::require(CustomerId);
     ADOConnection1.prepare();
     ADOQuery1->close();
-    ADOQuery1->setSql(QStringLiteral("SELECT * FROM STOIXEIA_PELATH WHERE ID=") + CustomerIdLiteral(CustomerId));
+    ADOQuery1->setSql(QStringLiteral("SELECT * FROM STOIXEIA_PELATH WHERE ID=") + customer.text());
     ADOQuery1->open();
+    RequireCustomerRow(ADOQuery1);
     ui->Label7->setText(CustomerBirthDate);
     ui->Label6->setText(CustomerSurname);
     ui->Label5->setText(CustomerFirstName);

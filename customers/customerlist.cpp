@@ -13,6 +13,7 @@
 #include "receipts/customertakings.h"
 #include "receipts/issuereceipt.h"
 #include "data/appstate.h"
+#include "data/customerid.h"
 #include "data/dataset.h"
 #include <QMenuBar>
 #include <QShowEvent>
@@ -23,6 +24,8 @@ namespace {
 template <class Window>
 void OpenForCustomer(TForm18 *list)
 {
+    if (!list->HasCurrentCustomer())
+        return;
     Window w;
     w.CustomerFirstName = list->CurrentFirstName();
     w.CustomerSurname = list->CurrentSurname();
@@ -130,6 +133,11 @@ TForm18::TForm18(QWidget *parent)
 
 TForm18::~TForm18() = default;
 
+bool TForm18::HasCurrentCustomer() const
+{
+    return ADOQuery1->isOpen() && ADOQuery1->recordCount() > 0 && CustomerRef::parse(CurrentId()).has_value();
+}
+
 QString TForm18::CurrentId() const { return ui->DBText1->text().trimmed(); }
 QString TForm18::CurrentFirstName() const { return ui->DBText2->text().trimmed(); }
 QString TForm18::CurrentSurname() const { return ui->DBText3->text().trimmed(); }
@@ -192,16 +200,20 @@ void TForm18::SortKindClick(const QString &direction)
 }
 
 // After the card: the rows again, in the statement's own order, first row
-// current. The radio buttons keep their choice.
+// current. The radio buttons keep their choice. The card may have taken
+// the customer out of the list: the count and the actions follow the rows.
 void TForm18::ReRead()
 {
     ADOQuery1->close();
     ADOConnection1.prepare();
     ADOQuery1->open();   // closing forgot the sort
+    RefreshCount();
 }
 
 void TForm18::Button2Click()
 {
+    if (!HasCurrentCustomer())
+        return;
     {
         TForm19 card;
         card.CustomerId = CurrentId();
@@ -212,6 +224,8 @@ void TForm18::Button2Click()
 
 void TForm18::Button3Click()
 {
+    if (!HasCurrentCustomer())
+        return;
     TForm20 history;
     history.CustomerId = CurrentId();
     history.CustomerFirstName = CurrentFirstName();
@@ -239,6 +253,8 @@ void TForm18::Button6Click()
 
 void TForm18::Button5Click()
 {
+    if (!HasCurrentCustomer())
+        return;
     if (!Form22)
         Form22 = new TForm22;
     Form22->CustomerId = CurrentId();

@@ -24,6 +24,9 @@ public:
     QString SortField;      // EPWNYMO, HMEROMHNIA_GENNHSEWS, FYLO, EPAGGELMA or TAMEIO
     QString SortDirection;  // " ASC" or " DESC"
 
+    // A row is current and its ID is a customer's: the per-customer
+    // windows open only then.
+    bool HasCurrentCustomer() const;
     // The current row as handed to other windows: display texts, trimmed.
     QString CurrentId() const;
     QString CurrentFirstName() const;

@@ -5,6 +5,7 @@
 #include "gui/guard.h"
 #include "customers/customerfields.h"
 #include "data/appstate.h"
+#include "data/customerid.h"
 #include "data/dataset.h"
 #include "reports/reportengine.h"
 #include <QDir>
@@ -33,13 +34,13 @@ TForm22::TForm22(QWidget *parent)
         Print(RvProject5, DataStatement() + ListCriteria, QStringLiteral("STOIXEIA.RAV"));
     }));
     connect(ui->Button2, &QPushButton::clicked, this, guarded([this, one] {
-        Print(RvProject5, DataStatement() + one + CustomerIdLiteral(CustomerId), QStringLiteral("STOIXEIA.RAV"));
+        Print(RvProject5, DataStatement() + one + CustomerRef::require(CustomerId).text(), QStringLiteral("STOIXEIA.RAV"));
     }));
     connect(ui->Button8, &QPushButton::clicked, this, guarded([this] {
         Print(RvProject7, HistoryStatement() + ListCriteria, QStringLiteral("ISTORIKO.RAV"));
     }));
     connect(ui->Button9, &QPushButton::clicked, this, guarded([this, one] {
-        Print(RvProject7, HistoryStatement() + one + CustomerIdLiteral(CustomerId), QStringLiteral("ISTORIKO.RAV"));
+        Print(RvProject7, HistoryStatement() + one + CustomerRef::require(CustomerId).text(), QStringLiteral("ISTORIKO.RAV"));
     }));
     connect(ui->Button10, &QPushButton::clicked, this, guarded([this] {
         Print(RvProject9, ListSql, QStringLiteral("LIST.RAV"));

@@ -5,6 +5,7 @@
 #include "gui/guard.h"
 #include "customers/customerfields.h"
 #include "data/appstate.h"
+#include "data/customerid.h"
 #include "data/dataset.h"
 #include <QShowEvent>
 
@@ -71,12 +72,13 @@ void TFORM17A::FormShow()
 {
     ui->Label5->setText(CustomerFirstName);
     ui->Label6->setText(CustomerSurname);
+    // Without a customer no visit row is started: nothing can be stored.
+    const CustomerRef customer = CustomerRef::require(CustomerId);
     StartNewVisit();
-    ADOTable1->setFieldValue(QStringLiteral("ID"), CustomerId.trimmed().toLongLong());
+    ADOTable1->setFieldValue(QStringLiteral("ID"), customer.value());
     ADOQuery1->close();
     ADOQuery1->setSql(QStringLiteral("select ID AS ID,HMEROMHNIA AS HMEROMHNIA,AITIA AS AITIA,PERIGRAFH AS PERIGRAFH from EPISKEPSEIS WHERE ID=")
-                      + QString::number(CustomerId.trimmed().toLongLong())
-                      + QStringLiteral(" ORDER BY HMEROMHNIA ASC"));
+                      + customer.text() + QStringLiteral(" ORDER BY HMEROMHNIA ASC"));
     ADOQuery1->open();
     RefreshCount();
 }
@@ -97,7 +99,7 @@ void TFORM17A::StartNewVisit()
 // the first.
 void TFORM17A::DataSource1UpdateData()
 {
-    ADOTable1->setFieldValue(QStringLiteral("ID"), CustomerId.trimmed().toLongLong());
+    ADOTable1->setFieldValue(QStringLiteral("ID"), CustomerRef::require(CustomerId).value());
 }
 
 void TFORM17A::DBNavigator1Click()

@@ -706,8 +706,12 @@ void DataSet::edit()
     checkActive();
     if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
         return;
-    // Editing an empty result starts a new row, as the bound controls expect.
+    // Editing an empty table starts its first row, as the bound controls
+    // expect. An empty query result is no table: a window that selected one
+    // row by its key and found none must not add a row by being typed into.
     if (m_order.empty()) {
+        if (m_tableName.isEmpty())
+            throw DbError(QStringLiteral("Cannot perform this operation on an empty dataset"));
         insert();
         return;
     }

@@ -86,7 +86,7 @@ public:
     // number raises DbError naming the field. Empty text gives NULL.
     void setFieldText(const QString &name, const QString &text);
 
-    void edit();            // on an empty result: insert()
+    void edit();            // on an empty table: insert(); on an empty query result: DbError
     void insert();          // a new empty row at the current position
     void append();          // a new empty row at the end
     void post();            // throws DbError; the row stays in editing on failure

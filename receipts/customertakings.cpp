@@ -3,6 +3,7 @@
 
 #include "gui/formstyle.h"
 #include "gui/guard.h"
+#include "data/customerid.h"
 #include "data/dataset.h"
 #include <QShowEvent>
 
@@ -50,21 +51,22 @@ void TForm57::showEvent(QShowEvent *e)
 
 void TForm57::FormShow()
 {
-    ADOConnection1.prepare();
     ui->Label3->setText(CustomerFirstName);
     ui->Label4->setText(CustomerSurname);
+    const QString id = CustomerRef::require(CustomerId).text();
+    ADOConnection1.prepare();
 
     ADOQuery1->close();
     ADOQuery1->setSql(QStringLiteral("SELECT AR_APODEIKSHS, HMEROMHNIA, Format(POSO,'0.00') as POSO, PERIGRAFH, "
                                      "TAMEIO, Format(POSO_CY,'0.00') as POSO_CY, ID FROM EISPRAKSH_PELATH WHERE ID=")
-                      + CustomerId + QStringLiteral(" ORDER BY HMEROMHNIA ASC"));
+                      + id + QStringLiteral(" ORDER BY HMEROMHNIA ASC"));
     ADOQuery1->open();
 
     // Count and sums from the database; the sum over no takings is empty.
     ADOQuery2->close();
     ADOQuery2->setSql(QStringLiteral("SELECT COUNT(*) AS SYNOLO,Format(SUM(POSO),'0.00') as EISPRAKSH, "
                                      "Format(SUM(POSO_CY),'0.00') as EISPRAKSHCY FROM EISPRAKSH_PELATH WHERE ID=")
-                      + CustomerId);
+                      + id);
     ADOQuery2->open();
 }
 

@@ -5,6 +5,7 @@
 #include "gui/guard.h"
 #include "gui/messages.h"
 #include "app/startupwindows.h"
+#include "data/customerid.h"
 #include "data/dataset.h"
 #include "data/helpers.h"
 #include "data/regional.h"
@@ -143,11 +144,12 @@ void TForm56::Button1Click()
     }
 
     const QString number = WholeNumber(ui->DBText2->text().trimmed());
-    const QString id = WholeNumber(CustomerId);
-    if (number.isEmpty() || id.isEmpty()) {
+    const std::optional<CustomerRef> customer = CustomerRef::parse(CustomerId);
+    if (number.isEmpty() || !customer) {
         refuse();
         return;
     }
+    const QString id = customer->text();
     const QString fullName = ui->Label3->text().trimmed() + QLatin1Char(' ') + ui->Label4->text().trimmed();
     const QString description = ui->Edit2->text().trimmed();
     const QString fund = ui->Edit4->text().trimmed();
