@@ -150,7 +150,11 @@ void TForm3::CheckNumbering()
     ADOQuery1->close();
     ADOQuery1->setSql(QStringLiteral("SELECT * from LAST_APODEIKSH"));
     ADOQuery1->open();
-    const int count = ADOQuery1->recordCount();
+    // A row without a usable number (left by an earlier version) counts as
+    // no numbering, so the numbering window is offered to mend it.
+    bool ok = false;
+    const qlonglong next = ADOQuery1->recordCount() > 0 ? ADOQuery1->fieldValue(QStringLiteral("LAST")).toLongLong(&ok) : 0;
+    const int count = ok && next > 0 ? ADOQuery1->recordCount() : 0;
     ADOQuery1->close();
     ADOQuery1->setSql(QString());
     ADOConnection1.close();

@@ -98,20 +98,55 @@ std::optional<QDate> parseDate(const QString &text) { return parseDate(text, Clo
 
 std::optional<double> parseAmount(const QString &text)
 {
-    QString t = text.trimmed();
-    if (t.isEmpty())
-        return std::nullopt;
-    // One decimal separator, either ',' or '.'; no thousands separators.
-    if (t.count(QLatin1Char(',')) + t.count(QLatin1Char('.')) > 1)
-        return std::nullopt;
-    t.replace(QLatin1Char(','), QLatin1Char('.'));
-    for (QChar c : t) {
-        if (!(c.isDigit() || c == QLatin1Char('.') || c == QLatin1Char('e') || c == QLatin1Char('E')
-              || c == QLatin1Char('+') || c == QLatin1Char('-')))
-            return std::nullopt;
+    const QString t = text.trimmed();
+    int i = 0;
+    const int n = int(t.size());
+    auto digitRun = [&] {
+        const int from = i;
+        while (i < n && t[i] >= QLatin1Char('0') && t[i] <= QLatin1Char('9'))
+            ++i;
+        return i - from;
+    };
+    if (i < n && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-')))
+        ++i;
+    const int whole = digitRun();
+    QChar separator;
+    int fraction = 0;
+    if (i < n && (t[i] == QLatin1Char(',') || t[i] == QLatin1Char('.'))) {
+        separator = t[i++];
+        fraction = digitRun();
     }
+    if (whole + fraction == 0)
+        return std::nullopt;
+    int exponent = 0;
+    if (i < n && (t[i] == QLatin1Char('e') || t[i] == QLatin1Char('E'))) {
+        ++i;
+        bool negative = false;
+        if (i < n && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-')))
+            negative = t[i++] == QLatin1Char('-');
+        const int from = i;
+        if (digitRun() == 0)
+            return std::nullopt;
+        const QString e = t.mid(from, i - from);
+        exponent = e.size() > 5 ? 99999 : e.toInt();
+        if (negative)
+            exponent = -exponent;
+    }
+    if (i != n)
+        return std::nullopt;
+    // "1.500" is fifteen hundred to a Greek reader and one and a half to
+    // others: refused rather than guessed.
+    if (separator == QLatin1Char('.') && fraction == 3)
+        return std::nullopt;
+    // Cents at most: "0,001" would be stored and printed as 0,00, and
+    // "1,500" is fifteen hundred to a reader used to a decimal point.
+    if (fraction - exponent > 2)
+        return std::nullopt;
+
+    QString c = t;
+    c.replace(QLatin1Char(','), QLatin1Char('.'));
     bool ok = false;
-    const double v = QLocale::c().toDouble(t, &ok);
+    const double v = QLocale::c().toDouble(c, &ok);
     if (!ok || !std::isfinite(v))
         return std::nullopt;
     return v;

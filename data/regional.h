@@ -22,9 +22,13 @@ QString formatDateTime(const QDateTime &dt);
 std::optional<QDate> parseDate(const QString &text, const QDate &today);
 std::optional<QDate> parseDate(const QString &text);   // today from Clock
 
-// Reads an amount with ',' or '.' as the single decimal separator;
-// an exponent is allowed, thousands separators are not.
+// Reads an amount: optional sign, digits, one decimal separator (',', or
+// '.' where it cannot be a thousands point), optional exponent. Refused:
+// thousands separators, a '.' followed by exactly three digits ("1.500"),
+// more than two typed decimals ("1,500", "0,001"), and what does not fit a double.
 std::optional<double> parseAmount(const QString &text);
+// The largest amount a receipt takes: 99.999.999,99.
+inline constexpr double MaxAmount = 99999999.99;
 
 // An amount with a fixed number of decimals and the regional separator: "12,50".
 QString formatAmount(double value, int decimals = 2);

@@ -112,6 +112,17 @@ void TForm71::UpdateReceiptButtons()
     ui->Button2->setEnabled(valid);
 }
 
+// The current receipt's number, read whole: a number that does not read
+// must never become receipt 0, which may be another customer's.
+std::optional<qint64> TForm71::CurrentNumber() const
+{
+    if (ADOQuery1->recordCount() == 0)
+        return std::nullopt;
+    bool ok = false;
+    const qint64 n = ui->DBText1->text().trimmed().toLongLong(&ok);
+    return ok ? std::optional<qint64>(n) : std::nullopt;
+}
+
 void TForm71::SortClick(const QString &sort)
 {
     ADOQuery1->setSort(sort);
@@ -126,13 +137,19 @@ void TForm71::Button2Click()
         standIn = std::make_unique<TForm72>(this);
         printout = standIn.get();
     }
-    printout->ReceiptNumber = ui->DBText1->text().trimmed().toInt();
+    const std::optional<qint64> number = CurrentNumber();
+    if (!number)
+        return;
+    printout->ReceiptNumber = *number;
     printout->PrintReceipt();
 }
 
 void TForm71::Button1Click()
 {
-    const QString number = QString::number(ui->DBText1->text().trimmed().toInt());
+    const std::optional<qint64> current = CurrentNumber();
+    if (!current)
+        return;
+    const QString number = QString::number(*current);
     if (!Messages::confirm(QStringLiteral("Να ακυρώσω την απόδειξη με αριθμό") + QLatin1Char('\n') + number
                                + QLatin1Char(';'),
                            this))

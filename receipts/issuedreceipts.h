@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class DataSet;
 namespace Ui { class TForm71; }
@@ -28,6 +29,7 @@ protected:
     void done(int r) override;
 
 private:
+    std::optional<qint64> CurrentNumber() const;
     void FormShow();
     void SortClick(const QString &sort);
 

@@ -137,7 +137,7 @@ void TForm56::Button1Click()
         return;
     }
     const double amountCy = *amount * PoundsPerEuro;
-    if (!(*amount > 0)) {
+    if (!(*amount > 0) || *amount > Regional::MaxAmount) {
         Messages::plain(NotAcceptable, this);
         ClearInputs();
         return;
@@ -181,7 +181,7 @@ void TForm56::Button1Click()
 
     ADOTable1->close();
     ADOConnection1.close();
-    PrintIssued(number.toInt());
+    PrintIssued(number.toLongLong());
     // Closing also keeps the used number from being offered again.
     ClearInputs();
     accept();
@@ -189,7 +189,7 @@ void TForm56::Button1Click()
 
 // The receipt is stored by now: a printout that fails is reported and the
 // receipt can be printed again from the issued receipts.
-void TForm56::PrintIssued(int receiptNumber)
+void TForm56::PrintIssued(qint64 receiptNumber)
 {
     std::unique_ptr<TForm72> standIn;
     TForm72 *printout = Form72;

@@ -37,7 +37,7 @@ protected:
 private:
     void FormShow();
     void ClearInputs();
-    void PrintIssued(int receiptNumber);
+    void PrintIssued(qint64 receiptNumber);
 
     std::unique_ptr<Ui::TForm56> ui;
     DbConnection ADOConnection1;

@@ -65,7 +65,7 @@ void TForm73::Button2Click()
         standIn = std::make_unique<TForm72>(this);
         printout = standIn.get();
     }
-    printout->ReceiptNumber = QStringLiteral("0").toInt();
+    printout->ReceiptNumber = QStringLiteral("0").toLongLong();
     printout->PrintReceipt();
 }
 

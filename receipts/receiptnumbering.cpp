@@ -22,6 +22,13 @@ TForm9::TForm9(QWidget *parent)
     ui->DBNavigator1->setVisibleButtons({DbNavigator::Post});
 
     connect(ui->Button2, &QPushButton::clicked, this, &QDialog::reject);
+    // After the edit has handed over its text: only a positive whole number
+    // is stored; anything else keeps the row in editing for correcting.
+    connect(ADOTable1, &DataSet::updateRecord, this, [this] {
+        const QVariant last = ADOTable1->fieldValue(QStringLiteral("LAST"));
+        if (last.typeId() != QMetaType::LongLong || last.toLongLong() <= 0)
+            throw DbError(QStringLiteral("Ο αριθμός της πρώτης απόδειξης πρέπει να είναι θετικός ακέραιος."));
+    });
 
     // FormCreate
     runGuarded([this] {

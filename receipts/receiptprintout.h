@@ -16,7 +16,7 @@ public:
     explicit TForm72(QWidget *parent = nullptr);
     ~TForm72() override;
 
-    int ReceiptNumber = 0;
+    qint64 ReceiptNumber = 0;   // receipt numbers go past 2^31
 
     // Prints the receipt numbered ReceiptNumber; with no such receipt the
     // practice details print alone. Database and report errors reach the caller.

@@ -15,19 +15,19 @@ inline qlonglong addCustomer(TempPractice &p, const QString &first, const QStrin
     return p.conn().scalarNative(QStringLiteral("SELECT last_insert_rowid()")).toLongLong();
 }
 
-inline void setLast(TempPractice &p, int next)
+inline void setLast(TempPractice &p, qlonglong next)
 {
     p.conn().executeNative(QStringLiteral("INSERT INTO LAST_APODEIKSH(\"LAST\") VALUES(?)"), {next});
 }
 
-inline int last(TempPractice &p)
+inline qlonglong last(TempPractice &p)
 {
-    return p.conn().scalarNative(QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")).toInt();
+    return p.conn().scalarNative(QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")).toLongLong();
 }
 
 // A receipt as the issue window leaves it; a cancelled one has lost its taking.
 struct Receipt {
-    int number = 0;
+    qlonglong number = 0;
     qlonglong customer = 0;
     QDate date;
     double poso = 0;

@@ -120,7 +120,7 @@ private slots:
         QCOMPARE(lastNumber(), 1001);
     }
 
-    void numberNotPostedIsNotStoredAndZeroIsAccepted()
+    void numberNotPostedIsNotStoredAndOnlyAPositiveNumberIsPosted()
     {
         {
             TForm9 form;
@@ -131,11 +131,26 @@ private slots:
         }
         QCOMPARE(practice->count(QStringLiteral("LAST_APODEIKSH")), 0);
 
+        // An empty number would leave a row that stops every receipt.
         TForm9 form;
         form.show();
-        type(child<DbEdit>(&form, "DBEdit1"), QStringLiteral("0"));
+        auto *edit = child<DbEdit>(&form, "DBEdit1");
+        for (const QString &bad : {QStringLiteral("0"), QStringLiteral("-4"), QStringLiteral("  ")}) {
+            type(edit, bad);
+            post(&form);
+            const auto shown = Messages::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].text, QStringLiteral("Ο αριθμός της πρώτης απόδειξης πρέπει να είναι θετικός ακέραιος."));
+            QCOMPARE(practice->count(QStringLiteral("LAST_APODEIKSH")), 0);
+            QVERIFY(form.isVisible());
+        }
+        type(edit, QStringLiteral("2147483648"));
         post(&form);
-        QCOMPARE(practice->scalar(QStringLiteral("SELECT [LAST] FROM LAST_APODEIKSH")), QVariant(qlonglong(0)));
+        QCOMPARE(practice->scalar(QStringLiteral("SELECT [LAST] FROM LAST_APODEIKSH")),
+                 QVariant(qlonglong(2147483648LL)));
+        // The column itself refuses a row without a number.
+        QVERIFY_THROWS_EXCEPTION(DbError, practice->exec(QStringLiteral("UPDATE LAST_APODEIKSH SET [LAST]=NULL")));
+        QVERIFY_THROWS_EXCEPTION(DbError, practice->exec(QStringLiteral("INSERT INTO LAST_APODEIKSH ([LAST]) VALUES (0)")));
     }
 
     void storedNumberIsShownAndChangedInPlace()
