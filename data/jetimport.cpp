@@ -728,21 +728,46 @@ qint64 JetFile::readRows(const QString &table, const std::function<void(const st
     MdbTableDef *t = def.t;
     std::vector<MdbField> fields(t->num_cols);
     std::vector<JetValue> values(t->num_cols);
+    MdbHandle *mdb = d->mdb;
     qint64 fetched = 0;
-    mdb_rewind_table(t);
-    while (mdb_fetch_row(t)) {
-        // libmdb has the row's page at hand; cracking it again gives the
-        // raw fields, so numbers come over bit for bit and NULL stays
-        // apart from an empty text.
+    auto crack = [&](int slot) {
         int start = 0;
         size_t size = 0;
-        if (mdb_find_row(d->mdb, int(t->cur_row) - 1, &start, &size) != 0
+        if (mdb_find_row(mdb, slot, &start, &size) != 0 || size == 0
             || mdb_crack_row(t, start & 0x1fff, size, fields.data()) < 0)
             throw DbError(tr8("Μια γραμμή του πίνακα %1 δεν διαβάζεται: το αρχείο είναι κατεστραμμένο.").arg(table));
-        ++fetched;
         for (unsigned i = 0; i < t->num_cols; ++i)
-            values[i] = fieldValue(d->mdb, column(t, i), fields[i]);
+            values[i] = fieldValue(mdb, column(t, i), fields[i]);
+        ++fetched;
         row(values);
+    };
+    // Pages through libmdb, rows by their flags as Access sets them:
+    // 0x8000 a deleted row (or the far half of a moved one), 0x4000 a row
+    // moved to another page, standing here as a pointer. libmdb 1.0 reads
+    // these two flags the other way round, which would bring deleted rows
+    // back and lose moved ones, so the rows of a page are walked here.
+    const int rowCountAt = mdb->fmt->row_count_offset;
+    mdb_rewind_table(t);
+    while (mdb_read_next_dpg(t)) {
+        const int rows = mdb_get_int16(mdb->pg_buf, rowCountAt);
+        for (int r = 0; r < rows; ++r) {
+            const int raw = mdb_get_int16(mdb->pg_buf, rowCountAt + 2 + 2 * r);
+            if (raw & 0x8000)
+                continue;
+            if (!(raw & 0x4000)) {
+                crack(r);
+                continue;
+            }
+            const int at = raw & 0x1fff;
+            if (at + 4 > mdb->fmt->pg_size)
+                throw DbError(tr8("Μια γραμμή του πίνακα %1 δεν διαβάζεται: το αρχείο είναι κατεστραμμένο.").arg(table));
+            const quint32 pointer = quint32(mdb_get_int32(mdb->pg_buf, at));
+            if (mdb_read_pg(mdb, pointer >> 8) != mdb->fmt->pg_size)
+                throw DbError(tr8("Μια μετακινημένη γραμμή του πίνακα %1 λείπει: το αρχείο είναι κομμένο ή κατεστραμμένο.")
+                                  .arg(table));
+            crack(int(pointer & 0xff));
+            mdb_read_pg(mdb, t->cur_phys_pg);
+        }
     }
     if (fetched < qint64(t->num_rows))
         throw DbError(tr8("Ο πίνακας %1 του παλιού αρχείου δηλώνει %2 γραμμές, αλλά διαβάστηκαν %3: "

@@ -200,6 +200,32 @@ QByteArray Writer::memoField(const QByteArray &encoded)
 void Writer::addRow(int table, const QVariantList &values)
 {
     Table &t = m_tables[size_t(table)];
+    putRow(t, encodeRow(t, values));
+    ++t.rows;
+}
+
+void Writer::addDeletedRow(int table, const QVariantList &values)
+{
+    Table &t = m_tables[size_t(table)];
+    putRow(t, encodeRow(t, values), 0x8000);
+}
+
+void Writer::addMovedRow(int table, const QVariantList &values)
+{
+    Table &t = m_tables[size_t(table)];
+    const QByteArray row = encodeRow(t, values);
+    const int keep = t.currentPage;
+    const int page = newDataPage(t);
+    const int at = placeRow(page, row, 0x8000);   // readers skip it where it lies
+    t.currentPage = keep < 0 ? page : keep;
+    QByteArray pointer;
+    append<quint32>(pointer, quint32(page) << 8 | quint32(at));
+    putRow(t, pointer, 0x4000);
+    ++t.rows;
+}
+
+QByteArray Writer::encodeRow(Table &t, const QVariantList &values)
+{
     const int ncols = int(t.columns.size());
     int fixedBytes = 0;
     for (const Column &c : t.columns)
@@ -267,11 +293,31 @@ void Writer::addRow(int table, const QVariantList &values)
         append<quint16>(row, quint16(var.size()));
     }
     row += nulls;
-    putRow(t, row);
-    ++t.rows;
+    return row;
 }
 
-void Writer::putRow(Table &t, const QByteArray &row)
+int Writer::newDataPage(Table &t)
+{
+    const int page = newPage(0x01);
+    put<quint32>(m_pages[size_t(page)], 4, quint32(t.tdefPage));
+    t.dataPages.push_back(page);
+    return page;
+}
+
+int Writer::placeRow(int page, const QByteArray &row, quint16 flags)
+{
+    QByteArray &p = m_pages[size_t(page)];
+    const int n = qFromLittleEndian<quint16>(p.constData() + 12);
+    const int prev = n == 0 ? PageSize : (qFromLittleEndian<quint16>(p.constData() + DataHeader + 2 * (n - 1)) & 0x1fff);
+    const int start = prev - int(row.size());
+    std::memcpy(p.data() + start, row.constData(), size_t(row.size()));
+    put<quint16>(p, DataHeader + 2 * n, quint16(start | flags));
+    put<quint16>(p, 12, quint16(n + 1));
+    put<quint16>(p, 2, quint16(qFromLittleEndian<quint16>(p.constData() + 2) - row.size() - 2));
+    return n;
+}
+
+int Writer::putRow(Table &t, const QByteArray &row, quint16 flags)
 {
     auto fits = [&](int page) {
         const QByteArray &p = m_pages[size_t(page)];
@@ -279,20 +325,11 @@ void Writer::putRow(Table &t, const QByteArray &row)
             && qFromLittleEndian<quint16>(p.constData() + 12) < RowsPerPage;
     };
     if (t.currentPage < 0 || !fits(t.currentPage)) {
-        t.currentPage = newPage(0x01);
-        put<quint32>(m_pages[size_t(t.currentPage)], 4, quint32(t.tdefPage));
-        t.dataPages.push_back(t.currentPage);
+        t.currentPage = newDataPage(t);
         if (!fits(t.currentPage))
             qFatal("a row of %d bytes does not fit on a page", int(row.size()));
     }
-    QByteArray &p = m_pages[size_t(t.currentPage)];
-    const int n = qFromLittleEndian<quint16>(p.constData() + 12);
-    const int prev = n == 0 ? PageSize : qFromLittleEndian<quint16>(p.constData() + DataHeader + 2 * (n - 1));
-    const int start = prev - int(row.size());
-    std::memcpy(p.data() + start, row.constData(), size_t(row.size()));
-    put<quint16>(p, DataHeader + 2 * n, quint16(start));
-    put<quint16>(p, 12, quint16(n + 1));
-    put<quint16>(p, 2, quint16(qFromLittleEndian<quint16>(p.constData() + 2) - row.size() - 2));
+    return (t.currentPage << 8) | placeRow(t.currentPage, row, flags);
 }
 
 QByteArray Writer::tableDefinition(const Table &t, int usageRow, int freeRow) const

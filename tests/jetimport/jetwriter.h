@@ -39,6 +39,12 @@ public:
     // double (also for Money, and for DateTime as Jet's raw day number);
     // QDate or QDateTime; QString for Text and Memo.
     void addRow(int table, const QVariantList &values);
+    // A row Access deleted but did not compact away: still on its page,
+    // flagged deleted.
+    void addDeletedRow(int table, const QVariantList &values);
+    // A row that grew on update and was moved: a pointer where it stood,
+    // the row itself on another page, flagged there as Access does.
+    void addMovedRow(int table, const QVariantList &values);
     QByteArray bytes();
     bool save(const QString &path);
 
@@ -56,7 +62,10 @@ private:
     int newPage(quint8 type);
     int addTableDef(const QString &name, const QList<Column> &columns, bool system, int tdefPage);
     QByteArray memoField(const QByteArray &encoded);
-    void putRow(Table &t, const QByteArray &row);
+    QByteArray encodeRow(Table &t, const QVariantList &values);
+    int putRow(Table &t, const QByteArray &row, quint16 flags = 0);   // page << 8 | row
+    int placeRow(int page, const QByteArray &row, quint16 flags);     // the row's number
+    int newDataPage(Table &t);
     QByteArray tableDefinition(const Table &t, int usageRow, int freeRow) const;
 
     QString m_password;

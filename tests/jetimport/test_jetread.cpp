@@ -108,7 +108,10 @@ private slots:
         const QString wide = QStringLiteral("Ā and ĀĀ");   // U+0100 has a zero low byte
         w.addRow(t, {greek, QDateTime(QDate(1899, 12, 29), QTime(6, 0)), -1234567.8901, -0.1, true, QString()});
         w.addRow(t, {QString(), QDateTime(QDate(2008, 3, 25), QTime(14, 30, 15)), 922337203685.4775, 1e300, false, QVariant()});
+        w.addDeletedRow(t, {QStringLiteral("σβησμένη"), QVariant(), 1.0, 1.0, true, QVariant()});
         w.addRow(t, {wide, QVariant(), QVariant(), QVariant(), false, QStringLiteral("ascii only")});
+        w.addMovedRow(t, {QStringLiteral("μετακινημένη"), QVariant(), 2.5, QVariant(), true, QStringLiteral("μεγάλωσε")});
+        w.addDeletedRow(t, {QStringLiteral("κι άλλη σβησμένη"), QVariant(), 1.0, 1.0, true, QVariant()});
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("edge.mdb"));
         QVERIFY(w.save(path));
@@ -116,12 +119,14 @@ private slots:
         const JetFile f(path);
         QCOMPARE(f.tableNames(), QStringList{QStringLiteral("Τιμές")});
         const QList<QVariantList> rows = readAll(f, QStringLiteral("Τιμές"));
-        QCOMPARE(rows.size(), 3);
+        // Deleted rows stay away; the moved row is read where it went.
+        QCOMPARE(rows.size(), 4);
         QCOMPARE(rows[0], (QVariantList{greek, QDateTime(QDate(1899, 12, 29), QTime(6, 0)), -1234567.8901, -0.1, true,
                                         QString(QLatin1String(""))}));
         QCOMPARE(rows[1], (QVariantList{QString(QLatin1String("")), QDateTime(QDate(2008, 3, 25), QTime(14, 30, 15)),
                                         922337203685.4775, 1e300, false, QVariant()}));
         QCOMPARE(rows[2], (QVariantList{wide, QVariant(), QVariant(), QVariant(), false, QStringLiteral("ascii only")}));
+        QCOMPARE(rows[3], (QVariantList{QStringLiteral("μετακινημένη"), QVariant(), 2.5, QVariant(), true, QStringLiteral("μεγάλωσε")}));
         QVERIFY(rows[0][5].isValid() && !rows[1][5].isValid());
 
         QString text;
