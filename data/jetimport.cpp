@@ -566,7 +566,8 @@ void Import::table(const QString &name, TableCount &count)
         }
         if (insert->run(row))
             return;
-        if (receipts) {
+        const int numberAt = receipts ? int(insertNames.indexOf(QStringLiteral("AR_APODEIKSHS"))) : -1;
+        if (numberAt >= 0 && row[numberAt].isValid()) {
             // Two old receipts with one number: the first keeps its place,
             // the later one waits in a table of its own, number unchanged.
             if (!aside) {
@@ -583,11 +584,10 @@ void Import::table(const QString &name, TableCount &count)
             }
             if (aside->run(row)) {
                 ++count.setAside;
-                const int numberAt = int(insertNames.indexOf(QStringLiteral("AR_APODEIKSHS")));
                 result.findings << tr8("APODEIKSEIS: η απόδειξη αρ. %1 υπάρχει δύο φορές στο παλιό αρχείο· "
                                        "η μεταγενέστερη κρατήθηκε στον πίνακα %2 με τον ίδιο αριθμό: %3")
-                                       .arg(numberAt >= 0 ? row[numberAt].toString() : QStringLiteral("?"),
-                                            QLatin1String(DuplicateReceiptsTable), rowText(jetNames, values));
+                                       .arg(row[numberAt].toString(), QLatin1String(DuplicateReceiptsTable),
+                                            rowText(jetNames, values));
                 return;
             }
         }
