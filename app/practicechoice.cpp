@@ -59,6 +59,8 @@ PracticeChoice::PracticeChoice(QWidget *parent)
     connect(ui->Button2, &QPushButton::clicked, this, [this] { reject(); });
     connect(ui->Button3, &QPushButton::clicked, this, guarded([this] { Button3Click(); }));
     UpdateButtons();
+    // The offered folder usually stands; the password is what is left to type.
+    ui->Edit2->setFocus();
 }
 
 PracticeChoice::~PracticeChoice() = default;

@@ -10,6 +10,10 @@
 #include "tools/reminders.h"
 #include "tools/remindersviewer.h"
 #include "data/dataset.h"
+#include "data/appstate.h"
+#include "data/clock.h"
+#include "receipts/receiptprintout.h"
+#include "reports/reportengine.h"
 #include <QPushButton>
 #include <QTest>
 
@@ -68,4 +72,58 @@ private slots:
 };
 
 MOLARIX_TEST(WindowPictures)
+
+// The pictures of the user guide, from a demo practice:
+// MOLARIX_DOCS_PRACTICE=DIR MOLARIX_PICTURES_DIR=docs/screenshots test_app GuidePictures
+// (scripts/screenshots.sh makes the practice and runs this).
+class GuidePictures : public QObject {
+    Q_OBJECT
+
+private slots:
+    void render()
+    {
+        const QString practice = qEnvironmentVariable("MOLARIX_DOCS_PRACTICE");
+        const QString out = qEnvironmentVariable("MOLARIX_PICTURES_DIR");
+        if (practice.isEmpty() || out.isEmpty())
+            QSKIP("set MOLARIX_DOCS_PRACTICE and MOLARIX_PICTURES_DIR to render the guide's pictures");
+        QDir().mkpath(out);
+        AppDirectory = QDir::toNativeSeparators(practice);
+        DbConnectionString = BuildConnectionString(AppDirectory);
+        const QString today = qEnvironmentVariable("MOLARIX_DOCS_TODAY");
+        if (!today.isEmpty())
+            Clock::setNow(QDateTime(QDate::fromString(today, Qt::ISODate), QTime(10, 30, 0)));
+        {
+            InFolder here(practice);
+            StartupScript s;
+            s.passwords = {QStringLiteral("molarix")};
+            TForm3 w;
+            QVERIFY(AccessGranted);
+            w.setWindowState(Qt::WindowNoState);
+            w.resize(1024, 700);
+            w.Timer1Timer();
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            QVERIFY(w.grab().save(out + QStringLiteral("/mainwindow.png")));
+        }
+
+        // The newest issued receipt, printed as the practice would print it.
+        DbConnection conn;
+        conn.setConnectionString(DbConnectionString);
+        conn.open();
+        const int number = conn.scalarNative(QStringLiteral("SELECT MAX(AR_APODEIKSHS) FROM APODEIKSEIS")).toInt();
+        conn.close();
+        QVERIFY2(number > 0, "the practice has no receipt");
+        QString html;
+        ReportProject::setTestSink([&](const QString &, const QString &rendered) { html = rendered; });
+        TForm72 printout;
+        printout.ReceiptNumber = number;
+        printout.PrintReceipt();
+        ReportProject::setTestSink({});
+        QVERIFY(!html.isEmpty());
+        ReportProject::writePdf(html, out + QStringLiteral("/receipt.pdf"));
+        Clock::reset();
+    }
+};
+
+MOLARIX_TEST(GuidePictures)
 #include "pictures.moc"
