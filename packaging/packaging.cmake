@@ -1,5 +1,7 @@
 # Install rules and the Debian package (cpack -G DEB from the build folder).
 include(GNUInstallDirs)
+# Packaging builds only what it installs, not the tests and benchmarks.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 # The icon is drawn at build time from one set of shapes, as SVG and PNGs.
 add_executable(molarix-makeicon ${CMAKE_SOURCE_DIR}/assets/makeicon.cpp)
