@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalBlocker>
-#include <QTextDocument>
 
 #include <kainjow/mustache.hpp>
 
@@ -92,8 +91,11 @@ mstch::data connectionRows(DataSet *ds)
     const int count = ds->rowCount();
     for (int r = 0; r < count; ++r) {
         mstch::data row;
-        for (int c = 0; c < fields; ++c)
-            row[names[size_t(c)]] = mstch::data(utf8(ds->displayText(r, c)));
+        for (int c = 0; c < fields; ++c) {
+            // An empty field is false, so a template may leave out its caption.
+            const QString text = ds->displayText(r, c);
+            row[names[size_t(c)]] = text.isEmpty() ? mstch::data(false) : mstch::data(utf8(text));
+        }
         row["RECNO"] = mstch::data(std::to_string(r + 1));
         rows.push_back(row);
     }
@@ -183,15 +185,12 @@ QString ReportProject::renderHtml()
 
 void ReportProject::writePdf(const QString &html, const QString &pdfPath)
 {
-    auto doc = ReportOutput::buildDocument(html);
-    ReportOutput::writePdf(*doc, pdfPath, QFileInfo(pdfPath).completeBaseName());
+    ReportOutput::writePdf(ReportOutput::Pages(html), pdfPath, QFileInfo(pdfPath).completeBaseName());
 }
 
 void ReportProject::renderPdf(const QString &pdfPath)
 {
-    const QString html = renderHtml();
-    auto doc = ReportOutput::buildDocument(html);
-    ReportOutput::writePdf(*doc, pdfPath, title());
+    ReportOutput::writePdf(ReportOutput::Pages(renderHtml()), pdfPath, title());
 }
 
 void ReportProject::execute()
@@ -211,16 +210,19 @@ void ReportProject::execute()
     if (choice.exec() != QDialog::Accepted)
         return;
 
-    auto doc = ReportOutput::buildDocument(html);
+    const ReportOutput::Pages pages(html);
     switch (choice.destination()) {
     case ReportOutputDialog::Preview:
-        ReportOutput::preview(*doc, title(), parent);
+        ReportOutput::preview(pages, title(), parent);
         break;
     case ReportOutputDialog::Printer:
-        ReportOutput::print(*doc, title(), parent);
+        ReportOutput::print(pages, title(), parent);
         break;
-    case ReportOutputDialog::File:
-        ReportOutput::writePdf(*doc, choice.fileName(), title());
+    case ReportOutputDialog::File: {
+        // Stopped by the user: the file is not written, and nothing is said.
+        ReportProgress progress(title(), parent);
+        ReportOutput::writePdf(pages, choice.fileName(), title(), progress.callback());
         break;
+    }
     }
 }

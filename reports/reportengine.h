@@ -7,7 +7,6 @@
 #include <stdexcept>
 
 class DataSet;
-class QTextDocument;
 
 // A failure of the report engine (a missing report file, a template that
 // cannot be read); reaches the general error report like a DbError.
@@ -37,8 +36,11 @@ private:
 //   {{^RvDataSetConnection7}} ... {{/RvDataSetConnection7}}  when it has no rows;
 //   {{RvDataSetConnection7_COUNT}}: its number of rows;
 //   {{TODAY}}: today's date in the short date format.
-// Tables repeat their <thead> rows on every page; texts with line breaks
-// keep them inside an element styled "white-space: pre-wrap".
+//   {{#FIELD}} ... {{/FIELD}} inside it: only when the field is not empty
+//        ({{^FIELD}} ... {{/FIELD}}: only when it is).
+// Tables repeat their <thead> rows on every page and keep each row whole;
+// a table that fits on a page is not split; texts with line breaks keep
+// them inside an element styled "white-space: pre-wrap".
 class ReportProject : public QObject {
     Q_OBJECT
 public:

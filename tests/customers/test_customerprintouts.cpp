@@ -128,6 +128,50 @@ private slots:
         QCOMPARE(int(pdfTexts[1].count(QStringLiteral("Τηλέφωνο 1"))), pages);
     }
 
+    void eachCustomerCardStaysOnOnePage()
+    {
+        for (int i = 0; i < 40; ++i)
+            addCustomer(*p, {"Πελάτης", QStringLiteral("Κάρτα%1").arg(i, 2, 10, QLatin1Char('0')), "ΑΡΡΕΝ", "3/4/1991",
+                             "ΤΕΒΕ", "Μηχανικός", "", "Ομήρου 7, Πάφος", "26 000111", "99 000222"});
+        auto w = printouts("");
+        w->ListSql = TForm17::AllSql();
+        print(*w, "Button1");
+        QCOMPARE(files, QStringList{"STOIXEIA.RAV"});
+        const QStringList pages = pdfTexts[0].split(QChar(u'\f'), Qt::SkipEmptyParts);
+        QVERIFY(pages.size() >= 3);
+        int cards = 0;
+        for (const QString &page : pages) {
+            // A card begins with its code and ends with its fund.
+            const int begun = int(page.count(QStringLiteral("Κωδικός:")));
+            QCOMPARE(int(page.count(QStringLiteral("Ταμείο:"))), begun);
+            QCOMPARE(int(page.count(QStringLiteral("Διεύθυνση:"))), begun);
+            cards += begun;
+        }
+        QCOMPARE(cards, 43);
+    }
+
+    void listWordsStayWholeInTheirColumns()
+    {
+        for (int i = 0; i < 60; ++i)
+            addCustomer(*p, {"Χαράλαμπος", QStringLiteral("Χατζηπαναγιώτου%1").arg(i, 2, 10, QLatin1Char('0')), "ΑΡΡΕΝ",
+                             "28/12/1965", "ΓεΣΥ", "Εκπαιδευτικός", "", "Αρχιεπισκόπου Μακαρίου 112, Λευκωσία",
+                             "22 987654", "99 876543"});
+        auto w = printouts("");
+        w->ListSql = TForm17::AllSql();
+        print(*w, "Button10");
+        const QString text = pdfTexts[0];
+        const QStringList pages = text.split(QChar(u'\f'), Qt::SkipEmptyParts);
+        QVERIFY(pages.size() >= 2);
+        for (const QString &page : pages)
+            for (const char *title : {"Α/Α", "Επώνυμο", "Ημερ.Γενν.", "Τηλέφωνο 1", "Επάγγελμα", "Ταμείο"})
+                QVERIFY2(page.contains(QString::fromUtf8(title)), title);
+        // Every value prints whole on its line: no word cut at a column's edge.
+        for (int i = 0; i < 60; ++i)
+            QVERIFY(text.contains(QStringLiteral("Χατζηπαναγιώτου%1").arg(i, 2, 10, QLatin1Char('0'))));
+        for (const char *word : {"28/12/1965", "Εκπαιδευτικός", "Χαράλαμπος", "Αρχιεπισκόπου", "22 987654", "99 876543"})
+            QCOMPARE(int(text.count(QString::fromUtf8(word))), 60 + int(QString::fromUtf8(word) == "28/12/1965"));
+    }
+
     void aMissingReportFileIsReported()
     {
         QFile::remove(p->path() + "/LIST.RAV");

@@ -146,6 +146,32 @@ private slots:
         QCOMPARE(f.ADOQuery1->recordCount(), 1);
     }
 
+    void aWrappedDescriptionIsNeverSplitAcrossPages()
+    {
+        TempPractice p;
+        p.copyReportFiles();
+        for (int i = 1; i <= 90; ++i)
+            addExpense(p, QDate(2009, 3, 1 + i % 28), 10 + i, 2,
+                       QStringLiteral("Αρχή%1 προμήθεια αναλωσίμων για το εργαστήριο, γάντια, μάσκες, σύριγγες και"
+                                      " υλικά αποστείρωσης Τέλος%1").arg(i));
+        TForm14 f;
+        search(f, QStringLiteral("1/3/2009"), QStringLiteral("31/3/2009"));
+        PrintCatcher printed;
+        child<QPushButton>(&f, "Button3")->click();
+        const QStringList pages = printed.lastAsPdfText().split(QChar(u'\f'), Qt::SkipEmptyParts);
+        QVERIFY(pages.size() >= 3);
+        int rows = 0;
+        for (const QString &page : pages) {
+            QVERIFY(page.contains(QStringLiteral("Περιγραφή")));   // the title row on every page
+            for (int i = 1; i <= 90; ++i) {
+                const bool begins = page.contains(QStringLiteral("Αρχή%1 ").arg(i));
+                QCOMPARE(page.contains(QStringLiteral("Τέλος%1\n").arg(i)) || page.contains(QStringLiteral("Τέλος%1 ").arg(i)), begins);
+                rows += begins;
+            }
+        }
+        QCOMPARE(rows, 90);
+    }
+
     void badDatesAreRefused()
     {
         TempPractice p;

@@ -99,6 +99,28 @@ private slots:
             QVERIFY2(eight.contains(QString::fromUtf8(expected)), expected);
     }
 
+    void emptyPhoneAndFaxLeaveNoCaptions()
+    {
+        practice->conn().executeNative(QStringLiteral("INSERT INTO INFORMATION (TITLE, ADDRESS1, AFT) VALUES (?, ?, ?)"),
+                                       {QStringLiteral("Οδοντιατρείο Ανδρέα Γεωργίου"),
+                                        QStringLiteral("Λεωφόρος Μακαρίου 12"), QStringLiteral("10234567Κ")});
+        addReceipt(1001, QStringLiteral("2008-03-25"), 50, 29.2637, QStringLiteral("Μαρία Παπαδοπούλου"));
+        QString text = print(1001);
+        QVERIFY2(text.contains(QStringLiteral("Οδοντιατρείο Ανδρέα Γεωργίου")), qPrintable(text));
+        QVERIFY2(!text.contains(QStringLiteral("Τηλέφωνο")), qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("Fax")));
+
+        // Each caption comes with its own value.
+        practice->conn().executeNative(QStringLiteral("UPDATE INFORMATION SET PHONE = ?"), {QStringLiteral("22 456789")});
+        text = print(1001);
+        QVERIFY2(text.contains(QStringLiteral("Τηλέφωνο: 22 456789")), qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("Fax")));
+        practice->conn().executeNative(QStringLiteral("UPDATE INFORMATION SET PHONE = NULL, FAX = ?"), {QStringLiteral("22 456780")});
+        text = print(1001);
+        QVERIFY2(text.contains(QStringLiteral("Fax: 22 456780")), qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("Τηλέφωνο")));
+    }
+
     void cancelledReceiptPrintsLikeAValidOne()
     {
         addPractice();

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPrintPreviewDialog>
+#include <QProgressDialog>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -236,6 +237,66 @@ private slots:
         QVERIFY(pages.last().contains(QStringLiteral("Παπαδόπουλος 10000")));
         // No row lost or doubled at a page break.
         QCOMPARE(pages.join(QString()).count(QStringLiteral("Γιώργος")), customers);
+    }
+
+    void stoppedOutputKeepsTheFileThatWasThere()
+    {
+        QString rows;
+        for (int i = 1; i <= 400; ++i)
+            rows += QStringLiteral("<tr><td>%1</td><td>Γραμμή %1</td></tr>").arg(i);
+        const ReportOutput::Pages pages(QStringLiteral("<h1>Λίστα</h1><table width=\"100%\" border=\"1\" cellspacing=\"0\">"
+                                                       "<thead><tr><th>Α/Α</th><th>Κείμενο</th></tr></thead>")
+                                        + rows + QStringLiteral("</table><p>Τέλος λίστας</p>"));
+        const QString pdf = file(QStringLiteral("λίστα.pdf"));
+        writeFile(pdf, QStringLiteral("ό,τι υπήρχε"));
+
+        qint64 seenTotal = -1, last = 0;
+        bool steady = true;
+        const bool finished = ReportOutput::writePdf(pages, pdf, QStringLiteral("Λίστα"), [&](qint64 done, qint64 total) {
+            steady = steady && done > last && (seenTotal < 0 || total == seenTotal);
+            seenTotal = total;
+            last = done;
+            return done < 150;
+        });
+        QVERIFY(!finished);
+        QVERIFY(steady);
+        QCOMPARE(last, 150);
+        QFile f(pdf);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(f.readAll()), QStringLiteral("ό,τι υπήρχε"));
+        f.close();
+        QCOMPARE(QDir(practice->path()).entryList({QStringLiteral("*.pdf*")}, QDir::Files), QStringList{QStringLiteral("λίστα.pdf")});
+
+        // Not stopped: every row, the progress reaching its total.
+        QVERIFY(ReportOutput::writePdf(pages, pdf, QStringLiteral("Λίστα"), [&](qint64 done, qint64 total) {
+            last = done;
+            seenTotal = total;
+            return true;
+        }));
+        QCOMPARE(last, seenTotal);
+        const QStringList printed = pdfPages(pdf);
+        QVERIFY(printed.size() >= 2);
+        QCOMPARE(pages.pageCount(), int(printed.size()));
+        for (const QString &page : printed)
+            QVERIFY(squeezed(page).contains(QStringLiteral("Α/Α Κείμενο")));
+        QVERIFY(printed.last().contains(QStringLiteral("Γραμμή 400")));
+        QVERIFY(printed.last().contains(QStringLiteral("Τέλος λίστας")));
+        QCOMPARE(int(printed.join(QString()).count(QStringLiteral("Γραμμή "))), 400);
+    }
+
+    void progressWindowCancels()
+    {
+        QWidget owner;
+        ReportProgress progress(QStringLiteral("LIST"), &owner);
+        QProgressDialog *d = progress.dialog();
+        auto *cancel = d->findChild<QPushButton *>();
+        QVERIFY(cancel);
+        QCOMPARE(cancel->text(), QStringLiteral("Ακύρωση"));
+        const auto step = progress.callback();
+        QVERIFY(step(10, 100));
+        QCOMPARE(d->value(), 100);
+        cancel->click();
+        QVERIFY(!step(20, 100));
     }
 
     void outputDialogToFileOrCancelled()
