@@ -51,6 +51,20 @@ void DbConnection::open()
     if (isOpen())
         return;
     m_info = ParseConnectionString(m_connectionString);
+    openResolved();
+}
+
+void DbConnection::openFile(const QString &path, const ConnectionInfo &credentials)
+{
+    if (isOpen())
+        throw DbError(QStringLiteral("Operation is not allowed when the object is open."));
+    m_info = credentials;
+    m_info.dataSource = path;
+    openResolved();
+}
+
+void DbConnection::openResolved()
+{
     const QString path = m_info.dataSource;
     const QFileInfo fi(path);
     if (!fi.exists() || !fi.isFile())
@@ -81,6 +95,11 @@ void DbConnection::open()
         throw DbError(QStringLiteral("The database file '%1' cannot be read: %2").arg(path, msg));
     }
     sqlite3_exec(db, "PRAGMA foreign_keys=OFF", nullptr, nullptr, nullptr);
+    // A commit is sealed by a synced write to the journal (truncating it),
+    // not by deleting the journal, whose removal the folder may not have
+    // recorded yet when the power goes: a printed receipt stays stored.
+    sqlite3_exec(db, "PRAGMA journal_mode=TRUNCATE", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
     // Decrypted pages are costly to read again: a larger cache keeps long
     // lists (all customers in surname order) quick.
     sqlite3_exec(db, "PRAGMA cache_size=-16384", nullptr, nullptr, nullptr);

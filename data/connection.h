@@ -32,6 +32,10 @@ public:
     void setConnectionTimeout(int seconds) { m_connectionTimeout = seconds; }
 
     void open();
+    // Opens another file (a backup copy) with this connection's credentials,
+    // so a copy is keyed exactly as the practice file it came from.
+    void openFile(const QString &path, const ConnectionInfo &credentials);
+    const ConnectionInfo &credentials() const { return m_info; }
     void close();
     bool isOpen() const { return m_db != nullptr; }
 
@@ -54,6 +58,8 @@ public:
     [[noreturn]] void fail(const QString &what) const;
 
 private:
+    void openResolved();
+
     QString m_connectionString;
     ConnectionInfo m_info;
     int m_commandTimeout = 30;

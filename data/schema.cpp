@@ -141,9 +141,12 @@ void createDatabase(const QString &dir, const QString &password)
         } catch (...) {
             conn.close();
             QFile::remove(temp);
+            QFile::remove(temp + QStringLiteral("-journal"));
             throw;
         }
     }
+    // The journal stays behind, empty, after a clean close; it belongs to the side file.
+    QFile::remove(temp + QStringLiteral("-journal"));
     if (!QFile::rename(temp, path)) {
         QFile::remove(temp);
         throw DbError(QStringLiteral("'%1' cannot be created.").arg(QDir::toNativeSeparators(path)));

@@ -1,5 +1,9 @@
-// molarix-db: makes practice folders and runs single statements on them.
+// molarix-db: makes practice folders, runs statements on them, and keeps
+// their data safe (backups, restore, checks).
 #include "data/appstate.h"
+#include "data/backup.h"
+#include "data/check.h"
+#include "data/clock.h"
 #include "data/connection.h"
 #include "dbtool/demodata.h"
 #include "data/jetimport.h"
@@ -12,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
+#include <sqlite3.h>
 
 namespace {
 
@@ -36,14 +41,31 @@ const char *const kUsage =
     "      και τα αρχεία αναφορών (*.RAV) δίπλα του\n"
     "  molarix-db demo ΦΑΚΕΛΟΣ [--customers N] [--today ΕΕΕΕ-ΜΜ-ΗΗ]\n"
     "      το ίδιο, γεμάτο με δείγμα ιατρείου (300 πελάτες αν δεν δοθεί N)\n"
-    "  molarix-db sql ΦΑΚΕΛΟΣ \"ΕΝΤΟΛΗ\"\n"
-    "      εκτελεί μία εντολή στη διάλεκτο του προγράμματος (#3/25/2008#, [LAST], TRUE);\n"
+    "  molarix-db sql ΦΑΚΕΛΟΣ \"ΕΝΤΟΛΗ[; ΕΝΤΟΛΗ...]\"\n"
+    "      εκτελεί εντολές στη διάλεκτο του προγράμματος (#3/25/2008#, [LAST], TRUE);\n"
     "      ένα SELECT τυπώνει επικεφαλίδα και γραμμές χωρισμένες με tab\n"
-    "      (NULL κενό, \\t \\n \\r \\\\ μέσα στις τιμές), οι άλλες τον αριθμό γραμμών που άλλαξαν\n"
+    "      (NULL κενό, \\t \\n \\r \\\\ μέσα στις τιμές), οι άλλες τον αριθμό γραμμών που άλλαξαν;\n"
+    "      πολλές εντολές χωρισμένες με \";\" εκτελούνται όλες μαζί ή καμία\n"
+    "  molarix-db backup ΦΑΚΕΛΟΣ [ΠΡΟΟΡΙΣΜΟΣ]\n"
+    "      αντίγραφο ασφαλείας εν ώρα λειτουργίας, κρυπτογραφημένο όπως το data.mdb, στο\n"
+    "      ΠΡΟΟΡΙΣΜΟΣ (αρχείο ή φάκελος) ή στο ΦΑΚΕΛΟΣ/backups/data-ΕΕΕΕ-ΜΜ-ΗΗ-ωωλλδδ.mdb;\n"
+    "      μετράει μόνο αφού ανοίξει μόνο του με integrity_check \"ok\" και τις ίδιες γραμμές\n"
+    "      σε κάθε πίνακα· αλλιώς σβήνεται. Στο backups/ μένουν τα νεότερα 7 ημερήσια,\n"
+    "      5 εβδομαδιαία και 12 μηνιαία· όσα γράφτηκαν σε ΠΡΟΟΡΙΣΜΟ δεν σβήνονται ποτέ\n"
+    "  molarix-db restore ΦΑΚΕΛΟΣ ΑΝΤΙΓΡΑΦΟ\n"
+    "      ελέγχει το αντίγραφο, φυλάει το τρέχον ως data.mdb.before-restore-ΣΦΡΑΓΙΔΑ και\n"
+    "      βάζει το αντίγραφο στη θέση του· αρνείται χωρίς αλλαγή αν το αντίγραφο δεν\n"
+    "      περνά τον έλεγχο ή αν άλλο πρόγραμμα γράφει στη βάση\n"
+    "  molarix-db check ΦΑΚΕΛΟΣ\n"
+    "      integrity_check και οι κανόνες του ιατρείου (κάθε έγκυρη απόδειξη έχει μία\n"
+    "      είσπραξη με τα ίδια ποσά, καμία είσπραξη χωρίς απόδειξη, ο μετρητής LAST\n"
+    "      πάνω από κάθε αριθμό· επισκέψεις/εισπράξεις πελάτη που σβήστηκε μόνο αναφέρονται);\n"
+    "      έξοδος 0 μόνο όταν όλα ισχύουν\n"
     "  molarix-db import-jet ΠΑΛΙΟ.mdb ΦΑΚΕΛΟΣ [--accept-report]\n"
     "      νέα βάση στον ΦΑΚΕΛΟ με τα δεδομένα ενός παλιού data.mdb της Access (Jet);\n"
     "      ό,τι δεν μεταφέρεται όπως ήταν γράφεται στο import-report.txt και, χωρίς\n"
-    "      --accept-report, η βάση δεν δημιουργείται\n";
+    "      --accept-report, η βάση δεν δημιουργείται\n"
+    "Κωδικοί εξόδου: 0 επιτυχία, 1 αποτυχία (με την αιτία), 2 λάθος χρήση.\n";
 
 int usage(const QString &problem = QString())
 {
@@ -150,30 +172,71 @@ QString cell(const QVariant &v)
     return s;
 }
 
+// The translated text cut into its statements; a ";" inside a string or a
+// comment does not end one.
+QStringList splitStatements(const QString &text)
+{
+    QStringList parts;
+    const QByteArray all = text.toUtf8();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        if (all.at(i) != ';')
+            continue;
+        const QByteArray piece = all.mid(start, i - start + 1);
+        if (sqlite3_complete(piece.constData())) {
+            parts << QString::fromUtf8(piece.chopped(1));
+            start = i + 1;
+        }
+    }
+    parts << QString::fromUtf8(all.mid(start));
+    QStringList statements;
+    for (const QString &p : parts)
+        if (!p.trimmed().isEmpty())
+            statements << p.trimmed();
+    return statements;
+}
+
+// Runs one statement, adding its printed lines.
+void runStatement(DbConnection &conn, const QString &native, QStringList &lines)
+{
+    DbStatement st(conn, native);
+    const int columns = st.columnCount();
+    if (columns == 0) {
+        while (st.step()) {
+        }
+        lines << QString::number(conn.scalarNative(QStringLiteral("SELECT changes()")).toLongLong());
+        return;
+    }
+    QStringList fields;
+    for (int i = 0; i < columns; ++i)
+        fields << cell(st.columnName(i));
+    lines << fields.join(QLatin1Char('\t'));
+    while (st.step()) {
+        fields.clear();
+        for (int i = 0; i < columns; ++i)
+            fields << cell(st.columnValue(i));
+        lines << fields.join(QLatin1Char('\t'));
+    }
+}
+
 int sql(const QString &dir, const QString &statement)
 {
     try {
         DbConnection conn;
         openPractice(conn, dir);
-        DbStatement st(conn, JetSql::translate(statement));
-        const int columns = st.columnCount();
-        if (columns == 0) {
-            while (st.step()) {
-            }
-            out() << conn.scalarNative(QStringLiteral("SELECT changes()")).toLongLong() << '\n';
-            return Ok;
-        }
-        // Rows are collected first so that a failure half-way prints no half table.
+        const QStringList statements = splitStatements(JetSql::translate(statement));
+        if (statements.isEmpty())
+            return failure(QString::fromUtf8("Δεν δόθηκε εντολή."));
+        // Lines are collected first so that a failure half-way prints no half table.
         QStringList lines;
-        QStringList fields;
-        for (int i = 0; i < columns; ++i)
-            fields << cell(st.columnName(i));
-        lines << fields.join(QLatin1Char('\t'));
-        while (st.step()) {
-            fields.clear();
-            for (int i = 0; i < columns; ++i)
-                fields << cell(st.columnValue(i));
-            lines << fields.join(QLatin1Char('\t'));
+        if (statements.size() == 1) {
+            runStatement(conn, statements.first(), lines);
+        } else {
+            // Several statements are one unit of work: all of them or none.
+            DbTransaction tx(conn);
+            for (const QString &s : statements)
+                runStatement(conn, s, lines);
+            tx.commit();
         }
         for (const QString &l : lines)
             out() << l << '\n';
@@ -206,6 +269,81 @@ int importJet(const QString &jetFile, const QString &dir, bool accept)
                      .arg(r.findings.size())
                      .arg(QDir::toNativeSeparators(QDir(dir).absoluteFilePath(QLatin1String(JetImport::ReportFileName))));
         return Failed;
+    } catch (const DbError &e) {
+        return failure(e.message());
+    }
+}
+
+QString totalRows(const Backup::TableCounts &counts)
+{
+    qint64 total = 0;
+    for (qint64 n : counts)
+        total += n;
+    return QString::number(total);
+}
+
+int backup(const QString &dir, const QString &dest)
+{
+    try {
+        DbConnection conn;
+        openPractice(conn, dir);
+        QElapsedTimer timer;
+        timer.start();
+        QString written;
+        Backup::TableCounts counts;
+        if (dest.isEmpty()) {
+            written = Backup::makeAutomatic(conn, dir, &counts);
+        } else {
+            written = dest;
+            if (QFileInfo(dest).isDir())
+                written = QDir(dest).absoluteFilePath(Backup::automaticName(Clock::now()));
+            counts = Backup::makeVerified(conn, written);
+        }
+        out() << QString::fromUtf8("Αντίγραφο ασφαλείας: %1\n"
+                                   "  επαληθεύτηκε: integrity_check ok, %2 γραμμές σε %3 πίνακες (%4 ms)\n")
+                     .arg(QDir::toNativeSeparators(QFileInfo(written).absoluteFilePath()), totalRows(counts))
+                     .arg(counts.size()).arg(timer.elapsed());
+        return Ok;
+    } catch (const DbError &e) {
+        return failure(e.message());
+    }
+}
+
+int restore(const QString &dir, const QString &backupFile)
+{
+    try {
+        if (!QFileInfo(dir).isDir())
+            throw DbError(QString::fromUtf8("Ο φάκελος '%1' δεν υπάρχει.").arg(QDir::toNativeSeparators(dir)));
+        if (!QFileInfo(backupFile).isFile())
+            throw DbError(QString::fromUtf8("Το αντίγραφο '%1' δεν υπάρχει.").arg(QDir::toNativeSeparators(backupFile)));
+        const ConnectionInfo credentials =
+            ParseConnectionString(BuildConnectionString(QFileInfo(dir).absoluteFilePath()));
+        const QString kept = Backup::restore(credentials, QFileInfo(backupFile).absoluteFilePath());
+        out() << QString::fromUtf8("Επαναφέρθηκε το αντίγραφο %1\n").arg(QDir::toNativeSeparators(backupFile));
+        if (!kept.isEmpty())
+            out() << QString::fromUtf8("Το προηγούμενο αρχείο φυλάχτηκε ως %1\n").arg(QDir::toNativeSeparators(kept));
+        return Ok;
+    } catch (const DbError &e) {
+        return failure(e.message());
+    }
+}
+
+int check(const QString &dir)
+{
+    try {
+        DbConnection conn;
+        openPractice(conn, dir);
+        const Check::Report report = Check::run(conn);
+        for (const Check::Finding &f : report.findings) {
+            const QString verdict = f.rows.isEmpty() ? QStringLiteral("ok")
+                : f.reportOnly ? QString::fromUtf8("ΠΡΟΣΟΧΗ") : QString::fromUtf8("ΣΦΑΛΜΑ");
+            out() << verdict << '\t' << f.name << '\n';
+            for (const QString &row : f.rows)
+                out() << "\t\t" << row << '\n';
+        }
+        if (!report.ok())
+            return failure(QString::fromUtf8("ο έλεγχος βρήκε προβλήματα."));
+        return Ok;
     } catch (const DbError &e) {
         return failure(e.message());
     }
@@ -270,6 +408,18 @@ int main(int argc, char **argv)
         if (plain.size() != 2)
             return usage();
         rc = importJet(plain.at(0), plain.at(1), accept);
+    } else if (command == QLatin1String("backup")) {
+        if (args.size() != 2 && args.size() != 3)
+            return usage();
+        rc = backup(args.at(1), args.size() == 3 ? args.at(2) : QString());
+    } else if (command == QLatin1String("restore")) {
+        if (args.size() != 3)
+            return usage();
+        rc = restore(args.at(1), args.at(2));
+    } else if (command == QLatin1String("check")) {
+        if (args.size() != 2)
+            return usage();
+        rc = check(args.at(1));
     } else {
         return usage(QString::fromUtf8("Άγνωστη εντολή: %1").arg(command));
     }

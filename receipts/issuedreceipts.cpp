@@ -144,6 +144,15 @@ void TForm71::Button2Click()
     printout->PrintReceipt();
 }
 
+void TForm71::CancelReceipt(DbConnection &conn, const QString &number)
+{
+    // The taking goes and the receipt turns invalid, both or neither.
+    DbTransaction tx(conn);
+    conn.execute(QStringLiteral("DELETE FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=") + number);
+    conn.execute(QStringLiteral("UPDATE APODEIKSEIS SET EGKYRH=FALSE WHERE AR_APODEIKSHS=") + number);
+    tx.commit();
+}
+
 void TForm71::Button1Click()
 {
     const std::optional<qint64> current = CurrentNumber();
@@ -155,13 +164,7 @@ void TForm71::Button1Click()
                            this))
         return;
 
-    {
-        // The taking goes and the receipt turns invalid, both or neither.
-        DbTransaction tx(ADOConnection1);
-        ADOConnection1.execute(QStringLiteral("DELETE FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=") + number);
-        ADOConnection1.execute(QStringLiteral("UPDATE APODEIKSEIS SET EGKYRH=FALSE WHERE AR_APODEIKSHS=") + number);
-        tx.commit();
-    }
+    CancelReceipt(ADOConnection1, number);
 
     // Read again in the statement's date order, first row current.
     BusyCursor busy;

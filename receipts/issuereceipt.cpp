@@ -124,6 +124,35 @@ void TForm56::ClearInputs()
     ui->Edit4->clear();
 }
 
+void TForm56::StoreReceipt(DbConnection &conn, const Entry &entry)
+{
+    StoreReceipt(conn, entry, entry.firstName + QLatin1Char(' ') + entry.surname);
+}
+
+void TForm56::StoreReceipt(DbConnection &conn, const Entry &entry, const QString &fullName)
+{
+    const QString poso = StatementNumber(entry.amount);
+    const QString posoCy = StatementNumber(entry.amount * PoundsPerEuro);
+    const QString &number = entry.number;
+    const QString taking =
+        QStringLiteral("INSERT INTO EISPRAKSH_PELATH(ID,POSO,PERIGRAFH,TAMEIO,POSO_CY,AR_APODEIKSHS) VALUES(")
+        + entry.customerId + u',' + poso + u',' + Quoted(entry.description) + u',' + Quoted(entry.fund) + u','
+        + posoCy + u',' + number + u')';
+    // The names come from the customer's row and may hold an apostrophe.
+    const QString receipt =
+        QStringLiteral("INSERT INTO APODEIKSEIS(AR_APODEIKSHS,ONOMA,EPWNYMO,PARALHPTHS,POSO,TAMEIO,POSO_CY,PERIGRAFH) VALUES(")
+        + number + u',' + Quoted(entry.firstName) + u',' + Quoted(entry.surname) + u',' + Quoted(fullName)
+        + u',' + poso + u',' + Quoted(entry.fund) + u',' + posoCy + u',' + Quoted(entry.description) + u')';
+
+    // All three or none. A number another copy of the program issued in the
+    // meantime is refused by the receipt insert and rolls the taking back.
+    DbTransaction tx(conn);
+    conn.execute(taking);
+    conn.execute(receipt);
+    conn.execute(QStringLiteral("UPDATE LAST_APODEIKSH SET [LAST]=[LAST]+1"));
+    tx.commit();
+}
+
 void TForm56::Button1Click()
 {
     auto refuse = [this] {
@@ -136,7 +165,6 @@ void TForm56::Button1Click()
         refuse();
         return;
     }
-    const double amountCy = *amount * PoundsPerEuro;
     if (!(*amount > 0) || *amount > Regional::MaxAmount) {
         Messages::plain(NotAcceptable, this);
         ClearInputs();
@@ -149,31 +177,19 @@ void TForm56::Button1Click()
         refuse();
         return;
     }
-    const QString id = customer->text();
-    const QString fullName = ui->Label3->text().trimmed() + QLatin1Char(' ') + ui->Label4->text().trimmed();
-    const QString description = ui->Edit2->text().trimmed();
-    const QString fund = ui->Edit4->text().trimmed();
-    const QString poso = StatementNumber(*amount);
-    const QString posoCy = StatementNumber(amountCy);
-
-    const QString taking =
-        QStringLiteral("INSERT INTO EISPRAKSH_PELATH(ID,POSO,PERIGRAFH,TAMEIO,POSO_CY,AR_APODEIKSHS) VALUES(")
-        + id + u',' + poso + u',' + Quoted(description) + u',' + Quoted(fund) + u',' + posoCy + u',' + number
-        + u')';
-    // The names come from the customer's row and may hold an apostrophe.
-    const QString receipt =
-        QStringLiteral("INSERT INTO APODEIKSEIS(AR_APODEIKSHS,ONOMA,EPWNYMO,PARALHPTHS,POSO,TAMEIO,POSO_CY,PERIGRAFH) VALUES(")
-        + number + u',' + Quoted(CustomerFirstName) + u',' + Quoted(CustomerSurname) + u',' + Quoted(fullName)
-        + u',' + poso + u',' + Quoted(fund) + u',' + posoCy + u',' + Quoted(description) + u')';
-
-    // All three or none. A number another copy of the program issued in the
-    // meantime is refused by the receipt insert and rolls the taking back.
+    Entry entry;
+    entry.number = number;
+    entry.customerId = customer->text();
+    entry.amount = *amount;
+    entry.firstName = CustomerFirstName;
+    entry.surname = CustomerSurname;
+    entry.description = ui->Edit2->text().trimmed();
+    entry.fund = ui->Edit4->text().trimmed();
+    // The shown names make up the receiver (PARALHPTHS).
+    const QString shownFirst = ui->Label3->text().trimmed();
+    const QString shownLast = ui->Label4->text().trimmed();
     try {
-        DbTransaction tx(ADOConnection1);
-        ADOConnection1.execute(taking);
-        ADOConnection1.execute(receipt);
-        ADOConnection1.execute(QStringLiteral("UPDATE LAST_APODEIKSH SET [LAST]=[LAST]+1"));
-        tx.commit();
+        StoreReceipt(ADOConnection1, entry, shownFirst + QLatin1Char(' ') + shownLast);
     } catch (const DbError &) {
         refuse();
         return;

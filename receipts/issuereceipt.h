@@ -27,6 +27,20 @@ public:
     // A text from a stored row between apostrophes, its own apostrophes doubled.
     static QString Quoted(const QString &text);
 
+    // One receipt as the entry stores it.
+    struct Entry {
+        QString number;        // the counter's value, as digits
+        QString customerId;    // as digits
+        double amount = 0;
+        QString firstName, surname, description, fund;
+    };
+    // Stores the taking, the receipt and the counter's step as one unit of
+    // work: all three or none (DbError). A number issued meanwhile by
+    // another copy of the program is refused.
+    static void StoreReceipt(DbConnection &conn, const Entry &entry);
+    // The same, with the receiver's name as the window shows it.
+    static void StoreReceipt(DbConnection &conn, const Entry &entry, const QString &fullName);
+
     void UpdateEntryButton();
     void Button1Click();   // the entry
 

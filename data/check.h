@@ -1,0 +1,42 @@
+#pragma once
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class DbConnection;
+
+// The file's own integrity and the practice's bookkeeping rules, each
+// checked by name with the rows that break it.
+namespace Check {
+
+enum class Rule {
+    Integrity,          // PRAGMA integrity_check (or quick_check)
+    ReceiptTaking,      // a valid receipt has exactly one taking of its number and amounts
+    TakingReceipt,      // no taking without a valid receipt
+    Counter,            // LAST of LAST_APODEIKSH above every issued number
+    VisitCustomer,      // visits of a customer that no longer exists
+    TakingCustomer,     // takings of a customer that no longer exists
+};
+
+struct Finding {
+    Rule rule;
+    QString name;       // short name, as the tool prints it
+    bool reportOnly;    // the program itself can leave these behind
+    QStringList rows;   // the offending rows, one line each
+};
+
+struct Report {
+    QList<Finding> findings;   // every rule, in the order above
+    // True when every rule that is not report-only holds.
+    bool ok() const;
+    const Finding *find(Rule rule) const;
+};
+
+// Runs every rule. The integrity part reads the whole file; quick uses
+// quick_check (no index-content comparison). At most maxRows rows are kept
+// per rule.
+Report run(DbConnection &conn, int maxRows = 50);
+// Only the file's integrity: "ok", or SQLite's descriptions of the damage.
+QStringList integrity(DbConnection &conn, bool quick = false, int maxRows = 50);
+
+}
