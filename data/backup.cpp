@@ -288,6 +288,12 @@ QString restore(const ConnectionInfo &credentials, const QString &backupPath)
     }
 
     if (readable) {
+        // Opened before the lock is taken and closed after it is given up:
+        // closing a handle on the file would drop the lock (POSIX locks
+        // belong to the process, not to the handle).
+        QFile currentBytes(live);
+        if (!currentBytes.open(QIODevice::ReadOnly))
+            throw DbError(QString::fromUtf8("Το αρχείο %1 δεν διαβάζεται: %2").arg(native(live), currentBytes.errorString()));
         // The exclusive lock is taken once and kept until the connection
         // closes: nobody writes between keeping the current file and
         // putting the backup in its place.
@@ -298,15 +304,27 @@ QString restore(const ConnectionInfo &credentials, const QString &backupPath)
         } catch (const DbError &) {
             throw DbError(inUse);
         }
-        if (!QFile::copy(live, kept) || QFileInfo(kept).size() != QFileInfo(live).size()) {
-            QFile::remove(kept);
-            throw DbError(QString::fromUtf8("Το τρέχον αρχείο δεν μπορεί να φυλαχτεί ως %1.").arg(native(kept)));
+        {
+            QFile keep(kept);
+            bool copied = keep.open(QIODevice::NewOnly);
+            qint64 total = 0;
+            while (copied && !currentBytes.atEnd()) {
+                const QByteArray chunk = currentBytes.read(1 << 20);
+                copied = !chunk.isEmpty() && keep.write(chunk) == chunk.size();
+                total += chunk.size();
+            }
+            if (!copied || !keep.flush() || total != QFileInfo(live).size()) {
+                keep.close();
+                QFile::remove(kept);
+                throw DbError(QString::fromUtf8("Το τρέχον αρχείο δεν μπορεί να φυλαχτεί ως %1.").arg(native(kept)));
+            }
         }
         try {
             DbConnection from;
             from.openFile(backupPath, credentials);
             copyPages(from.handle(), current.handle(), QString::fromUtf8("Η επαναφορά απέτυχε"));
         } catch (...) {
+            current.close();
             QFile::remove(kept);
             throw;
         }

@@ -1,0 +1,461 @@
+// Backups, restore, rotation, the practice check and the tool's commands
+// around them, run on real encrypted files and through the built tool.
+#include "data/appstate.h"
+#include "data/backup.h"
+#include "data/check.h"
+#include "data/clock.h"
+#include "data/connection.h"
+#include "data/schema.h"
+#include "tests/common/testmain.h"
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <atomic>
+#include <memory>
+
+namespace {
+
+const QString Tool = QStringLiteral(MOLARIX_BINARY_DIR "/molarix-db");
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+Run tool(const QStringList &args)
+{
+    QProcess p;
+    p.start(Tool, args);
+    Run r;
+    if (!p.waitForFinished(300000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    if (p.exitStatus() == QProcess::NormalExit)
+        r.code = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QByteArray bytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+std::unique_ptr<DbConnection> openDir(const QString &dir)
+{
+    auto c = std::make_unique<DbConnection>();
+    c->setConnectionString(BuildConnectionString(dir));
+    c->open();
+    return c;
+}
+
+qlonglong number(DbConnection &c, const QString &sql) { return c.scalarNative(sql).toLongLong(); }
+
+// A practice of `customers` customers, each with two valid receipts and
+// their takings, and the counter one past the last number.
+void fill(DbConnection &c, int customers)
+{
+    DbTransaction tx(c);
+    c.executeNative(QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<?)"
+        " INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,THLEFWNO_1) SELECT 'Όνομα'||i,'Επώνυμο'||i,'99'||i FROM n"),
+        {customers});
+    c.executeNative(QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<?)"
+        " INSERT INTO APODEIKSEIS(AR_APODEIKSHS,HMEROMHNIA,ONOMA,EPWNYMO,POSO,POSO_CY,PERIGRAFH)"
+        " SELECT i,'2026-01-01','Όνομα','Επώνυμο',(i%90)+10,((i%90)+10)*0.585274,'Θεραπεία' FROM n"),
+        {customers * 2});
+    c.executeNative(QStringLiteral(
+        "INSERT INTO EISPRAKSH_PELATH(ID,HMEROMHNIA,POSO,POSO_CY,PERIGRAFH,AR_APODEIKSHS)"
+        " SELECT (AR_APODEIKSHS+1)/2,HMEROMHNIA,POSO,POSO_CY,PERIGRAFH,AR_APODEIKSHS FROM APODEIKSEIS"));
+    c.executeNative(QStringLiteral("INSERT INTO LAST_APODEIKSH(\"LAST\") VALUES(?)"), {customers * 2 + 1});
+    tx.commit();
+}
+
+QTemporaryDir *newPractice(int customers)
+{
+    auto *dir = new QTemporaryDir;
+    Schema::createDatabase(dir->path());
+    fill(*openDir(dir->path()), customers);
+    return dir;
+}
+
+} // namespace
+
+class BackupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { Clock::reset(); }
+
+    void everyConnectionSealsCommitsWithASyncedJournal()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(1));
+        auto c = openDir(dir->path());
+        QCOMPARE(c->scalarNative(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("truncate"));
+        QCOMPARE(c->scalarNative(QStringLiteral("PRAGMA synchronous")).toInt(), 2);   // FULL
+    }
+
+    // The copy is taken while another connection keeps committing: it is of
+    // one moment, verified, keyed as the original and opens as a practice.
+    void backupWhileAnotherConnectionWrites()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(20000));
+        std::atomic<bool> stop{false};
+        std::atomic<int> written{0};
+        QThread *writer = QThread::create([&] {
+            auto c = openDir(dir->path());
+            c->setCommandTimeout(0);
+            while (!stop) {
+                c->executeNative(QStringLiteral("INSERT INTO EKSODA(HMEROMHNIA,POSO,VAT,PERIGRAFH) VALUES('2026-02-01',10,1.9,'Υλικά')"));
+                ++written;
+            }
+        });
+        writer->start();
+        while (written < 20)
+            QThread::msleep(5);
+
+        auto source = openDir(dir->path());
+        const QString dest = dir->path() + QStringLiteral("/copy/data.mdb");
+        const Backup::TableCounts counts = Backup::makeVerified(*source, dest);
+        const int writtenAfter = written;
+        stop = true;
+        writer->wait();
+        delete writer;
+
+        QVERIFY(counts.value(QStringLiteral("EKSODA")) > 0);
+        QVERIFY(counts.value(QStringLiteral("EKSODA")) <= writtenAfter);
+        QCOMPARE(counts.value(QStringLiteral("STOIXEIA_PELATH")), 20000);
+        QCOMPARE(counts.size(), 12);
+        QVERIFY(!QFile::exists(dest + QStringLiteral(".part")));
+        // Encrypted: no plain SQLite header, and the practice's key opens it.
+        QVERIFY(!bytes(dest).startsWith("SQLite format 3"));
+        auto copy = openDir(dir->path() + QStringLiteral("/copy"));
+        QCOMPARE(number(*copy, QStringLiteral("SELECT count(*) FROM EKSODA")), counts.value(QStringLiteral("EKSODA")));
+        QCOMPARE(number(*copy, QStringLiteral("SELECT count(*) FROM APODEIKSEIS")), 40000);
+    }
+
+    void toolBackupNamesRefusesAndRemovesFailedCopies()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(300));
+        Run r = tool({QStringLiteral("backup"), dir->path()});
+        QCOMPARE(r.code, 0);
+        const QStringList made = QDir(Backup::folder(dir->path())).entryList(QDir::Files);
+        QCOMPARE(made.size(), 1);
+        QVERIFY2(Backup::timeOfName(made.first()).isValid(), qPrintable(made.first()));
+        QVERIFY(r.out.contains(made.first()));
+        QVERIFY(r.out.contains(QStringLiteral("integrity_check ok")));
+
+        const QString dest = dir->path() + QStringLiteral("/usb/practice.mdb");
+        QCOMPARE(tool({QStringLiteral("backup"), dir->path(), dest}).code, 0);
+        QVERIFY(QFile::exists(dest));
+        // An existing file is never overwritten.
+        const QByteArray before = bytes(dest);
+        r = tool({QStringLiteral("backup"), dir->path(), dest});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains(QStringLiteral("υπάρχει ήδη")));
+        QCOMPARE(bytes(dest), before);
+
+        // A damaged source gives a damaged copy: it is removed and the
+        // command fails with the reason.
+        const QString live = dir->path() + QStringLiteral("/data.mdb");
+        {
+            QFile f(live);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.size() > 40 * 4096);
+            f.seek(30 * 4096 + 100);
+            f.write(QByteArray(500, '\x5a'));
+        }
+        const QString bad = dir->path() + QStringLiteral("/usb/bad.mdb");
+        r = tool({QStringLiteral("backup"), dir->path(), bad});
+        QCOMPARE(r.code, 1);
+        QVERIFY(!r.err.isEmpty());
+        QVERIFY(!QFile::exists(bad));
+        QVERIFY(!QFile::exists(bad + QStringLiteral(".part")));
+    }
+
+    // A bad backup is refused and leaves the practice file byte for byte.
+    void restoreRefusesBadBackups()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(300));
+        const QString live = dir->path() + QStringLiteral("/data.mdb");
+        const QString good = dir->path() + QStringLiteral("/good.mdb");
+        Backup::makeVerified(*openDir(dir->path()), good);
+        const QByteArray original = bytes(live);
+
+        QFile truncated(dir->path() + QStringLiteral("/truncated.mdb"));
+        QVERIFY(truncated.open(QIODevice::WriteOnly));
+        truncated.write(bytes(good).left(int(bytes(good).size() / 2)));
+        truncated.close();
+
+        QFile plain(dir->path() + QStringLiteral("/plain.mdb"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.write("ΑΦΜ 12345678\nnot a database\n");
+        plain.close();
+
+        // Another practice's file: a database, but under another key.
+        const QString otherKey = dir->path() + QStringLiteral("/otherkey.mdb");
+        {
+            QFile(otherKey).open(QIODevice::WriteOnly);
+            ConnectionInfo other;
+            other.password = QStringLiteral("another key");
+            DbConnection c;
+            c.openFile(otherKey, other);
+            c.executeNative(QStringLiteral("CREATE TABLE SECURITY (PASSWORD TEXT)"));
+        }
+
+        for (const QString &bad : {truncated.fileName(), plain.fileName(), otherKey}) {
+            const Run r = tool({QStringLiteral("restore"), dir->path(), bad});
+            QVERIFY2(r.code == 1, qPrintable(bad));
+            QVERIFY2(!r.err.isEmpty(), qPrintable(bad));
+            QCOMPARE(bytes(live), original);
+            QCOMPARE(QDir(dir->path()).entryList({QStringLiteral("data.mdb.before-restore-*")}, QDir::Files), QStringList());
+        }
+    }
+
+    void restorePutsTheBackupInPlaceAndKeepsTheCurrentFile()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(300));
+        const QString live = dir->path() + QStringLiteral("/data.mdb");
+        const QString backup = dir->path() + QStringLiteral("/b.mdb");
+        Backup::makeVerified(*openDir(dir->path()), backup);
+        {
+            auto c = openDir(dir->path());
+            c->executeNative(QStringLiteral("DELETE FROM STOIXEIA_PELATH WHERE ID > 100"));
+        }
+        const QByteArray changed = bytes(live);
+
+        // A connection left open, as a window keeps one, sees the restored data.
+        auto idle = openDir(dir->path());
+        const Run r = tool({QStringLiteral("restore"), dir->path(), backup});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(number(*idle, QStringLiteral("SELECT count(*) FROM STOIXEIA_PELATH")), 300);
+        idle.reset();
+
+        const QStringList kept = QDir(dir->path()).entryList({QStringLiteral("data.mdb.before-restore-*")}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(bytes(dir->path() + QLatin1Char('/') + kept.first()), changed);
+        QVERIFY(r.out.contains(kept.first()));
+        auto c = openDir(dir->path());
+        QCOMPARE(number(*c, QStringLiteral("SELECT count(*) FROM STOIXEIA_PELATH")), 300);
+        QCOMPARE(Check::integrity(*c), QStringList{QStringLiteral("ok")});
+    }
+
+    void restoreRefusedWhileAnotherConnectionWrites()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(50));
+        const QString live = dir->path() + QStringLiteral("/data.mdb");
+        const QString backup = dir->path() + QStringLiteral("/b.mdb");
+        Backup::makeVerified(*openDir(dir->path()), backup);
+
+        auto writer = openDir(dir->path());
+        writer->executeNative(QStringLiteral("INSERT INTO EKSODA(POSO) VALUES(12)"));
+        // Read before the lock is taken: closing any handle on the file
+        // would drop this process's locks on it.
+        const QByteArray before = bytes(live);
+        writer->executeNative(QStringLiteral("BEGIN IMMEDIATE"));
+        writer->executeNative(QStringLiteral("DELETE FROM EKSODA"));
+        const Run r = tool({QStringLiteral("restore"), dir->path(), backup});
+        writer->executeNative(QStringLiteral("ROLLBACK"));
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("χρησιμοποιείται")), qPrintable(r.err));
+        QCOMPARE(bytes(live), before);
+        QCOMPARE(number(*writer, QStringLiteral("SELECT count(*) FROM EKSODA")), 1);
+        QCOMPARE(QDir(dir->path()).entryList({QStringLiteral("data.mdb.before-restore-*")}, QDir::Files), QStringList());
+    }
+
+    // One copy a day from 1 Jan 2025 to Sat 28 Feb 2026, plus copies that
+    // are not automatic ones.
+    void rotationKeepsDailyWeeklyMonthly()
+    {
+        QTemporaryDir dir;
+        for (QDate d(2025, 1, 1); d <= QDate(2026, 2, 28); d = d.addDays(1)) {
+            QFile f(QDir(dir.path()).absoluteFilePath(Backup::automaticName(QDateTime(d, QTime(19, 30)))));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        // Two on the newest day: only the later one stays.
+        QFile(QDir(dir.path()).absoluteFilePath(QStringLiteral("data-2026-02-28-080000.mdb"))).open(QIODevice::WriteOnly);
+        for (const char *name : {"practice-usb.mdb", "data-before-move.mdb", "data-2026-02-28.mdb"})
+            QFile(QDir(dir.path()).absoluteFilePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+
+        Backup::rotate(dir.path());
+
+        QStringList left = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+        const char *const expected[] = {
+            // 12 months, newest of each
+            "data-2025-03-31-193000.mdb", "data-2025-04-30-193000.mdb", "data-2025-05-31-193000.mdb",
+            "data-2025-06-30-193000.mdb", "data-2025-07-31-193000.mdb", "data-2025-08-31-193000.mdb",
+            "data-2025-09-30-193000.mdb", "data-2025-10-31-193000.mdb", "data-2025-11-30-193000.mdb",
+            "data-2025-12-31-193000.mdb", "data-2026-01-31-193000.mdb",
+            // 5 ISO weeks, newest of each (Sundays, and this Saturday)
+            "data-2026-02-01-193000.mdb", "data-2026-02-08-193000.mdb", "data-2026-02-15-193000.mdb",
+            // 7 days
+            "data-2026-02-22-193000.mdb", "data-2026-02-23-193000.mdb", "data-2026-02-24-193000.mdb",
+            "data-2026-02-25-193000.mdb", "data-2026-02-26-193000.mdb", "data-2026-02-27-193000.mdb",
+            "data-2026-02-28-193000.mdb",
+            // never rotated
+            "data-2026-02-28.mdb", "data-before-move.mdb", "practice-usb.mdb"};
+        QStringList want;
+        for (const char *n : expected)
+            want << QString::fromLatin1(n);
+        want.sort();
+        QCOMPARE(left, want);
+        // Running it again removes nothing more.
+        QCOMPARE(Backup::rotate(dir.path()), QStringList());
+    }
+
+    void automaticCopiesGoIntoBackupsAndRotate()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(10));
+        auto c = openDir(dir->path());
+        QStringList made;
+        for (int day = 0; day < 9; ++day) {
+            Clock::setNow(QDateTime(QDate(2026, 3, 2).addDays(day), QTime(20, 0)));
+            made << Backup::makeAutomatic(*c, dir->path());
+        }
+        QCOMPARE(Backup::newest(dir->path()), made.last());
+        // Monday 2 March to Tuesday 10 March: the last 7 days stay (they
+        // hold both weeks' and the month's newest).
+        QStringList left = QDir(Backup::folder(dir->path())).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(left.size(), 7);
+        QCOMPARE(left.first(), QStringLiteral("data-2026-03-04-200000.mdb"));
+        // A second copy within the same second gets the next second's name
+        // and, being the day's newest, replaces the first.
+        const QString again = Backup::makeAutomatic(*c, dir->path());
+        QCOMPARE(QFileInfo(again).fileName(), QStringLiteral("data-2026-03-10-200001.mdb"));
+        QVERIFY(QFile::exists(again));
+        QVERIFY(!QFile::exists(made.last()));
+        QCOMPARE(QDir(Backup::folder(dir->path())).entryList(QDir::Files).size(), 7);
+    }
+};
+
+class PracticeCheckTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanPracticePasses()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(40));
+        auto c = openDir(dir->path());
+        const Check::Report report = Check::run(*c);
+        QVERIFY(report.ok());
+        for (const Check::Finding &f : report.findings)
+            QVERIFY2(f.rows.isEmpty(), qPrintable(f.name + QStringLiteral(": ") + f.rows.join(QLatin1Char('|'))));
+        const Run r = tool({QStringLiteral("check"), dir->path()});
+        QCOMPARE(r.code, 0);
+        // A cancelled receipt without its taking is how cancelling leaves it.
+        c->executeNative(QStringLiteral("UPDATE APODEIKSEIS SET EGKYRH=0 WHERE AR_APODEIKSHS=4"));
+        c->executeNative(QStringLiteral("DELETE FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=4"));
+        QVERIFY(Check::run(*c).ok());
+    }
+
+    void eachPlantedFaultIsNamedWithItsRows()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(40));
+        auto c = openDir(dir->path());
+        c->executeNative(QStringLiteral("DELETE FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=3"));              // no taking
+        c->executeNative(QStringLiteral("INSERT INTO EISPRAKSH_PELATH(ID,POSO,POSO_CY,AR_APODEIKSHS) SELECT ID,POSO,POSO_CY,AR_APODEIKSHS FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=5"));  // two
+        c->executeNative(QStringLiteral("UPDATE EISPRAKSH_PELATH SET POSO=POSO+1 WHERE AR_APODEIKSHS=7"));   // amount differs
+        c->executeNative(QStringLiteral("UPDATE EISPRAKSH_PELATH SET POSO_CY=POSO_CY+0.01 WHERE AR_APODEIKSHS=8"));
+        c->executeNative(QStringLiteral("INSERT INTO EISPRAKSH_PELATH(ID,POSO,AR_APODEIKSHS) VALUES(2,30,777)"));   // no receipt
+        c->executeNative(QStringLiteral("UPDATE APODEIKSEIS SET EGKYRH=0 WHERE AR_APODEIKSHS=9"));           // cancelled, taking kept
+        c->executeNative(QStringLiteral("UPDATE LAST_APODEIKSH SET \"LAST\"=80"));                           // 80 issued already
+        c->executeNative(QStringLiteral("DELETE FROM STOIXEIA_PELATH WHERE ID=6"));                          // takings 11, 12 orphaned
+        c->executeNative(QStringLiteral("INSERT INTO EPISKEPSEIS(ID,HMEROMHNIA,AITIA) VALUES(999,'2026-01-05','Πόνος')"));
+
+        const Check::Report report = Check::run(*c);
+        QVERIFY(!report.ok());
+        auto rowsOf = [&](Check::Rule rule) { return report.find(rule)->rows.join(QLatin1Char('\n')); };
+        QVERIFY(report.find(Check::Rule::Integrity)->rows.isEmpty());
+
+        const QString receipts = rowsOf(Check::Rule::ReceiptTaking);
+        QCOMPARE(report.find(Check::Rule::ReceiptTaking)->rows.size(), 4);
+        for (const char *n : {"AR_APODEIKSHS=3,", "AR_APODEIKSHS=5,", "AR_APODEIKSHS=7,", "AR_APODEIKSHS=8,"})
+            QVERIFY2(receipts.contains(QLatin1String(n)), qPrintable(receipts));
+        QVERIFY(receipts.contains(QStringLiteral("TAKINGS=0")));
+        QVERIFY(receipts.contains(QStringLiteral("TAKINGS=2")));
+
+        const QString takings = rowsOf(Check::Rule::TakingReceipt);
+        QCOMPARE(report.find(Check::Rule::TakingReceipt)->rows.size(), 2);
+        QVERIFY(takings.contains(QStringLiteral("AR_APODEIKSHS=777")));
+        QVERIFY(takings.contains(QStringLiteral("AR_APODEIKSHS=9")));
+
+        QVERIFY2(rowsOf(Check::Rule::Counter).contains(QStringLiteral("HIGHEST_ISSUED=80")), qPrintable(rowsOf(Check::Rule::Counter)));
+        QVERIFY(rowsOf(Check::Rule::VisitCustomer).contains(QStringLiteral("ID=999")));
+        QCOMPARE(report.find(Check::Rule::TakingCustomer)->rows.size(), 2);
+        QVERIFY(report.find(Check::Rule::TakingCustomer)->reportOnly);
+
+        const Run r = tool({QStringLiteral("check"), dir->path()});
+        QCOMPARE(r.code, 1);
+        for (const Check::Finding &f : report.findings)
+            if (f.rule != Check::Rule::Integrity)
+                QVERIFY2(r.out.contains(f.name), qPrintable(f.name));
+    }
+
+    // Deleting a customer leaves visits and takings behind; they are shown,
+    // but the file is not called broken for them.
+    void deletedCustomersAreReportedOnly()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(5));
+        auto c = openDir(dir->path());
+        c->executeNative(QStringLiteral("DELETE FROM STOIXEIA_PELATH WHERE ID=2"));
+        const Check::Report report = Check::run(*c);
+        QVERIFY(report.ok());
+        QCOMPARE(report.find(Check::Rule::TakingCustomer)->rows.size(), 2);
+        const Run r = tool({QStringLiteral("check"), dir->path()});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains(QString::fromUtf8("ΠΡΟΣΟΧΗ")));
+    }
+
+    void damagedFileFailsTheCheck()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(300));
+        {
+            QFile f(dir->path() + QStringLiteral("/data.mdb"));
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.seek(20 * 4096 + 64);
+            f.write(QByteArray(200, '\x11'));
+        }
+        auto c = openDir(dir->path());
+        QVERIFY(Check::integrity(*c, true) != QStringList{QStringLiteral("ok")});
+        QVERIFY(!Check::run(*c).ok());
+        QCOMPARE(tool({QStringLiteral("check"), dir->path()}).code, 1);
+    }
+};
+
+class SqlStatementsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void severalStatementsRunAsOneUnit()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(3));
+        Run r = tool({QStringLiteral("sql"), dir->path(),
+                      QStringLiteral("UPDATE LAST_APODEIKSH SET [LAST]=[LAST]+1; "
+                                     "INSERT INTO SHMEIWSEIS(TITLOS) VALUES('α;β'); SELECT TITLOS FROM SHMEIWSEIS;")});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(r.out, QStringLiteral("1\n1\nTITLOS\nα;β\n"));
+        auto c = openDir(dir->path());
+        QCOMPARE(number(*c, QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")), 8);
+
+        // The second fails: the first is undone and nothing is printed.
+        r = tool({QStringLiteral("sql"), dir->path(),
+                  QStringLiteral("DELETE FROM SHMEIWSEIS; UPDATE NOSUCH SET X=1")});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QString());
+        QCOMPARE(number(*c, QStringLiteral("SELECT count(*) FROM SHMEIWSEIS")), 1);
+    }
+};
+
+MOLARIX_TEST(BackupTest)
+MOLARIX_TEST(PracticeCheckTest)
+MOLARIX_TEST(SqlStatementsTest)
+#include "test_backup.moc"
