@@ -6,6 +6,7 @@
 #include "app/jpeg.h"
 #include "gui/messages.h"
 #include "gui/modal.h"
+#include "gui/safekeeping.h"
 #include "app/molarixapplication.h"
 #include "app/openers.h"
 #include "app/splash.h"
@@ -107,10 +108,15 @@ void TForm3::FormCreate()
             TForm65 access;
             ShowModal(&access);
         }
-        if (AccessGranted) {
+        if (AccessGranted && !Safekeeping::CheckAtStartup(this)) {
+            RequestTerminate();
+        } else if (AccessGranted) {
             CheckReminders();
             setWindowState(windowState() | Qt::WindowMaximized);
             CheckNumbering();
+            const QString note = Safekeeping::OldBackupNote(QDir::fromNativeSeparators(AppDirectory), Clock::now());
+            if (!note.isEmpty())
+                ui->StatusBar1->showMessage(note, 60000);
         } else {
             RequestTerminate();
         }
@@ -265,6 +271,7 @@ void TForm3::buildMenu()
     onTriggered(N8, [this] { N8Click(); });
     wire(addEntry(N6, "N7", QStringLiteral("Στοιχεία που θα εμφανίζονται στις αποδείξεις")), QStringLiteral("TForm73"));
     wire(addEntry(N1, "N11", QStringLiteral("Αλλαγή του κωδικού πρόσβασης")), QStringLiteral("TForm66"));
+    onTriggered(addEntry(N1, "N29", QStringLiteral("Αντίγραφο ασφαλείας…")), [this] { Safekeeping::BackupToChosenFolder(this); });
 
     QAction *About1 = bar->addAction(QStringLiteral("A&bout Molarix"));
     About1->setObjectName(QStringLiteral("About1"));
@@ -334,6 +341,9 @@ void TForm3::closeEvent(QCloseEvent *e)
     }
     m_exitConfirmed = true;
     hide();
+    // The day's backup, once the user has said goodbye.
+    if (AccessGranted)
+        Safekeeping::BackupAtExit(nullptr);
     {
         TForm4 splash;
         ShowModal(&splash);

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
+#include <filesystem>
 #include <sqlite3.h>
 
 namespace {
@@ -72,6 +73,25 @@ public:
 private:
     DbConnection &m_conn;
 };
+
+// Puts a copy of from in place of to in one rename; false, with to
+// untouched, when that cannot be done.
+bool replaceWhole(const QString &from, const QString &to)
+{
+    const QString incoming = to + QStringLiteral(".restoring");
+    QFile::remove(incoming);
+    if (!QFile::copy(from, incoming)) {
+        QFile::remove(incoming);
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::path(incoming.toStdU16String()), std::filesystem::path(to.toStdU16String()), ec);
+    if (ec) {
+        QFile::remove(incoming);
+        return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -323,33 +343,31 @@ QString restore(const ConnectionInfo &credentials, const QString &backupPath)
             DbConnection from;
             from.openFile(backupPath, credentials);
             copyPages(from.handle(), current.handle(), QString::fromUtf8("Η επαναφορά απέτυχε"));
-        } catch (...) {
-            current.close();
-            QFile::remove(kept);
-            throw;
+        } catch (const DbError &) {
+            // A damaged page of the current file cannot be read back into
+            // the journal: the copy then replaces the file whole, still
+            // under the lock, and the damaged file is the one kept.
+            if (!replaceWhole(backupPath, live)) {
+                current.close();
+                QFile::remove(kept);
+                throw;
+            }
         }
         current.close();
     } else {
         // A file SQLite cannot read (another key, not a database) is in
         // nobody's use: it is moved aside whole and the copy put in place.
-        const QString incoming = live + QStringLiteral(".restoring");
-        QFile::remove(incoming);
-        if (!QFile::copy(backupPath, incoming)) {
-            QFile::remove(incoming);
-            throw DbError(QString::fromUtf8("Το αντίγραφο δεν μπορεί να αντιγραφεί δίπλα στη βάση."));
+        if (QFileInfo::exists(live)) {
+            if (!QFile::copy(live, kept))
+                throw DbError(QString::fromUtf8("Το τρέχον αρχείο δεν μπορεί να φυλαχτεί ως %1.").arg(native(kept)));
+        } else {
+            kept.clear();
         }
-        if (QFileInfo::exists(live) && !QFile::rename(live, kept)) {
-            QFile::remove(incoming);
+        if (!replaceWhole(backupPath, live)) {
+            if (!kept.isEmpty())
+                QFile::remove(kept);
             throw DbError(inUse);
         }
-        if (!QFile::rename(incoming, live)) {
-            if (QFileInfo::exists(kept))
-                QFile::rename(kept, live);
-            QFile::remove(incoming);
-            throw DbError(QString::fromUtf8("Το αντίγραφο δεν μπήκε στη θέση της βάσης."));
-        }
-        if (!QFileInfo::exists(kept))
-            kept.clear();
     }
 
     // What is in place now must be what was verified.

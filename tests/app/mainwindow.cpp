@@ -7,6 +7,7 @@
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QAction>
+#include <QDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -74,7 +75,7 @@ private slots:
                               "N19|Αποδείξεις που εκ&δόθηκαν", "N25|-", "N3|Βιβλίο ση&μειώσεων",
                               "Y1|Yπενθ&υμίσεις", "N10|Χρήσιμα &τηλέφωνα", "N26|-", "N4|Ημε&ρολογιακά",
                               "N5|Αριθμομη&χανή", "N28|Ραντεβού", "N27|-", "N6|Ρυ&θμίσεις",
-                              "N11|Αλλαγή του κωδικού πρόσβασης"}));
+                              "N11|Αλλαγή του κωδικού πρόσβασης", "N29|Αντίγραφο ασφαλείας…"}));
         QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("N12"))),
                  (QStringList{"N13|Επε&ξεργασία", "N14|Αναλυτική έ&ρευνα", "N15|Κατά &μήνα"}));
         QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("N6"))),
@@ -186,6 +187,17 @@ private slots:
         QVERIFY(TerminateRequested());
         QCOMPARE(script->shown, QStringList{"TForm4"});
         QCOMPARE(Messages::takeShown().size(), 1);
+        // The day's verified backup was made on the way out.
+        const QStringList copies = QDir(practice->path() + QStringLiteral("/backups")).entryList(QDir::Files);
+        QCOMPARE(copies.size(), 1);
+        QVERIFY2(copies.first().startsWith(QStringLiteral("data-")), qPrintable(copies.first()));
+    }
+
+    // A practice that has never been backed up says so at start-up.
+    void statusBarNotesMissingBackups()
+    {
+        QVERIFY(w->findChild<QStatusBar *>(QStringLiteral("StatusBar1"))->currentMessage()
+                    .contains(QStringLiteral("αντίγραφο ασφαλείας")));
     }
 
     void webPageAndCalculatorThroughTheLauncher()

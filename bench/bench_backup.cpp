@@ -1,0 +1,178 @@
+// Backups of a large practice: 100,000 customers with their history,
+// 200,000 receipts and their takings, 150,000 visits. Compares the verified
+// backup (copy, reopen, integrity_check, row counts) with SQLite's online
+// backup alone, and times the start-up quick_check.
+//
+//   build/bench/bench_backup [--benchmark_repetitions=3]
+
+#include "data/appstate.h"
+#include "data/backup.h"
+#include "data/check.h"
+#include "data/connection.h"
+#include "data/schema.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <sqlite3.h>
+
+namespace {
+
+constexpr int kCustomers = 100000;
+constexpr int kReceipts = 200000;
+constexpr int kVisits = 150000;
+
+struct Practice {
+    QTemporaryDir dir;
+
+    Practice()
+    {
+        Schema::createDatabase(dir.path());
+        DbConnection conn;
+        conn.setConnectionString(BuildConnectionString(dir.path()));
+        conn.open();
+        static const char *names[] = {"Γιώργος", "Μαρία", "Νίκος", "Ελένη", "Κώστας", "Σοφία", "Δημήτρης"};
+        static const char *surnames[] = {"Παπαδόπουλος", "Νικολάου", "Ιωάννου", "Γεωργίου", "Χατζηδάκης",
+                                         "Κωνσταντίνου", "Σταύρου", "Μιχαήλ"};
+        static const char *works[] = {"Σφράγισμα", "Καθαρισμός", "Εξαγωγή", "Απονεύρωση", "Στεφάνη", "Έλεγχος"};
+        QRandomGenerator rng(11);
+        DbTransaction t(conn);
+        DbStatement customer(conn, QStringLiteral(
+            "INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,DIEYTHYNSH,THLEFWNO_1,"
+            "EPAGGELMA,TAMEIO,ISTORIKO) VALUES(?,?,?,?,?,?,?,?,?)"));
+        for (int i = 0; i < kCustomers; ++i) {
+            customer.reset();
+            customer.bindAll({QString::fromUtf8(names[i % 7]), QString::fromUtf8(surnames[(i / 7) % 8]) + QString::number(i),
+                              QStringLiteral("Α"), QStringLiteral("1970-01-01"),
+                              QStringLiteral("Λεωφόρος Μακαρίου %1, Λευκωσία").arg(i % 300),
+                              QStringLiteral("99%1").arg(rng.bounded(1000000, 9999999)), QStringLiteral("Ιδιωτικός υπάλληλος"),
+                              QStringLiteral("ΓΕΣΥ"),
+                              QStringLiteral("Αλλεργία στην πενικιλίνη. Τελευταίος έλεγχος χωρίς ευρήματα. ").repeated(1 + i % 3)});
+            customer.step();
+        }
+        DbStatement visit(conn, QStringLiteral("INSERT INTO EPISKEPSEIS(ID,HMEROMHNIA,AITIA,PERIGRAFH) VALUES(?,?,?,?)"));
+        for (int i = 0; i < kVisits; ++i) {
+            visit.reset();
+            visit.bindAll({1 + rng.bounded(kCustomers), QStringLiteral("2025-%1-%2").arg(1 + i % 12, 2, 10, QLatin1Char('0')).arg(1 + i % 28, 2, 10, QLatin1Char('0')),
+                           QString::fromUtf8(works[i % 6]), QStringLiteral("Δόντι %1, χωρίς επιπλοκές").arg(11 + i % 38)});
+            visit.step();
+        }
+        DbStatement receipt(conn, QStringLiteral(
+            "INSERT INTO APODEIKSEIS(AR_APODEIKSHS,HMEROMHNIA,ONOMA,EPWNYMO,PARALHPTHS,POSO,TAMEIO,POSO_CY,PERIGRAFH)"
+            " VALUES(?,?,?,?,?,?,?,?,?)"));
+        DbStatement taking(conn, QStringLiteral(
+            "INSERT INTO EISPRAKSH_PELATH(ID,HMEROMHNIA,POSO,POSO_CY,PERIGRAFH,TAMEIO,AR_APODEIKSHS) VALUES(?,?,?,?,?,?,?)"));
+        for (int n = 1; n <= kReceipts; ++n) {
+            const int c = 1 + rng.bounded(kCustomers);
+            const double poso = 20 + rng.bounded(30) * 5;
+            const QString date = QStringLiteral("20%1-%2-10").arg(10 + n * 15 / kReceipts).arg(1 + n % 12, 2, 10, QLatin1Char('0'));
+            receipt.reset();
+            receipt.bindAll({n, date, QString::fromUtf8(names[c % 7]), QString::fromUtf8(surnames[(c / 7) % 8]),
+                             QStringLiteral("Παραλήπτης"), poso, QStringLiteral("ΓΕΣΥ"), poso * 0.585274,
+                             QString::fromUtf8(works[n % 6])});
+            receipt.step();
+            taking.reset();
+            taking.bindAll({c, date, poso, poso * 0.585274, QString::fromUtf8(works[n % 6]), QStringLiteral("ΓΕΣΥ"), n});
+            taking.step();
+        }
+        conn.executeNative(QStringLiteral("INSERT INTO LAST_APODEIKSH(\"LAST\") VALUES(?)"), {kReceipts + 1});
+        t.commit();
+        std::printf("practice file: %.1f MB\n", QFileInfo(dir.path() + QStringLiteral("/data.mdb")).size() / 1048576.0);
+    }
+};
+
+Practice &practice()
+{
+    static Practice p;
+    return p;
+}
+
+std::unique_ptr<DbConnection> openPractice()
+{
+    auto c = std::make_unique<DbConnection>();
+    c->setConnectionString(BuildConnectionString(practice().dir.path()));
+    c->open();
+    return c;
+}
+
+QString target() { return practice().dir.path() + QStringLiteral("/copy.mdb"); }
+
+void removeTarget()
+{
+    QFile::remove(target());
+    QFile::remove(target() + QStringLiteral("-journal"));
+}
+
+// SQLite's online backup alone, into a new file keyed the same way.
+void BM_BackupStepOnly(benchmark::State &state)
+{
+    auto source = openPractice();
+    for (auto _ : state) {
+        state.PauseTiming();
+        removeTarget();
+        state.ResumeTiming();
+        QFile(target()).open(QIODevice::WriteOnly);
+        DbConnection dest;
+        dest.openFile(target(), source->credentials());
+        sqlite3_backup *b = sqlite3_backup_init(dest.handle(), "main", source->handle(), "main");
+        if (sqlite3_backup_step(b, -1) != SQLITE_DONE)
+            state.SkipWithError("backup_step failed");
+        sqlite3_backup_finish(b);
+        dest.close();
+    }
+    removeTarget();
+}
+BENCHMARK(BM_BackupStepOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// What `molarix-db backup` and the exit backup do.
+void BM_VerifiedBackup(benchmark::State &state)
+{
+    auto source = openPractice();
+    for (auto _ : state) {
+        state.PauseTiming();
+        removeTarget();
+        state.ResumeTiming();
+        Backup::makeVerified(*source, target());
+    }
+    removeTarget();
+}
+BENCHMARK(BM_VerifiedBackup)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The start-up check, on a fresh connection as the program makes it.
+void BM_StartupQuickCheck(benchmark::State &state)
+{
+    practice();
+    for (auto _ : state) {
+        auto conn = openPractice();
+        if (Check::integrity(*conn, true) != QStringList{QStringLiteral("ok")})
+            state.SkipWithError("quick_check failed");
+    }
+}
+BENCHMARK(BM_StartupQuickCheck)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_IntegrityCheck(benchmark::State &state)
+{
+    practice();
+    for (auto _ : state) {
+        auto conn = openPractice();
+        if (Check::integrity(*conn, false) != QStringList{QStringLiteral("ok")})
+            state.SkipWithError("integrity_check failed");
+    }
+}
+BENCHMARK(BM_IntegrityCheck)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

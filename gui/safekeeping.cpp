@@ -1,0 +1,191 @@
+#include "gui/safekeeping.h"
+#include "data/appstate.h"
+#include "data/backup.h"
+#include "data/check.h"
+#include "data/clock.h"
+#include "data/connection.h"
+#include "gui/messages.h"
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QThread>
+#include <exception>
+
+namespace {
+
+std::function<QString(QWidget *)> &folderChooser()
+{
+    static std::function<QString(QWidget *)> chooser;
+    return chooser;
+}
+
+QString practiceDir() { return QDir::fromNativeSeparators(AppDirectory); }
+
+QString shown(const QString &path) { return QDir::toNativeSeparators(path); }
+
+std::unique_ptr<DbConnection> openPractice()
+{
+    auto conn = std::make_unique<DbConnection>();
+    conn->setConnectionString(DbConnectionString);
+    conn->open();
+    return conn;
+}
+
+// The automatic copies, newest first.
+QStringList automaticCopies()
+{
+    const QDir d(Backup::folder(practiceDir()));
+    QStringList names;
+    for (const QString &name : d.entryList({QStringLiteral("data-*.mdb")}, QDir::Files, QDir::Name | QDir::Reversed))
+        if (Backup::timeOfName(name).isValid())
+            names << d.absoluteFilePath(name);
+    return names;
+}
+
+} // namespace
+
+namespace Safekeeping {
+
+void SetFolderChooser(std::function<QString(QWidget *)> chooser) { folderChooser() = std::move(chooser); }
+
+void RunWithProgress(QWidget *parent, const QString &text, const std::function<void()> &work)
+{
+    std::exception_ptr failure;
+    QThread *worker = QThread::create([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    QProgressDialog progress(text, QString(), 0, 0, parent);
+    progress.setObjectName(QStringLiteral("BackupProgress"));
+    progress.setWindowTitle(QString::fromLatin1(Messages::AppTitle));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(700);
+    progress.setCancelButton(nullptr);
+    QEventLoop loop;
+    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    worker->start();
+    if (!worker->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker->wait();
+    delete worker;
+    QApplication::restoreOverrideCursor();
+    progress.reset();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+bool CheckAtStartup(QWidget *parent)
+{
+    QStringList problems;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        auto conn = openPractice();
+        problems = Check::integrity(*conn, true, 5);
+    } catch (const DbError &e) {
+        problems = QStringList{e.message()};
+    }
+    QApplication::restoreOverrideCursor();
+    if (problems == QStringList{QStringLiteral("ok")})
+        return true;
+
+    const QString damage = QStringLiteral("Το αρχείο δεδομένων %1 είναι κατεστραμμένο:\n%2")
+                               .arg(shown(practiceDir() + QStringLiteral("/data.mdb")), problems.join(QLatin1Char('\n')));
+    const QString closing = QStringLiteral("Το πρόγραμμα θα κλείσει χωρίς να γράψει τίποτα στο κατεστραμμένο αρχείο.");
+
+    // The newest copy that still passes its check is the one offered.
+    const ConnectionInfo credentials = ParseConnectionString(DbConnectionString);
+    QString offered;
+    for (const QString &copy : automaticCopies()) {
+        try {
+            Backup::verifyFile(copy, credentials);
+            offered = copy;
+            break;
+        } catch (const DbError &) {
+        }
+    }
+    if (offered.isEmpty()) {
+        Messages::plain(damage + QStringLiteral("\n\nΔεν βρέθηκε επαληθευμένο αντίγραφο ασφαλείας.\n") + closing, parent);
+        return false;
+    }
+    const QDateTime when = Backup::timeOfName(QFileInfo(offered).fileName());
+    if (!Messages::confirm(damage + QStringLiteral("\n\nΝα γίνει επαναφορά από το νεότερο επαληθευμένο αντίγραφο ασφαλείας\n%1 (%2);")
+                                        .arg(shown(offered), when.toString(QStringLiteral("d/M/yyyy HH:mm"))),
+                           parent)) {
+        Messages::plain(closing, parent);
+        return false;
+    }
+    try {
+        QString kept;
+        RunWithProgress(parent, QStringLiteral("Επαναφορά από το αντίγραφο ασφαλείας…"),
+                        [&] { kept = Backup::restore(credentials, offered); });
+        Messages::plain(QStringLiteral("Έγινε επαναφορά από το αντίγραφο %1.\nΤο κατεστραμμένο αρχείο φυλάχτηκε ως %2.")
+                            .arg(shown(offered), shown(kept)),
+                        parent);
+        return true;
+    } catch (const DbError &e) {
+        Messages::plain(QStringLiteral("Η επαναφορά δεν έγινε: %1\n").arg(e.message()) + closing, parent);
+        return false;
+    }
+}
+
+QString OldBackupNote(const QString &dir, const QDateTime &now)
+{
+    const QString newest = Backup::newest(dir);
+    if (newest.isEmpty())
+        return QStringLiteral("Δεν έχει γίνει ακόμη αντίγραφο ασφαλείας των δεδομένων.");
+    const QDateTime when = Backup::timeOfName(QFileInfo(newest).fileName());
+    const qint64 days = when.date().daysTo(now.date());
+    if (days <= 7)
+        return QString();
+    return QStringLiteral("Το τελευταίο αντίγραφο ασφαλείας έγινε πριν από %1 ημέρες (%2).")
+        .arg(days)
+        .arg(when.toString(QStringLiteral("d/M/yyyy")));
+}
+
+QString BackupAtExit(QWidget *parent)
+{
+    const QString newest = Backup::newest(practiceDir());
+    if (!newest.isEmpty() && Backup::timeOfName(QFileInfo(newest).fileName()).date() == Clock::today())
+        return QString();
+    QString written;
+    try {
+        RunWithProgress(parent, QStringLiteral("Αντίγραφο ασφαλείας των δεδομένων…"), [&] {
+            auto conn = openPractice();
+            written = Backup::makeAutomatic(*conn, practiceDir());
+        });
+    } catch (const DbError &e) {
+        Messages::plain(QStringLiteral("Το αντίγραφο ασφαλείας δεν έγινε: %1").arg(e.message()), parent);
+        return QString();
+    }
+    return written;
+}
+
+QString BackupToChosenFolder(QWidget *parent)
+{
+    const QString folder = folderChooser()
+        ? folderChooser()(parent)
+        : QFileDialog::getExistingDirectory(parent, QStringLiteral("Φάκελος για το αντίγραφο ασφαλείας"));
+    if (folder.isEmpty())
+        return QString();
+    const QString dest = QDir(folder).absoluteFilePath(Backup::automaticName(Clock::now()));
+    try {
+        RunWithProgress(parent, QStringLiteral("Αντίγραφο ασφαλείας των δεδομένων…"), [&] {
+            auto conn = openPractice();
+            Backup::makeVerified(*conn, dest);
+        });
+    } catch (const DbError &e) {
+        Messages::plain(QStringLiteral("Το αντίγραφο ασφαλείας δεν έγινε: %1").arg(e.message()), parent);
+        return QString();
+    }
+    Messages::plain(QStringLiteral("Το αντίγραφο ασφαλείας γράφτηκε και επαληθεύτηκε:\n%1").arg(shown(dest)), parent);
+    return dest;
+}
+
+}

@@ -1,0 +1,38 @@
+#pragma once
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+// The program's side of keeping the practice file safe: the check of the
+// file after the access check, the daily backup at exit, the copy to a
+// folder the user picks, and the note when backups have stopped.
+namespace Safekeeping {
+
+// quick_check of the practice file. A damaged file is reported and the
+// newest backup that still verifies is offered in its place. False when
+// the program must end (damage left unrepaired: nothing is written to it).
+bool CheckAtStartup(QWidget *parent);
+
+// The status-bar note when the newest automatic backup is older than 7
+// days, or there is none; empty otherwise.
+QString OldBackupNote(const QString &practiceDir, const QDateTime &now);
+
+// After the exit is confirmed: a verified backup into backups/ unless one
+// was made today. A failure is reported; the program ends either way.
+// Returns the file written, or "".
+QString BackupAtExit(QWidget *parent);
+
+// "Αντίγραφο ασφαλείας…": a verified copy into a folder the user picks.
+// Returns the file written, or "".
+QString BackupToChosenFolder(QWidget *parent);
+
+// Runs work in a worker thread, showing a busy progress box when it takes
+// longer than a moment; a DbError thrown by work is thrown again here.
+void RunWithProgress(QWidget *parent, const QString &text, const std::function<void()> &work);
+
+// --- test seam: how the folder is picked (empty: the folder dialog) ---
+void SetFolderChooser(std::function<QString(QWidget *)> chooser);
+
+}

@@ -1,0 +1,189 @@
+// The program's backups and its start-up check of the practice file.
+#include "data/appstate.h"
+#include "data/backup.h"
+#include "data/clock.h"
+#include "gui/messages.h"
+#include "gui/safekeeping.h"
+#include "tests/common/testmain.h"
+#include "tests/common/testutil.h"
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+QByteArray bytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Overwrites part of one page in the middle of the file: the file still
+// opens, the damage shows only when that page is read.
+void damage(const QString &file)
+{
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.size() > 12 * 4096);
+    f.seek(f.size() / 4096 / 2 * 4096 + 512);
+    f.write(QByteArray(300, '\x42'));
+}
+
+} // namespace
+
+class SafekeepingTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempPractice> p;
+
+    QString dataFile() const { return p->path() + QStringLiteral("/data.mdb"); }
+    QStringList backups() const { return QDir(Backup::folder(p->path())).entryList(QDir::Files, QDir::Name); }
+
+    // Enough rows that the file has pages to damage away from the first.
+    void addCustomers(int n)
+    {
+        p->conn().executeNative(QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<?)"
+            " INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,ISTORIKO) SELECT 'Όνομα'||i,'Επώνυμο'||i,"
+            " 'Ιστορικό θεραπειών και παρατηρήσεις του πελάτη αριθμός '||i FROM n"), {n});
+    }
+
+private slots:
+    void init()
+    {
+        p = std::make_unique<TempPractice>();
+        Messages::takeShown();
+    }
+    void cleanup()
+    {
+        Safekeeping::SetFolderChooser({});
+        Clock::reset();
+        p.reset();
+    }
+
+    void noteWhenBackupsAreOld()
+    {
+        const QDateTime now(QDate(2026, 5, 20), QTime(9, 0));
+        QVERIFY(Safekeeping::OldBackupNote(p->path(), now).contains(QStringLiteral("Δεν έχει γίνει")));
+        QDir().mkpath(Backup::folder(p->path()));
+        auto touch = [&](const QDateTime &when) {
+            QFile(Backup::folder(p->path()) + QLatin1Char('/') + Backup::automaticName(when)).open(QIODevice::WriteOnly);
+        };
+        touch(QDateTime(QDate(2026, 5, 11), QTime(18, 0)));
+        const QString note = Safekeeping::OldBackupNote(p->path(), now);
+        QVERIFY2(note.contains(QStringLiteral("9 ημέρες")) && note.contains(QStringLiteral("11/5/2026")), qPrintable(note));
+        // Exactly a week old is still fresh.
+        touch(QDateTime(QDate(2026, 5, 13), QTime(18, 0)));
+        QCOMPARE(Safekeeping::OldBackupNote(p->path(), now), QString());
+    }
+
+    void exitBackupOncePerDay()
+    {
+        addCustomers(50);
+        Clock::setNow(QDateTime(QDate(2026, 5, 20), QTime(21, 0)));
+        const QString first = Safekeeping::BackupAtExit(nullptr);
+        QVERIFY(!first.isEmpty());
+        QCOMPARE(backups(), QStringList{QStringLiteral("data-2026-05-20-210000.mdb")});
+        Backup::verifyFile(first, p->conn().credentials());
+
+        Clock::setNow(QDateTime(QDate(2026, 5, 20), QTime(22, 30)));
+        QCOMPARE(Safekeeping::BackupAtExit(nullptr), QString());
+        QCOMPARE(backups().size(), 1);
+
+        Clock::setNow(QDateTime(QDate(2026, 5, 21), QTime(8, 0)));
+        QVERIFY(!Safekeeping::BackupAtExit(nullptr).isEmpty());
+        QCOMPARE(backups().size(), 2);
+        QVERIFY(Messages::takeShown().isEmpty());
+    }
+
+    void exitBackupFailureIsReported()
+    {
+        // A file where the backups folder should be.
+        QFile(Backup::folder(p->path())).open(QIODevice::WriteOnly);
+        QCOMPARE(Safekeeping::BackupAtExit(nullptr), QString());
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.startsWith(QStringLiteral("Το αντίγραφο ασφαλείας δεν έγινε")));
+    }
+
+    void backupToAChosenFolderNamesTheFile()
+    {
+        QTemporaryDir usb;
+        Safekeeping::SetFolderChooser([&](QWidget *) { return usb.path(); });
+        const QString written = Safekeeping::BackupToChosenFolder(nullptr);
+        QVERIFY(written.startsWith(usb.path()));
+        QVERIFY(QFile::exists(written));
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.contains(QDir::toNativeSeparators(written)));
+        QCOMPARE(Backup::verifyFile(written, p->conn().credentials()).value(QStringLiteral("SECURITY")), 1);
+
+        // Cancelling the folder choice writes nothing.
+        Safekeeping::SetFolderChooser([](QWidget *) { return QString(); });
+        QCOMPARE(Safekeeping::BackupToChosenFolder(nullptr), QString());
+        QVERIFY(Messages::takeShown().isEmpty());
+        QCOMPARE(QDir(usb.path()).entryList(QDir::Files).size(), 1);
+    }
+
+    void healthyFilePassesSilently()
+    {
+        QVERIFY(Safekeeping::CheckAtStartup(nullptr));
+        QVERIFY(Messages::takeShown().isEmpty());
+    }
+
+    void damagedFileWithoutBackupEndsWithoutWriting()
+    {
+        addCustomers(3000);
+        p->conn().close();
+        damage(dataFile());
+        const QByteArray damaged = bytes(dataFile());
+        QVERIFY(!Safekeeping::CheckAtStartup(nullptr));
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.contains(QStringLiteral("κατεστραμμένο")));
+        QVERIFY(shown[0].text.contains(QStringLiteral("Δεν βρέθηκε")));
+        QCOMPARE(bytes(dataFile()), damaged);
+    }
+
+    void damagedFileIsReplacedByTheNewestGoodBackup()
+    {
+        addCustomers(3000);
+        Clock::setNow(QDateTime(QDate(2026, 5, 18), QTime(20, 0)));
+        const QString older = Backup::makeAutomatic(p->conn(), p->path());
+        p->conn().executeNative(QStringLiteral("DELETE FROM STOIXEIA_PELATH WHERE ID > 2000"));
+        Clock::setNow(QDateTime(QDate(2026, 5, 19), QTime(20, 0)));
+        const QString newer = Backup::makeAutomatic(p->conn(), p->path());
+        p->conn().close();
+        // The newest copy has been damaged since: the older one is offered.
+        damage(newer);
+        damage(dataFile());
+        const QByteArray damaged = bytes(dataFile());
+
+        // Declined: the program ends and the file is left as it was.
+        Messages::setNextAnswer(false);
+        QVERIFY(!Safekeeping::CheckAtStartup(nullptr));
+        auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[0].kind, Messages::Kind::Confirm);
+        QVERIFY(shown[0].text.contains(QDir::toNativeSeparators(older)));
+        QCOMPARE(bytes(dataFile()), damaged);
+
+        Messages::setNextAnswer(true);
+        QVERIFY(Safekeeping::CheckAtStartup(nullptr));
+        shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY(shown[1].text.startsWith(QStringLiteral("Έγινε επαναφορά")));
+        p->conn().open();
+        QCOMPARE(p->conn().scalarNative(QStringLiteral("SELECT count(*) FROM STOIXEIA_PELATH")).toInt(), 3000);
+        const QStringList kept = QDir(p->path()).entryList({QStringLiteral("data.mdb.before-restore-*")}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(bytes(p->path() + QLatin1Char('/') + kept.first()), damaged);
+        p->conn().close();
+        QVERIFY(Safekeeping::CheckAtStartup(nullptr));
+    }
+};
+
+MOLARIX_TEST(SafekeepingTest)
+#include "safekeeping.moc"
