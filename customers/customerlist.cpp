@@ -33,13 +33,6 @@ void OpenForCustomer(TForm18 *list)
     ShowModal(&w);
 }
 
-// The receipts subsystem's windows for the current customer: issuing a
-// receipt and the customer's takings. A null entry keeps its button and
-// menu item disabled.
-using CustomerWindow = void (*)(TForm18 *);
-const CustomerWindow IssueReceiptWindow = &OpenForCustomer<TForm56>;
-const CustomerWindow TakingsWindow = &OpenForCustomer<TForm57>;
-
 }
 
 TForm18::TForm18(QWidget *parent)
@@ -125,10 +118,9 @@ TForm18::TForm18(QWidget *parent)
     connect(ui->Button4, &QPushButton::clicked, this, &QDialog::reject);
     connect(N10, &QAction::triggered, this, &QDialog::reject);
 
+    // Issuing a receipt waits until the receipt numbering is fixed.
     ui->Button6->setEnabled(false);
     KLLLL1->setEnabled(false);
-    ui->Button7->setEnabled(TakingsWindow != nullptr);
-    N6->setEnabled(TakingsWindow != nullptr);
 }
 
 TForm18::~TForm18() = default;
@@ -164,7 +156,7 @@ void TForm18::FormShow()
     SortDirection = QStringLiteral(" ASC");
     ApplySort();
 
-    if (NumberingFixed && IssueReceiptWindow) {
+    if (NumberingFixed) {
         ui->Button6->setEnabled(true);
         KLLLL1->setEnabled(true);
     }
@@ -241,14 +233,12 @@ void TForm18::Button1Click()
 
 void TForm18::Button7Click()
 {
-    if (TakingsWindow)
-        TakingsWindow(this);
+    OpenForCustomer<TForm57>(this);
 }
 
 void TForm18::Button6Click()
 {
-    if (IssueReceiptWindow)
-        IssueReceiptWindow(this);
+    OpenForCustomer<TForm56>(this);
 }
 
 void TForm18::Button5Click()

@@ -541,7 +541,7 @@ void Generator::expenses()
         // In whole cents, so that half a cent of VAT rounds up as on paper.
         const qint64 net = between(minCents, maxCents);
         const qint64 vat = (net * kVatPercent + 50) / 100;
-        insert(st, {iso(d), net / 100.0, vat / 100.0, QString::fromUtf8(text)});
+        insert(st, {iso(d), double(net) / 100.0, double(vat) / 100.0, QString::fromUtf8(text)});
         ++m_sum.expenses;
     };
     const Expense materials[] = {

@@ -68,7 +68,7 @@ QString TForm56::StatementNumber(double value)
     const bool negative = s.startsWith(QLatin1Char('-'));
     if (negative)
         s.remove(0, 1);
-    const int e = s.indexOf(QLatin1Char('e'));
+    const qsizetype e = s.indexOf(QLatin1Char('e'));
     const int exponent = s.mid(e + 1).toInt();
     QString digits = s.left(e);
     digits.remove(QLatin1Char('.'));

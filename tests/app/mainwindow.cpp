@@ -215,7 +215,7 @@ private slots:
         doubleClick(child<QWidget>(w.get(), "BitBtn1"));
         QCOMPARE(Launcher::takeRequests(), QStringList());
 
-        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5));
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
         QApplication::sendEvent(child<QWidget>(w.get(), "Image1"), &menu);
         QCOMPARE(Launcher::takeRequests(), QStringList{page});
 

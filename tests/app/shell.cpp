@@ -117,7 +117,7 @@ private slots:
         QTest::mouseClick(mail, Qt::LeftButton);
         QTest::mouseClick(child<QLabel>(&f, "Image2"), Qt::LeftButton);
         QTest::mouseClick(child<QLabel>(&f, "Label9"), Qt::LeftButton);   // plain text: nothing
-        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(3, 3));
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(3, 3), QPoint(3, 3));
         QApplication::sendEvent(&f, &menu);
         QCOMPARE(Launcher::takeRequests(),
                  (QStringList{QStringLiteral("url ") + site->text(), QStringLiteral("url mailto:") + mail->text(),
