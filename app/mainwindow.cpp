@@ -87,7 +87,8 @@ QString TForm3::productLine()
 
 void TForm3::FormCreate()
 {
-    // A failure anywhere here ends the program without a word.
+    // A failure anywhere here ends the program without a message box; the
+    // terminal keeps a line about it.
     try {
         NumberingFixed = false;
         const QDateTime now = Clock::now();
@@ -120,12 +121,21 @@ void TForm3::FormCreate()
         } else {
             RequestTerminate();
         }
+    } catch (const std::exception &e) {
+        qWarning("Start-up failed: %s", e.what());
+        EndAtStartup();
     } catch (...) {
-        setEnabled(false);
-        setVisible(false);
-        setWindowState(Qt::WindowMinimized);
-        RequestTerminate();
+        qWarning("Start-up failed");
+        EndAtStartup();
     }
+}
+
+void TForm3::EndAtStartup()
+{
+    setEnabled(false);
+    setVisible(false);
+    setWindowState(Qt::WindowMinimized);
+    RequestTerminate();
 }
 
 void TForm3::CheckReminders()

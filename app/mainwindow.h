@@ -39,6 +39,7 @@ protected:
 
 private:
     void FormCreate();
+    void EndAtStartup();
     void buildMenu();
     void wireButtons();
     void openWebPage();

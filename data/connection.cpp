@@ -11,7 +11,7 @@ ConnectionInfo ParseConnectionString(const QString &cs)
     ConnectionInfo info;
     const auto parts = cs.split(QLatin1Char(';'));
     for (const QString &part : parts) {
-        const int eq = part.indexOf(QLatin1Char('='));
+        const qsizetype eq = part.indexOf(QLatin1Char('='));
         if (eq < 0)
             continue;
         const QString key = part.left(eq).trimmed();
@@ -79,7 +79,7 @@ void DbConnection::openResolved()
         throw DbError(QStringLiteral("The database file '%1' cannot be opened: %2").arg(path, msg));
     }
     const QByteArray key = m_info.password.toUtf8();
-    sqlite3_key(db, key.constData(), key.size());
+    sqlite3_key(db, key.constData(), int(key.size()));
     // Time-out 0 means wait without limit for another connection's lock.
     const int waitMs = m_commandTimeout <= 0 ? 0x7fffffff : m_commandTimeout * 1000;
     sqlite3_busy_timeout(db, waitMs);
@@ -159,7 +159,7 @@ QVariant DbConnection::scalarNative(const QString &sql, const QVariantList &para
 DbStatement::DbStatement(DbConnection &conn, const QString &nativeSql) : m_conn(conn)
 {
     const QByteArray text = nativeSql.toUtf8();
-    const int rc = sqlite3_prepare_v2(conn.handle(), text.constData(), text.size(), &m_stmt, nullptr);
+    const int rc = sqlite3_prepare_v2(conn.handle(), text.constData(), int(text.size()), &m_stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(m_stmt);
         m_stmt = nullptr;
@@ -194,17 +194,17 @@ void DbStatement::bind(int i, const QVariant &v)
             break;
         case QMetaType::QDate: {
             const QByteArray t = v.toDate().toString(Qt::ISODate).toUtf8();
-            rc = sqlite3_bind_text(m_stmt, i, t.constData(), t.size(), SQLITE_TRANSIENT);
+            rc = sqlite3_bind_text(m_stmt, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
             break;
         }
         case QMetaType::QDateTime: {
             const QByteArray t = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
-            rc = sqlite3_bind_text(m_stmt, i, t.constData(), t.size(), SQLITE_TRANSIENT);
+            rc = sqlite3_bind_text(m_stmt, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
             break;
         }
         default: {
             const QByteArray t = v.toString().toUtf8();
-            rc = sqlite3_bind_text(m_stmt, i, t.constData(), t.size(), SQLITE_TRANSIENT);
+            rc = sqlite3_bind_text(m_stmt, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
         }
         }
     }
@@ -279,8 +279,11 @@ DbTransaction::~DbTransaction()
     if (!m_done) {
         try {
             m_conn.executeNative(QStringLiteral("ROLLBACK"));
-        } catch (...) {
+        } catch (const std::exception &e) {
             // Nothing more can be done; SQLite rolls back on close anyway.
+            qWarning("Rollback failed: %s", e.what());
+        } catch (...) {
+            qWarning("Rollback failed");
         }
     }
 }
