@@ -4,6 +4,7 @@
 #include "data/dataset.h"
 #include "data/schema.h"
 #include <QDir>
+#include <QTest>
 
 TempPractice::TempPractice()
 {
@@ -49,4 +50,20 @@ int TempPractice::count(const QString &table)
 void TempPractice::copyReportFiles()
 {
     Schema::copyReportFiles(QStringLiteral(MOLARIX_SOURCE_DIR "/reports/files"), m_dir.path());
+}
+
+QString missingChildText(const QWidget *parent, const char *type, const char *name)
+{
+    if (!parent)
+        return QStringLiteral("no window to look for %1 \"%2\" in").arg(QLatin1String(type), QLatin1String(name));
+    return QStringLiteral("no %1 named \"%2\" in %3 \"%4\"")
+        .arg(QLatin1String(type), QLatin1String(name), QLatin1String(parent->metaObject()->className()),
+             parent->objectName());
+}
+
+void failTest(const QString &message, const std::source_location &where)
+{
+    const QByteArray function = QTest::currentTestFunction() ? QByteArray(QTest::currentTestFunction()) : QByteArray();
+    QTest::qFail(message.toUtf8().constData(), where.file_name(), int(where.line()));
+    throw TestAbort{function};
 }

@@ -3,9 +3,10 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <QWidget>
 #include <memory>
+#include <source_location>
 
-class QWidget;
 
 // A fresh practice folder for one test: an encrypted data.mdb made by the
 // same code as `molarix-db create`, AppDirectory and DbConnectionString
@@ -26,17 +27,25 @@ private:
     std::unique_ptr<DbConnection> m_conn;
 };
 
-// Finds a child by objectName, failing the test's precondition loudly.
-template <class T>
-T *child(QWidget *w, const char *name);
+QString missingChildText(const QWidget *parent, const char *type, const char *name);
 
-#include <QWidget>
-#include <stdexcept>
+// A lookup that failed the current test function throws this after
+// recording the failure; the runner carries on with the next function. It
+// is no std::exception, so a window's error guard does not swallow it.
+struct TestAbort {
+    QByteArray function;
+};
+
+// Records a failure of the current test at the caller's line and throws TestAbort.
+[[noreturn]] void failTest(const QString &message, const std::source_location &where);
+
+// Finds a child by objectName; a missing one fails the current test
+// with the name and type asked for.
 template <class T>
-T *child(QWidget *w, const char *name)
+T *child(QWidget *w, const char *name, const std::source_location &where = std::source_location::current())
 {
-    T *c = w->findChild<T *>(QString::fromLatin1(name));
+    T *c = w ? w->findChild<T *>(QString::fromLatin1(name)) : nullptr;
     if (!c)
-        throw std::runtime_error(std::string("no child named ") + name);
+        failTest(missingChildText(w, T::staticMetaObject.className(), name), where);
     return c;
 }

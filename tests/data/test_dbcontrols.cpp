@@ -6,6 +6,7 @@
 #include "gui/dbnavigator.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
+#include <QAbstractItemModelTester>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QHeaderView>
@@ -128,6 +129,42 @@ private slots:
         e.ds.setSort("POSO DESC");
         QCOMPARE(m->index(0, 0).data().toString(), QStringLiteral("Έξοδο 3"));
         QCOMPARE(grid.currentIndex().row(), 0);
+    }
+
+    // Every change a window makes through its data set keeps the grid model
+    // consistent with what views and proxies expect of it.
+    void gridModelKeepsTheModelContract()
+    {
+        Expenses e;
+        DbGrid grid;
+        QAbstractItemModelTester tester(grid.gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        grid.addColumn("PERIGRAFH", "Περιγραφή");
+        grid.addColumn("POSO", "Ποσό (EUR)", Qt::AlignRight | Qt::AlignVCenter);
+        grid.setDataSet(&e.ds);
+        grid.show();
+
+        e.ds.moveTo(2);
+        e.ds.setFieldText("POSO", "7");
+        e.ds.post();
+        e.ds.append();
+        e.ds.setFieldText("PERIGRAFH", "Νέο");
+        e.ds.setFieldText("HMEROMHNIA", "4/3/2008");
+        e.ds.setFieldText("POSO", "1");
+        e.ds.post();
+        QCOMPARE(grid.gridModel()->rowCount(), 4);
+        e.ds.append();
+        e.ds.cancel();
+        e.ds.moveTo(0);
+        e.ds.deleteRecord();
+        QCOMPARE(grid.gridModel()->rowCount(), 3);
+        e.ds.setSort("POSO DESC");
+        e.ds.close();
+        QCOMPARE(grid.gridModel()->rowCount(), 0);
+        e.ds.open();
+        grid.gridModel()->clearColumns();
+        QCOMPARE(grid.gridModel()->columnCount(), 4);
+        grid.setDataSet(nullptr);
+        QCOMPARE(grid.gridModel()->rowCount(), 0);
     }
 
     void gridWithoutColumnsShowsEveryField()
