@@ -130,7 +130,7 @@ void BM_BareInsertLoop(benchmark::State &state)
                         sqlite3_bind_int64(st, i + 1, v.toLongLong());
                     else {
                         const QByteArray text = v.toString().toUtf8();
-                        sqlite3_bind_text(st, i + 1, text.constData(), text.size(), SQLITE_TRANSIENT);
+                        sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
                     }
                 }
                 sqlite3_step(st);

@@ -323,7 +323,7 @@ void bindValue(sqlite3_stmt *st, int i, const QVariant &v)
         sqlite3_bind_double(st, i, v.toDouble());
     } else {
         const QByteArray t = v.toString().toUtf8();
-        sqlite3_bind_text(st, i, t.constData(), t.size(), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
     }
 }
 

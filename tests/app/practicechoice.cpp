@@ -242,7 +242,7 @@ private slots:
         changed.write("<p>the practice's own list</p>");
         changed.close();
 
-        const int total = QDir(source).entryList({QStringLiteral("*.RAV")}).size();
+        const int total = int(QDir(source).entryList({QStringLiteral("*.RAV")}).size());
         QCOMPARE(PracticeFolder::copyMissingReports(source, p.path()), total - 1);
         QCOMPARE(fileBytes(p.path() + QStringLiteral("/LIST.RAV")), QByteArray("<p>the practice's own list</p>"));
         QCOMPARE(fileBytes(p.path() + QStringLiteral("/NOTES.RAV")), fileBytes(source + QStringLiteral("/NOTES.RAV")));
