@@ -239,18 +239,6 @@ int DbStatement::columnCount() const { return sqlite3_column_count(m_stmt); }
 
 QString DbStatement::columnName(int i) const { return QString::fromUtf8(sqlite3_column_name(m_stmt, i)); }
 
-QString DbStatement::columnDeclType(int i) const
-{
-    const char *t = sqlite3_column_decltype(m_stmt, i);
-    return t ? QString::fromUtf8(t) : QString();
-}
-
-QString DbStatement::columnTableName(int i) const
-{
-    const char *t = sqlite3_column_table_name(m_stmt, i);
-    return t ? QString::fromUtf8(t) : QString();
-}
-
 QVariant DbStatement::columnValue(int i) const
 {
     switch (sqlite3_column_type(m_stmt, i)) {

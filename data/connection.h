@@ -81,8 +81,6 @@ public:
     void reset();
     int columnCount() const;
     QString columnName(int i) const;
-    QString columnDeclType(int i) const;            // "" for expressions
-    QString columnTableName(int i) const;           // "" for expressions
     QVariant columnValue(int i) const;              // NULL -> invalid QVariant
     sqlite3_stmt *handle() const { return m_stmt; }
 

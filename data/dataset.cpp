@@ -175,13 +175,6 @@ constexpr qint64 kNullKey = std::numeric_limits<qint64>::min();
 // sorts right after NULL.
 constexpr qint64 kOddKey = kNullKey + 1;
 
-const QCollator &greekCollator()
-{
-    // The collator behind SqlFunctions::compareText.
-    static const QCollator collator(QLocale(QLocale::Greek, QLocale::Greece));
-    return collator;
-}
-
 } // namespace
 
 DataSet::DataSet(QObject *parent) : QObject(parent) {}
@@ -1072,7 +1065,7 @@ std::vector<int> DataSet::textRanks(const std::vector<const QString *> &texts)
     const size_t d = texts.size();
     std::vector<QCollatorSortKey> sortKeys;
     sortKeys.reserve(d);
-    const QCollator &collator = greekCollator();
+    const QCollator &collator = Regional::greekCollator();
     for (const QString *s : texts)
         sortKeys.push_back(collator.sortKey(*s));
     std::vector<int> idx(d);

@@ -33,7 +33,6 @@ public:
     ~DataSet() override;
 
     void setConnection(DbConnection *conn);
-    DbConnection *connection() const { return m_conn; }
 
     // Setting the table or the statement closes the data set first.
     // Table mode (ADOTable): opens every row and column of the table.
@@ -45,7 +44,6 @@ public:
 
     void open();            // throws DbError; fetches all rows; first row current
     void close();           // discards an unposted change
-    void setActive(bool active) { active ? open() : close(); }
     bool isOpen() const { return m_state != DataSetState::Inactive; }
     void refresh();         // close and open again, keeping nothing
 

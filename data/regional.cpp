@@ -1,5 +1,6 @@
 #include "data/regional.h"
 #include "data/clock.h"
+#include <QCollator>
 #include <QLocale>
 #include <cmath>
 
@@ -9,6 +10,13 @@ QString shortDateFormat() { return QStringLiteral("d/M/yyyy"); }
 QChar dateSeparator() { return QLatin1Char('/'); }
 QString longTimeFormat() { return QStringLiteral("HH:mm:ss"); }
 QChar decimalSeparator() { return QLatin1Char(','); }
+
+const QCollator &greekCollator()
+{
+    // QCollator is not safe to share between threads.
+    static thread_local const QCollator collator(QLocale(QLocale::Greek, QLocale::Greece));
+    return collator;
+}
 
 QString formatDate(const QDate &d)
 {

@@ -409,15 +409,9 @@ void likeFunc(sqlite3_context *ctx, int argc, sqlite3_value **argv)
 
 // ---- collation GREEK ---------------------------------------------------------
 
-const QCollator &greekCollator()
-{
-    static thread_local const QCollator collator(QLocale(QLocale::Greek, QLocale::Greece));
-    return collator;
-}
-
 int compareViews(QStringView a, QStringView b)
 {
-    const int r = greekCollator().compare(a, b);
+    const int r = Regional::greekCollator().compare(a, b);
     if (r != 0)
         return r < 0 ? -1 : 1;
     // Texts the collator deems equal still get a fixed order, so that the

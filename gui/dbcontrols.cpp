@@ -6,34 +6,6 @@
 
 namespace {
 
-// Connects a control to the data set signals that can change what it shows.
-// Reloads are skipped while the row is being edited, except for the
-// control's own field, so that another control's typing leaves it alone.
-template <class Control, class Load>
-void watch(Control *c, DataSet *ds, const QString &field, Load load)
-{
-    QObject::connect(ds, &DataSet::dataReset, c, load);
-    QObject::connect(ds, &DataSet::currentChanged, c, load);
-    QObject::connect(ds, &DataSet::fieldChanged, c, [c, ds, field, load](int col) {
-        if (col == ds->fieldIndex(field))
-            load();
-    });
-    QObject::connect(ds, &DataSet::stateChanged, c, [ds, load] {
-        // Cancel and post end editing: show the stored value again.
-        if (ds->state() == DataSetState::Browse || ds->state() == DataSetState::Inactive)
-            load();
-    });
-}
-
-// The field's display text, or empty when there is nothing to show.
-QString fieldDisplayText(const DataSet *ds, const QString &field)
-{
-    if (!ds || !ds->isOpen() || ds->recNo() < 0)
-        return QString();
-    const int col = ds->fieldIndex(field);
-    return col < 0 ? QString() : ds->displayText(ds->recNo(), col);
-}
-
 // The user started typing: the row goes into editing. A result that
 // cannot be edited refuses, and the control shows the stored text again.
 bool beginEdit(DataSet *ds)
@@ -52,6 +24,42 @@ bool beginEdit(DataSet *ds)
 
 } // namespace
 
+// ---- FieldBinding ------------------------------------------------------------
+
+void FieldBinding::bind(QObject *control, DataSet *ds, const QString &field,
+                        std::function<void()> load, std::function<void()> store)
+{
+    if (m_ds && m_control)
+        QObject::disconnect(m_ds, nullptr, m_control, nullptr);
+    m_control = control;
+    m_ds = ds;
+    m_field = field;
+    if (ds) {
+        QObject::connect(ds, &DataSet::dataReset, control, load);
+        QObject::connect(ds, &DataSet::currentChanged, control, load);
+        QObject::connect(ds, &DataSet::fieldChanged, control, [ds, field, load](int col) {
+            if (col == ds->fieldIndex(field))
+                load();
+        });
+        QObject::connect(ds, &DataSet::stateChanged, control, [ds, load] {
+            // Cancel and post end editing: show the stored value again.
+            if (ds->state() == DataSetState::Browse || ds->state() == DataSetState::Inactive)
+                load();
+        });
+        if (store)
+            QObject::connect(ds, &DataSet::updateRecord, control, store);
+    }
+    load();
+}
+
+QString FieldBinding::displayText() const
+{
+    if (!m_ds || !m_ds->isOpen() || m_ds->recNo() < 0)
+        return QString();
+    const int col = m_ds->fieldIndex(m_field);
+    return col < 0 ? QString() : m_ds->displayText(m_ds->recNo(), col);
+}
+
 // ---- DbEdit -----------------------------------------------------------------
 
 DbEdit::DbEdit(QWidget *parent) : QLineEdit(parent)
@@ -62,7 +70,7 @@ DbEdit::DbEdit(QWidget *parent) : QLineEdit(parent)
         m_loading = true;   // edit() may start a new row; keep what was typed
         const QString typed = text();
         const int cursor = cursorPosition();
-        const bool ok = beginEdit(m_ds);
+        const bool ok = beginEdit(m_binding.dataSet());
         m_loading = false;
         if (!ok) {
             load();
@@ -80,15 +88,7 @@ DbEdit::DbEdit(QWidget *parent) : QLineEdit(parent)
 
 void DbEdit::setDataSource(DataSet *ds, const QString &field)
 {
-    if (m_ds)
-        disconnect(m_ds, nullptr, this, nullptr);
-    m_ds = ds;
-    m_field = field;
-    if (ds) {
-        watch(this, ds, field, [this] { load(); });
-        connect(ds, &DataSet::updateRecord, this, [this] { store(); });
-    }
-    load();
+    m_binding.bind(this, ds, field, [this] { load(); }, [this] { store(); });
 }
 
 void DbEdit::load()
@@ -96,7 +96,7 @@ void DbEdit::load()
     if (m_loading)
         return;
     m_loading = true;
-    setText(fieldDisplayText(m_ds, m_field));
+    setText(m_binding.displayText());
     // A long value shows its beginning, as it would be read.
     setCursorPosition(0);
     m_loading = false;
@@ -105,10 +105,10 @@ void DbEdit::load()
 
 void DbEdit::store()
 {
-    if (!m_dirty || !m_ds || !m_ds->isOpen())
+    if (!m_dirty || !m_binding.isOpen())
         return;
     // Throws when the text does not fit the field; the text stays for correcting.
-    m_ds->setFieldText(m_field, text());
+    m_binding.setText(text());
     m_dirty = false;
 }
 
@@ -124,10 +124,10 @@ DbComboBox::DbComboBox(QWidget *parent) : QComboBox(parent)
 {
     setEditable(false);
     connect(this, &QComboBox::activated, this, [this](int index) {
-        if (m_loading || !m_ds || !m_ds->isOpen())
+        if (m_loading || !m_binding.isOpen())
             return;
         try {
-            m_ds->setFieldText(m_field, itemText(index));
+            m_binding.setText(itemText(index));
         } catch (const DbError &e) {
             Messages::error(e.message());
             load();
@@ -137,20 +137,14 @@ DbComboBox::DbComboBox(QWidget *parent) : QComboBox(parent)
 
 void DbComboBox::setDataSource(DataSet *ds, const QString &field)
 {
-    if (m_ds)
-        disconnect(m_ds, nullptr, this, nullptr);
-    m_ds = ds;
-    m_field = field;
-    if (ds)
-        watch(this, ds, field, [this] { load(); });
-    load();
+    m_binding.bind(this, ds, field, [this] { load(); });
 }
 
 void DbComboBox::load()
 {
     m_loading = true;
     // A value that is not in the list shows no item.
-    setCurrentIndex(findText(fieldDisplayText(m_ds, m_field)));
+    setCurrentIndex(findText(m_binding.displayText()));
     m_loading = false;
 }
 
@@ -164,7 +158,7 @@ DbMemo::DbMemo(QWidget *parent) : QPlainTextEdit(parent)
         m_loading = true;
         const QString typed = toPlainText();
         const int cursor = textCursor().position();
-        const bool ok = beginEdit(m_ds);
+        const bool ok = beginEdit(m_binding.dataSet());
         if (ok && toPlainText() != typed) {
             setPlainText(typed);
             QTextCursor tc = textCursor();
@@ -182,15 +176,7 @@ DbMemo::DbMemo(QWidget *parent) : QPlainTextEdit(parent)
 
 void DbMemo::setDataSource(DataSet *ds, const QString &field)
 {
-    if (m_ds)
-        disconnect(m_ds, nullptr, this, nullptr);
-    m_ds = ds;
-    m_field = field;
-    if (ds) {
-        watch(this, ds, field, [this] { load(); });
-        connect(ds, &DataSet::updateRecord, this, [this] { store(); });
-    }
-    load();
+    m_binding.bind(this, ds, field, [this] { load(); }, [this] { store(); });
 }
 
 void DbMemo::load()
@@ -198,16 +184,16 @@ void DbMemo::load()
     if (m_loading)
         return;
     m_loading = true;
-    setPlainText(fieldDisplayText(m_ds, m_field));
+    setPlainText(m_binding.displayText());
     m_loading = false;
     m_dirty = false;
 }
 
 void DbMemo::store()
 {
-    if (!m_dirty || !m_ds || !m_ds->isOpen())
+    if (!m_dirty || !m_binding.isOpen())
         return;
-    m_ds->setFieldText(m_field, toPlainText());
+    m_binding.setText(toPlainText());
     m_dirty = false;
 }
 
@@ -223,13 +209,7 @@ DbText::DbText(QWidget *parent) : QLabel(parent) {}
 
 void DbText::setDataSource(DataSet *ds, const QString &field)
 {
-    if (m_ds)
-        disconnect(m_ds, nullptr, this, nullptr);
-    m_ds = ds;
-    m_field = field;
-    if (ds)
-        watch(this, ds, field, [this] { load(); });
-    load();
+    m_binding.bind(this, ds, field, [this] { load(); });
 }
 
-void DbText::load() { setText(fieldDisplayText(m_ds, m_field)); }
+void DbText::load() { setText(m_binding.displayText()); }

@@ -6,24 +6,46 @@
 #include <QPointer>
 
 #include "data/dataset.h"
+#include <functional>
 
 // Data-aware controls. Each shows one field of its data set's current row;
 // typing puts the row in editing, and the typed text is written into the
 // field when focus leaves and before the row is posted.
+
+// What every data-aware control shares: the data set and field it shows,
+// and the data set signals after which it loads the field again. Reloads are
+// skipped while the row is being edited, except for the control's own field,
+// so that another control's typing leaves it alone.
+class FieldBinding {
+public:
+    // Binds `control` (the receiver of the connections) to ds.field; `load`
+    // shows the field, `store` (when given) writes typed text before a post.
+    void bind(QObject *control, DataSet *ds, const QString &field,
+              std::function<void()> load, std::function<void()> store = {});
+    DataSet *dataSet() const { return m_ds; }
+    bool isOpen() const { return m_ds && m_ds->isOpen(); }
+    const QString &field() const { return m_field; }
+    QString displayText() const;   // empty when there is nothing to show
+    void setText(const QString &text) const { m_ds->setFieldText(m_field, text); }
+
+private:
+    QObject *m_control = nullptr;
+    QPointer<DataSet> m_ds;
+    QString m_field;
+};
 
 class DbEdit : public QLineEdit {
     Q_OBJECT
 public:
     explicit DbEdit(QWidget *parent = nullptr);
     void setDataSource(DataSet *ds, const QString &field);
-    QString dataField() const { return m_field; }
+    QString dataField() const { return m_binding.field(); }
 protected:
     void focusOutEvent(QFocusEvent *e) override;
 private:
     void load();
     void store();
-    QPointer<DataSet> m_ds;
-    QString m_field;
+    FieldBinding m_binding;
     bool m_loading = false;
     bool m_dirty = false;
 };
@@ -34,11 +56,10 @@ class DbComboBox : public QComboBox {
 public:
     explicit DbComboBox(QWidget *parent = nullptr);
     void setDataSource(DataSet *ds, const QString &field);
-    QString dataField() const { return m_field; }
+    QString dataField() const { return m_binding.field(); }
 private:
     void load();
-    QPointer<DataSet> m_ds;
-    QString m_field;
+    FieldBinding m_binding;
     bool m_loading = false;
 };
 
@@ -47,14 +68,13 @@ class DbMemo : public QPlainTextEdit {
 public:
     explicit DbMemo(QWidget *parent = nullptr);
     void setDataSource(DataSet *ds, const QString &field);
-    QString dataField() const { return m_field; }
+    QString dataField() const { return m_binding.field(); }
 protected:
     void focusOutEvent(QFocusEvent *e) override;
 private:
     void load();
     void store();
-    QPointer<DataSet> m_ds;
-    QString m_field;
+    FieldBinding m_binding;
     bool m_loading = false;
     bool m_dirty = false;
 };
@@ -65,9 +85,8 @@ class DbText : public QLabel {
 public:
     explicit DbText(QWidget *parent = nullptr);
     void setDataSource(DataSet *ds, const QString &field);
-    QString dataField() const { return m_field; }
+    QString dataField() const { return m_binding.field(); }
 private:
     void load();
-    QPointer<DataSet> m_ds;
-    QString m_field;
+    FieldBinding m_binding;
 };

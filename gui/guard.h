@@ -11,7 +11,7 @@ void runGuarded(F &&f)
 {
     try {
         std::forward<F>(f)();
-    } catch (const DbError &e) {
+    } catch (const MolarixError &e) {   // database and report failures
         Messages::error(e.message());
     } catch (const std::exception &e) {
         Messages::error(QString::fromUtf8(e.what()));

@@ -4,19 +4,16 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
-#include <stdexcept>
+
+#include "data/error.h"
 
 class DataSet;
 
 // A failure of the report engine (a missing report file, a template that
 // cannot be read); reaches the general error report like a DbError.
-class ReportError : public std::runtime_error {
+class ReportError : public MolarixError {
 public:
-    explicit ReportError(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
-    const QString &message() const noexcept { return m_message; }
-private:
-    QString m_message;
+    using MolarixError::MolarixError;
 };
 
 // One report project (TRvProject): a report file (UTF-8 HTML template with

@@ -4,6 +4,8 @@
 #include "gui/dbcontrols.h"
 #include "gui/dbgrid.h"
 #include "gui/dbnavigator.h"
+#include "gui/guard.h"
+#include "reports/reportengine.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QAbstractItemModelTester>
@@ -165,6 +167,25 @@ private slots:
         QCOMPARE(grid.gridModel()->columnCount(), 4);
         grid.setDataSet(nullptr);
         QCOMPARE(grid.gridModel()->rowCount(), 0);
+    }
+
+    // Database and report failures, and any other, reach the general error
+    // report with their own text.
+    void guardReportsFailuresOfEveryLayer()
+    {
+        runGuarded([] { throw DbError(QStringLiteral("Ο πίνακας λείπει")); });
+        runGuarded([] { throw ReportError(QStringLiteral("Το αρχείο \"Ε.RAV\" λείπει")); });
+        guarded([] { throw std::runtime_error("disk full"); })();
+        bool ran = false;
+        runGuarded([&ran] { ran = true; });
+        QVERIFY(ran);
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 3);
+        for (const auto &m : shown)
+            QCOMPARE(m.kind, Messages::Kind::Error);
+        QCOMPARE(shown[0].text, QStringLiteral("Ο πίνακας λείπει."));
+        QCOMPARE(shown[1].text, QStringLiteral("Το αρχείο \"Ε.RAV\" λείπει."));
+        QCOMPARE(shown[2].text, QStringLiteral("disk full."));
     }
 
     void gridWithoutColumnsShowsEveryField()
