@@ -32,6 +32,7 @@ TForm62::TForm62(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::TForm62>())
 {
     ui->setupUi(this);
+    ui->Label6->setText(QStringLiteral("Version " MOLARIX_VERSION));
     setupDialog(this);
     setPointSize(ui->Label1, 20);
     setPointSize(ui->Label5, 20);

@@ -82,7 +82,7 @@ TForm3::~TForm3() = default;
 
 QString TForm3::productLine()
 {
-    return QStringLiteral("Molarix - Πρόγραμμα διαχείρισης οδοντιατρείου - Ortelis - Version 1.0.0.2009");
+    return QStringLiteral("Molarix - Πρόγραμμα διαχείρισης οδοντιατρείου - Ortelis - Version " MOLARIX_VERSION);
 }
 
 void TForm3::FormCreate()
