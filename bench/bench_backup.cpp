@@ -82,7 +82,7 @@ struct Practice {
         }
         conn.executeNative(QStringLiteral("INSERT INTO LAST_APODEIKSH(\"LAST\") VALUES(?)"), {kReceipts + 1});
         t.commit();
-        std::printf("practice file: %.1f MB\n", QFileInfo(dir.path() + QStringLiteral("/data.mdb")).size() / 1048576.0);
+        std::printf("practice file: %.1f MB\n", double(QFileInfo(dir.path() + QStringLiteral("/data.mdb")).size()) / 1048576.0);
     }
 };
 
