@@ -1,10 +1,21 @@
 #include "app/molarixapplication.h"
 #include "gui/messages.h"
 #include "data/dberror.h"
+#include "data/connection.h"
+#include <QCursor>
 #include <QMetaObject>
+#include <QTimer>
 
 namespace {
 bool g_terminate = false;
+
+// While a statement waits for a file another program holds, the busy
+// cursor shows it; it goes when the program gets back to its event loop.
+void showBusyWhileWaiting()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QTimer::singleShot(0, qApp, [] { QApplication::restoreOverrideCursor(); });
+}
 }
 
 MolarixApplication::MolarixApplication(int &argc, char **argv)
@@ -13,6 +24,7 @@ MolarixApplication::MolarixApplication(int &argc, char **argv)
     // The title is the main window's caption; no display name, which the
     // platform would append to every window's caption.
     setApplicationName(QStringLiteral("Molarix"));
+    DbConnection::setBusyNotifier(&showBusyWhileWaiting);
 }
 
 bool MolarixApplication::notify(QObject *receiver, QEvent *event)

@@ -8,6 +8,7 @@
 #include "customers/customerfields.h"
 #include "customers/customerlist.h"
 #include "gui/modal.h"
+#include "data/jetsql.h"
 #include "data/helpers.h"
 
 namespace {
@@ -96,7 +97,17 @@ void TForm17::Button4Click()
     QString b = ui->Edit3->text().trimmed();
     SqlDateLiteral(a);
     SqlDateLiteral(b);
-    if (a == QLatin1String("ERROR") || b == QLatin1String("ERROR")) {
+    // A date the database cannot take is wrong criteria too, not an error
+    // report over a list of the previous search.
+    bool readable = a != QLatin1String("ERROR") && b != QLatin1String("ERROR");
+    if (readable) {
+        try {
+            JetSql::translate(BirthDateSql(a, b));
+        } catch (const DbError &) {
+            readable = false;
+        }
+    }
+    if (!readable) {
         ui->Button4->setEnabled(false);
         Messages::plain(QStringLiteral("Λανθασμένα κριτήρια."), this);
         return;

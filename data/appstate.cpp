@@ -1,4 +1,5 @@
 #include "data/appstate.h"
+#include "data/connection.h"
 #include <QDir>
 
 QString AppDirectory;
@@ -10,9 +11,10 @@ std::uint16_t StartDay = 0, StartMonth = 0, StartYear = 0;
 
 QString BuildConnectionString(const QString &appDirectory)
 {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=")
-        + QDir::toNativeSeparators(appDirectory)
-        + QDir::toNativeSeparators(QStringLiteral("/data.mdb"))
+    // The path in double quotes, its own quotes doubled (the OLE DB rules),
+    // so that a folder name with ';' or '=' cannot cut the string.
+    const QString path = QDir::toNativeSeparators(appDirectory) + QDir::toNativeSeparators(QStringLiteral("/data.mdb"));
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=") + QuoteConnectionValue(path)
         + QStringLiteral(";Persist Security Info=True;Jet OLEDB:Database Password=")
         + QLatin1String(DatabasePassword);
 }

@@ -6,16 +6,123 @@
 #include <QFileInfo>
 #include <sqlite3.h>
 
+namespace {
+int g_busyWaitMs = 5000;
+void (*g_busyNotifier)() = nullptr;
+
+// Waits in short steps up to the limit; the first step tells the windows.
+int busyHandler(void *arg, int count)
+{
+    const int limitMs = *static_cast<const int *>(arg);
+    if (count == 0 && g_busyNotifier)
+        g_busyNotifier();
+    constexpr int stepMs = 20;
+    if (count * stepMs >= limitMs)
+        return 0;
+    sqlite3_sleep(stepMs);
+    return 1;
+}
+
+// What stopped the engine when the statement itself was not at fault.
+DbError::Cause causeOf(int rc, const QString &file)
+{
+    switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return DbError::Cause::InUse;
+    case SQLITE_FULL:
+        return DbError::Cause::DiskFull;
+    case SQLITE_READONLY:
+        return DbError::Cause::ReadOnly;
+    case SQLITE_CANTOPEN:
+    case SQLITE_IOERR: {
+        // The journal beside the file could not be made or written.
+        const QFileInfo fi(file);
+        if (fi.exists() && (!fi.isWritable() || !QFileInfo(fi.absolutePath()).isWritable()))
+            return DbError::Cause::ReadOnly;
+        return (rc & 0xff) == SQLITE_IOERR ? DbError::Cause::DiskFull : DbError::Cause::None;
+    }
+    default:
+        return DbError::Cause::None;
+    }
+}
+
+QString withCause(const QString &message, DbError::Cause cause)
+{
+    const QString line = DbConnection::causeText(cause);
+    return line.isEmpty() ? message : message + QLatin1Char('\n') + line;
+}
+}
+
+int DbConnection::busyWaitMs() { return g_busyWaitMs; }
+void DbConnection::setBusyWaitMs(int ms) { g_busyWaitMs = ms; }
+void DbConnection::setBusyNotifier(void (*notify)()) { g_busyNotifier = notify; }
+
+QString DbConnection::causeText(DbError::Cause cause)
+{
+    switch (cause) {
+    case DbError::Cause::InUse:
+        return QStringLiteral("Τα δεδομένα χρησιμοποιούνται από άλλο πρόγραμμα· δοκιμάστε ξανά σε λίγο.");
+    case DbError::Cause::DiskFull:
+        return QStringLiteral("Ο δίσκος είναι γεμάτος.");
+    case DbError::Cause::ReadOnly:
+        return QStringLiteral("Το αρχείο ή ο φάκελος δεν επιτρέπει εγγραφή.");
+    case DbError::Cause::None:
+        break;
+    }
+    return QString();
+}
+
+QString QuoteConnectionValue(const QString &value)
+{
+    QString v = value;
+    v.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + v + QLatin1Char('"');
+}
+
 ConnectionInfo ParseConnectionString(const QString &cs)
 {
     ConnectionInfo info;
-    const auto parts = cs.split(QLatin1Char(';'));
-    for (const QString &part : parts) {
-        const qsizetype eq = part.indexOf(QLatin1Char('='));
-        if (eq < 0)
+    // key=value pairs split at ';'. A value may stand in double or single
+    // quotes, a doubled quote inside standing for one (the OLE DB rules);
+    // unquoted values end at the next ';' and lose their outer blanks.
+    const qsizetype n = cs.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const qsizetype eq = cs.indexOf(QLatin1Char('='), i);
+        const qsizetype semi = cs.indexOf(QLatin1Char(';'), i);
+        if (eq < 0 || (semi >= 0 && semi < eq)) {
+            if (semi < 0)
+                break;
+            i = semi + 1;
             continue;
-        const QString key = part.left(eq).trimmed();
-        const QString value = part.mid(eq + 1).trimmed();
+        }
+        const QString key = cs.mid(i, eq - i).trimmed();
+        i = eq + 1;
+        while (i < n && cs[i].isSpace())
+            ++i;
+        QString value;
+        if (i < n && (cs[i] == QLatin1Char('"') || cs[i] == QLatin1Char('\''))) {
+            const QChar quote = cs[i++];
+            while (i < n) {
+                if (cs[i] == quote) {
+                    if (i + 1 < n && cs[i + 1] == quote) {
+                        value += quote;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                value += cs[i++];
+            }
+            const qsizetype end = cs.indexOf(QLatin1Char(';'), i);
+            i = end < 0 ? n : end + 1;
+        } else {
+            const qsizetype end = cs.indexOf(QLatin1Char(';'), i);
+            value = cs.mid(i, (end < 0 ? n : end) - i).trimmed();
+            i = end < 0 ? n : end + 1;
+        }
         if (key.compare(QLatin1String("Data Source"), Qt::CaseInsensitive) == 0)
             info.dataSource = value;
         else if (key.compare(QLatin1String("Jet OLEDB:Database Password"), Qt::CaseInsensitive) == 0)
@@ -80,9 +187,9 @@ void DbConnection::openResolved()
     }
     const QByteArray key = m_info.password.toUtf8();
     sqlite3_key(db, key.constData(), int(key.size()));
-    // Time-out 0 means wait without limit for another connection's lock.
-    const int waitMs = m_commandTimeout <= 0 ? 0x7fffffff : m_commandTimeout * 1000;
-    sqlite3_busy_timeout(db, waitMs);
+    // Another program's lock is waited for a bounded time, then reported.
+    m_busyLimitMs = m_commandTimeout <= 0 ? g_busyWaitMs : m_commandTimeout * 1000;
+    sqlite3_busy_handler(db, busyHandler, &m_busyLimitMs);
     // The key is checked only when the first page is read.
     char *err = nullptr;
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &err);
@@ -92,7 +199,8 @@ void DbConnection::openResolved()
         sqlite3_close(db);
         if (rc == SQLITE_NOTADB)
             throw DbError(QStringLiteral("The file '%1' is not a Molarix database, or its password is wrong.").arg(path));
-        throw DbError(QStringLiteral("The database file '%1' cannot be read: %2").arg(path, msg));
+        const DbError::Cause cause = causeOf(rc, path);
+        throw DbError(withCause(QStringLiteral("The database file '%1' cannot be read: %2").arg(path, msg), cause), cause);
     }
     sqlite3_exec(db, "PRAGMA foreign_keys=OFF", nullptr, nullptr, nullptr);
     // A commit is sealed by a synced write to the journal (truncating it),
@@ -130,7 +238,8 @@ sqlite3 *DbConnection::handle() const
 void DbConnection::fail(const QString &what) const
 {
     const QString msg = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("not open");
-    throw DbError(QStringLiteral("%1: %2 (%3)").arg(what, msg, m_info.dataSource));
+    const DbError::Cause cause = m_db ? causeOf(sqlite3_extended_errcode(m_db), m_info.dataSource) : DbError::Cause::None;
+    throw DbError(withCause(QStringLiteral("%1: %2 (%3)").arg(what, msg, m_info.dataSource), cause), cause);
 }
 
 int DbConnection::execute(const QString &jetStatement)

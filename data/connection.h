@@ -15,6 +15,9 @@ struct ConnectionInfo {
 };
 // Throws DbError when the text has no Data Source.
 ConnectionInfo ParseConnectionString(const QString &connectionString);
+// A value in double quotes, its own double quotes doubled: any folder
+// name survives the ';' and '=' of the connection string.
+QString QuoteConnectionValue(const QString &value);
 
 // A window's own connection (ADOConnection1). Opening never creates the
 // file; every failure is a DbError naming the file.
@@ -27,7 +30,8 @@ public:
 
     void setConnectionString(const QString &cs);
     QString connectionString() const { return m_connectionString; }
-    // Seconds; 0 means wait without limit when the file is busy.
+    // Seconds to wait while another program holds the file; 0 means the
+    // program's bounded wait (busyWaitMs), never a wait without limit.
     void setCommandTimeout(int seconds) { m_commandTimeout = seconds; }
     void setConnectionTimeout(int seconds) { m_connectionTimeout = seconds; }
 
@@ -54,8 +58,19 @@ public:
     QString fileName() const { return m_info.dataSource; }
     sqlite3 *handle() const;   // throws when closed
 
-    // Throws DbError with SQLite's message for rc != OK, naming the file.
+    // Throws DbError with SQLite's message for rc != OK, naming the file,
+    // and, on a second line in Greek, what stopped it when that lay outside
+    // the statement (file in use, disk full, no writing allowed).
     [[noreturn]] void fail(const QString &what) const;
+
+    // The bounded wait for a file another program holds, in milliseconds.
+    static int busyWaitMs();
+    static void setBusyWaitMs(int ms);   // tests shorten it
+    // Called once when a statement starts waiting for the file; the windows
+    // show the busy cursor meanwhile.
+    static void setBusyNotifier(void (*notify)());
+    // The Greek line for a cause, empty for Cause::None.
+    static QString causeText(DbError::Cause cause);
 
 private:
     void openResolved();
@@ -65,6 +80,7 @@ private:
     int m_commandTimeout = 30;
     int m_connectionTimeout = 15;
     sqlite3 *m_db = nullptr;
+    int m_busyLimitMs = 0;   // read by the busy handler
 };
 
 // A prepared native statement; finalised on destruction.

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <numeric>
+#include <optional>
 #include <sqlite3.h>
 
 namespace {
@@ -759,12 +760,31 @@ void DataSet::postRow()
             params << storageValue(m_buffer.values[c]);
         }
         if (!sets.isEmpty()) {
+            // Optimistic locking: the row is written only while its changed
+            // columns still hold what this data set read. Check and write
+            // are one unit, unless the caller's own unit already holds.
+            std::optional<DbTransaction> unit;
+            if (sqlite3_get_autocommit(m_conn->handle()))
+                unit.emplace(*m_conn);
+            Row &read = m_rows[size_t(m_order[size_t(m_current)])];
+            std::vector<QVariant> stored;
+            if (!readStoredRow(read.rowid, stored))
+                throw DbError(rowNotFoundError());
+            for (size_t c = 0; c < m_fields.size(); ++c) {
+                if (m_modified[c] && !sameValue(stored[c], read.values[c])) {
+                    unit.reset();
+                    takeStoredRow(read, stored);
+                    throw DbError(rowChangedError());
+                }
+            }
             params << m_buffer.rowid;
             DbStatement st(*m_conn, QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(table, sets.join(u',')));
             st.bindAll(params);
             st.step();
             if (sqlite3_changes(m_conn->handle()) == 0)
                 throw DbError(rowNotFoundError());
+            if (unit)
+                unit->commit();
         }
         m_rows[size_t(m_order[size_t(m_current)])] = std::move(m_buffer);
         m_buffer = Row();
@@ -839,6 +859,61 @@ void DataSet::rereadRow(Row &row)
     } catch (const DbError &) {
         // The row is stored; only the defaults are not shown until the next open.
     }
+}
+
+// The row's stored values, by the fields' types; computed fields keep
+// what was read. False when the row is gone.
+bool DataSet::readStoredRow(qint64 rowid, std::vector<QVariant> &out) const
+{
+    QStringList cols;
+    std::vector<size_t> at;
+    for (size_t c = 0; c < m_fields.size(); ++c) {
+        if (m_baseColumns[c].isEmpty())
+            continue;
+        cols << quoteIdent(m_baseColumns[c]);
+        at.push_back(c);
+    }
+    out.assign(m_fields.size(), QVariant());
+    const Row &read = m_rows[size_t(m_order[size_t(m_current)])];
+    for (size_t c = 0; c < m_fields.size(); ++c)
+        out[c] = read.values[c];
+    if (cols.isEmpty())
+        return true;
+    DbStatement st(*m_conn, QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(cols.join(u','), quoteIdent(m_baseTable)));
+    st.bind(1, rowid);
+    if (!st.step())
+        return false;
+    for (size_t k = 0; k < at.size(); ++k)
+        out[at[k]] = readCell(st.handle(), int(k), m_fields[at[k]].type, false);
+    return true;
+}
+
+bool DataSet::sameValue(const QVariant &a, const QVariant &b)
+{
+    if (!a.isValid() || !b.isValid())
+        return a.isValid() == b.isValid();
+    return a.typeId() == b.typeId() && a == b;
+}
+
+// Another user changed the row: this data set takes the stored values as
+// read, and the row being edited shows them in the columns the user has
+// not changed, so that a second post writes the user's values knowingly.
+void DataSet::takeStoredRow(Row &read, const std::vector<QVariant> &stored)
+{
+    read.values = stored;
+    for (size_t c = 0; c < m_fields.size(); ++c) {
+        if (m_modified[c] || sameValue(m_buffer.values[c], stored[c]))
+            continue;
+        m_buffer.values[c] = stored[c];
+        emit fieldChanged(int(c));
+    }
+}
+
+QString DataSet::rowChangedError()
+{
+    return QStringLiteral("Η εγγραφή άλλαξε από άλλο χρήστη μετά την ανάγνωσή της και οι αλλαγές σας δεν "
+                          "αποθηκεύτηκαν.\nΟι τιμές του άλλου χρήστη διαβάστηκαν ξανά· οι δικές σας αλλαγές "
+                          "παραμένουν στην οθόνη: ελέγξτε τις και αποθηκεύστε ξανά.");
 }
 
 QString DataSet::rowNotFoundError()

@@ -87,7 +87,10 @@ public:
     void edit();            // on an empty table: insert(); on an empty query result: DbError
     void insert();          // a new empty row at the current position
     void append();          // a new empty row at the end
-    void post();            // throws DbError; the row stays in editing on failure
+    // Throws DbError; the row stays in editing on failure. A row another
+    // user changed since it was read (in a column changed here) is refused
+    // and read again; the user's changes stay for a second post.
+    void post();
     void cancel();
     void deleteRecord();    // no confirmation here; the navigator asks
     // Posts a pending change; a new or edited row in which no field was set
@@ -138,6 +141,10 @@ private:
     void postRow();
     void rereadRow(Row &row);
     static QString rowNotFoundError();
+    static QString rowChangedError();
+    bool readStoredRow(qint64 rowid, std::vector<QVariant> &out) const;
+    void takeStoredRow(Row &read, const std::vector<QVariant> &stored);
+    static bool sameValue(const QVariant &a, const QVariant &b);
     std::vector<qint64> sortKeys(int col) const;
     static std::vector<int> textRanks(const std::vector<const QString *> &texts);
 

@@ -5,5 +5,14 @@
 // a value a field cannot take) is reported as one exception type.
 class DbError : public MolarixError {
 public:
-    using MolarixError::MolarixError;
+    // What stopped a write when it lay outside the statement: the windows
+    // keep what the user typed for these.
+    enum class Cause { None, InUse, DiskFull, ReadOnly };
+
+    explicit DbError(const QString &message, Cause cause = Cause::None)
+        : MolarixError(message), m_cause(cause) {}
+    Cause cause() const noexcept { return m_cause; }
+
+private:
+    Cause m_cause = Cause::None;
 };

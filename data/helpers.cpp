@@ -8,7 +8,11 @@ void SqlDateLiteral(QString &text)
         text = QStringLiteral("ERROR");
         return;
     }
-    text = QStringLiteral("#%1/%2/%3#").arg(d->month()).arg(d->day()).arg(d->year());
+    // A year below 100 is written with four digits, so that it is not read
+    // back as a two-digit year of this or the last century.
+    const QString year = d->year() < 100 ? QStringLiteral("%1").arg(d->year(), 4, 10, QLatin1Char('0'))
+                                         : QString::number(d->year());
+    text = QStringLiteral("#%1/%2/%3#").arg(d->month()).arg(d->day()).arg(year);
 }
 
 bool HasNoSpecialChars(const QString &text)

@@ -77,8 +77,8 @@ QString dateConstant(const QString &body, const QString &jet)
     QDate date;
     if (dp[0].size() == 4)
         date = QDate(dp[0].toInt(), dp[1].toInt(), dp[2].toInt());
-    else if (dp[0].size() <= 2 && dp[1].size() <= 2 && dp[2].size() != 3)
-        date = QDate(yearOf(dp[2]), dp[0].toInt(), dp[1].toInt());
+    else if (dp[0].size() <= 2 && dp[1].size() <= 2)
+        date = QDate(yearOf(dp[2]), dp[0].toInt(), dp[1].toInt());   // three digits: the year as written
     if (!date.isValid())
         return bad();
 

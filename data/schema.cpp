@@ -124,7 +124,7 @@ void createDatabase(const QString &dir, const QString &password)
     {
         DbConnection conn;
         conn.setConnectionString(QStringLiteral("Data Source=%1;Jet OLEDB:Database Password=%2")
-                                     .arg(temp, QLatin1String(DatabasePassword)));
+                                     .arg(QuoteConnectionValue(temp), QLatin1String(DatabasePassword)));
         try {
             conn.open();
             DbTransaction tx(conn);

@@ -171,6 +171,9 @@ void TForm56::Button1Click()
         return;
     }
 
+    // A counter that could not be read after a refusal is read now.
+    if (!ADOTable1->isOpen())
+        ADOTable1->open();
     const QString number = WholeNumber(ui->DBText2->text().trimmed());
     const std::optional<CustomerRef> customer = CustomerRef::parse(CustomerId);
     if (number.isEmpty() || !customer) {
@@ -190,8 +193,20 @@ void TForm56::Button1Click()
     const QString shownLast = ui->Label4->text().trimmed();
     try {
         StoreReceipt(ADOConnection1, entry, shownFirst + QLatin1Char(' ') + shownLast);
-    } catch (const DbError &) {
-        refuse();
+    } catch (const DbError &e) {
+        // The counter again: when another copy took this number, the next
+        // press uses the new one.
+        ADOTable1->close();
+        try {
+            ADOTable1->open();
+        } catch (const DbError &) {
+        }
+        const bool numberTaken = ui->DBText2->text().trimmed() != number;
+        const QString cause = DbConnection::causeText(e.cause());
+        Messages::plain(cause.isEmpty() ? NotEntered : NotEntered + QLatin1Char('\n') + cause, this);
+        // What was typed stays when the typing was not the cause.
+        if (e.cause() == DbError::Cause::None && !numberTaken)
+            ClearInputs();
         return;
     }
 

@@ -47,6 +47,7 @@ void TForm59::Button1Click()
     try {
         Search();
     } catch (...) {
+        ADOQuery1->close();
         Messages::plain(WrongCriteria, this);
     }
 }
@@ -64,6 +65,8 @@ void TForm59::Search()
     SqlDateLiteral(from);
     SqlDateLiteral(to);
     if (from == Error || to == Error) {
+        // The total of the previous dates must not stand beside these.
+        ADOQuery1->close();
         Messages::plain(WrongCriteria, this);
         return;
     }

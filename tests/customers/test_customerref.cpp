@@ -5,6 +5,9 @@
 #include "customers/customerprintouts.h"
 #include "customers/findcustomer.h"
 #include "customers/visits.h"
+#include "data/schema.h"
+#include <QDir>
+#include <QTemporaryDir>
 #include "customertestutil.h"
 #include "data/appstate.h"
 #include "data/clock.h"
@@ -171,5 +174,94 @@ private slots:
     }
 };
 
+
+// Two workstations on one customer, odd dates and odd folder names: the
+// customer windows keep both users' work and speak Greek.
+class SharedCustomerTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<TempPractice> p;
+    qlonglong id = 0;
+
+private slots:
+    void init()
+    {
+        Clock::setNow(QDateTime(QDate(2009, 6, 15), QTime(10, 0)));
+        p = std::make_unique<TempPractice>();
+        id = addCustomer(*p, {"Άννα", "Αντωνίου", "ΘΗΛΥ", "28/12/1965"});
+    }
+    void cleanup()
+    {
+        SetModalHandler({});
+        Form18 = nullptr;
+        p.reset();
+        Clock::reset();
+    }
+
+    void theSecondCardToPostIsToldAndKeepsItsEdit()
+    {
+        TForm19 a, b;
+        for (TForm19 *card : {&a, &b}) {
+            card->CustomerId = QString::number(id);
+            card->show();
+        }
+        auto phone = [](TForm19 &card) { return child<QLineEdit>(&card, "DBEdit8"); };
+        typeText(phone(a), QStringLiteral("22 111111"));
+        typeText(phone(b), QStringLiteral("99 222222"));
+        postButton(&a)->click();
+        postButton(&b)->click();
+        const QStringList shown = shownTexts();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].startsWith(QStringLiteral("Η εγγραφή άλλαξε από άλλο χρήστη")), qPrintable(shown[0]));
+        const QString stored = QStringLiteral("SELECT THLEFWNO_1 FROM STOIXEIA_PELATH WHERE ID=%1").arg(id);
+        QCOMPARE(p->scalar(stored).toString(), QStringLiteral("22 111111"));
+        QCOMPARE(phone(b)->text(), QStringLiteral("99 222222"));
+        // Seen and posted again: now it is a knowing change.
+        postButton(&b)->click();
+        QVERIFY(shownTexts().isEmpty());
+        QCOMPARE(p->scalar(stored).toString(), QStringLiteral("99 222222"));
+    }
+
+    void aThreeDigitYearIsSearchedNotReported()
+    {
+        addCustomer(*p, {"Αρχαίος", "Πελάτης", "ΑΡΡΕΝ", "1/6/1000"});
+        TForm18 list;
+        Form18 = &list;
+        QString label;
+        ModalScript script([&](QDialog *d) { label = child<QLabel>(d, "Label1")->text(); });
+        TForm17 find;
+        child<QLineEdit>(&find, "Edit2")->setText(QStringLiteral("1/1/198"));
+        child<QLineEdit>(&find, "Edit3")->setText(QStringLiteral("1/1/1970"));
+        child<QPushButton>(&find, "Button4")->click();
+        QVERIFY(shownTexts().isEmpty());
+        QCOMPARE(label, QStringLiteral("Βρέθηκαν 2 πελάτες"));
+
+        label.clear();
+        child<QLineEdit>(&find, "Edit2")->setText(QStringLiteral("1/1/1001"));
+        child<QPushButton>(&find, "Button4")->click();
+        QCOMPARE(label, QStringLiteral("Βρέθηκαν 1 πελάτες"));
+    }
+
+    void aPracticeFolderWithSemicolonsOpens()
+    {
+        QTemporaryDir root;
+        const QString dir = root.path() + QStringLiteral("/Ιατρείο; Data Source=x");
+        QVERIFY(QDir().mkpath(dir));
+        Schema::createDatabase(dir);
+        DbConnectionString = BuildConnectionString(QDir::toNativeSeparators(dir));
+        DbConnection c;
+        c.setConnectionString(DbConnectionString);
+        c.open();
+        c.executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Ελένη','Σάββα')"));
+        const qlonglong there = c.scalarNative(QStringLiteral("SELECT MAX(ID) FROM STOIXEIA_PELATH")).toLongLong();
+        TForm19 card;
+        card.CustomerId = QString::number(there);
+        card.show();
+        QVERIFY(shownTexts().isEmpty());
+        QCOMPARE(child<QLineEdit>(&card, "DBEdit2")->text(), QStringLiteral("Σάββα"));
+    }
+};
+
 MOLARIX_TEST(PhantomCustomerTest)
+MOLARIX_TEST(SharedCustomerTest)
 #include "test_customerref.moc"

@@ -144,9 +144,9 @@ private slots:
     void connectionStringForm()
     {
         const QString cs = BuildConnectionString(QDir::toNativeSeparators("/srv/practice"));
-        QCOMPARE(cs, QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=")
+        QCOMPARE(cs, QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=\"")
                          + QDir::toNativeSeparators("/srv/practice/data.mdb")
-                         + QStringLiteral(";Persist Security Info=True;Jet OLEDB:Database Password=QT40718ZKM"));
+                         + QStringLiteral("\";Persist Security Info=True;Jet OLEDB:Database Password=QT40718ZKM"));
         const ConnectionInfo info = ParseConnectionString(cs);
         QCOMPARE(info.dataSource, QDir::toNativeSeparators("/srv/practice/data.mdb"));
         QCOMPARE(info.password, QStringLiteral("QT40718ZKM"));

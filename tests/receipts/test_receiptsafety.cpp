@@ -1,8 +1,10 @@
 #include "receipts/issuedreceipts.h"
 #include "receipts/issuereceipt.h"
+#include "receipts/takingsbetweendates.h"
 #include "takingsfixture.h"
 #include "tests/common/testmain.h"
 
+#include "data/connection.h"
 #include "data/dataset.h"
 #include "gui/dbgrid.h"
 #include "gui/messages.h"
@@ -186,4 +188,97 @@ private slots:
 
 MOLARIX_TEST(BigReceiptNumbersTest)
 MOLARIX_TEST(ReceiptAmountsTest)
+
+// The entry when something outside the typed inputs stops it: another
+// copy holding the file or taking the number shown.
+class IssueReceiptInterferenceTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { DbConnection::setBusyWaitMs(200); }
+    void cleanup()
+    {
+        DbConnection::setBusyWaitMs(5000);
+        ReportProject::setTestSink({});
+    }
+
+    void aFileHeldElsewhereIsNamedAndTheInputsStay()
+    {
+        TempPractice p;
+        p.copyReportFiles();
+        setLast(p, 1001);
+        PrintSink sink;
+        auto f = openIssue(addCustomer(p, QStringLiteral("Γιώργος"), QStringLiteral("Παπαδόπουλος")));
+        p.conn().executeNative(QStringLiteral("BEGIN EXCLUSIVE"));
+        enter(*f, QStringLiteral("50"), QStringLiteral("Καθαρισμός"));
+        QCOMPARE(shownTexts(), QStringList{NotEntered + QStringLiteral("\nΤα δεδομένα χρησιμοποιούνται από άλλο "
+                                                                       "πρόγραμμα· δοκιμάστε ξανά σε λίγο.")});
+        QVERIFY(f->isVisible());
+        QCOMPARE(child<QLineEdit>(f.get(), "Edit3")->text(), QStringLiteral("50"));
+        QCOMPARE(child<QLineEdit>(f.get(), "Edit2")->text(), QStringLiteral("Καθαρισμός"));
+        p.conn().executeNative(QStringLiteral("ROLLBACK"));
+
+        // Released, the same press goes through.
+        child<QPushButton>(f.get(), "Button1")->click();
+        QVERIFY(shownTexts().isEmpty());
+        QCOMPARE(p.count(QStringLiteral("APODEIKSEIS")), 1);
+        QCOMPARE(last(p), 1002);
+    }
+
+    void aNumberTakenByAnotherCopyIsReadAgain()
+    {
+        TempPractice p;
+        p.copyReportFiles();
+        setLast(p, 1001);
+        PrintSink sink;
+        const qlonglong c = addCustomer(p, QStringLiteral("Γιώργος"), QStringLiteral("Παπαδόπουλος"));
+        auto f = openIssue(c);
+        QCOMPARE(child<QLabel>(f.get(), "DBText2")->text(), QStringLiteral("1001"));
+        // Another copy of the program issues 1001 meanwhile.
+        addReceipt(p, {.number = 1001, .customer = c, .date = QDate(2009, 1, 2), .poso = 10});
+        p.exec(QStringLiteral("UPDATE LAST_APODEIKSH SET [LAST]=[LAST]+1"));
+
+        enter(*f, QStringLiteral("50"));
+        QCOMPARE(shownTexts(), QStringList{NotEntered});
+        QCOMPARE(child<QLabel>(f.get(), "DBText2")->text(), QStringLiteral("1002"));
+        QCOMPARE(child<QLineEdit>(f.get(), "Edit3")->text(), QStringLiteral("50"));
+        child<QPushButton>(f.get(), "Button1")->click();
+        QVERIFY(shownTexts().isEmpty());
+        QCOMPARE(p.conn().scalarNative(QStringLiteral("SELECT POSO FROM APODEIKSEIS WHERE AR_APODEIKSHS=1002")).toDouble(),
+                 50.0);
+        QCOMPARE(last(p), 1003);
+        QVERIFY(sink.pages.last().contains(QStringLiteral("1002")));
+    }
+};
+
+// After refused dates no earlier total stands beside them.
+class TakingsBetweenDatesTotalTest : public QObject {
+    Q_OBJECT
+private slots:
+    void refusedDatesClearTheTotal()
+    {
+        TempPractice p;
+        const qlonglong c = addCustomer(p, QStringLiteral("Γιώργος"), QStringLiteral("Παπαδόπουλος"));
+        addReceipt(p, {.number = 1, .customer = c, .date = QDate(2009, 1, 5), .poso = 50});
+        TForm59 f;
+        f.show();
+        auto search = [&](const QString &from, const QString &to) {
+            child<QLineEdit>(&f, "Edit1")->setText(from);
+            child<QLineEdit>(&f, "Edit2")->setText(to);
+            child<QPushButton>(&f, "Button1")->click();
+        };
+        search(QStringLiteral("1/1/2009"), QStringLiteral("31/1/2009"));
+        QCOMPARE(child<QLabel>(&f, "DBText1")->text(), QStringLiteral("50,00"));
+        QVERIFY(shownTexts().isEmpty());
+        for (const QString &bad : {QStringLiteral("31/2/2009"), QStringLiteral("abc")}) {
+            search(QStringLiteral("1/1/2009"), bad);
+            QCOMPARE(shownTexts(), QStringList{QStringLiteral("Λανθασμένα κριτήρια.")});
+            QCOMPARE(child<QLabel>(&f, "DBText1")->text(), QString());
+            search(QStringLiteral("1/1/2009"), QStringLiteral("31/1/2009"));
+            QCOMPARE(child<QLabel>(&f, "DBText1")->text(), QStringLiteral("50,00"));
+        }
+    }
+};
+
+MOLARIX_TEST(IssueReceiptInterferenceTest)
+MOLARIX_TEST(TakingsBetweenDatesTotalTest)
 #include "test_receiptsafety.moc"
