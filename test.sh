@@ -5,3 +5,5 @@ cd "$(dirname "$0")"
 scripts/deps.sh
 scripts/build.sh
 cd build && ctest --output-on-failure -j"$(nproc)"
+# The data and receipt tests again under AddressSanitizer and UBSan.
+cd .. && scripts/sanitize-tests.sh
