@@ -4,6 +4,7 @@
 #include "data/dataset.h"
 #include "data/schema.h"
 #include <QDir>
+#include <QProcess>
 #include <QTest>
 
 TempPractice::TempPractice()
@@ -66,4 +67,48 @@ void failTest(const QString &message, const std::source_location &where)
     const QByteArray function = QTest::currentTestFunction() ? QByteArray(QTest::currentTestFunction()) : QByteArray();
     QTest::qFail(message.toUtf8().constData(), where.file_name(), int(where.line()));
     throw TestAbort{function};
+}
+
+ToolRun runTool(const QStringList &args, int timeoutMs)
+{
+    QProcess p;
+    p.start(QStringLiteral(MOLARIX_BINARY_DIR "/molarix-db"), args);
+    ToolRun r;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    if (p.exitStatus() == QProcess::NormalExit)
+        r.code = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+std::unique_ptr<DbConnection> openPracticeDir(const QString &dir)
+{
+    auto c = std::make_unique<DbConnection>();
+    c->setConnectionString(BuildConnectionString(dir));
+    c->open();
+    return c;
+}
+
+QList<QVariantList> queryRows(DbConnection &c, const QString &nativeSql)
+{
+    DbStatement st(c, nativeSql);
+    QList<QVariantList> out;
+    while (st.step()) {
+        QVariantList r;
+        for (int i = 0; i < st.columnCount(); ++i)
+            r << st.columnValue(i);
+        out << r;
+    }
+    return out;
 }

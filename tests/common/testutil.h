@@ -1,12 +1,25 @@
 #pragma once
 #include "data/connection.h"
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <QWidget>
 #include <memory>
 #include <source_location>
 
+// molarix-db run to its end: the exit code (-1 when it crashed or hung)
+// and what it wrote.
+struct ToolRun {
+    int code = -1;
+    QString out, err;
+};
+ToolRun runTool(const QStringList &args, int timeoutMs = 600000);
+QByteArray fileBytes(const QString &path);   // empty when unreadable
+// Opens a practice folder the way the program does.
+std::unique_ptr<DbConnection> openPracticeDir(const QString &dir);
+// Every row of a native statement.
+QList<QVariantList> queryRows(DbConnection &c, const QString &nativeSql);
 
 // A fresh practice folder for one test: an encrypted data.mdb made by the
 // same code as `molarix-db create`, AppDirectory and DbConnectionString

@@ -7,6 +7,7 @@
 #include "data/connection.h"
 #include "data/schema.h"
 #include "tests/common/testmain.h"
+#include "tests/common/testutil.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,43 +20,11 @@
 
 namespace {
 
-const QString Tool = QStringLiteral(MOLARIX_BINARY_DIR "/molarix-db");
+using Run = ToolRun;
 
-struct Run {
-    int code = -1;
-    QString out, err;
-};
 
-Run tool(const QStringList &args)
-{
-    QProcess p;
-    p.start(Tool, args);
-    Run r;
-    if (!p.waitForFinished(300000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    if (p.exitStatus() == QProcess::NormalExit)
-        r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
-QByteArray bytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
-std::unique_ptr<DbConnection> openDir(const QString &dir)
-{
-    auto c = std::make_unique<DbConnection>();
-    c->setConnectionString(BuildConnectionString(dir));
-    c->open();
-    return c;
-}
 
 qlonglong number(DbConnection &c, const QString &sql) { return c.scalarNative(sql).toLongLong(); }
 
@@ -84,7 +53,7 @@ QTemporaryDir *newPractice(int customers)
 {
     auto *dir = new QTemporaryDir;
     Schema::createDatabase(dir->path());
-    fill(*openDir(dir->path()), customers);
+    fill(*openPracticeDir(dir->path()), customers);
     return dir;
 }
 
@@ -99,7 +68,7 @@ private slots:
     void everyConnectionSealsCommitsWithASyncedJournal()
     {
         std::unique_ptr<QTemporaryDir> dir(newPractice(1));
-        auto c = openDir(dir->path());
+        auto c = openPracticeDir(dir->path());
         QCOMPARE(c->scalarNative(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("truncate"));
         QCOMPARE(c->scalarNative(QStringLiteral("PRAGMA synchronous")).toInt(), 2);   // FULL
     }
@@ -112,7 +81,7 @@ private slots:
         std::atomic<bool> stop{false};
         std::atomic<int> written{0};
         QThread *writer = QThread::create([&] {
-            auto c = openDir(dir->path());
+            auto c = openPracticeDir(dir->path());
             c->setCommandTimeout(0);
             while (!stop) {
                 c->executeNative(QStringLiteral("INSERT INTO EKSODA(HMEROMHNIA,POSO,VAT,PERIGRAFH) VALUES('2026-02-01',10,1.9,'Υλικά')"));
@@ -123,7 +92,7 @@ private slots:
         while (written < 20)
             QThread::msleep(5);
 
-        auto source = openDir(dir->path());
+        auto source = openPracticeDir(dir->path());
         const QString dest = dir->path() + QStringLiteral("/copy/data.mdb");
         const Backup::TableCounts counts = Backup::makeVerified(*source, dest);
         const int writtenAfter = written;
@@ -137,8 +106,8 @@ private slots:
         QCOMPARE(counts.size(), 12);
         QVERIFY(!QFile::exists(dest + QStringLiteral(".part")));
         // Encrypted: no plain SQLite header, and the practice's key opens it.
-        QVERIFY(!bytes(dest).startsWith("SQLite format 3"));
-        auto copy = openDir(dir->path() + QStringLiteral("/copy"));
+        QVERIFY(!fileBytes(dest).startsWith("SQLite format 3"));
+        auto copy = openPracticeDir(dir->path() + QStringLiteral("/copy"));
         QCOMPARE(number(*copy, QStringLiteral("SELECT count(*) FROM EKSODA")), counts.value(QStringLiteral("EKSODA")));
         QCOMPARE(number(*copy, QStringLiteral("SELECT count(*) FROM APODEIKSEIS")), 40000);
     }
@@ -146,7 +115,7 @@ private slots:
     void toolBackupNamesRefusesAndRemovesFailedCopies()
     {
         std::unique_ptr<QTemporaryDir> dir(newPractice(300));
-        Run r = tool({QStringLiteral("backup"), dir->path()});
+        Run r = runTool({QStringLiteral("backup"), dir->path()});
         QCOMPARE(r.code, 0);
         const QStringList made = QDir(Backup::folder(dir->path())).entryList(QDir::Files);
         QCOMPARE(made.size(), 1);
@@ -155,14 +124,14 @@ private slots:
         QVERIFY(r.out.contains(QStringLiteral("integrity_check ok")));
 
         const QString dest = dir->path() + QStringLiteral("/usb/practice.mdb");
-        QCOMPARE(tool({QStringLiteral("backup"), dir->path(), dest}).code, 0);
+        QCOMPARE(runTool({QStringLiteral("backup"), dir->path(), dest}).code, 0);
         QVERIFY(QFile::exists(dest));
         // An existing file is never overwritten.
-        const QByteArray before = bytes(dest);
-        r = tool({QStringLiteral("backup"), dir->path(), dest});
+        const QByteArray before = fileBytes(dest);
+        r = runTool({QStringLiteral("backup"), dir->path(), dest});
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.contains(QStringLiteral("υπάρχει ήδη")));
-        QCOMPARE(bytes(dest), before);
+        QCOMPARE(fileBytes(dest), before);
 
         // A damaged source gives a damaged copy: it is removed and the
         // command fails with the reason.
@@ -175,7 +144,7 @@ private slots:
             f.write(QByteArray(500, '\x5a'));
         }
         const QString bad = dir->path() + QStringLiteral("/usb/bad.mdb");
-        r = tool({QStringLiteral("backup"), dir->path(), bad});
+        r = runTool({QStringLiteral("backup"), dir->path(), bad});
         QCOMPARE(r.code, 1);
         QVERIFY(!r.err.isEmpty());
         QVERIFY(!QFile::exists(bad));
@@ -188,12 +157,12 @@ private slots:
         std::unique_ptr<QTemporaryDir> dir(newPractice(300));
         const QString live = dir->path() + QStringLiteral("/data.mdb");
         const QString good = dir->path() + QStringLiteral("/good.mdb");
-        Backup::makeVerified(*openDir(dir->path()), good);
-        const QByteArray original = bytes(live);
+        Backup::makeVerified(*openPracticeDir(dir->path()), good);
+        const QByteArray original = fileBytes(live);
 
         QFile truncated(dir->path() + QStringLiteral("/truncated.mdb"));
         QVERIFY(truncated.open(QIODevice::WriteOnly));
-        truncated.write(bytes(good).left(int(bytes(good).size() / 2)));
+        truncated.write(fileBytes(good).left(int(fileBytes(good).size() / 2)));
         truncated.close();
 
         QFile plain(dir->path() + QStringLiteral("/plain.mdb"));
@@ -213,10 +182,10 @@ private slots:
         }
 
         for (const QString &bad : {truncated.fileName(), plain.fileName(), otherKey}) {
-            const Run r = tool({QStringLiteral("restore"), dir->path(), bad});
+            const Run r = runTool({QStringLiteral("restore"), dir->path(), bad});
             QVERIFY2(r.code == 1, qPrintable(bad));
             QVERIFY2(!r.err.isEmpty(), qPrintable(bad));
-            QCOMPARE(bytes(live), original);
+            QCOMPARE(fileBytes(live), original);
             QCOMPARE(QDir(dir->path()).entryList({QStringLiteral("data.mdb.before-restore-*")}, QDir::Files), QStringList());
         }
     }
@@ -226,25 +195,25 @@ private slots:
         std::unique_ptr<QTemporaryDir> dir(newPractice(300));
         const QString live = dir->path() + QStringLiteral("/data.mdb");
         const QString backup = dir->path() + QStringLiteral("/b.mdb");
-        Backup::makeVerified(*openDir(dir->path()), backup);
+        Backup::makeVerified(*openPracticeDir(dir->path()), backup);
         {
-            auto c = openDir(dir->path());
+            auto c = openPracticeDir(dir->path());
             c->executeNative(QStringLiteral("DELETE FROM STOIXEIA_PELATH WHERE ID > 100"));
         }
-        const QByteArray changed = bytes(live);
+        const QByteArray changed = fileBytes(live);
 
         // A connection left open, as a window keeps one, sees the restored data.
-        auto idle = openDir(dir->path());
-        const Run r = tool({QStringLiteral("restore"), dir->path(), backup});
+        auto idle = openPracticeDir(dir->path());
+        const Run r = runTool({QStringLiteral("restore"), dir->path(), backup});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(number(*idle, QStringLiteral("SELECT count(*) FROM STOIXEIA_PELATH")), 300);
         idle.reset();
 
         const QStringList kept = QDir(dir->path()).entryList({QStringLiteral("data.mdb.before-restore-*")}, QDir::Files);
         QCOMPARE(kept.size(), 1);
-        QCOMPARE(bytes(dir->path() + QLatin1Char('/') + kept.first()), changed);
+        QCOMPARE(fileBytes(dir->path() + QLatin1Char('/') + kept.first()), changed);
         QVERIFY(r.out.contains(kept.first()));
-        auto c = openDir(dir->path());
+        auto c = openPracticeDir(dir->path());
         QCOMPARE(number(*c, QStringLiteral("SELECT count(*) FROM STOIXEIA_PELATH")), 300);
         QCOMPARE(Check::integrity(*c), QStringList{QStringLiteral("ok")});
     }
@@ -254,20 +223,20 @@ private slots:
         std::unique_ptr<QTemporaryDir> dir(newPractice(50));
         const QString live = dir->path() + QStringLiteral("/data.mdb");
         const QString backup = dir->path() + QStringLiteral("/b.mdb");
-        Backup::makeVerified(*openDir(dir->path()), backup);
+        Backup::makeVerified(*openPracticeDir(dir->path()), backup);
 
-        auto writer = openDir(dir->path());
+        auto writer = openPracticeDir(dir->path());
         writer->executeNative(QStringLiteral("INSERT INTO EKSODA(POSO) VALUES(12)"));
         // Read before the lock is taken: closing any handle on the file
         // would drop this process's locks on it.
-        const QByteArray before = bytes(live);
+        const QByteArray before = fileBytes(live);
         writer->executeNative(QStringLiteral("BEGIN IMMEDIATE"));
         writer->executeNative(QStringLiteral("DELETE FROM EKSODA"));
-        const Run r = tool({QStringLiteral("restore"), dir->path(), backup});
+        const Run r = runTool({QStringLiteral("restore"), dir->path(), backup});
         writer->executeNative(QStringLiteral("ROLLBACK"));
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(QStringLiteral("χρησιμοποιείται")), qPrintable(r.err));
-        QCOMPARE(bytes(live), before);
+        QCOMPARE(fileBytes(live), before);
         QCOMPARE(number(*writer, QStringLiteral("SELECT count(*) FROM EKSODA")), 1);
         QCOMPARE(QDir(dir->path()).entryList({QStringLiteral("data.mdb.before-restore-*")}, QDir::Files), QStringList());
     }
@@ -315,7 +284,7 @@ private slots:
     void automaticCopiesGoIntoBackupsAndRotate()
     {
         std::unique_ptr<QTemporaryDir> dir(newPractice(10));
-        auto c = openDir(dir->path());
+        auto c = openPracticeDir(dir->path());
         QStringList made;
         for (int day = 0; day < 9; ++day) {
             Clock::setNow(QDateTime(QDate(2026, 3, 2).addDays(day), QTime(20, 0)));
@@ -344,12 +313,12 @@ private slots:
     void cleanPracticePasses()
     {
         std::unique_ptr<QTemporaryDir> dir(newPractice(40));
-        auto c = openDir(dir->path());
+        auto c = openPracticeDir(dir->path());
         const Check::Report report = Check::run(*c);
         QVERIFY(report.ok());
         for (const Check::Finding &f : report.findings)
             QVERIFY2(f.rows.isEmpty(), qPrintable(f.name + QStringLiteral(": ") + f.rows.join(QLatin1Char('|'))));
-        const Run r = tool({QStringLiteral("check"), dir->path()});
+        const Run r = runTool({QStringLiteral("check"), dir->path()});
         QCOMPARE(r.code, 0);
         // A cancelled receipt without its taking is how cancelling leaves it.
         c->executeNative(QStringLiteral("UPDATE APODEIKSEIS SET EGKYRH=0 WHERE AR_APODEIKSHS=4"));
@@ -360,7 +329,7 @@ private slots:
     void eachPlantedFaultIsNamedWithItsRows()
     {
         std::unique_ptr<QTemporaryDir> dir(newPractice(40));
-        auto c = openDir(dir->path());
+        auto c = openPracticeDir(dir->path());
         c->executeNative(QStringLiteral("DELETE FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=3"));              // no taking
         c->executeNative(QStringLiteral("INSERT INTO EISPRAKSH_PELATH(ID,POSO,POSO_CY,AR_APODEIKSHS) SELECT ID,POSO,POSO_CY,AR_APODEIKSHS FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=5"));  // two
         c->executeNative(QStringLiteral("UPDATE EISPRAKSH_PELATH SET POSO=POSO+1 WHERE AR_APODEIKSHS=7"));   // amount differs
@@ -393,7 +362,7 @@ private slots:
         QCOMPARE(report.find(Check::Rule::TakingCustomer)->rows.size(), 2);
         QVERIFY(report.find(Check::Rule::TakingCustomer)->reportOnly);
 
-        const Run r = tool({QStringLiteral("check"), dir->path()});
+        const Run r = runTool({QStringLiteral("check"), dir->path()});
         QCOMPARE(r.code, 1);
         for (const Check::Finding &f : report.findings)
             if (f.rule != Check::Rule::Integrity)
@@ -405,12 +374,12 @@ private slots:
     void deletedCustomersAreReportedOnly()
     {
         std::unique_ptr<QTemporaryDir> dir(newPractice(5));
-        auto c = openDir(dir->path());
+        auto c = openPracticeDir(dir->path());
         c->executeNative(QStringLiteral("DELETE FROM STOIXEIA_PELATH WHERE ID=2"));
         const Check::Report report = Check::run(*c);
         QVERIFY(report.ok());
         QCOMPARE(report.find(Check::Rule::TakingCustomer)->rows.size(), 2);
-        const Run r = tool({QStringLiteral("check"), dir->path()});
+        const Run r = runTool({QStringLiteral("check"), dir->path()});
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains(QString::fromUtf8("ΠΡΟΣΟΧΗ")));
     }
@@ -424,10 +393,10 @@ private slots:
             f.seek(20 * 4096 + 64);
             f.write(QByteArray(200, '\x11'));
         }
-        auto c = openDir(dir->path());
+        auto c = openPracticeDir(dir->path());
         QVERIFY(Check::integrity(*c, true) != QStringList{QStringLiteral("ok")});
         QVERIFY(!Check::run(*c).ok());
-        QCOMPARE(tool({QStringLiteral("check"), dir->path()}).code, 1);
+        QCOMPARE(runTool({QStringLiteral("check"), dir->path()}).code, 1);
     }
 };
 
@@ -438,16 +407,16 @@ private slots:
     void severalStatementsRunAsOneUnit()
     {
         std::unique_ptr<QTemporaryDir> dir(newPractice(3));
-        Run r = tool({QStringLiteral("sql"), dir->path(),
+        Run r = runTool({QStringLiteral("sql"), dir->path(),
                       QStringLiteral("UPDATE LAST_APODEIKSH SET [LAST]=[LAST]+1; "
                                      "INSERT INTO SHMEIWSEIS(TITLOS) VALUES('α;β'); SELECT TITLOS FROM SHMEIWSEIS;")});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(r.out, QStringLiteral("1\n1\nTITLOS\nα;β\n"));
-        auto c = openDir(dir->path());
+        auto c = openPracticeDir(dir->path());
         QCOMPARE(number(*c, QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")), 8);
 
         // The second fails: the first is undone and nothing is printed.
-        r = tool({QStringLiteral("sql"), dir->path(),
+        r = runTool({QStringLiteral("sql"), dir->path(),
                   QStringLiteral("DELETE FROM SHMEIWSEIS; UPDATE NOSUCH SET X=1")});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.out, QString());

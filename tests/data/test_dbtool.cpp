@@ -3,6 +3,7 @@
 #include "data/jetsql.h"
 #include "data/schema.h"
 #include "tests/common/testmain.h"
+#include "tests/common/testutil.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -14,56 +15,12 @@
 namespace {
 
 const QString Tool = QStringLiteral(MOLARIX_BINARY_DIR "/molarix-db");
+using Run = ToolRun;
 
-struct Run {
-    int code = -1;
-    QString out, err;
-};
 
-Run tool(const QStringList &args)
-{
-    QProcess p;
-    p.start(Tool, args);
-    Run r;
-    if (!p.waitForFinished(300000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    if (p.exitStatus() == QProcess::NormalExit)
-        r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
-// Opens a practice folder the way the program does.
-std::unique_ptr<DbConnection> openPractice(const QString &dir)
-{
-    auto c = std::make_unique<DbConnection>();
-    c->setConnectionString(BuildConnectionString(dir));
-    c->open();
-    return c;
-}
 
-QList<QVariantList> rows(DbConnection &c, const QString &sql)
-{
-    DbStatement st(c, sql);
-    QList<QVariantList> out;
-    while (st.step()) {
-        QVariantList r;
-        for (int i = 0; i < st.columnCount(); ++i)
-            r << st.columnValue(i);
-        out << r;
-    }
-    return out;
-}
 
 qlonglong number(DbConnection &c, const QString &sql) { return c.scalarNative(sql).toLongLong(); }
 
@@ -100,11 +57,11 @@ private slots:
     {
         QVERIFY2(QFileInfo::exists(Tool), "molarix-db must be built before these tests");
         m_today = QDate::currentDate();
-        const Run r = tool({QStringLiteral("demo"), m_demo.path()});
+        const Run r = runTool({QStringLiteral("demo"), m_demo.path()});
         QCOMPARE(r.code, 0);
         if (QDate::currentDate() != m_today)
             QSKIP("the day changed while the sample was made");
-        m_db = openPractice(m_demo.path());
+        m_db = openPracticeDir(m_demo.path());
     }
 
     void usageErrors_data()
@@ -127,7 +84,7 @@ private slots:
         QFETCH(QStringList, args);
         QTemporaryDir dir;
         args.replaceInStrings(QStringLiteral("@"), dir.path());
-        const Run r = tool(args);
+        const Run r = runTool(args);
         QCOMPARE(r.code, 2);
         QVERIFY(r.err.contains(QLatin1String("molarix-db create")));
         QVERIFY(r.out.isEmpty());
@@ -137,7 +94,7 @@ private slots:
     void createMakesEncryptedDatabase()
     {
         QTemporaryDir dir;
-        const Run r = tool({QStringLiteral("create"), dir.path()});
+        const Run r = runTool({QStringLiteral("create"), dir.path()});
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains(QLatin1String(Schema::FirstPassword)));
         QVERIFY(r.out.contains(QLatin1String("data.mdb")));
@@ -147,7 +104,7 @@ private slots:
         QVERIFY(bytes.size() > 1024);
         QVERIFY(!bytes.startsWith("SQLite format 3"));
 
-        auto c = openPractice(dir.path());
+        auto c = openPracticeDir(dir.path());
         for (const QString &table : Schema::tableNames())
             QCOMPARE(number(*c, QStringLiteral("SELECT COUNT(*) FROM ") + table), table == QLatin1String("SECURITY") ? 1 : 0);
         QCOMPARE(c->scalarNative(QStringLiteral("SELECT * FROM SECURITY")).toString(),
@@ -172,18 +129,18 @@ private slots:
     void existingDatabaseIsLeftAlone()
     {
         QTemporaryDir dir;
-        QCOMPARE(tool({QStringLiteral("create"), dir.path()}).code, 0);
-        QCOMPARE(tool({QStringLiteral("sql"), dir.path(), QStringLiteral("INSERT INTO EKSODA(POSO) VALUES(12.5)")}).code, 0);
+        QCOMPARE(runTool({QStringLiteral("create"), dir.path()}).code, 0);
+        QCOMPARE(runTool({QStringLiteral("sql"), dir.path(), QStringLiteral("INSERT INTO EKSODA(POSO) VALUES(12.5)")}).code, 0);
         const QString file = dir.filePath(QStringLiteral("data.mdb"));
         const QByteArray before = fileBytes(file);
 
         for (const QString &command : {QStringLiteral("create"), QStringLiteral("demo")}) {
-            const Run r = tool({command, dir.path()});
+            const Run r = runTool({command, dir.path()});
             QVERIFY(r.code != 0);
             QVERIFY(r.err.contains(QLatin1String("data.mdb")));
             QCOMPARE(fileBytes(file), before);
         }
-        QCOMPARE(number(*openPractice(dir.path()), QStringLiteral("SELECT COUNT(*) FROM EKSODA")), 1);
+        QCOMPARE(number(*openPracticeDir(dir.path()), QStringLiteral("SELECT COUNT(*) FROM EKSODA")), 1);
     }
 
     void missingFolderIsRefused()
@@ -191,7 +148,7 @@ private slots:
         QTemporaryDir dir;
         const QString missing = dir.filePath(QStringLiteral("nowhere"));
         for (const QString &command : {QStringLiteral("create"), QStringLiteral("demo")}) {
-            const Run r = tool({command, missing});
+            const Run r = runTool({command, missing});
             QVERIFY(r.code != 0 && r.code != 2);
             QVERIFY(!r.err.isEmpty());
             QVERIFY(!QFileInfo::exists(missing));
@@ -201,9 +158,9 @@ private slots:
     void sqlRoundTrip()
     {
         QTemporaryDir dir;
-        QCOMPARE(tool({QStringLiteral("create"), dir.path()}).code, 0);
+        QCOMPARE(runTool({QStringLiteral("create"), dir.path()}).code, 0);
         auto sql = [&](const QString &statement) {
-            const Run r = tool({QStringLiteral("sql"), dir.path(), statement});
+            const Run r = runTool({QStringLiteral("sql"), dir.path(), statement});
             if (r.code != 0)
                 qWarning() << statement << r.err;
             return r.code == 0 ? r.out : QStringLiteral("<failed>");
@@ -241,9 +198,9 @@ private slots:
     void sqlFailures()
     {
         QTemporaryDir dir;
-        QCOMPARE(tool({QStringLiteral("create"), dir.path()}).code, 0);
+        QCOMPARE(runTool({QStringLiteral("create"), dir.path()}).code, 0);
         auto refused = [](const QString &folder, const QString &statement) {
-            const Run r = tool({QStringLiteral("sql"), folder, statement});
+            const Run r = runTool({QStringLiteral("sql"), folder, statement});
             return r.code != 0 && r.code != 2 && r.out.isEmpty() && !r.err.isEmpty();
         };
         QVERIFY(refused(dir.path(), QStringLiteral("SELECT * FROM NO_SUCH_TABLE")));
@@ -251,9 +208,9 @@ private slots:
 
         // A day's appointment row exists once.
         const QString day = QStringLiteral("INSERT INTO RANTEBOU(HMEROMHNIA) VALUES(#3/5/2008#)");
-        QCOMPARE(tool({QStringLiteral("sql"), dir.path(), day}).out, QStringLiteral("1\n"));
+        QCOMPARE(runTool({QStringLiteral("sql"), dir.path(), day}).out, QStringLiteral("1\n"));
         QVERIFY(refused(dir.path(), day));
-        QCOMPARE(number(*openPractice(dir.path()), QStringLiteral("SELECT COUNT(*) FROM RANTEBOU")), 1);
+        QCOMPARE(number(*openPracticeDir(dir.path()), QStringLiteral("SELECT COUNT(*) FROM RANTEBOU")), 1);
 
         QTemporaryDir empty;
         QVERIFY(refused(empty.filePath(QStringLiteral("nowhere")), QStringLiteral("SELECT 1")));
@@ -271,7 +228,7 @@ private slots:
     {
         DbConnection &c = *m_db;
         QCOMPARE(number(c, QStringLiteral("SELECT COUNT(*) FROM STOIXEIA_PELATH")), 300);
-        const auto people = rows(c, QStringLiteral(
+        const auto people = queryRows(c, QStringLiteral(
             "SELECT ONOMA, EPWNYMO, FYLO, HMEROMHNIA_GENNHSEWS, DIEYTHYNSH, TAMEIO, ISTORIKO FROM STOIXEIA_PELATH"));
         const QString male = QString::fromUtf8("ΑΡΡΕΝ"), female = QString::fromUtf8("ΘΗΛΥ");
         int men = 0, women = 0, withHistory = 0;
@@ -306,7 +263,7 @@ private slots:
     void demoVisits()
     {
         DbConnection &c = *m_db;
-        const auto perCustomer = rows(c, QStringLiteral(
+        const auto perCustomer = queryRows(c, QStringLiteral(
             "SELECT S.ID, COUNT(E.ID) FROM STOIXEIA_PELATH S LEFT JOIN EPISKEPSEIS E ON E.ID = S.ID GROUP BY S.ID"));
         QCOMPARE(perCustomer.size(), 300);
         for (const QVariantList &r : perCustomer)
@@ -340,7 +297,7 @@ private slots:
                      " OR A.POSO <> E.POSO OR A.POSO_CY <> E.POSO_CY OR A.HMEROMHNIA <> E.HMEROMHNIA"
                      " OR A.ONOMA <> S.ONOMA OR A.EPWNYMO <> S.EPWNYMO OR A.PARALHPTHS <> S.ONOMA || ' ' || S.EPWNYMO")), 0);
         // Valid receipts have exactly one taking, cancelled ones none.
-        const auto bad = rows(c, QStringLiteral(
+        const auto bad = queryRows(c, QStringLiteral(
             "SELECT A.AR_APODEIKSHS, A.EGKYRH, COUNT(E.AR_APODEIKSHS) FROM APODEIKSEIS A"
             " LEFT JOIN EISPRAKSH_PELATH E ON E.AR_APODEIKSHS = A.AR_APODEIKSHS GROUP BY A.AR_APODEIKSHS"
             " HAVING (A.EGKYRH = -1 AND COUNT(E.AR_APODEIKSHS) <> 1) OR (A.EGKYRH = 0 AND COUNT(E.AR_APODEIKSHS) <> 0)"
@@ -372,7 +329,7 @@ private slots:
     void demoAppointments()
     {
         DbConnection &c = *m_db;
-        const auto days = rows(c, QStringLiteral("SELECT * FROM RANTEBOU"));
+        const auto days = queryRows(c, QStringLiteral("SELECT * FROM RANTEBOU"));
         QVERIFY(days.size() >= 30);
         QCOMPARE(number(c, QStringLiteral("SELECT COUNT(DISTINCT HMEROMHNIA) FROM RANTEBOU")), days.size());
         for (const QVariantList &d : days) {
@@ -399,12 +356,12 @@ private slots:
         // The start-up check's own statement finds nothing today.
         const QString todays = QStringLiteral("SELECT * from YPENTHIMISEIS WHERE DAY(HMEROMHNIA)=%1 AND MONTH(HMEROMHNIA)=%2 AND YEAR(HMEROMHNIA)=%3")
                                    .arg(m_today.day()).arg(m_today.month()).arg(m_today.year());
-        QVERIFY(rows(c, JetSql::translate(todays)).isEmpty());
+        QVERIFY(queryRows(c, JetSql::translate(todays)).isEmpty());
 
         QVERIFY(number(c, QStringLiteral("SELECT COUNT(*) FROM SHMEIWSEIS")) >= 10);
         QVERIFY(number(c, QStringLiteral("SELECT COUNT(*) FROM SHMEIWSEIS WHERE instr(PERIGRAFH, char(10)) > 0")) >= 5);
         QVERIFY(number(c, QStringLiteral("SELECT COUNT(*) FROM XRHSIMA_THLEFWNA WHERE THLEFWNO_1 IS NOT NULL")) >= 15);
-        const auto info = rows(c, QStringLiteral("SELECT TITLE, ADDRESS1, PHONE, AFT FROM INFORMATION"));
+        const auto info = queryRows(c, QStringLiteral("SELECT TITLE, ADDRESS1, PHONE, AFT FROM INFORMATION"));
         QCOMPARE(info.size(), 1);
         for (const QVariant &v : info[0])
             QVERIFY(!v.toString().isEmpty());
@@ -415,7 +372,7 @@ private slots:
                                    "APODEIKSEIS.HMEROMHNIA", "EISPRAKSH_PELATH.HMEROMHNIA", "EKSODA.HMEROMHNIA",
                                    "YPENTHIMISEIS.HMEROMHNIA"}) {
             const QStringList parts = QString::fromLatin1(column).split(QLatin1Char('.'));
-            for (const QVariantList &r : rows(c, QStringLiteral("SELECT DISTINCT %2 FROM %1").arg(parts[0], parts[1])))
+            for (const QVariantList &r : queryRows(c, QStringLiteral("SELECT DISTINCT %2 FROM %1").arg(parts[0], parts[1])))
                 QVERIFY2(isoDate.match(r[0].toString()).hasMatch(), column);
         }
     }
@@ -425,12 +382,12 @@ private slots:
         const QDate today(2010, 6, 15);
         QTemporaryDir a, b;
         for (const QTemporaryDir *d : {&a, &b})
-            QCOMPARE(tool({QStringLiteral("demo"), d->path(), QStringLiteral("--customers"), QStringLiteral("150"),
+            QCOMPARE(runTool({QStringLiteral("demo"), d->path(), QStringLiteral("--customers"), QStringLiteral("150"),
                            QStringLiteral("--today"), today.toString(Qt::ISODate)}).code, 0);
-        auto ca = openPractice(a.path()), cb = openPractice(b.path());
+        auto ca = openPracticeDir(a.path()), cb = openPracticeDir(b.path());
         for (const QString &table : Schema::tableNames()) {
             const QString all = QStringLiteral("SELECT * FROM ") + table;
-            QVERIFY2(rows(*ca, all) == rows(*cb, all), qPrintable(table));
+            QVERIFY2(queryRows(*ca, all) == queryRows(*cb, all), qPrintable(table));
         }
 
         QCOMPARE(number(*ca, QStringLiteral("SELECT COUNT(*) FROM STOIXEIA_PELATH")), 150);
@@ -446,8 +403,8 @@ private slots:
     void demoScalesWithCustomers()
     {
         QTemporaryDir dir;
-        QCOMPARE(tool({QStringLiteral("demo"), dir.path(), QStringLiteral("--customers"), QStringLiteral("3000")}).code, 0);
-        auto c = openPractice(dir.path());
+        QCOMPARE(runTool({QStringLiteral("demo"), dir.path(), QStringLiteral("--customers"), QStringLiteral("3000")}).code, 0);
+        auto c = openPracticeDir(dir.path());
         QCOMPARE(number(*c, QStringLiteral("SELECT COUNT(*) FROM STOIXEIA_PELATH")), 3000);
         QCOMPARE(number(*c, QStringLiteral("SELECT COUNT(DISTINCT ID) FROM EPISKEPSEIS")), 3000);
         const qlonglong receipts = number(*c, QStringLiteral("SELECT COUNT(*) FROM APODEIKSEIS"));

@@ -27,47 +27,11 @@
 
 namespace {
 
-struct Run {
-    int code = -1;
-    QString out, err;
-};
+using Run = ToolRun;
 
-Run tool(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(MOLARIX_BINARY_DIR "/molarix-db"), args);
-    Run r;
-    if (!p.waitForFinished(600000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
-std::unique_ptr<DbConnection> open(const QString &dir)
-{
-    auto c = std::make_unique<DbConnection>();
-    c->setConnectionString(BuildConnectionString(dir));
-    c->open();
-    return c;
-}
 
-QList<QVariantList> rows(DbConnection &c, const QString &sql)
-{
-    DbStatement st(c, sql);
-    QList<QVariantList> out;
-    while (st.step()) {
-        QVariantList r;
-        for (int i = 0; i < st.columnCount(); ++i)
-            r << st.columnValue(i);
-        out << r;
-    }
-    return out;
-}
+
 
 QString storedDate(const QVariant &v)
 {
@@ -129,7 +93,7 @@ private slots:
         QVERIFY(PracticeJet::write(m_data, jet));
         m_practice = m_tmp.filePath(QStringLiteral("practice"));
         QVERIFY(QDir().mkpath(m_practice));
-        m_run = tool({QStringLiteral("import-jet"), jet, m_practice});
+        m_run = runTool({QStringLiteral("import-jet"), jet, m_practice});
     }
 
     // Every row of the twelve tables arrives column by column: Greek texts,
@@ -140,13 +104,13 @@ private slots:
         QVERIFY2(m_run.code == 0, qPrintable(m_run.out + m_run.err));
         QVERIFY(QFile::exists(m_practice + QStringLiteral("/data.mdb")));
         QVERIFY(m_run.out.contains(QStringLiteral("Όλα τα δεδομένα μεταφέρθηκαν όπως ήταν.")));
-        auto c = open(m_practice);
+        auto c = openPracticeDir(m_practice);
         for (const QString &table : PracticeJet::tables()) {
             const auto cols = PracticeJet::columns(table);
             QStringList names;
             for (const auto &col : cols)
                 names << QLatin1Char('"') + col.name + QLatin1Char('"');
-            const auto got = rows(*c, QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(names.join(QLatin1Char(',')), table));
+            const auto got = queryRows(*c, QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(names.join(QLatin1Char(',')), table));
             const auto &want = m_data.rows[table];
             QCOMPARE(got.size(), want.size());
             for (int r = 0; r < want.size(); ++r)
@@ -259,7 +223,7 @@ private slots:
 
         const QString dir = m_tmp.filePath(QStringLiteral("findings"));
         QVERIFY(QDir().mkpath(dir));
-        Run first = tool({QStringLiteral("import-jet"), jet, dir});
+        Run first = runTool({QStringLiteral("import-jet"), jet, dir});
         QCOMPARE(first.code, 1);
         QCOMPARE(entries(dir), QStringList{QStringLiteral("import-report.txt")});
         QVERIFY(first.out.contains(QStringLiteral("Δεν δημιουργήθηκε νέα βάση δεδομένων.")));
@@ -267,12 +231,12 @@ private slots:
                                      "EKSODA.SXOLIO (Text): η στήλη δεν υπάρχει", "STOIXEIA_PELATH: ο πίνακας λείπει"})
             QVERIFY2(first.out.contains(QString::fromUtf8(expected)), expected);
 
-        Run accepted = tool({QStringLiteral("import-jet"), jet, dir, QStringLiteral("--accept-report")});
+        Run accepted = runTool({QStringLiteral("import-jet"), jet, dir, QStringLiteral("--accept-report")});
         QVERIFY2(accepted.code == 0, qPrintable(accepted.out + accepted.err));
-        auto c = open(dir);
-        QCOMPARE(rows(*c, QStringLiteral("SELECT AR_APODEIKSHS, POSO, EGKYRH FROM APODEIKSEIS ORDER BY rowid")),
+        auto c = openPracticeDir(dir);
+        QCOMPARE(queryRows(*c, QStringLiteral("SELECT AR_APODEIKSHS, POSO, EGKYRH FROM APODEIKSEIS ORDER BY rowid")),
                  (QList<QVariantList>{{7LL, 10.0, -1LL}, {8LL, 20.5, -1LL}}));
-        QCOMPARE(rows(*c, QStringLiteral("SELECT AR_APODEIKSHS, ONOMA, POSO, EGKYRH FROM APODEIKSEIS_DIPLOTYPA")),
+        QCOMPARE(queryRows(*c, QStringLiteral("SELECT AR_APODEIKSHS, ONOMA, POSO, EGKYRH FROM APODEIKSEIS_DIPLOTYPA")),
                  (QList<QVariantList>{{7LL, QStringLiteral("Ε"), 33.25, 0LL}}));
         QCOMPARE(c->scalarNative(QStringLiteral("SELECT COUNT(*) FROM EPISKEPSEIS")).toInt(), 1);
         QCOMPARE(c->scalarNative(QStringLiteral("SELECT \"PASSWORD\" FROM SECURITY")).toString(), QStringLiteral("μυστικό"));
@@ -311,7 +275,7 @@ private slots:
             f.close();
             const QString dir = m_tmp.filePath(QStringLiteral("bad-") + QString::fromLatin1(k.name));
             QVERIFY(QDir().mkpath(dir));
-            const Run r = tool({QStringLiteral("import-jet"), file, dir, QStringLiteral("--accept-report")});
+            const Run r = runTool({QStringLiteral("import-jet"), file, dir, QStringLiteral("--accept-report")});
             QVERIFY2(r.code == 1, k.name);
             QVERIFY2(r.err.contains(QString::fromUtf8(k.message)), qPrintable(r.err));
             QVERIFY2(entries(dir).isEmpty(), qPrintable(entries(dir).join(QLatin1Char(' '))));
@@ -321,21 +285,21 @@ private slots:
         QVERIFY2(QFile::exists(accdb), "the shared Access files are missing beside the repository");
         const QString dir = m_tmp.filePath(QStringLiteral("bad-accdb"));
         QVERIFY(QDir().mkpath(dir));
-        Run r = tool({QStringLiteral("import-jet"), accdb, dir});
+        Run r = runTool({QStringLiteral("import-jet"), accdb, dir});
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.contains(QStringLiteral("Access 2007 ή νεότερη (.accdb)")));
         QVERIFY(entries(dir).isEmpty());
 
         // A folder that already has a database is refused, and so is a
         // Jet file lacking a table unless the report is accepted.
-        r = tool({QStringLiteral("import-jet"), good, m_practice});
+        r = runTool({QStringLiteral("import-jet"), good, m_practice});
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.contains(QStringLiteral("έχει ήδη data.mdb")));
         const QString lacking = m_tmp.filePath(QStringLiteral("lacking.mdb"));
         QVERIFY(PracticeJet::write(m_data, lacking, {QStringLiteral("EKSODA")}));
         const QString lackingDir = m_tmp.filePath(QStringLiteral("lacking"));
         QVERIFY(QDir().mkpath(lackingDir));
-        r = tool({QStringLiteral("import-jet"), lacking, lackingDir});
+        r = runTool({QStringLiteral("import-jet"), lacking, lackingDir});
         QCOMPARE(r.code, 1);
         QVERIFY(r.out.contains(QStringLiteral("EKSODA: ο πίνακας λείπει από το παλιό αρχείο.")));
         QCOMPARE(entries(lackingDir), QStringList{QStringLiteral("import-report.txt")});
