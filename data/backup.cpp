@@ -1,6 +1,6 @@
 #include "data/backup.h"
+#include "data/check.h"
 #include "data/clock.h"
-#include "data/schema.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -55,11 +55,59 @@ QString describeCounts(const Backup::TableCounts &want, const Backup::TableCount
     return diffs.join(QStringLiteral(", "));
 }
 
+// A page cache that holds the whole file (up to 512 MiB), in KiB. SQLite
+// counts each page's bookkeeping against the size too, which for small
+// pages is a good part of the page: twice the file leaves room for it.
+qint64 wholeFileCacheKib(const QString &path)
+{
+    return std::min<qint64>(QFileInfo(path).size() / 1024 * 2 + 1024, 512 * 1024);
+}
+
+// A larger page cache for as long as it lives, then the connection's own.
+class CacheForWholeFile {
+public:
+    CacheForWholeFile(DbConnection &conn, const QString &path)
+        : m_conn(conn), m_saved(conn.scalarNative(QStringLiteral("PRAGMA cache_size")).toLongLong())
+    {
+        m_conn.executeNative(QStringLiteral("PRAGMA cache_size=-%1").arg(wholeFileCacheKib(path)));
+    }
+    ~CacheForWholeFile()
+    {
+        try {
+            m_conn.executeNative(QStringLiteral("PRAGMA cache_size=%1").arg(m_saved));
+        } catch (...) {
+            // Only a cache size: the connection works on as it is.
+        }
+    }
+    CacheForWholeFile(const CacheForWholeFile &) = delete;
+    CacheForWholeFile &operator=(const CacheForWholeFile &) = delete;
+
+private:
+    DbConnection &m_conn;
+    qint64 m_saved;
+};
+
 // A read transaction: everything read inside it is of one moment.
 class ReadSnapshot {
 public:
-    explicit ReadSnapshot(DbConnection &conn) : m_conn(conn) { m_conn.executeNative(QStringLiteral("BEGIN")); }
-    ~ReadSnapshot()
+    explicit ReadSnapshot(DbConnection &conn) : m_conn(conn)
+    {
+        // BEGIN alone takes no lock: the first read does, and from then on
+        // no other connection can commit until this one ends.
+        m_conn.executeNative(QStringLiteral("BEGIN"));
+        try {
+            m_conn.scalarNative(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        } catch (...) {
+            end();
+            throw;
+        }
+    }
+    ~ReadSnapshot() { end(); }
+    ReadSnapshot(const ReadSnapshot &) = delete;
+    ReadSnapshot &operator=(const ReadSnapshot &) = delete;
+
+private:
+    void end()
     {
         try {
             m_conn.executeNative(QStringLiteral("COMMIT"));
@@ -67,10 +115,7 @@ public:
             // A read transaction has nothing to lose.
         }
     }
-    ReadSnapshot(const ReadSnapshot &) = delete;
-    ReadSnapshot &operator=(const ReadSnapshot &) = delete;
 
-private:
     DbConnection &m_conn;
 };
 
@@ -118,10 +163,7 @@ QDateTime timeOfName(const QString &fileName)
 
 TableCounts countRows(DbConnection &conn)
 {
-    TableCounts counts;
-    for (const QString &table : Schema::tableNames())
-        counts.insert(table, conn.scalarNative(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table)).toLongLong());
-    return counts;
+    return Check::countRows(conn);
 }
 
 TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials)
@@ -139,8 +181,7 @@ TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials)
     try {
         // integrity_check looks every row up in each of its indexes: with the
         // whole file in the cache each encrypted page is decrypted once.
-        const qint64 kib = QFileInfo(path).size() / 1024 + 1024;
-        conn.executeNative(QStringLiteral("PRAGMA cache_size=-%1").arg(std::min<qint64>(kib, 512 * 1024)));
+        conn.executeNative(QStringLiteral("PRAGMA cache_size=-%1").arg(wholeFileCacheKib(path)));
         problems = integrityRows(conn);
         if (problems == QStringList{QStringLiteral("ok")})
             counts = countRows(conn);
@@ -182,11 +223,16 @@ TableCounts makeVerified(DbConnection &source, const QString &dest)
     try {
         DbConnection target;
         target.openFile(part, source.credentials());
-        // One read transaction holds the source still: the counts and the
-        // pages copied are of the same moment, whatever other connections do.
-        ReadSnapshot snapshot(source);
-        expected = countRows(source);
-        copyPages(source.handle(), target.handle(), QString::fromUtf8("Η αντιγραφή απέτυχε"));
+        {
+            // One read transaction holds the source still: the pages copied
+            // and the counts are of the same moment, whatever other
+            // connections do. With the whole file in the cache the counts
+            // read the pages the copy has just decrypted.
+            CacheForWholeFile cache(source, source.fileName());
+            ReadSnapshot snapshot(source);
+            copyPages(source.handle(), target.handle(), QString::fromUtf8("Η αντιγραφή απέτυχε"));
+            expected = countRows(source);
+        }
         target.close();
 
         const TableCounts got = verifyFile(part, source.credentials());

@@ -18,11 +18,12 @@ QString automaticName(const QDateTime &when);
 // The time in an automatic copy's name; invalid for any other name.
 QDateTime timeOfName(const QString &fileName);
 
-// Rows of each of the twelve tables.
+// Rows of every table the file holds (the twelve of the program and any
+// other, such as an imported file's duplicate receipts), by name.
 TableCounts countRows(DbConnection &conn);
 
 // Opens a file on its own with the given credentials and checks it:
-// integrity_check "ok" and every one of the twelve tables readable.
+// integrity_check "ok" and every table it holds readable.
 // Returns the row counts; throws DbError with the reason.
 TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials);
 

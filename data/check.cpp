@@ -60,9 +60,34 @@ const char *const kTakingCustomer =
     "SELECT e.rowid AS ROW, e.ID, e.HMEROMHNIA, e.POSO, e.AR_APODEIKSHS FROM EISPRAKSH_PELATH e"
     " WHERE NOT EXISTS (SELECT 1 FROM STOIXEIA_PELATH c WHERE c.ID = e.ID) ORDER BY e.rowid";
 
+qint64 rowsOf(DbConnection &conn, const QString &table)
+{
+    QString quoted = table;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return conn.scalarNative(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(quoted)).toLongLong();
+}
+
 } // namespace
 
 namespace Check {
+
+QStringList tables(DbConnection &conn)
+{
+    QStringList names;
+    DbStatement st(conn, QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"
+                                        " AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name"));
+    while (st.step())
+        names << st.columnValue(0).toString();
+    return names;
+}
+
+TableRows countRows(DbConnection &conn)
+{
+    TableRows counts;
+    for (const QString &table : tables(conn))
+        counts.insert(table, rowsOf(conn, table));
+    return counts;
+}
 
 bool Report::ok() const
 {
@@ -127,6 +152,21 @@ Report run(DbConnection &conn, int maxRows)
         }
         r.findings << Finding{q.rule, QString::fromUtf8(q.name), q.reportOnly, rows};
     }
+
+    // Every table is read to its end, those no rule names too.
+    QStringList unreadable;
+    try {
+        for (const QString &table : tables(conn)) {
+            try {
+                r.tableRows.insert(table, rowsOf(conn, table));
+            } catch (const DbError &e) {
+                unreadable << table + QStringLiteral(": ") + e.message();
+            }
+        }
+    } catch (const DbError &e) {
+        unreadable << e.message();
+    }
+    r.findings << Finding{Rule::Tables, QString::fromUtf8("πίνακες"), false, unreadable};
     return r;
 }
 

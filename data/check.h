@@ -1,5 +1,6 @@
 #pragma once
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -16,6 +17,7 @@ enum class Rule {
     Counter,            // LAST of LAST_APODEIKSH above every issued number
     VisitCustomer,      // visits of a customer that no longer exists
     TakingCustomer,     // takings of a customer that no longer exists
+    Tables,             // a table the file holds that cannot be read to its end
 };
 
 struct Finding {
@@ -25,8 +27,12 @@ struct Finding {
     QStringList rows;   // the offending rows, one line each
 };
 
+// Rows of each table, by name.
+using TableRows = QMap<QString, qint64>;
+
 struct Report {
     QList<Finding> findings;   // every rule, in the order above
+    TableRows tableRows;       // every table the file holds that could be read
     // True when every rule that is not report-only holds.
     bool ok() const;
     const Finding *find(Rule rule) const;
@@ -36,6 +42,11 @@ struct Report {
 // quick_check (no index-content comparison). At most maxRows rows are kept
 // per rule.
 Report run(DbConnection &conn, int maxRows = 50);
+// The tables the file holds: the program's twelve and any other (an
+// imported file's duplicate receipts), sqlite's own left out.
+QStringList tables(DbConnection &conn);
+// Rows of every one of tables(); throws DbError when one cannot be read.
+TableRows countRows(DbConnection &conn);
 // Only the file's integrity: "ok", or SQLite's descriptions of the damage.
 QStringList integrity(DbConnection &conn, bool quick = false, int maxRows = 50);
 

@@ -59,7 +59,8 @@ const char *const kUsage =
     "  molarix-db check ΦΑΚΕΛΟΣ\n"
     "      integrity_check και οι κανόνες του ιατρείου (κάθε έγκυρη απόδειξη έχει μία\n"
     "      είσπραξη με τα ίδια ποσά, καμία είσπραξη χωρίς απόδειξη, ο μετρητής LAST\n"
-    "      πάνω από κάθε αριθμό· επισκέψεις/εισπράξεις πελάτη που σβήστηκε μόνο αναφέρονται);\n"
+    "      πάνω από κάθε αριθμό· επισκέψεις/εισπράξεις πελάτη που σβήστηκε μόνο αναφέρονται)\n"
+    "      και κάθε πίνακας του αρχείου διαβάζεται ως το τέλος (τυπώνονται οι γραμμές του);\n"
     "      έξοδος 0 μόνο όταν όλα ισχύουν\n"
     "  molarix-db import-jet ΠΑΛΙΟ.mdb ΦΑΚΕΛΟΣ [--accept-report]\n"
     "      νέα βάση στον ΦΑΚΕΛΟ με τα δεδομένα ενός παλιού data.mdb της Access (Jet);\n"
@@ -341,6 +342,8 @@ int check(const QString &dir)
             for (const QString &row : f.rows)
                 out() << "\t\t" << row << '\n';
         }
+        for (auto it = report.tableRows.cbegin(); it != report.tableRows.cend(); ++it)
+            out() << QString::fromUtf8("γραμμές") << '\t' << it.key() << '\t' << it.value() << '\n';
         if (!report.ok())
             return failure(QString::fromUtf8("ο έλεγχος βρήκε προβλήματα."));
         return Ok;

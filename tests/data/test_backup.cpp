@@ -5,6 +5,7 @@
 #include "data/check.h"
 #include "data/clock.h"
 #include "data/connection.h"
+#include "data/jetimport.h"
 #include "data/schema.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
@@ -367,6 +368,38 @@ private slots:
         for (const Check::Finding &f : report.findings)
             if (f.rule != Check::Rule::Integrity)
                 QVERIFY2(r.out.contains(f.name), qPrintable(f.name));
+    }
+
+    // A table the program does not know (an imported file's duplicate
+    // receipts) is counted, copied and checked like the twelve.
+    void everyTableTheFileHoldsIsCountedAndChecked()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(30));
+        const QString extra = QString::fromLatin1(JetImport::DuplicateReceiptsTable);
+        {
+            auto c = openPracticeDir(dir->path());
+            c->executeNative(QStringLiteral("CREATE TABLE \"%1\"(AR_APODEIKSHS INTEGER, POSO DOUBLE)").arg(extra));
+            c->executeNative(QStringLiteral("INSERT INTO \"%1\" SELECT AR_APODEIKSHS, POSO FROM APODEIKSEIS WHERE AR_APODEIKSHS <= 17").arg(extra));
+            c->executeNative(QStringLiteral("CREATE TABLE \"odd \"\"name\"(x)"));
+            c->executeNative(QStringLiteral("INSERT INTO \"odd \"\"name\" VALUES(1),(2)"));
+            // A view holds no rows of its own.
+            c->executeNative(QStringLiteral("CREATE VIEW V1 AS SELECT * FROM APODEIKSEIS"));
+        }
+        auto source = openPracticeDir(dir->path());
+        const QString dest = dir->path() + QStringLiteral("/copy.mdb");
+        const Backup::TableCounts counts = Backup::makeVerified(*source, dest);
+        QCOMPARE(counts.size(), 14);
+        QCOMPARE(counts.value(extra, -1), 17);
+        QCOMPARE(counts.value(QStringLiteral("odd \"name"), -1), 2);
+        QCOMPARE(Backup::verifyFile(dest, source->credentials()), counts);
+
+        const Check::Report report = Check::run(*source);
+        QVERIFY(report.ok());
+        QCOMPARE(report.tableRows, counts);
+        const Run r = runTool({QStringLiteral("check"), dir->path()});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.contains(QString::fromUtf8("γραμμές\t%1\t17\n").arg(extra)), qPrintable(r.out));
+        QVERIFY(r.out.contains(QString::fromUtf8("γραμμές\tAPODEIKSEIS\t60\n")));
     }
 
     // Deleting a customer leaves visits and takings behind; they are shown,
