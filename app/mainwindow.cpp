@@ -7,6 +7,7 @@
 #include "gui/messages.h"
 #include "gui/modal.h"
 #include "gui/safekeeping.h"
+#include "gui/upgrade.h"
 #include "app/molarixapplication.h"
 #include "app/openers.h"
 #include "app/splash.h"
@@ -109,7 +110,7 @@ void TForm3::FormCreate()
             TForm65 access;
             ShowModal(&access);
         }
-        if (AccessGranted && !Safekeeping::CheckAtStartup(this)) {
+        if (AccessGranted && (!Safekeeping::CheckAtStartup(this) || !UpgradeAtStartup(this))) {
             RequestTerminate();
         } else if (AccessGranted) {
             CheckReminders();
@@ -264,6 +265,7 @@ void TForm3::buildMenu()
     wire(addEntry(N12, "N15", QStringLiteral("Κατά &μήνα")), QStringLiteral("TForm15"));
     wire(addEntry(N1, "N18", QStringLiteral("Εισπρά&ξεις σε διάστημα δύο ημερομηνιών")), QStringLiteral("TForm59"));
     wire(addEntry(N1, "N19", QStringLiteral("Αποδείξεις που εκ&δόθηκαν")), QStringLiteral("TForm71"));
+    wire(addEntry(N1, "N30", QStringLiteral("Ανάκληση πελατών")), QStringLiteral("TForm81"));
     separator(N1, "N25");
     wire(addEntry(N1, "N3", QStringLiteral("Βιβλίο ση&μειώσεων")), QStringLiteral("TForm6"));
     // The caption begins with the Latin letter Y.

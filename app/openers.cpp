@@ -15,6 +15,7 @@
 #include "receipts/receiptdetails.h"
 #include "receipts/receiptnumbering.h"
 #include "receipts/takingsbetweendates.h"
+#include "recall/recalllist.h"
 #include "tools/calendartools.h"
 #include "tools/notebook.h"
 #include "tools/notesprint.h"
@@ -61,5 +62,6 @@ std::function<void()> WindowOpener(const QString &w)
     if (w == QLatin1String("TForm66")) return fresh<TForm66>();
     if (w == QLatin1String("TForm71")) return fresh<TForm71>();
     if (w == QLatin1String("TForm73")) return fresh<TForm73>();
+    if (w == QLatin1String("TForm81")) return fresh<TForm81>();
     return {};
 }

@@ -7,6 +7,7 @@
 #include "app/startupwindows.h"
 #include "customers/customercard.h"
 #include "customers/customerhistory.h"
+#include "chart/dentalchart.h"
 #include "customers/customerprintouts.h"
 #include "gui/modal.h"
 #include "customers/visits.h"
@@ -52,6 +53,7 @@ TForm18::TForm18(QWidget *parent)
     };
     N2 = item("N2", QStringLiteral("Στοιχεί&α πελάτη"));
     N3 = item("N3", QStringLiteral("Ιστορικό πελάτη"));
+    N11 = item("N11", QStringLiteral("Οδοντόγραμμα"));
     N4 = item("N4", QStringLiteral("Επισκέ&ψεις πελάτη"));
     N1->addSeparator();
     N6 = item("N6", QStringLiteral("Εισπράξεις από πελάτη"));
@@ -108,6 +110,7 @@ TForm18::TForm18(QWidget *parent)
 
     const std::tuple<QPushButton *, QAction *, void (TForm18::*)()> actions[] = {
         {ui->Button2, N2, &TForm18::Button2Click}, {ui->Button3, N3, &TForm18::Button3Click},
+        {ui->Button8, N11, &TForm18::Button8Click},
         {ui->Button1, N4, &TForm18::Button1Click}, {ui->Button7, N6, &TForm18::Button7Click},
         {ui->Button6, KLLLL1, &TForm18::Button6Click}, {ui->Button5, N5, &TForm18::Button5Click}};
     for (const auto &[button, action, handler] : actions) {
@@ -224,6 +227,18 @@ void TForm18::Button3Click()
     history.CustomerSurname = CurrentSurname();
     history.CustomerBirthDate = CurrentBirthDate();
     ShowModal(&history);
+}
+
+void TForm18::Button8Click()
+{
+    if (!HasCurrentCustomer())
+        return;
+    TForm80 chart;
+    chart.CustomerId = CurrentId();
+    chart.CustomerFirstName = CurrentFirstName();
+    chart.CustomerSurname = CurrentSurname();
+    chart.CustomerBirthDate = CurrentBirthDate();
+    ShowModal(&chart);
 }
 
 void TForm18::Button1Click()

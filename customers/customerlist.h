@@ -48,6 +48,7 @@ private:
 
     void Button2Click();   // customer card
     void Button3Click();   // history
+    void Button8Click();   // tooth chart
     void Button1Click();   // visits
     void Button7Click();   // takings
     void Button6Click();   // issue receipt
@@ -58,5 +59,5 @@ private:
     DataSet *ADOQuery1;
     QMenuBar *MainMenu1;
     QMenu *N1;
-    QAction *N2, *N3, *N4, *N6, *KLLLL1, *N5, *N10;
+    QAction *N2, *N3, *N11, *N4, *N6, *KLLLL1, *N5, *N10;
 };

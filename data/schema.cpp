@@ -1,6 +1,7 @@
 #include "data/schema.h"
 #include "data/appstate.h"
 #include "data/connection.h"
+#include "data/schemaversion.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -135,6 +136,7 @@ void createDatabase(const QString &dir, const QString &password)
                 else
                     conn.executeNative(rantebouTable());
             }
+            SchemaVersion::applyAll(conn);
             conn.executeNative(QStringLiteral("INSERT INTO SECURITY (\"PASSWORD\") VALUES (?)"),
                                {password.isEmpty() ? QString::fromLatin1(FirstPassword) : password});
             tx.commit();

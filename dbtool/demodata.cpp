@@ -221,7 +221,7 @@ struct Visit {
 class Generator {
 public:
     Generator(DbConnection &conn, const DemoData::Options &o)
-        : m_conn(conn), m_rng(o.seed), m_today(o.today.isValid() ? o.today : Clock::today()),
+        : m_conn(conn), m_rng(o.seed), m_chartRng(o.seed ^ 0x0d0e7a1u), m_today(o.today.isValid() ? o.today : Clock::today()),
           m_customerCount(std::max(1, o.customers)) {}
 
     DemoData::Summary run()
@@ -324,6 +324,7 @@ private:
     void practice();
     void customers();
     void visits();
+    void chartEntries(DbStatement &st, int id, const QDate &d, int treatment, int tooth, bool child);
     void receipts();
     void expenses();
     void appointments();
@@ -333,6 +334,9 @@ private:
 
     DbConnection &m_conn;
     QRandomGenerator m_rng;
+    // The tooth chart draws from its own sequence, so the rest of the
+    // practice stays as it was before the chart existed.
+    QRandomGenerator m_chartRng;
     const QDate m_today;
     const int m_customerCount;
     std::vector<Customer> m_customers;
@@ -430,10 +434,70 @@ void Generator::customers()
     m_sum.customers = m_customerCount;
 }
 
+// What a visit leaves on the tooth chart: the treated tooth's new state,
+// and at some check-ups a finding to be treated.
+void Generator::chartEntries(DbStatement &st, int id, const QDate &d, int treatment, int tooth, bool child)
+{
+    auto surfaces = [&](int fdi) {
+        static const char *const back[] = {"O", "MO", "DO", "MOD", "B", "OL"};
+        static const char *const front[] = {"M", "D", "B", "MB", "DL"};
+        return QString::fromLatin1(fdi % 10 <= 3 ? front[m_chartRng.bounded(quint32(std::size(front)))]
+                                          : back[m_chartRng.bounded(quint32(std::size(back)))]);
+    };
+    int minute = 0;
+    auto entry = [&](int fdi, const QString &letters, const char *condition, const char *note) {
+        const QDateTime at(d, QTime(9, 0).addSecs(60 * minute++));
+        insert(st, {id, iso(d), fdi, letters, QString::fromUtf8(condition), QString::fromUtf8(note),
+                    at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
+        ++m_sum.chartEntries;
+    };
+    switch (treatment) {
+    case 0: // check-up
+        if (m_chartRng.generateDouble() < 0.35) {
+            const int fdi = child ? int(m_chartRng.bounded(5, 9)) * 10 + int(m_chartRng.bounded(1, 6))
+                                  : int(m_chartRng.bounded(1, 5)) * 10 + int(m_chartRng.bounded(1, 8));
+            if (m_chartRng.generateDouble() < 0.7)
+                entry(fdi, surfaces(fdi), "τερηδόνα", "Εύρημα στον προληπτικό έλεγχο.");
+            else
+                entry(fdi, QString(), "προς θεραπεία", "Να επανεκτιμηθεί στην επόμενη επίσκεψη.");
+        }
+        break;
+    case 2: { // caries: found and filled at the same visit
+        const QString letters = surfaces(tooth);
+        entry(tooth, letters, "τερηδόνα", "");
+        entry(tooth, letters, "έμφραξη", "Σύνθετη ρητίνη.");
+        break;
+    }
+    case 3:
+        entry(tooth, QString(), "ενδοδοντική θεραπεία", "Πρώτη συνεδρία.");
+        break;
+    case 4:
+        entry(tooth, surfaces(tooth), "έμφραξη", "Ανασύσταση με σύνθετη ρητίνη.");
+        break;
+    case 5:
+        entry(tooth, QString(), "εξαγωγή/απών", "Εξαγωγή με τοπική αναισθησία.");
+        break;
+    case 7:
+        if (m_chartRng.generateDouble() < 0.2)
+            entry(tooth, QString(), "γέφυρα", "Στήριγμα γέφυρας, μεταλλοκεραμική.");
+        else
+            entry(tooth, QString(), "στεφάνη", "Μεταλλοκεραμική στεφάνη.");
+        break;
+    case 11:
+        entry(tooth, QString(), "εμφύτευμα", "Τοποθέτηση εμφυτεύματος.");
+        break;
+    default:
+        break;
+    }
+}
+
 void Generator::visits()
 {
     DbStatement st(m_conn, QStringLiteral(
         "INSERT INTO EPISKEPSEIS (ID, HMEROMHNIA, AITIA, PERIGRAFH) VALUES (?, ?, ?, ?)"));
+    DbStatement chart(m_conn, QStringLiteral(
+        "INSERT INTO ODONTOGRAMMA (ID, HMEROMHNIA, DONTI, EPIFANEIES, KATASTASH, SHMEIWSH, KATAXWRHSH)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?)"));
     const QDate from = m_today.addYears(-3);
     // How many visits a customer made in three years: mostly one to three.
     const int visitWeights[] = {25, 25, 20, 15, 10, 5};
@@ -461,9 +525,14 @@ void Generator::visits()
             while (child && t != 0 && t != 2 && t != 5 && t != 14);
             const Treatment &tr = kTreatments[t];
             QString description = QString::fromUtf8(tr.description);
-            if (tr.tooth)
-                description = description.arg(tooth(child));
+            int treated = 0;
+            if (tr.tooth) {
+                const QString number = tooth(child);
+                treated = number.toInt();
+                description = description.arg(number);
+            }
             insert(st, {c + 1, iso(d), QString::fromUtf8(tr.reason), description});
+            chartEntries(chart, c + 1, d, t, treated, child);
             m_visits.push_back({c, d, t});
         }
     }

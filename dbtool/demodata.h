@@ -4,8 +4,8 @@
 class DbConnection;
 
 // Sample practice for demonstrations, screenshots and benchmarks: Greek
-// customers of a Nicosia dental practice with visits, receipts, expenses,
-// appointments and the small office tools.
+// customers of a Nicosia dental practice with visits and their tooth charts,
+// receipts, expenses, appointments and the small office tools.
 namespace DemoData {
 
 struct Options {
@@ -26,6 +26,7 @@ struct Summary {
     int reminders = 0;
     int notes = 0;
     int phones = 0;
+    int chartEntries = 0;
 };
 
 // Fills a freshly created, empty database in one transaction; on failure

@@ -3,6 +3,7 @@
 #include "data/appstate.h"
 #include "data/backup.h"
 #include "data/check.h"
+#include "data/schemaversion.h"
 #include "data/clock.h"
 #include "data/connection.h"
 #include "dbtool/demodata.h"
@@ -57,6 +58,7 @@ const char *const kUsage =
     "      βάζει το αντίγραφο στη θέση του· αρνείται χωρίς αλλαγή αν το αντίγραφο δεν\n"
     "      περνά τον έλεγχο ή αν άλλο πρόγραμμα γράφει στη βάση\n"
     "  molarix-db check ΦΑΚΕΛΟΣ\n"
+    "      η έκδοση δομής του αρχείου,\n"
     "      integrity_check και οι κανόνες του ιατρείου (κάθε έγκυρη απόδειξη έχει μία\n"
     "      είσπραξη με τα ίδια ποσά, καμία είσπραξη χωρίς απόδειξη, ο μετρητής LAST\n"
     "      πάνω από κάθε αριθμό· επισκέψεις/εισπράξεις πελάτη που σβήστηκε μόνο αναφέρονται)\n"
@@ -127,8 +129,8 @@ int create(const QString &dir, const DemoData::Options *demo)
                          .arg(s.customers).arg(s.visits).arg(s.receipts).arg(s.cancelled)
                          .arg(s.nextReceipt).arg(s.expenses).arg(s.appointments)
                          .arg(s.appointmentDays).arg(s.reminders)
-                  << QString::fromUtf8("%1 σημειώσεις, %2 χρήσιμα τηλέφωνα (%3 ms).\n")
-                         .arg(s.notes).arg(s.phones).arg(timer.elapsed());
+                  << QString::fromUtf8("%1 σημειώσεις, %2 χρήσιμα τηλέφωνα, %3 καταχωρήσεις οδοντογράμματος (%4 ms).\n")
+                         .arg(s.notes).arg(s.phones).arg(s.chartEntries).arg(timer.elapsed());
         } catch (const DbError &e) {
             // An empty database would pass for a finished sample; start over instead.
             QFile::remove(QDir(dir).absoluteFilePath(QStringLiteral("data.mdb")));
@@ -334,6 +336,22 @@ int check(const QString &dir)
     try {
         DbConnection conn;
         openPractice(conn, dir);
+        const int version = SchemaVersion::read(conn);
+        switch (SchemaVersion::state(version)) {
+        case SchemaVersion::State::UpToDate:
+            out() << "ok\t" << QString::fromUtf8("έκδοση δομής %1").arg(version) << '\n';
+            break;
+        case SchemaVersion::State::Older:
+            out() << QString::fromUtf8("ΠΡΟΣΟΧΗ\tέκδοση δομής %1· το πρόγραμμα θα την αναβαθμίσει στην %2 στο επόμενο άνοιγμα")
+                         .arg(version).arg(SchemaVersion::current())
+                  << '\n';
+            break;
+        case SchemaVersion::State::Newer:
+            out() << QString::fromUtf8("ΣΦΑΛΜΑ\tέκδοση δομής %1, νεότερη από την %2 αυτού του εργαλείου")
+                         .arg(version).arg(SchemaVersion::current())
+                  << '\n';
+            return failure(SchemaVersion::newerText(conn.fileName(), version));
+        }
         const Check::Report report = Check::run(conn);
         for (const Check::Finding &f : report.findings) {
             const QString verdict = f.rows.isEmpty() ? QStringLiteral("ok")

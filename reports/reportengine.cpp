@@ -7,6 +7,7 @@
 #include "data/regional.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -152,6 +153,20 @@ QString ReportProject::title() const
     return QFileInfo(diskPath(m_file)).completeBaseName();
 }
 
+void ReportProject::setValue(const QString &name, const QString &text)
+{
+    m_values.insert(name, text);
+}
+
+void ReportProject::setImage(const QString &name, const QImage &image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    m_values.insert(name, QStringLiteral("data:image/png;base64,") + QString::fromLatin1(png.toBase64()));
+}
+
 QString ReportProject::renderHtml()
 {
     loadTemplate();
@@ -162,6 +177,8 @@ QString ReportProject::renderHtml()
 
     mstch::data root;
     root["TODAY"] = mstch::data(utf8(Regional::formatDate(Clock::today())));
+    for (auto it = m_values.cbegin(); it != m_values.cend(); ++it)
+        root[utf8(it.key())] = mstch::data(utf8(it.value()));
 
     // Every data set stays as the report found it, also when reading one fails.
     VisitStack visits;

@@ -1,5 +1,6 @@
 #pragma once
 #include <QMap>
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -47,6 +48,10 @@ public:
     void setProjectFile(const QString &path);     // full path of the *.RAV file
     QString projectFile() const { return m_file; }
     void addConnection(const QString &name, DataSet *ds);
+    // {{NAME}} outside the sections: a text, or a picture as a PNG data
+    // address for <img src="{{NAME}}">. Kept until set again.
+    void setValue(const QString &name, const QString &text);
+    void setImage(const QString &name, const QImage &image);
 
     // Renders and shows the output dialog (Preview preselected, Printer,
     // File); returns when output is finished. A missing file raises
@@ -72,4 +77,5 @@ private:
     QString m_loadedTemplate;
     bool m_loaded = false;
     QMap<QString, QPointer<DataSet>> m_connections;
+    QMap<QString, QString> m_values;
 };

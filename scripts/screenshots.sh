@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders the user guide's pictures into docs/screenshots/ from a demo
-# practice: the main window and a printed receipt.
+# practice: the main window, a printed receipt, a tooth chart and the recall
+# list.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh >/dev/null

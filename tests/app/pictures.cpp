@@ -1,4 +1,6 @@
 #include "app/about.h"
+#include "chart/dentalchart.h"
+#include "recall/recalllist.h"
 #include "app/accesscheck.h"
 #include "app/mainwindow.h"
 #include "app/splash.h"
@@ -121,6 +123,29 @@ private slots:
         ReportProject::setTestSink({});
         QVERIFY(!html.isEmpty());
         ReportProject::writePdf(html, out + QStringLiteral("/receipt.pdf"));
+
+        // The tooth chart of the customer with the most entries, and the recall list.
+        conn.open();
+        DbStatement most(conn, QStringLiteral(
+            "SELECT P.ID, P.ONOMA, P.EPWNYMO, P.HMEROMHNIA_GENNHSEWS FROM STOIXEIA_PELATH P JOIN ODONTOGRAMMA O ON O.ID = P.ID"
+            " WHERE P.HMEROMHNIA_GENNHSEWS < '2000-01-01' GROUP BY P.ID ORDER BY count(*) DESC, P.ID LIMIT 1"));
+        QVERIFY2(most.step(), "the practice has no tooth chart entries");
+        {
+            TForm80 chart;
+            chart.CustomerId = most.columnValue(0).toString();
+            chart.CustomerFirstName = most.columnValue(1).toString();
+            chart.CustomerSurname = most.columnValue(2).toString();
+            chart.CustomerBirthDate = QDate::fromString(most.columnValue(3).toString(), Qt::ISODate).toString(QStringLiteral("d/M/yyyy"));
+            chart.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&chart));
+            QVERIFY(chart.grab().save(out + QStringLiteral("/toothchart.png")));
+        }
+        {
+            TForm81 recall;
+            recall.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&recall));
+            QVERIFY(recall.grab().save(out + QStringLiteral("/recall.png")));
+        }
         Clock::reset();
     }
 };

@@ -1,0 +1,45 @@
+#include "gui/upgrade.h"
+#include "data/appstate.h"
+#include "data/backup.h"
+#include "data/clock.h"
+#include "data/connection.h"
+#include "data/schemaversion.h"
+#include "gui/messages.h"
+#include "gui/safekeeping.h"
+#include <QDir>
+
+bool UpgradeAtStartup(QWidget *parent)
+{
+    const QString closing = QStringLiteral("Το πρόγραμμα θα κλείσει.");
+    try {
+        DbConnection conn;
+        conn.setConnectionString(DbConnectionString);
+        conn.open();
+        const int version = SchemaVersion::read(conn);
+        switch (SchemaVersion::state(version)) {
+        case SchemaVersion::State::UpToDate:
+            return true;
+        case SchemaVersion::State::Newer:
+            Messages::plain(SchemaVersion::newerText(conn.fileName(), version) + QLatin1Char('\n') + closing, parent);
+            return false;
+        case SchemaVersion::State::Older:
+            break;
+        }
+        const QString practiceDir = QDir::fromNativeSeparators(AppDirectory);
+        Safekeeping::RunWithProgress(parent, QStringLiteral("Ενημέρωση της δομής του αρχείου δεδομένων…"), [&] {
+            SchemaVersion::upgrade(conn, [&](int, int to) {
+                // Named apart from the daily copies, so that rotation keeps it.
+                const QString name = QStringLiteral("data-%1-before-version-%2.mdb")
+                                         .arg(Clock::now().toString(QStringLiteral("yyyy-MM-dd-HHmmss")))
+                                         .arg(to);
+                Backup::makeVerified(conn, QDir(Backup::folder(practiceDir)).absoluteFilePath(name));
+            });
+        });
+        return true;
+    } catch (const DbError &e) {
+        Messages::error(QStringLiteral("Η ενημέρωση της δομής του αρχείου δεδομένων δεν έγινε· το αρχείο έμεινε όπως ήταν:\n")
+                            + e.message() + QLatin1Char('\n') + closing,
+                        parent);
+        return false;
+    }
+}
