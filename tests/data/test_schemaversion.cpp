@@ -12,6 +12,7 @@
 #include "tests/common/testutil.h"
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -155,6 +156,27 @@ private slots:
         QCOMPARE(SchemaVersion::read(*c), 0);
         QVERIFY(!hasTable(*c, QStringLiteral("ODONTOGRAMMA")));
         QCOMPARE(fingerprint(*c), before);
+    }
+
+    void noBackupNoUpgrade()
+    {
+        QTemporaryDir dir;
+        QCOMPARE(makePreviousVersionPractice(dir), QString());
+        usePractice(dir.path());
+        // The backup folder's name is taken by a file: no copy can be made.
+        QFile blocker(Backup::folder(dir.path()));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString file = dir.path() + QStringLiteral("/data.mdb");
+        const QByteArray hash = fileHash(file);
+
+        QVERIFY(!UpgradeAtStartup(nullptr));
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, Messages::Kind::Error);
+        QCOMPARE(fileHash(file), hash);
+        auto c = openPracticeDir(dir.path());
+        QCOMPARE(SchemaVersion::read(*c), 0);
     }
 
     void aNewerFileIsRefusedUntouched()
