@@ -1,6 +1,7 @@
 // Molarix: office program for a small dental practice.
 #include "app/mainwindow.h"
 #include "gui/messages.h"
+#include "gui/safekeeping.h"
 #include "app/molarixapplication.h"
 #include "app/jetconversion.h"
 #include "app/practicechoice.h"
@@ -28,6 +29,8 @@ int main(int argc, char **argv)
             result = app.exec();
             DestroyStartupWindows();
         }
+        // The start-up check may still be reading when the program ends early.
+        Safekeeping::WaitForCheck();
     }
     return result;
 }

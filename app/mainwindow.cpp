@@ -110,7 +110,16 @@ void TForm3::FormCreate()
             TForm65 access;
             ShowModal(&access);
         }
-        if (AccessGranted && (!Safekeeping::CheckAtStartup(this) || !UpgradeAtStartup(this))) {
+        if (AccessGranted) {
+            // The file is checked in the background; what would write to it
+            // (the layout upgrade too) waits for the check, and a damaged
+            // file that is not replaced by a backup ends the program.
+            Safekeeping::StartCheck(this, [this](bool usable) {
+                if (!usable)
+                    EndAtStartup();
+            });
+        }
+        if (AccessGranted && !UpgradeAtStartup(this)) {
             RequestTerminate();
         } else if (AccessGranted) {
             CheckReminders();
@@ -354,6 +363,7 @@ void TForm3::closeEvent(QCloseEvent *e)
     m_exitConfirmed = true;
     hide();
     // The day's backup, once the user has said goodbye.
+    Safekeeping::WaitForCheck();
     if (AccessGranted)
         Safekeeping::BackupAtExit(nullptr);
     {

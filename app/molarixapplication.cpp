@@ -4,6 +4,7 @@
 #include "data/connection.h"
 #include <QCursor>
 #include <QMetaObject>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -13,6 +14,9 @@ bool g_terminate = false;
 // cursor shows it; it goes when the program gets back to its event loop.
 void showBusyWhileWaiting()
 {
+    // A worker thread (a backup, the start-up check) has no cursor to show.
+    if (QThread::currentThread() != qApp->thread())
+        return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QTimer::singleShot(0, qApp, [] { QApplication::restoreOverrideCursor(); });
 }

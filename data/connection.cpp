@@ -1,9 +1,12 @@
 #include "data/connection.h"
 #include "data/appstate.h"
 #include "data/jetsql.h"
+#include "data/writegate.h"
 #include <QDate>
 #include <QDateTime>
 #include <QFileInfo>
+#include <cctype>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace {
@@ -45,6 +48,24 @@ DbError::Cause causeOf(int rc, const QString &file)
     default:
         return DbError::Cause::None;
     }
+}
+
+// A statement that changes rows or the schema. Settings and transaction
+// control change no row themselves (the restore of a damaged file needs
+// its exclusive lock), even where SQLite counts them as writing.
+bool changesRows(sqlite3_stmt *stmt)
+{
+    if (sqlite3_stmt_readonly(stmt))
+        return false;
+    const char *sql = sqlite3_sql(stmt);
+    while (sql && (*sql == ' ' || *sql == '\t' || *sql == '\n' || *sql == '\r'))
+        ++sql;
+    for (const char *word : {"PRAGMA", "BEGIN", "COMMIT", "END", "ROLLBACK", "SAVEPOINT", "RELEASE"}) {
+        const size_t n = std::strlen(word);
+        if (sql && qstrnicmp(sql, word, uint(n)) == 0 && !std::isalnum(static_cast<unsigned char>(sql[n])))
+            return false;
+    }
+    return true;
 }
 
 QString withCause(const QString &message, DbError::Cause cause)
@@ -329,6 +350,10 @@ void DbStatement::bindAll(const QVariantList &values)
 
 bool DbStatement::step()
 {
+    // A statement about to change the rows waits while the file's start-up
+    // check runs, and is refused on a file found damaged.
+    if (!sqlite3_stmt_busy(m_stmt) && changesRows(m_stmt))
+        WriteGate::admit(m_conn.fileName(), g_busyNotifier);
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         return true;

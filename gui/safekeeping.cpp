@@ -4,6 +4,7 @@
 #include "data/check.h"
 #include "data/clock.h"
 #include "data/connection.h"
+#include "data/writegate.h"
 #include "gui/messages.h"
 #include <QApplication>
 #include <QDir>
@@ -11,8 +12,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QPointer>
 #include <QThread>
+#include <QTimer>
 #include <exception>
+#include <memory>
 
 namespace {
 
@@ -43,6 +47,13 @@ QStringList automaticCopies()
         if (Backup::timeOfName(name).isValid())
             names << d.absoluteFilePath(name);
     return names;
+}
+
+// The start-up check's worker while it runs.
+QPointer<QThread> &runningCheck()
+{
+    static QPointer<QThread> worker;
+    return worker;
 }
 
 } // namespace
@@ -81,20 +92,10 @@ void RunWithProgress(QWidget *parent, const QString &text, const std::function<v
         std::rethrow_exception(failure);
 }
 
-bool CheckAtStartup(QWidget *parent)
+// The damage the check found is reported and the newest backup that still
+// verifies offered. True when that backup is now in place.
+static bool OfferRestore(QWidget *parent, const QStringList &problems)
 {
-    QStringList problems;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        auto conn = openPractice();
-        problems = Check::integrity(*conn, true, 5);
-    } catch (const DbError &e) {
-        problems = QStringList{e.message()};
-    }
-    QApplication::restoreOverrideCursor();
-    if (problems == QStringList{QStringLiteral("ok")})
-        return true;
-
     const QString damage = QStringLiteral("Το αρχείο δεδομένων %1 είναι κατεστραμμένο:\n%2")
                                .arg(shown(practiceDir() + QStringLiteral("/data.mdb")), problems.join(QLatin1Char('\n')));
     const QString closing = QStringLiteral("Το πρόγραμμα θα κλείσει χωρίς να γράψει τίποτα στο κατεστραμμένο αρχείο.");
@@ -133,6 +134,66 @@ bool CheckAtStartup(QWidget *parent)
         Messages::plain(QStringLiteral("Η επαναφορά δεν έγινε: %1\n").arg(e.message()) + closing, parent);
         return false;
     }
+}
+
+// Reported when no other window stands over the main window: the restore
+// of the file is done with every window that might write to it closed.
+static void ReportWhenAlone(QWidget *parent, const QStringList &problems, const std::function<void(bool)> &done)
+{
+    QObject *context = parent ? static_cast<QObject *>(parent) : qApp;
+    if (QApplication::activeModalWidget() && QApplication::activeModalWidget() != parent) {
+        QTimer::singleShot(250, context, [parent, problems, done] { ReportWhenAlone(parent, problems, done); });
+        return;
+    }
+    const bool restored = OfferRestore(parent, problems);
+    if (restored)
+        WriteGate::open(ParseConnectionString(DbConnectionString).dataSource);
+    if (done)
+        done(restored);
+}
+
+void StartCheck(QWidget *parent, std::function<void(bool usable)> done)
+{
+    WaitForCheck();
+    const QString connectionString = DbConnectionString;
+    const QString file = ParseConnectionString(connectionString).dataSource;
+    WriteGate::hold(file);
+    auto problems = std::make_shared<QStringList>();
+    QThread *worker = QThread::create([connectionString, file, problems] {
+        try {
+            DbConnection conn;
+            conn.setConnectionString(connectionString);
+            conn.open();
+            *problems = Check::integrity(conn, true, 5);
+        } catch (const std::exception &e) {
+            *problems = QStringList{QString::fromUtf8(e.what())};
+        }
+        if (*problems == QStringList{QStringLiteral("ok")})
+            WriteGate::open(file);
+        else
+            WriteGate::refuse(file, QStringLiteral("Το αρχείο δεδομένων %1 βρέθηκε κατεστραμμένο· δεν γράφτηκε τίποτα σε αυτό.")
+                                        .arg(shown(file)));
+    });
+    runningCheck() = worker;
+    QObject *context = parent ? static_cast<QObject *>(parent) : qApp;
+    QObject::connect(worker, &QThread::finished, context, [worker, parent, problems, done = std::move(done)] {
+        if (runningCheck() == worker)
+            runningCheck() = nullptr;
+        worker->deleteLater();
+        if (*problems == QStringList{QStringLiteral("ok")}) {
+            if (done)
+                done(true);
+        } else {
+            ReportWhenAlone(parent, *problems, done);
+        }
+    });
+    worker->start();
+}
+
+void WaitForCheck()
+{
+    if (QThread *worker = runningCheck())
+        worker->wait();
 }
 
 QString OldBackupNote(const QString &dir, const QDateTime &now)

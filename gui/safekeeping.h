@@ -10,10 +10,18 @@ class QWidget;
 // folder the user picks, and the note when backups have stopped.
 namespace Safekeeping {
 
-// quick_check of the practice file. A damaged file is reported and the
-// newest backup that still verifies is offered in its place. False when
-// the program must end (damage left unrepaired: nothing is written to it).
-bool CheckAtStartup(QWidget *parent);
+// quick_check of the practice file after the access check, in a worker
+// thread with its own connection, so that the main window is usable
+// meanwhile. Writes to the file wait until the check has passed. A damaged
+// file takes no write; it is reported once no other window stands over
+// the main window, and the newest backup that still verifies is offered in
+// its place. Then done(true) when the file may be used (it passed, or the
+// backup was put in place) or done(false) when the program must end
+// (damage left unrepaired: nothing was written to it); done is not called
+// once parent is gone.
+void StartCheck(QWidget *parent, std::function<void(bool usable)> done);
+// Waits for a check still running (before the program ends).
+void WaitForCheck();
 
 // The status-bar note when the newest automatic backup is older than 7
 // days, or there is none; empty otherwise.

@@ -3,14 +3,18 @@
 #include "data/backup.h"
 #include "data/clock.h"
 #include "gui/messages.h"
+#include "data/writegate.h"
 #include "gui/safekeeping.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -29,6 +33,28 @@ void damage(const QString &file)
     QVERIFY(f.size() > 12 * 4096);
     f.seek(f.size() / 4096 / 2 * 4096 + 512);
     f.write(QByteArray(300, '\x42'));
+}
+
+// The start-up check as the main window starts it; its verdict once the
+// check and any offer of a backup are over.
+bool checkAtStartup(const std::function<void()> &meanwhile = {})
+{
+    std::optional<bool> verdict;
+    Safekeeping::StartCheck(nullptr, [&](bool usable) { verdict = usable; });
+    if (meanwhile)
+        meanwhile();
+    if (!QTest::qWaitFor([&] { return verdict.has_value(); }, 120000))
+        qFatal("The start-up check never ended");
+    return *verdict;
+}
+
+// A note written as the notebook window writes it.
+void addNote()
+{
+    DbConnection c;
+    c.setConnectionString(DbConnectionString);
+    c.open();
+    c.executeNative(QStringLiteral("INSERT INTO SHMEIWSEIS(TITLOS) VALUES('Σημείωση')"));
 }
 
 } // namespace
@@ -59,6 +85,8 @@ private slots:
     void cleanup()
     {
         Safekeeping::SetFolderChooser({});
+        Safekeeping::WaitForCheck();
+        WriteGate::open(dataFile());
         Clock::reset();
         p.reset();
     }
@@ -129,8 +157,12 @@ private slots:
 
     void healthyFilePassesSilently()
     {
-        QVERIFY(Safekeeping::CheckAtStartup(nullptr));
+        // A write made while the check may still run waits for it and is kept.
+        QVERIFY(checkAtStartup(addNote));
         QVERIFY(Messages::takeShown().isEmpty());
+        QCOMPARE(p->count(QStringLiteral("SHMEIWSEIS")), 1);
+        addNote();
+        QCOMPARE(p->count(QStringLiteral("SHMEIWSEIS")), 2);
     }
 
     void damagedFileWithoutBackupEndsWithoutWriting()
@@ -139,11 +171,22 @@ private slots:
         p->conn().close();
         damage(dataFile());
         const QByteArray damaged = bytes(dataFile());
-        QVERIFY(!Safekeeping::CheckAtStartup(nullptr));
+        // Writes made before the report are refused, naming the damage.
+        QString refusal;
+        QVERIFY(!checkAtStartup([&] {
+            try {
+                addNote();
+            } catch (const DbError &e) {
+                refusal = e.message();
+            }
+        }));
+        QVERIFY2(refusal.contains(QStringLiteral("κατεστραμμένο")), qPrintable(refusal));
         const auto shown = Messages::takeShown();
         QCOMPARE(shown.size(), 1);
         QVERIFY(shown[0].text.contains(QStringLiteral("κατεστραμμένο")));
         QVERIFY(shown[0].text.contains(QStringLiteral("Δεν βρέθηκε")));
+        QCOMPARE(bytes(dataFile()), damaged);
+        QVERIFY_THROWS_EXCEPTION(DbError, addNote());
         QCOMPARE(bytes(dataFile()), damaged);
     }
 
@@ -163,7 +206,7 @@ private slots:
 
         // Declined: the program ends and the file is left as it was.
         Messages::setNextAnswer(false);
-        QVERIFY(!Safekeeping::CheckAtStartup(nullptr));
+        QVERIFY(!checkAtStartup());
         auto shown = Messages::takeShown();
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown[0].kind, Messages::Kind::Confirm);
@@ -171,7 +214,7 @@ private slots:
         QCOMPARE(bytes(dataFile()), damaged);
 
         Messages::setNextAnswer(true);
-        QVERIFY(Safekeeping::CheckAtStartup(nullptr));
+        QVERIFY(checkAtStartup());
         shown = Messages::takeShown();
         QCOMPARE(shown.size(), 2);
         QVERIFY(shown[1].text.startsWith(QStringLiteral("Έγινε επαναφορά")));
@@ -181,7 +224,36 @@ private slots:
         QCOMPARE(kept.size(), 1);
         QCOMPARE(bytes(p->path() + QLatin1Char('/') + kept.first()), damaged);
         p->conn().close();
-        QVERIFY(Safekeeping::CheckAtStartup(nullptr));
+        // The copy put in place takes writes again.
+        addNote();
+        p->conn().open();
+        QCOMPARE(p->count(QStringLiteral("SHMEIWSEIS")), 1);
+        p->conn().close();
+        QVERIFY(checkAtStartup());
+    }
+
+    // The report waits until no window stands over the main window, so
+    // that no window keeps the damaged file open while it is replaced.
+    void damageIsReportedOnceNoWindowIsOpen()
+    {
+        addCustomers(3000);
+        p->conn().close();
+        damage(dataFile());
+        std::optional<bool> verdict;
+        QDialog window;
+        window.setModal(true);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY(QApplication::activeModalWidget() == &window);
+        Safekeeping::StartCheck(nullptr, [&](bool usable) { verdict = usable; });
+        QTRY_COMPARE_WITH_TIMEOUT(WriteGate::state(dataFile()), WriteGate::State::Refused, 60000);
+        QTest::qWait(600);
+        QVERIFY(!verdict.has_value());
+        QVERIFY(Messages::takeShown().isEmpty());
+        window.close();
+        QTRY_VERIFY_WITH_TIMEOUT(verdict.has_value(), 10000);
+        QVERIFY(!*verdict);
+        QCOMPARE(Messages::takeShown().size(), 1);
     }
 };
 
