@@ -347,5 +347,60 @@ private slots:
     }
 };
 
+// The numbering and surface rules the window and the chart share.
+class ChartRulesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void fdiNumbersAndSurfaces()
+    {
+        int permanent = 0, primary = 0;
+        for (int n = 0; n < 100; ++n) {
+            if (!Chart::isTooth(n))
+                continue;
+            (Chart::dentitionOf(n) == Chart::Dentition::Primary ? primary : permanent)++;
+            const QList<int> all = Chart::upperTeeth(Chart::dentitionOf(n)) + Chart::lowerTeeth(Chart::dentitionOf(n));
+            QVERIFY2(all.count(n) == 1, qPrintable(QString::number(n)));
+        }
+        QCOMPARE(permanent, 32);
+        QCOMPARE(primary, 20);
+        for (int n : {0, 9, 10, 19, 56, 90, 99, 100})
+            QVERIFY(!Chart::isTooth(n));
+
+        QCOMPARE(Chart::normalizeSurfaces(QStringLiteral("oMxmD")), QStringLiteral("MDO"));
+        QCOMPARE(Chart::surfacesText(QString(), 16), QStringLiteral("Ολόκληρο"));
+        QCOMPARE(Chart::surfacesText(QStringLiteral("OL"), 16), QStringLiteral("Μασητική, Υπερώια"));
+        QCOMPARE(Chart::surfacesText(QStringLiteral("OL"), 41), QStringLiteral("Κοπτική, Γλωσσική"));
+        QCOMPARE(Chart::surfacesText(QStringLiteral("B"), 53), QStringLiteral("Χειλική"));
+        QCOMPARE(Chart::surfacesText(QStringLiteral("B"), 75), QStringLiteral("Παρειακή"));
+    }
+
+    void theStateOfADayTakesEachSurfaceFromItsLatestEntry()
+    {
+        const QDate d1(2009, 1, 1), d2(2009, 2, 1);
+        const QList<Chart::Entry> entries{
+            {d2, QDateTime(d2, QTime(9, 0)), 16, QStringLiteral("O"), QStringLiteral("έμφραξη")},
+            {d1, QDateTime(d1, QTime(9, 0)), 16, QString(), QStringLiteral("τερηδόνα")},
+            {d2, QDateTime(d2, QTime(8, 0)), 16, QStringLiteral("M"), QStringLiteral("στεφάνη")},
+            {d2, QDateTime(d2, QTime(9, 0)), 19, QString(), QStringLiteral("στεφάνη")},   // no such tooth
+        };
+        const auto now = Chart::stateOn(entries, QDate());
+        QCOMPARE(now.size(), 1);
+        const Chart::ToothState t = now.value(16);
+        QCOMPARE(t.latest, QStringLiteral("έμφραξη"));
+        QCOMPARE(t.surface[0], QStringLiteral("στεφάνη"));   // M
+        QCOMPARE(t.surface[1], QStringLiteral("τερηδόνα"));  // D
+        QCOMPARE(t.surface[2], QStringLiteral("έμφραξη"));   // O
+        const auto before = Chart::stateOn(entries, d1);
+        QCOMPARE(before.value(16).latest, QStringLiteral("τερηδόνα"));
+        QVERIFY(Chart::stateOn(entries, d1.addDays(-1)).isEmpty());
+        // Every condition has a colour of its own.
+        QSet<QRgb> colours;
+        for (const QString &c : Chart::conditions())
+            colours.insert(Chart::colorOf(c).rgb());
+        QCOMPARE(colours.size(), Chart::conditions().size());
+    }
+};
+
+MOLARIX_TEST(ChartRulesTest)
 MOLARIX_TEST(DentalChartTest)
 #include "test_dentalchart.moc"
