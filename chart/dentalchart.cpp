@@ -87,6 +87,8 @@ TForm80::TForm80(QWidget *parent)
     connect(ui->DBNavigator1, &DbNavigator::clicked, this, [this](DbNavigator::Button b) {
         if (b == DbNavigator::Post || b == DbNavigator::Delete)
             runGuarded([this] { DBNavigator1Click(); });
+        else if (b == DbNavigator::Insert)
+            runGuarded([this] { StartEntry(0); });
     });
     connect(ui->Button1, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
     connect(ui->Button2, &QPushButton::clicked, this, &QDialog::reject);
@@ -182,10 +184,7 @@ void TForm80::ToothChart1Click(int fdi, QChar surface)
     const DataSetState state = ADOQuery1->state();
     if (state != DataSetState::Edit && state != DataSetState::Insert) {
         ADOQuery1->insert();
-        ADOQuery1->setFieldValue(QStringLiteral("ID"), CustomerRef::require(CustomerId).value());
-        ADOQuery1->setFieldValue(QStringLiteral("HMEROMHNIA"), Clock::today());
-        ADOQuery1->setFieldValue(QStringLiteral("DONTI"), fdi);
-        SetSurfaces(QString());
+        StartEntry(fdi);
         return;
     }
     if (ADOQuery1->fieldValue(QStringLiteral("DONTI")).toInt() != fdi) {
@@ -199,6 +198,18 @@ void TForm80::ToothChart1Click(int fdi, QChar surface)
     else
         letters += surface;
     SetSurfaces(letters);
+}
+
+// A new entry: the customer's, dated today, for the tooth when one was clicked.
+void TForm80::StartEntry(int fdi)
+{
+    if (ADOQuery1->state() != DataSetState::Insert)
+        return;
+    ADOQuery1->setFieldValue(QStringLiteral("ID"), CustomerRef::require(CustomerId).value());
+    ADOQuery1->setFieldValue(QStringLiteral("HMEROMHNIA"), Clock::today());
+    if (fdi)
+        ADOQuery1->setFieldValue(QStringLiteral("DONTI"), fdi);
+    SetSurfaces(QString());
 }
 
 void TForm80::CheckBoxClick()

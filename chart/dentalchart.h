@@ -41,6 +41,7 @@ private:
     void ShowChart();
     void ShowCurrentEntry();
     void ToothChart1Click(int fdi, QChar surface);
+    void StartEntry(int fdi);
     void CheckBoxClick();
     void RadioButtonClick();
     void ADOQuery1UpdateRecord();

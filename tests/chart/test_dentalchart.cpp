@@ -228,14 +228,26 @@ private slots:
         QCOMPARE(child<QLineEdit>(w.get(), "DBEdit1")->text(), QStringLiteral("14"));
         Messages::setNextAnswer(true);
         nav->button(DbNavigator::Delete)->click();
+        QCOMPARE(Messages::takeShown().size(), 1);   // the question
         QCOMPARE(p->count(QStringLiteral("ODONTOGRAMMA")), 1);
         QCOMPARE(chart->surfaceColor(14, QLatin1Char('O')), colour(Chart::Healthy));
         QCOMPARE(child<QLabel>(w.get(), "Label8")->text(), QStringLiteral("Βρέθηκαν 1 καταχωρήσεις"));
 
+        // The navigator's Insert starts an entry dated today; the tooth typed.
+        nav->button(DbNavigator::Insert)->click();
+        QCOMPARE(child<QLineEdit>(w.get(), "DBEdit2")->text(), QStringLiteral("15/6/2009"));
+        typeText(child<QLineEdit>(w.get(), "DBEdit1"), QStringLiteral("45"));
+        choose(child<QComboBox>(w.get(), "DBComboBox1"), QStringLiteral("εμφύτευμα"));
+        post(*w);
+        QVERIFY(Messages::takeShown().isEmpty());
+        QCOMPARE(p->count(QStringLiteral("ODONTOGRAMMA")), 2);
+        QCOMPARE(chart->surfaceColor(45, QLatin1Char('B')), colour("εμφύτευμα"));
+
         // A new entry abandoned with Cancel stores nothing.
         clickAt(chart, chart->toothCenter(31));
         nav->button(DbNavigator::Cancel)->click();
-        QCOMPARE(p->count(QStringLiteral("ODONTOGRAMMA")), 1);
+        QCOMPARE(p->count(QStringLiteral("ODONTOGRAMMA")), 2);
+        QCOMPARE(chart->surfaceColor(31, QLatin1Char('O')), colour(Chart::Healthy));
     }
 
     void permanentAndPrimaryTeethAreNumberedAndPlacedAsFdi()
