@@ -46,8 +46,7 @@ struct Practice {
                                          "Κωνσταντίνου", "Σταύρου", "Μιχαήλ", "Αντωνίου", "Λοΐζου"};
         QRandomGenerator rng(19);
         DbTransaction t(conn);
-        DbStatement customer(conn, QStringLiteral(
-            "INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,THLEFWNO_1,THLEFWNO_2) VALUES(?,?,?,?)"));
+        DbStatement customer(conn, QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,THLEFWNO_1,THLEFWNO_2) VALUES(?,?,?,?)"));
         DbStatement visit(conn, QStringLiteral("INSERT INTO EPISKEPSEIS(ID,HMEROMHNIA,AITIA) VALUES(?,?,?)"));
         for (int i = 1; i <= kCustomers; ++i) {
             customer.reset();
@@ -119,7 +118,7 @@ void BM_RecallBareStatement(benchmark::State &state)
 BENCHMARK(BM_RecallWindowShow)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecallBareStatement)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {

@@ -39,7 +39,7 @@ QString surfaceName(QChar surface, int fdi)
     case 'O': return isFront(fdi) ? QStringLiteral("Κοπτική") : QStringLiteral("Μασητική");
     case 'B': return isFront(fdi) ? QStringLiteral("Χειλική") : QStringLiteral("Παρειακή");
     case 'L': return fdi / 10 == 1 || fdi / 10 == 2 || fdi / 10 == 5 || fdi / 10 == 6 ? QStringLiteral("Υπερώια")
-                                                                                        : QStringLiteral("Γλωσσική");
+                                                                                      : QStringLiteral("Γλωσσική");
     default: return QString();
     }
 }
@@ -66,9 +66,9 @@ QString surfacesText(const QString &surfaces, int fdi)
 
 QStringList conditions()
 {
-    return {QString::fromUtf8(Healthy),      QStringLiteral("τερηδόνα"),  QStringLiteral("έμφραξη"),
+    return {QString::fromUtf8(Healthy), QStringLiteral("τερηδόνα"), QStringLiteral("έμφραξη"),
             QStringLiteral("ενδοδοντική θεραπεία"), QStringLiteral("στεφάνη"), QStringLiteral("γέφυρα"),
-            QStringLiteral("εμφύτευμα"),     QString::fromUtf8(Missing),  QStringLiteral("προς θεραπεία")};
+            QStringLiteral("εμφύτευμα"), QString::fromUtf8(Missing), QStringLiteral("προς θεραπεία")};
 }
 
 QColor colorOf(const QString &condition)

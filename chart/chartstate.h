@@ -12,16 +12,17 @@
 // given day, worked out from the stored entries.
 namespace Chart {
 
-enum class Dentition { Permanent, Primary };
+enum class Dentition { Permanent,
+                       Primary };
 
 // FDI numbers as drawn, left to right as the dentist faces the patient:
 // the upper arch (18…11, 21…28 or 55…51, 61…65), then the lower
 // (48…41, 31…38 or 85…81, 71…75).
 QList<int> upperTeeth(Dentition d);
 QList<int> lowerTeeth(Dentition d);
-bool isTooth(int fdi);                 // a permanent or primary FDI number
+bool isTooth(int fdi);   // a permanent or primary FDI number
 Dentition dentitionOf(int fdi);
-bool isFront(int fdi);                 // incisors and canines: incisal edge
+bool isFront(int fdi);   // incisors and canines: incisal edge
 
 // The five surfaces, stored as these letters in this order.
 inline constexpr char Surfaces[] = "MDOBL";
@@ -40,9 +41,9 @@ QColor colorOf(const QString &condition);
 
 struct Entry {
     QDate date;
-    QDateTime entered;     // orders the entries of one day
+    QDateTime entered;   // orders the entries of one day
     int tooth = 0;
-    QString surfaces;      // letters; empty: the whole tooth
+    QString surfaces;   // letters; empty: the whole tooth
     QString condition;
 };
 

@@ -4,7 +4,9 @@
 #include <QDialog>
 #include <memory>
 
-namespace Ui { class TForm80; }
+namespace Ui {
+class TForm80;
+}
 class DataSet;
 class QCheckBox;
 class ReportProject;

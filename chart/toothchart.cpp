@@ -11,7 +11,7 @@ constexpr int kLegendWidth = 170;
 
 int surfaceIndex(QChar c) { return int(std::string_view(Chart::Surfaces).find(char(c.toLatin1()))); }
 
-} // namespace
+}   // namespace
 
 ToothChart::ToothChart(QWidget *parent) : QWidget(parent)
 {

@@ -11,10 +11,9 @@ QList<SchemaVersion::Migration> buildMigrations()
     // keyed by the customer's ID like the visits. EPIFANEIES holds the
     // surfaces as letters (M, D, O, B, L), empty for the whole tooth;
     // KATAXWRHSH the moment of entry, which orders entries of one day.
-    list.append({1, QStringLiteral("Οδοντόγραμμα (πίνακας ODONTOGRAMMA)"),
-                 {QStringLiteral("CREATE TABLE ODONTOGRAMMA (ID INTEGER, HMEROMHNIA DATE, DONTI INTEGER,"
-                                 " EPIFANEIES TEXT, KATASTASH TEXT, SHMEIWSH MEMO, KATAXWRHSH DATE)"),
-                  QStringLiteral("CREATE INDEX IX_ODONTOGRAMMA_ID ON ODONTOGRAMMA (ID, HMEROMHNIA)")}});
+    list.append({1, QStringLiteral("Οδοντόγραμμα (πίνακας ODONTOGRAMMA)"), {QStringLiteral("CREATE TABLE ODONTOGRAMMA (ID INTEGER, HMEROMHNIA DATE, DONTI INTEGER,"
+                                                                                           " EPIFANEIES TEXT, KATASTASH TEXT, SHMEIWSH MEMO, KATAXWRHSH DATE)"),
+                                                                            QStringLiteral("CREATE INDEX IX_ODONTOGRAMMA_ID ON ODONTOGRAMMA (ID, HMEROMHNIA)")}});
     return list;
 }
 
@@ -37,7 +36,7 @@ void apply(DbConnection &conn, const SchemaVersion::Migration &m)
     writeNumber(conn, m.to);
 }
 
-} // namespace
+}   // namespace
 
 namespace SchemaVersion {
 

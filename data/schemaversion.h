@@ -31,7 +31,9 @@ QStringList addedTables();
 // The file's version; throws DbError when it cannot be read.
 int read(DbConnection &conn);
 
-enum class State { UpToDate, Older, Newer };
+enum class State { UpToDate,
+                   Older,
+                   Newer };
 State state(int fileVersion);
 
 // The Greek message for a file of a later layout, naming the file.

@@ -4,7 +4,9 @@
 #include <QDialog>
 #include <memory>
 
-namespace Ui { class TForm81; }
+namespace Ui {
+class TForm81;
+}
 class DataSet;
 class ReportProject;
 

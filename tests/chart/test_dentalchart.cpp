@@ -41,7 +41,7 @@ void choose(QComboBox *combo, const QString &text)
     emit combo->activated(i);
 }
 
-} // namespace
+}   // namespace
 
 class DentalChartTest : public QObject {
     Q_OBJECT
@@ -113,7 +113,7 @@ private slots:
         clickAt(chart, chart->surfacePoint(16, QLatin1Char('O')));
         clickAt(chart, chart->surfacePoint(16, QLatin1Char('M')));
         clickAt(chart, chart->surfacePoint(16, QLatin1Char('B')));
-        clickAt(chart, chart->surfacePoint(16, QLatin1Char('B')));   // and off again
+        clickAt(chart, chart->surfacePoint(16, QLatin1Char('B')));      // and off again
         QVERIFY(child<QCheckBox>(w.get(), "CheckBox1")->isChecked());   // mesial
         QVERIFY(child<QCheckBox>(w.get(), "CheckBox3")->isChecked());   // occlusal
         QVERIFY(!child<QCheckBox>(w.get(), "CheckBox4")->isChecked());
@@ -254,8 +254,7 @@ private slots:
     {
         auto w = open(id);
         ToothChart *chart = chartOf(*w);
-        QCOMPARE(chart->teeth(), (QList<int>{18, 17, 16, 15, 14, 13, 12, 11, 21, 22, 23, 24, 25, 26, 27, 28,
-                                              48, 47, 46, 45, 44, 43, 42, 41, 31, 32, 33, 34, 35, 36, 37, 38}));
+        QCOMPARE(chart->teeth(), (QList<int>{18, 17, 16, 15, 14, 13, 12, 11, 21, 22, 23, 24, 25, 26, 27, 28, 48, 47, 46, 45, 44, 43, 42, 41, 31, 32, 33, 34, 35, 36, 37, 38}));
         const QPointF c11 = chart->toothCenter(11), c21 = chart->toothCenter(21), c31 = chart->toothCenter(31),
                       c41 = chart->toothCenter(41);
         const double middle = (c11.x() + c21.x()) / 2;
@@ -399,9 +398,9 @@ private slots:
         QCOMPARE(now.size(), 1);
         const Chart::ToothState t = now.value(16);
         QCOMPARE(t.latest, QStringLiteral("έμφραξη"));
-        QCOMPARE(t.surface[0], QStringLiteral("στεφάνη"));   // M
-        QCOMPARE(t.surface[1], QStringLiteral("τερηδόνα"));  // D
-        QCOMPARE(t.surface[2], QStringLiteral("έμφραξη"));   // O
+        QCOMPARE(t.surface[0], QStringLiteral("στεφάνη"));    // M
+        QCOMPARE(t.surface[1], QStringLiteral("τερηδόνα"));   // D
+        QCOMPARE(t.surface[2], QStringLiteral("έμφραξη"));    // O
         const auto before = Chart::stateOn(entries, d1);
         QCOMPARE(before.value(16).latest, QStringLiteral("τερηδόνα"));
         QVERIFY(Chart::stateOn(entries, d1.addDays(-1)).isEmpty());

@@ -70,7 +70,7 @@ void usePractice(const QString &dir)
     DbConnectionString = BuildConnectionString(AppDirectory);
 }
 
-} // namespace
+}   // namespace
 
 class SchemaVersionTest : public QObject {
     Q_OBJECT

@@ -70,12 +70,12 @@ private slots:
         visit(a, QDate(2008, 5, 2));
         visit(a, QDate(2009, 1, 10));
         visit(b, QDate(2008, 11, 20));
-        visit(c, QDate(2008, 12, 15));             // exactly six months: not yet overdue
+        visit(c, QDate(2008, 12, 15));   // exactly six months: not yet overdue
         visit(d, QDate(2007, 3, 1));
         visit(d, QDate(2006, 1, 1));
         visit(e, QDate(2008, 1, 1));
-        visit(e, QDate(2009, 6, 1));               // came back since
-        visit(9999, QDate(2005, 1, 1));            // a deleted customer's visit
+        visit(e, QDate(2009, 6, 1));      // came back since
+        visit(9999, QDate(2005, 1, 1));   // a deleted customer's visit
 
         TForm81 w;
         w.show();
@@ -87,8 +87,7 @@ private slots:
         QCOMPARE(gridColumn(&w, 3), (QStringList{"", "99 222222"}));
 
         showMonths(w, 3);
-        QCOMPARE(shown(w), (QStringList{"Δημητρίου|1/3/2007|27", "Βασιλείου|20/11/2008|6",
-                                        "Γεωργίου|15/12/2008|6", "Αντωνίου|10/1/2009|5"}));
+        QCOMPARE(shown(w), (QStringList{"Δημητρίου|1/3/2007|27", "Βασιλείου|20/11/2008|6", "Γεωργίου|15/12/2008|6", "Αντωνίου|10/1/2009|5"}));
         QCOMPARE(child<QLabel>(&w, "Label1")->text(), QStringLiteral("Βρέθηκαν 4 πελάτες"));
 
         showMonths(w, 30);
@@ -160,7 +159,7 @@ private slots:
             d->show();
             if (d == &list)
                 seen << child<QLabel>(d, "DBText1")->text() + "|" + child<QLabel>(d, "DBText3")->text() + "|"
-                            + child<QLabel>(d, "Label1")->text();
+                        + child<QLabel>(d, "Label1")->text();
             d->reject();
             return 0;
         });
