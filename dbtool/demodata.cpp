@@ -439,7 +439,7 @@ void Generator::customers()
 void Generator::chartEntries(DbStatement &st, int id, const QDate &d, int treatment, int tooth, bool child)
 {
     auto surfaces = [&](int fdi) {
-        static const char *const back[] = {"O", "MO", "DO", "MOD", "B", "OL"};
+        static const char *const back[] = {"O", "MO", "DO", "MDO", "B", "OL"};
         static const char *const front[] = {"M", "D", "B", "MB", "DL"};
         return QString::fromLatin1(fdi % 10 <= 3 ? front[m_chartRng.bounded(quint32(std::size(front)))]
                                           : back[m_chartRng.bounded(quint32(std::size(back)))]);
