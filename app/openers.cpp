@@ -1,5 +1,4 @@
 #include "app/openers.h"
-#include "app/startupwindows.h"
 #include <QApplication>
 #include <memory>
 // One include per window the main window opens.

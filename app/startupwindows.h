@@ -1,20 +1,10 @@
 #pragma once
 
-// The windows created once at start-up and reused for the whole run.
-class TForm7;    // notes printing
-class TForm14;   // expenses search by dates
-class TForm15;   // expenses by month
-class TForm18;   // customer list
-class TForm22;   // customer printouts
-class TForm72;   // receipt printout (never shown)
+// The windows created once at start-up and reused for the whole run: each
+// is declared beside its class (Form7, Form14, Form15, Form18, Form22,
+// Form72) and used by the windows that show it.
 
-extern TForm7 *Form7;
-extern TForm14 *Form14;
-extern TForm15 *Form15;
-extern TForm18 *Form18;
-extern TForm22 *Form22;
-extern TForm72 *Form72;
-
-// Creates those that exist, in the start-up order; null for the others.
+// Creates them in the start-up order; DestroyStartupWindows deletes them
+// and leaves each pointer null.
 void CreateStartupWindows();
 void DestroyStartupWindows();

@@ -20,7 +20,7 @@ constexpr int Margin = 4;
 }
 
 TForm2a::TForm2a(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm2a>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm2a>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -111,10 +111,4 @@ void TForm2a::FormClose()
     ADOQuery1->close();
     ADOQuery1->setSql(QString());
     ADOConnection1.close();
-}
-
-void TForm2a::done(int r)
-{
-    FormClose();
-    QDialog::done(r);
 }

@@ -1,5 +1,5 @@
 #pragma once
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <memory>
 
 #include "data/connection.h"
@@ -14,7 +14,7 @@ namespace Ui { class TForm2a; }
 // The day sheet: the 28 half-hour slots of one day, 08:00 to 22:00, edited
 // in place and saved with the navigator's Post button. The monthly overview
 // prepares its connection and query and shows it.
-class TForm2a : public QDialog {
+class TForm2a : public FormDialog {
     Q_OBJECT
 public:
     static constexpr int SlotCount = 28;
@@ -35,12 +35,9 @@ public:
     DbConnection ADOConnection1;
     DataSet *ADOQuery1 = nullptr;
 
-protected:
-    void done(int r) override;      // FormClose
-
 private:
     void makeSlots();
-    void FormClose();
+    void FormClose() override;
 
     std::unique_ptr<Ui::TForm2a> ui;
     QLabel *m_panels[SlotCount + 1] = {};

@@ -92,7 +92,7 @@ std::function<void(TForm2a &)> &TForm1a::sheetShower()
 }
 
 TForm1a::TForm1a(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm1a>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm1a>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -392,10 +392,4 @@ void TForm1a::OpenDaySheet()
 void TForm1a::FormClose()
 {
     ADOConnection1.close();
-}
-
-void TForm1a::done(int r)
-{
-    FormClose();
-    QDialog::done(r);
 }

@@ -1,5 +1,5 @@
 #pragma once
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <functional>
 #include <memory>
 
@@ -22,7 +22,7 @@ bool SlotIsFilled(const QString &value);
 // Monthly overview of the appointment book: one month as a calendar of 37
 // day cells, Monday first, each showing how many half-hour slots of that day
 // are booked. Clicking a day number opens that day's sheet.
-class TForm1a : public QDialog {
+class TForm1a : public FormDialog {
     Q_OBJECT
 public:
     static constexpr int CellCount = 37;
@@ -66,7 +66,6 @@ public:
     DataSet *ADOQuery1 = nullptr;
 
 protected:
-    void done(int r) override;      // FormClose
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -76,7 +75,7 @@ private:
     void setCellBooked(int cell, bool booked);
     void setCellBorder(int cell, const QColor &colour, int width);
     int cellOfDay(int day) const;
-    void FormClose();
+    void FormClose() override;
 
     std::unique_ptr<Ui::TForm1a> ui;
     QFrame *m_cells[CellCount + 1] = {};

@@ -6,10 +6,9 @@
 #include "customers/customerfields.h"
 #include "data/customerid.h"
 #include "data/dataset.h"
-#include <QShowEvent>
 
 TForm19::TForm19(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm19>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm19>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -27,13 +26,6 @@ TForm19::TForm19(QWidget *parent)
 }
 
 TForm19::~TForm19() = default;
-
-void TForm19::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        runGuarded([this] { FormShow(); });
-}
 
 void TForm19::FormShow()
 {
@@ -60,9 +52,8 @@ void TForm19::DBNavigator1Click()
         ADOQuery1->edit();
 }
 
-void TForm19::done(int r)
+void TForm19::FormClose()
 {
     ADOQuery1->close();
     ADOConnection1.close();
-    QDialog::done(r);
 }

@@ -1,6 +1,6 @@
 #pragma once
 #include "data/connection.h"
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <memory>
 
 namespace Ui { class TForm19; }
@@ -8,7 +8,7 @@ class DataSet;
 
 // "Στοιχεία πελάτη": edits one customer's basic data. The row is kept in
 // editing from the showing on, so Post can be pressed again and again.
-class TForm19 : public QDialog {
+class TForm19 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm19(QWidget *parent = nullptr);
@@ -16,13 +16,10 @@ public:
 
     QString CustomerId;
 
-    void done(int r) override;
-
-protected:
-    void showEvent(QShowEvent *e) override;
+    void FormClose() override;
 
 private:
-    void FormShow();
+    void FormShow() override;
     void DateTimePicker1Change();
     void DBNavigator1Click();
 

@@ -6,10 +6,9 @@
 #include "customers/customerfields.h"
 #include "data/customerid.h"
 #include "data/dataset.h"
-#include <QShowEvent>
 
 TForm20::TForm20(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm20>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm20>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -29,13 +28,6 @@ TForm20::TForm20(QWidget *parent)
 
 TForm20::~TForm20() = default;
 
-void TForm20::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        runGuarded([this] { FormShow(); });
-}
-
 void TForm20::FormShow()
 {
     const CustomerRef customer = CustomerRef::require(CustomerId);
@@ -49,9 +41,8 @@ void TForm20::FormShow()
     ui->Label5->setText(CustomerFirstName);
 }
 
-void TForm20::done(int r)
+void TForm20::FormClose()
 {
     ADOQuery1->close();
     ADOConnection1.close();
-    QDialog::done(r);
 }

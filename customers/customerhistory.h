@@ -1,6 +1,6 @@
 #pragma once
 #include "data/connection.h"
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <memory>
 
 namespace Ui { class TForm20; }
@@ -8,7 +8,7 @@ class DataSet;
 
 // "Ιστορικό πελάτη": the free-text history of one customer, whose names
 // and birth date the customer list hands in for display.
-class TForm20 : public QDialog {
+class TForm20 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm20(QWidget *parent = nullptr);
@@ -19,13 +19,10 @@ public:
     QString CustomerSurname;
     QString CustomerBirthDate;
 
-    void done(int r) override;
-
-protected:
-    void showEvent(QShowEvent *e) override;
+    void FormClose() override;
 
 private:
-    void FormShow();
+    void FormShow() override;
 
     std::unique_ptr<Ui::TForm20> ui;
     DbConnection ADOConnection1;

@@ -4,7 +4,6 @@
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "customers/customerfields.h"
-#include "app/startupwindows.h"
 #include "customers/customercard.h"
 #include "customers/customerhistory.h"
 #include "chart/dentalchart.h"
@@ -17,7 +16,8 @@
 #include "data/customerid.h"
 #include "data/dataset.h"
 #include <QMenuBar>
-#include <QShowEvent>
+
+TForm18 *Form18 = nullptr;
 
 namespace {
 
@@ -37,7 +37,7 @@ void OpenForCustomer(TForm18 *list)
 }
 
 TForm18::TForm18(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm18>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm18>())
 {
     ui->setupUi(this);
 
@@ -137,13 +137,6 @@ QString TForm18::CurrentId() const { return ui->DBText1->text().trimmed(); }
 QString TForm18::CurrentFirstName() const { return ui->DBText2->text().trimmed(); }
 QString TForm18::CurrentSurname() const { return ui->DBText3->text().trimmed(); }
 QString TForm18::CurrentBirthDate() const { return ui->DBText5->text().trimmed(); }
-
-void TForm18::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        runGuarded([this] { FormShow(); });
-}
 
 void TForm18::FormShow()
 {
@@ -268,9 +261,8 @@ void TForm18::Button5Click()
     ShowModal(Form22);
 }
 
-void TForm18::done(int r)
+void TForm18::FormClose()
 {
     ADOQuery1->close();
     ADOConnection1.close();
-    QDialog::done(r);
 }

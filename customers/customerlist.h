@@ -1,6 +1,6 @@
 #pragma once
 #include "data/connection.h"
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <memory>
 
 namespace Ui { class TForm18; }
@@ -12,7 +12,7 @@ class QMenuBar;
 // "Βασικά στοιχεία των πελατών": the customers one search found, and the
 // hub of every per-customer window. Created once at start-up; the find
 // window sets ListSql and ListCriteria before each showing.
-class TForm18 : public QDialog {
+class TForm18 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm18(QWidget *parent = nullptr);
@@ -33,13 +33,10 @@ public:
     QString CurrentSurname() const;
     QString CurrentBirthDate() const;
 
-    void done(int r) override;
-
-protected:
-    void showEvent(QShowEvent *e) override;
+    void FormClose() override;
 
 private:
-    void FormShow();
+    void FormShow() override;
     void RefreshCount();
     void ApplySort();
     void SortByClick(const QString &field);
@@ -61,3 +58,7 @@ private:
     QMenu *N1;
     QAction *N2, *N3, *N11, *N4, *N6, *KLLLL1, *N5, *N10;
 };
+
+// The customer list made at start-up; the search, the recall list and the
+// main window show it again with a new ListSql.
+extern TForm18 *Form18;

@@ -10,8 +10,10 @@
 #include "reports/reportengine.h"
 #include <QDir>
 
+TForm22 *Form22 = nullptr;
+
 TForm22::TForm22(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm22>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm22>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -77,9 +79,8 @@ void TForm22::Print(ReportProject *project, const QString &statement, const QStr
     ADOConnection1.close();
 }
 
-void TForm22::done(int r)
+void TForm22::FormClose()
 {
     ADOQuery1->close();
     ADOConnection1.close();
-    QDialog::done(r);
 }

@@ -1,6 +1,6 @@
 #pragma once
 #include "data/connection.h"
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <memory>
 
 namespace Ui { class TForm22; }
@@ -11,7 +11,7 @@ class ReportProject;
 // or the current one: their data, their histories or the list itself.
 // Created once at start-up; the customer list sets the fields before each
 // showing.
-class TForm22 : public QDialog {
+class TForm22 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm22(QWidget *parent = nullptr);
@@ -21,7 +21,7 @@ public:
     QString ListCriteria;
     QString ListSql;
 
-    void done(int r) override;
+    void FormClose() override;
 
 private:
     void Print(ReportProject *project, const QString &statement, const QString &reportFile);
@@ -35,3 +35,7 @@ private:
     ReportProject *RvProject7;   // ISTORIKO.RAV
     ReportProject *RvProject9;   // LIST.RAV
 };
+
+// The customer printouts made at start-up; the customer list hands it
+// CustomerId, ListCriteria and ListSql.
+extern TForm22 *Form22;

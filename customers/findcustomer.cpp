@@ -4,7 +4,6 @@
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "gui/messages.h"
-#include "app/startupwindows.h"
 #include "customers/customerfields.h"
 #include "customers/customerlist.h"
 #include "gui/modal.h"

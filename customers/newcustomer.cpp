@@ -7,7 +7,7 @@
 #include "data/dataset.h"
 
 TForm16::TForm16(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm16>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm16>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -43,10 +43,9 @@ void TForm16::DateTimePicker1Change()
     PutPickedBirthDate(ui->DateTimePicker1->date(), ui->DBEdit3, ADOTable1);
 }
 
-void TForm16::done(int r)
+void TForm16::FormClose()
 {
     // Whatever was not posted is dropped without a question.
     ADOTable1->close();
     ADOConnection1.close();
-    QDialog::done(r);
 }

@@ -1,6 +1,6 @@
 #pragma once
 #include "data/connection.h"
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <memory>
 
 namespace Ui { class TForm16; }
@@ -8,13 +8,13 @@ class DataSet;
 
 // "Καταχώρηση νέου πελάτη": enters new customers, one record after the
 // other, through the Insert and Post buttons of its navigator.
-class TForm16 : public QDialog {
+class TForm16 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm16(QWidget *parent = nullptr);
     ~TForm16() override;
 
-    void done(int r) override;
+    void FormClose() override;
 
 private:
     void FormCreate();

@@ -7,10 +7,9 @@
 #include "data/appstate.h"
 #include "data/customerid.h"
 #include "data/dataset.h"
-#include <QShowEvent>
 
 TFORM17A::TFORM17A(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TFORM17A>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TFORM17A>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -61,13 +60,6 @@ void TFORM17A::FormCreate()
     ADOTable1->open();
 }
 
-void TFORM17A::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        runGuarded([this] { FormShow(); });
-}
-
 void TFORM17A::FormShow()
 {
     ui->Label5->setText(CustomerFirstName);
@@ -110,10 +102,9 @@ void TFORM17A::DBNavigator1Click()
     StartNewVisit();
 }
 
-void TFORM17A::done(int r)
+void TFORM17A::FormClose()
 {
     ADOTable1->close();
     ADOQuery1->close();
     ADOConnection1.close();
-    QDialog::done(r);
 }

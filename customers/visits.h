@@ -1,6 +1,6 @@
 #pragma once
 #include "data/connection.h"
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <memory>
 
 namespace Ui { class TFORM17A; }
@@ -8,7 +8,7 @@ class DataSet;
 
 // "Επισκέψεις πελάτη": one customer's visits in date order, and the entry
 // of new ones, each stored with the customer's ID.
-class TFORM17A : public QDialog {
+class TFORM17A : public FormDialog {
     Q_OBJECT
 public:
     explicit TFORM17A(QWidget *parent = nullptr);
@@ -18,14 +18,11 @@ public:
     QString CustomerSurname;
     QString CustomerId;
 
-    void done(int r) override;
-
-protected:
-    void showEvent(QShowEvent *e) override;
+    void FormClose() override;
 
 private:
     void FormCreate();
-    void FormShow();
+    void FormShow() override;
     void RefreshCount();
     void StartNewVisit();
     void DataSource1UpdateData();

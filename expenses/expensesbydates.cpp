@@ -10,6 +10,8 @@
 #include "reports/reportengine.h"
 #include <QDir>
 
+TForm14 *Form14 = nullptr;
+
 namespace {
 const QString WrongCriteria = QStringLiteral("Λανθασμένα κριτήρια.");
 
@@ -40,7 +42,7 @@ QString TForm14::TotalsStatement(const QString &from, const QString &to)
 }
 
 TForm14::TForm14(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm14>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm14>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -154,12 +156,6 @@ void TForm14::Button3Click()
     ADOQuery3->setSql(QString());
     ADOQuery4->close();
     ADOQuery4->setSql(QString());
-}
-
-void TForm14::done(int r)
-{
-    FormClose();
-    QDialog::done(r);
 }
 
 void TForm14::FormClose()

@@ -1,6 +1,6 @@
 #pragma once
 #include "data/connection.h"
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <QString>
 #include <memory>
 
@@ -11,7 +11,7 @@ namespace Ui { class TForm14; }
 // The expenses between two dates, with their totals, printed through
 // EKSODA1.RAV. One instance lives for the whole run and is shown again at
 // every opening.
-class TForm14 : public QDialog {
+class TForm14 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm14(QWidget *parent = nullptr);
@@ -36,12 +36,12 @@ public:
     void Button1Click();   // search
     void Button3Click();   // print
 
-protected:
-    void done(int r) override;
-
 private:
-    void FormClose();
+    void FormClose() override;
 
     std::unique_ptr<Ui::TForm14> ui;
     DbConnection ADOConnection1;
 };
+
+// The search by dates made at start-up, shown again from the menu.
+extern TForm14 *Form14;

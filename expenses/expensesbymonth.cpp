@@ -10,6 +10,8 @@
 #include "reports/reportengine.h"
 #include <QDir>
 
+TForm15 *Form15 = nullptr;
+
 namespace {
 const QString WrongCriteria = QStringLiteral("Λανθασμένα κριτήρια.");
 
@@ -51,7 +53,7 @@ QString TForm15::TotalsStatement(const QString &fromYear, const QString &toYear)
 }
 
 TForm15::TForm15(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm15>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm15>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -169,12 +171,6 @@ void TForm15::Button3Click()
     ADOQuery3->setSql(QString());
     ADOQuery4->close();
     ADOQuery4->setSql(QString());
-}
-
-void TForm15::done(int r)
-{
-    FormClose();
-    QDialog::done(r);
 }
 
 void TForm15::FormClose()

@@ -1,6 +1,6 @@
 #pragma once
 #include "data/connection.h"
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <QString>
 #include <memory>
 
@@ -11,7 +11,7 @@ namespace Ui { class TForm15; }
 // The expenses of a range of years totalled month by month, with the totals
 // of the whole range, printed through EKSODA2.RAV. One instance lives for
 // the whole run and is shown again at every opening.
-class TForm15 : public QDialog {
+class TForm15 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm15(QWidget *parent = nullptr);
@@ -38,12 +38,12 @@ public:
     void Button1Click();   // search
     void Button3Click();   // print
 
-protected:
-    void done(int r) override;
-
 private:
-    void FormClose();
+    void FormClose() override;
 
     std::unique_ptr<Ui::TForm15> ui;
     DbConnection ADOConnection1;
 };
+
+// The expenses by month made at start-up, shown again from the menu.
+extern TForm15 *Form15;

@@ -5,7 +5,7 @@
 #include "data/dataset.h"
 
 TForm13::TForm13(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm13>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm13>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -50,12 +50,6 @@ TForm13::~TForm13()
     // The data set goes before the connection it reads through.
     delete ADOTable1;
     ADOTable1 = nullptr;
-}
-
-void TForm13::done(int r)
-{
-    FormClose();
-    QDialog::done(r);
 }
 
 void TForm13::FormClose()

@@ -1,6 +1,6 @@
 #pragma once
 #include "data/connection.h"
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <memory>
 
 class DataSet;
@@ -9,7 +9,7 @@ namespace Ui { class TForm13; }
 // The expenses register: every operating expense with its date, net amount,
 // VAT amount and description, entered and corrected through the bound edits
 // and the navigator. The only window that writes EKSODA.
-class TForm13 : public QDialog {
+class TForm13 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm13(QWidget *parent = nullptr);
@@ -17,11 +17,8 @@ public:
 
     DataSet *ADOTable1 = nullptr;
 
-protected:
-    void done(int r) override;
-
 private:
-    void FormClose();
+    void FormClose() override;
 
     std::unique_ptr<Ui::TForm13> ui;
     DbConnection ADOConnection1;

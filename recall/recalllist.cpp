@@ -1,7 +1,6 @@
 #include "recall/recalllist.h"
 #include "ui_recalllist.h"
 
-#include "app/startupwindows.h"
 #include "customers/customerfields.h"
 #include "customers/customerlist.h"
 #include "data/appstate.h"

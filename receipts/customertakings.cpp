@@ -5,10 +5,9 @@
 #include "gui/guard.h"
 #include "data/customerid.h"
 #include "data/dataset.h"
-#include <QShowEvent>
 
 TForm57::TForm57(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm57>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm57>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -42,13 +41,6 @@ TForm57::TForm57(QWidget *parent)
 
 TForm57::~TForm57() = default;
 
-void TForm57::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        runGuarded([this] { FormShow(); });
-}
-
 void TForm57::FormShow()
 {
     ui->Label3->setText(CustomerFirstName);
@@ -70,10 +62,9 @@ void TForm57::FormShow()
     ADOQuery2->open();
 }
 
-void TForm57::done(int r)
+void TForm57::FormClose()
 {
     ADOQuery1->close();
     ADOQuery2->close();
     ADOConnection1.close();
-    QDialog::done(r);
 }

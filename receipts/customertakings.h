@@ -1,6 +1,6 @@
 #pragma once
 #include "data/connection.h"
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <QString>
 #include <memory>
 
@@ -10,7 +10,7 @@ namespace Ui { class TForm57; }
 // "Εισπράξεις από συγκεκριμένο πελάτη": one customer's takings (one per
 // valid receipt), oldest first, with their number and total. Read-only.
 // Opened from the customer list, which sets the three customer fields.
-class TForm57 : public QDialog {
+class TForm57 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm57(QWidget *parent = nullptr);
@@ -24,11 +24,10 @@ public:
     DataSet *ADOQuery2 = nullptr;   // their count and totals
 
 protected:
-    void showEvent(QShowEvent *e) override;
-    void done(int r) override;
+    void FormClose() override;
 
 private:
-    void FormShow();
+    void FormShow() override;
 
     std::unique_ptr<Ui::TForm57> ui;
     DbConnection ADOConnection1;

@@ -4,11 +4,9 @@
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "gui/messages.h"
-#include "app/startupwindows.h"
 #include "data/dataset.h"
 #include "receipts/receiptprintout.h"
 #include <QGuiApplication>
-#include <QShowEvent>
 
 namespace {
 const QString ListStatement = QStringLiteral(
@@ -25,7 +23,7 @@ struct BusyCursor {
 }
 
 TForm71::TForm71(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm71>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm71>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -78,13 +76,6 @@ TForm71::TForm71(QWidget *parent)
 }
 
 TForm71::~TForm71() = default;
-
-void TForm71::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        runGuarded([this] { FormShow(); });
-}
 
 void TForm71::FormShow()
 {
@@ -175,9 +166,8 @@ void TForm71::Button1Click()
     UpdateReceiptButtons();
 }
 
-void TForm71::done(int r)
+void TForm71::FormClose()
 {
     ADOQuery1->close();
     ADOConnection1.close();
-    QDialog::done(r);
 }

@@ -1,6 +1,6 @@
 #pragma once
 #include "data/connection.h"
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <QString>
 #include <memory>
 #include <optional>
@@ -11,7 +11,7 @@ namespace Ui { class TForm71; }
 // "Αποδείξεις που εκδόθηκαν": every receipt ever issued, valid and
 // cancelled, with reprint and cancellation of a valid one. A cancelled
 // receipt stays listed; its taking is deleted.
-class TForm71 : public QDialog {
+class TForm71 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm71(QWidget *parent = nullptr);
@@ -27,12 +27,11 @@ public:
     void Button2Click();   // print it again
 
 protected:
-    void showEvent(QShowEvent *e) override;
-    void done(int r) override;
+    void FormClose() override;
 
 private:
     std::optional<qint64> CurrentNumber() const;
-    void FormShow();
+    void FormShow() override;
     void SortClick(const QString &sort);
 
     std::unique_ptr<Ui::TForm71> ui;

@@ -4,14 +4,12 @@
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "gui/messages.h"
-#include "app/startupwindows.h"
 #include "data/customerid.h"
 #include "data/dataset.h"
 #include "data/helpers.h"
 #include "data/regional.h"
 #include "receipts/receiptprintout.h"
 #include "reports/reportengine.h"
-#include <QShowEvent>
 
 namespace {
 const QString NotAcceptable = QStringLiteral("Μη αποδεκτή τιμή");
@@ -31,7 +29,7 @@ QString WholeNumber(const QString &text)
 }
 
 TForm56::TForm56(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm56>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm56>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -91,13 +89,6 @@ QString TForm56::Quoted(const QString &text)
     QString t = text;
     t.replace(QLatin1Char('\''), QStringLiteral("''"));
     return QLatin1Char('\'') + t + QLatin1Char('\'');
-}
-
-void TForm56::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        runGuarded([this] { FormShow(); });
 }
 
 void TForm56::FormShow()
@@ -240,9 +231,8 @@ void TForm56::PrintIssued(qint64 receiptNumber)
     }
 }
 
-void TForm56::done(int r)
+void TForm56::FormClose()
 {
     ADOTable1->close();
     ADOConnection1.close();
-    QDialog::done(r);
 }

@@ -1,6 +1,6 @@
 #pragma once
 #include "data/connection.h"
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <QString>
 #include <memory>
 
@@ -11,7 +11,7 @@ namespace Ui { class TForm56; }
 // numbered receipt in one action (the taking, the receipt, the counter),
 // then prints it. Opened from the customer list, which sets the three
 // customer fields first.
-class TForm56 : public QDialog {
+class TForm56 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm56(QWidget *parent = nullptr);
@@ -45,11 +45,10 @@ public:
     void Button1Click();   // the entry
 
 protected:
-    void showEvent(QShowEvent *e) override;
-    void done(int r) override;
+    void FormClose() override;
 
 private:
-    void FormShow();
+    void FormShow() override;
     void ClearInputs();
     void PrintIssued(qint64 receiptNumber);
 

@@ -3,14 +3,13 @@
 
 #include "gui/formstyle.h"
 #include "gui/guard.h"
-#include "app/startupwindows.h"
 #include "data/appstate.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "receipts/receiptprintout.h"
 
 TForm73::TForm73(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm73>()), ADOConnection1(std::make_unique<DbConnection>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm73>()), ADOConnection1(std::make_unique<DbConnection>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -69,9 +68,8 @@ void TForm73::Button2Click()
     printout->PrintReceipt();
 }
 
-void TForm73::done(int r)
+void TForm73::FormClose()
 {
     ADOTable1->close();
     ADOConnection1->close();
-    QDialog::done(r);
 }

@@ -1,5 +1,5 @@
 #pragma once
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <memory>
 
 class DataSet;
@@ -8,7 +8,7 @@ namespace Ui { class TForm73; }
 
 // The practice's details printed at the head of every receipt (the one row
 // of INFORMATION), with a sample receipt to see them printed.
-class TForm73 : public QDialog {
+class TForm73 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm73(QWidget *parent = nullptr);
@@ -17,7 +17,7 @@ public:
     void Button2Click();   // preview: the sample receipt, number 0
 
 protected:
-    void done(int r) override;   // FormClose
+    void FormClose() override;
 
 private:
     std::unique_ptr<Ui::TForm73> ui;

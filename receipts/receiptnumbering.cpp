@@ -7,7 +7,7 @@
 #include "data/dataset.h"
 
 TForm9::TForm9(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm9>()), ADOConnection1(std::make_unique<DbConnection>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm9>()), ADOConnection1(std::make_unique<DbConnection>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -40,10 +40,9 @@ TForm9::TForm9(QWidget *parent)
 
 TForm9::~TForm9() = default;
 
-void TForm9::done(int r)
+void TForm9::FormClose()
 {
     // A number typed but not posted is not stored.
     ADOTable1->close();
     ADOConnection1->close();
-    QDialog::done(r);
 }

@@ -1,5 +1,5 @@
 #pragma once
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <memory>
 
 class DataSet;
@@ -9,14 +9,14 @@ namespace Ui { class TForm9; }
 // Defining the receipt numbering: the number the first receipt will carry,
 // kept in the one row of LAST_APODEIKSH. The main window checks the
 // numbering again when this window closes.
-class TForm9 : public QDialog {
+class TForm9 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm9(QWidget *parent = nullptr);
     ~TForm9() override;
 
 protected:
-    void done(int r) override;   // FormClose
+    void FormClose() override;
 
 private:
     std::unique_ptr<Ui::TForm9> ui;

@@ -8,6 +8,8 @@
 
 #include <QDir>
 
+TForm72 *Form72 = nullptr;
+
 TForm72::TForm72(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::TForm72>()), ADOConnection1(std::make_unique<DbConnection>())
 {

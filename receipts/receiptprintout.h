@@ -29,3 +29,7 @@ private:
     DataSet *ADOTable1 = nullptr;
     ReportProject *RvProject69 = nullptr;
 };
+
+// The receipt printout made at start-up (never shown); the receipt windows
+// print through it, or through one of their own when there is none.
+extern TForm72 *Form72;

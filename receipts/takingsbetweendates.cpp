@@ -14,7 +14,7 @@ const QString Error = QStringLiteral("ERROR");
 }
 
 TForm59::TForm59(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm59>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm59>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -78,9 +78,8 @@ void TForm59::Search()
     ADOQuery1->open();
 }
 
-void TForm59::done(int r)
+void TForm59::FormClose()
 {
     ADOQuery1->close();
     ADOConnection1.close();
-    QDialog::done(r);
 }

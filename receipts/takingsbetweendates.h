@@ -1,6 +1,6 @@
 #pragma once
 #include "data/connection.h"
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <memory>
 
 class DataSet;
@@ -8,7 +8,7 @@ namespace Ui { class TForm59; }
 
 // "Εισπράξεις σε διάστημα δύο ημερομηνιών": the total of the valid
 // receipts issued between two dates, both days included.
-class TForm59 : public QDialog {
+class TForm59 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm59(QWidget *parent = nullptr);
@@ -20,7 +20,7 @@ public:
     void Button1Click();   // search
 
 protected:
-    void done(int r) override;
+    void FormClose() override;
 
 private:
     void Search();

@@ -2,13 +2,12 @@
 #include "ui_notebook.h"
 #include "gui/formstyle.h"
 #include "gui/guard.h"
-#include "app/startupwindows.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "tools/notesprint.h"
 
 TForm6::TForm6(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm6>()), ADOConnection1(std::make_unique<DbConnection>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm6>()), ADOConnection1(std::make_unique<DbConnection>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -66,9 +65,8 @@ void TForm6::Button2Click()
     print->exec();
 }
 
-void TForm6::done(int r)
+void TForm6::FormClose()
 {
     ADOTable1->close();
     ADOConnection1->close();
-    QDialog::done(r);
 }

@@ -1,5 +1,5 @@
 #pragma once
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <memory>
 
 class DataSet;
@@ -7,7 +7,7 @@ class DbConnection;
 namespace Ui { class TForm6; }
 
 // The notebook: free notes, each a title and a text, listed by title.
-class TForm6 : public QDialog {
+class TForm6 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm6(QWidget *parent = nullptr);
@@ -17,7 +17,7 @@ public:
     DataSet *table() const { return ADOTable1; }
 
 protected:
-    void done(int r) override;   // FormClose
+    void FormClose() override;
 
 private:
     void Button2Click();

@@ -8,8 +8,10 @@
 #include "reports/reportengine.h"
 #include <QDir>
 
+TForm7 *Form7 = nullptr;
+
 TForm7::TForm7(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm7>()), ADOConnection1(std::make_unique<DbConnection>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm7>()), ADOConnection1(std::make_unique<DbConnection>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -56,9 +58,8 @@ void TForm7::printNotes(const QString &statement)
     ADOConnection1->close();
 }
 
-void TForm7::done(int r)
+void TForm7::FormClose()
 {
     ADOQuery1->close();
     ADOConnection1->close();
-    QDialog::done(r);
 }

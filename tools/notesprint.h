@@ -1,5 +1,5 @@
 #pragma once
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <QString>
 #include <memory>
 
@@ -10,7 +10,7 @@ namespace Ui { class TForm7; }
 
 // Printing of the notebook: every note, or the one the notebook selected.
 // Created once at start-up and reused.
-class TForm7 : public QDialog {
+class TForm7 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm7(QWidget *parent = nullptr);
@@ -22,7 +22,7 @@ public:
     void Button2Click();      // print the selected one
 
 protected:
-    void done(int r) override;   // FormClose
+    void FormClose() override;
 
 private:
     void printNotes(const QString &statement);
@@ -32,3 +32,6 @@ private:
     DataSet *ADOQuery1 = nullptr;
     ReportProject *RvProject2 = nullptr;
 };
+
+// The notes printing made at start-up; the notebook prints through it.
+extern TForm7 *Form7;

@@ -6,7 +6,7 @@
 #include <QHeaderView>
 
 TForm11::TForm11(QWidget *parent)
-    : QDialog(parent), ADOTable1(new DataSet(&ADOConnection1, this)), ui(std::make_unique<Ui::TForm11>())
+    : FormDialog(parent), ADOTable1(new DataSet(&ADOConnection1, this)), ui(std::make_unique<Ui::TForm11>())
 {
     ui->setupUi(this);
     ADOTable1->setObjectName(QStringLiteral("ADOTable1"));
@@ -34,13 +34,6 @@ TForm11::TForm11(QWidget *parent)
 
 TForm11::~TForm11() = default;
 
-void TForm11::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        runGuarded([this] { FormShow(); });
-}
-
 void TForm11::FormShow()
 {
     ADOConnection1.prepare();
@@ -54,10 +47,4 @@ void TForm11::FormClose()
 {
     ADOTable1->close();
     ADOConnection1.close();
-}
-
-void TForm11::done(int result)
-{
-    FormClose();
-    QDialog::done(result);
 }

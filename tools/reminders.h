@@ -1,13 +1,13 @@
 #pragma once
 #include "data/connection.h"
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <memory>
 
 namespace Ui { class TForm11; }
 class DataSet;
 
 // Reminders editor: dated texts, newest first.
-class TForm11 : public QDialog {
+class TForm11 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm11(QWidget *parent = nullptr);
@@ -16,13 +16,9 @@ public:
     DbConnection ADOConnection1;
     DataSet *ADOTable1;
 
-    void done(int result) override;
-
-protected:
-    void showEvent(QShowEvent *e) override;
 
 private:
-    void FormShow();
-    void FormClose();
+    void FormShow() override;
+    void FormClose() override;
     std::unique_ptr<Ui::TForm11> ui;
 };

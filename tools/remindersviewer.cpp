@@ -5,7 +5,7 @@
 #include "ui_remindersviewer.h"
 
 TForm12::TForm12(QWidget *parent)
-    : QDialog(parent), ADOQuery1(new DataSet(&ADOConnection1, this)), ui(std::make_unique<Ui::TForm12>())
+    : FormDialog(parent), ADOQuery1(new DataSet(&ADOConnection1, this)), ui(std::make_unique<Ui::TForm12>())
 {
     ui->setupUi(this);
     ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));
@@ -18,13 +18,6 @@ TForm12::TForm12(QWidget *parent)
 
 TForm12::~TForm12() = default;
 
-void TForm12::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        runGuarded([this] { FormShow(); });
-}
-
 void TForm12::FormShow()
 {
     ADOConnection1.prepare();
@@ -35,10 +28,4 @@ void TForm12::FormClose()
 {
     ADOQuery1->close();
     ADOConnection1.close();
-}
-
-void TForm12::done(int result)
-{
-    FormClose();
-    QDialog::done(result);
 }

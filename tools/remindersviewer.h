@@ -1,6 +1,6 @@
 #pragma once
 #include "data/connection.h"
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <memory>
 
 namespace Ui { class TForm12; }
@@ -8,7 +8,7 @@ class DataSet;
 
 // Today's reminder, shown at start-up. The opener sets the statement of
 // ADOQuery1 before showing it.
-class TForm12 : public QDialog {
+class TForm12 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm12(QWidget *parent = nullptr);
@@ -17,13 +17,9 @@ public:
     DbConnection ADOConnection1;
     DataSet *ADOQuery1;
 
-    void done(int result) override;
-
-protected:
-    void showEvent(QShowEvent *e) override;
 
 private:
-    void FormShow();
-    void FormClose();
+    void FormShow() override;
+    void FormClose() override;
     std::unique_ptr<Ui::TForm12> ui;
 };

@@ -6,7 +6,7 @@
 #include "data/dataset.h"
 
 TForm10::TForm10(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm10>()), ADOConnection1(std::make_unique<DbConnection>())
+    : FormDialog(parent), ui(std::make_unique<Ui::TForm10>()), ADOConnection1(std::make_unique<DbConnection>())
 {
     ui->setupUi(this);
     setupDialog(this);
@@ -48,9 +48,8 @@ TForm10::TForm10(QWidget *parent)
 
 TForm10::~TForm10() = default;
 
-void TForm10::done(int r)
+void TForm10::FormClose()
 {
     ADOTable1->close();
     ADOConnection1->close();
-    QDialog::done(r);
 }

@@ -1,5 +1,5 @@
 #pragma once
-#include <QDialog>
+#include "gui/formdialog.h"
 #include <memory>
 
 class DataSet;
@@ -7,7 +7,7 @@ class DbConnection;
 namespace Ui { class TForm10; }
 
 // Useful phones: a small address book edited in place, sorted by name.
-class TForm10 : public QDialog {
+class TForm10 : public FormDialog {
     Q_OBJECT
 public:
     explicit TForm10(QWidget *parent = nullptr);
@@ -15,7 +15,7 @@ public:
     DataSet *table() const { return ADOTable1; }
 
 protected:
-    void done(int r) override;   // FormClose
+    void FormClose() override;
 
 private:
     std::unique_ptr<Ui::TForm10> ui;

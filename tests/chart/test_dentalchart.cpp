@@ -1,7 +1,6 @@
 // The tooth chart window, driven by object names: entries made by clicking
 // the drawn teeth, colours from the latest entry, the chart of a past day,
 // FDI numbering and where the teeth are drawn, the printout.
-#include "app/startupwindows.h"
 #include "chart/chartstate.h"
 #include "chart/dentalchart.h"
 #include "chart/toothchart.h"

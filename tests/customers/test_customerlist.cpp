@@ -1,4 +1,3 @@
-#include "app/startupwindows.h"
 #include "customers/customercard.h"
 #include "customers/customerhistory.h"
 #include "customers/customerlist.h"

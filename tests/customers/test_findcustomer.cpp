@@ -1,4 +1,3 @@
-#include "app/startupwindows.h"
 #include "customers/customerlist.h"
 #include "customers/findcustomer.h"
 #include "customertestutil.h"

@@ -1,7 +1,6 @@
 // The recall list: who is overdue for a visit, by how many whole months,
 // the longest overdue first; its count, printout and the way to the
 // customer's own row.
-#include "app/startupwindows.h"
 #include "customers/customerlist.h"
 #include "data/appstate.h"
 #include "data/clock.h"

@@ -5,7 +5,6 @@
 
 #include "gui/messages.h"
 #include "gui/modal.h"
-#include "app/startupwindows.h"
 #include "customers/customerlist.h"
 #include "data/appstate.h"
 #include "data/connection.h"

@@ -4,7 +4,6 @@
 #include "app/mainwindow.h"
 #include "gui/messages.h"
 #include "app/openers.h"
-#include "app/startupwindows.h"
 #include "data/appstate.h"
 #include "data/connection.h"
 #include "data/dataset.h"
