@@ -60,62 +60,75 @@ QString FieldBinding::displayText() const
     return col < 0 ? QString() : m_ds->displayText(m_ds->recNo(), col);
 }
 
-// ---- DbEdit -----------------------------------------------------------------
+// ---- TypedField -------------------------------------------------------------
 
-DbEdit::DbEdit(QWidget *parent) : QLineEdit(parent)
+TypedField::TypedField(std::function<QString()> text, std::function<void(const QString &, int)> show,
+                       std::function<int()> cursor)
+    : m_text(std::move(text)), m_show(std::move(show)), m_cursor(std::move(cursor))
 {
-    connect(this, &QLineEdit::textEdited, this, [this] {
-        if (m_loading)
-            return;
-        m_loading = true;   // edit() may start a new row; keep what was typed
-        const QString typed = text();
-        const int cursor = cursorPosition();
-        const bool ok = beginEdit(m_binding.dataSet());
-        m_loading = false;
-        if (!ok) {
-            load();
-            return;
-        }
-        if (text() != typed) {
-            m_loading = true;
-            setText(typed);
-            setCursorPosition(cursor);
-            m_loading = false;
-        }
-        m_dirty = true;
-    });
 }
 
-void DbEdit::setDataSource(DataSet *ds, const QString &field)
+void TypedField::bind(QObject *control, DataSet *ds, const QString &field)
 {
-    m_binding.bind(this, ds, field, [this] { load(); }, [this] { store(); });
+    m_binding.bind(control, ds, field, [this] { load(); }, [this] { store(); });
 }
 
-void DbEdit::load()
+void TypedField::typed()
+{
+    if (m_loading)
+        return;
+    m_loading = true;   // edit() may start a new row; keep what was typed
+    const QString typed = m_text();
+    const int cursor = m_cursor();
+    const bool ok = beginEdit(m_binding.dataSet());
+    if (ok && m_text() != typed)
+        m_show(typed, std::min(cursor, int(typed.size())));
+    m_loading = false;
+    if (!ok) {
+        load();
+        return;
+    }
+    m_dirty = true;
+}
+
+void TypedField::load()
 {
     if (m_loading)
         return;
     m_loading = true;
-    setText(m_binding.displayText());
     // A long value shows its beginning, as it would be read.
-    setCursorPosition(0);
+    m_show(m_binding.displayText(), -1);
     m_loading = false;
     m_dirty = false;
 }
 
-void DbEdit::store()
+void TypedField::store()
 {
     if (!m_dirty || !m_binding.isOpen())
         return;
     // Throws when the text does not fit the field; the text stays for correcting.
-    m_binding.setText(text());
+    m_binding.setText(m_text());
     m_dirty = false;
+}
+
+// ---- DbEdit -----------------------------------------------------------------
+
+DbEdit::DbEdit(QWidget *parent)
+    : QLineEdit(parent),
+      m_typed([this] { return text(); },
+              [this](const QString &t, int cursor) {
+                  setText(t);
+                  setCursorPosition(std::max(cursor, 0));
+              },
+              [this] { return cursorPosition(); })
+{
+    connect(this, &QLineEdit::textEdited, this, [this] { m_typed.typed(); });
 }
 
 void DbEdit::focusOutEvent(QFocusEvent *e)
 {
     QLineEdit::focusOutEvent(e);
-    store();
+    m_typed.store();
 }
 
 // ---- DbComboBox ------------------------------------------------------------------
@@ -150,57 +163,26 @@ void DbComboBox::load()
 
 // ---- DbMemo ------------------------------------------------------------------------
 
-DbMemo::DbMemo(QWidget *parent) : QPlainTextEdit(parent)
+DbMemo::DbMemo(QWidget *parent)
+    : QPlainTextEdit(parent),
+      m_typed([this] { return toPlainText(); },
+              [this](const QString &t, int cursor) {
+                  setPlainText(t);
+                  if (cursor >= 0) {
+                      QTextCursor tc = textCursor();
+                      tc.setPosition(cursor);
+                      setTextCursor(tc);
+                  }
+              },
+              [this] { return textCursor().position(); })
 {
-    connect(this, &QPlainTextEdit::textChanged, this, [this] {
-        if (m_loading)
-            return;
-        m_loading = true;
-        const QString typed = toPlainText();
-        const int cursor = textCursor().position();
-        const bool ok = beginEdit(m_binding.dataSet());
-        if (ok && toPlainText() != typed) {
-            setPlainText(typed);
-            QTextCursor tc = textCursor();
-            tc.setPosition(std::min(cursor, int(typed.size())));
-            setTextCursor(tc);
-        }
-        m_loading = false;
-        if (!ok) {
-            load();
-            return;
-        }
-        m_dirty = true;
-    });
-}
-
-void DbMemo::setDataSource(DataSet *ds, const QString &field)
-{
-    m_binding.bind(this, ds, field, [this] { load(); }, [this] { store(); });
-}
-
-void DbMemo::load()
-{
-    if (m_loading)
-        return;
-    m_loading = true;
-    setPlainText(m_binding.displayText());
-    m_loading = false;
-    m_dirty = false;
-}
-
-void DbMemo::store()
-{
-    if (!m_dirty || !m_binding.isOpen())
-        return;
-    m_binding.setText(toPlainText());
-    m_dirty = false;
+    connect(this, &QPlainTextEdit::textChanged, this, [this] { m_typed.typed(); });
 }
 
 void DbMemo::focusOutEvent(QFocusEvent *e)
 {
     QPlainTextEdit::focusOutEvent(e);
-    store();
+    m_typed.store();
 }
 
 // ---- DbText ----------------------------------------------------------------------

@@ -34,20 +34,40 @@ private:
     QString m_field;
 };
 
+// What the controls the user types into share: the typed text is kept
+// while the row goes into editing, and written into the field when focus
+// leaves or before a post.
+class TypedField {
+public:
+    // text: the control's text; show: shows a text with the cursor at a
+    // position (-1: where a reader starts); cursor: the cursor's position.
+    TypedField(std::function<QString()> text, std::function<void(const QString &, int)> show,
+               std::function<int()> cursor);
+    void bind(QObject *control, DataSet *ds, const QString &field);
+    const QString &field() const { return m_binding.field(); }
+    void typed();    // the user changed the text
+    void load();     // shows the field's stored text
+    void store();    // writes the typed text into the field
+
+private:
+    std::function<QString()> m_text;
+    std::function<void(const QString &, int)> m_show;
+    std::function<int()> m_cursor;
+    FieldBinding m_binding;
+    bool m_loading = false;
+    bool m_dirty = false;
+};
+
 class DbEdit : public QLineEdit {
     Q_OBJECT
 public:
     explicit DbEdit(QWidget *parent = nullptr);
-    void setDataSource(DataSet *ds, const QString &field);
-    QString dataField() const { return m_binding.field(); }
+    void setDataSource(DataSet *ds, const QString &field) { m_typed.bind(this, ds, field); }
+    QString dataField() const { return m_typed.field(); }
 protected:
     void focusOutEvent(QFocusEvent *e) override;
 private:
-    void load();
-    void store();
-    FieldBinding m_binding;
-    bool m_loading = false;
-    bool m_dirty = false;
+    TypedField m_typed;
 };
 
 // List-only combo box: the user picks one of its items.
@@ -67,16 +87,12 @@ class DbMemo : public QPlainTextEdit {
     Q_OBJECT
 public:
     explicit DbMemo(QWidget *parent = nullptr);
-    void setDataSource(DataSet *ds, const QString &field);
-    QString dataField() const { return m_binding.field(); }
+    void setDataSource(DataSet *ds, const QString &field) { m_typed.bind(this, ds, field); }
+    QString dataField() const { return m_typed.field(); }
 protected:
     void focusOutEvent(QFocusEvent *e) override;
 private:
-    void load();
-    void store();
-    FieldBinding m_binding;
-    bool m_loading = false;
-    bool m_dirty = false;
+    TypedField m_typed;
 };
 
 // Read-only label showing a field's display text (DBText).
