@@ -7,7 +7,10 @@
 #include "data/appstate.h"
 #include "data/dataset.h"
 #include "data/helpers.h"
+#include "data/practicefile.h"
+#include "data/practicekey.h"
 #include "ui_accesscheck.h"
+#include <QDir>
 
 TForm65::TForm65(QWidget *parent)
     : QDialog(parent), ADOTable1(new DataSet(&ADOConnection1, this)), ui(std::make_unique<Ui::TForm65>())
@@ -26,6 +29,8 @@ TForm65::TForm65(QWidget *parent)
     connect(ui->Edit1, &QLineEdit::textChanged, this, guarded([this] { Edit1Change(); }));
     connect(ui->Button1, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
     connect(ui->Button2, &QPushButton::clicked, this, guarded([this] { Button2Click(); }));
+    connect(&m_countdown, &QTimer::timeout, this, [this] { countDown(); });
+    makeBold(ui->Label4);
 
     // FormCreate: the connection is set up here and opened at each try.
     AccessGranted = false;
@@ -40,29 +45,87 @@ TForm65::~TForm65() = default;
 void TForm65::Edit1Change()
 {
     EnteredPassword = TrimText(ui->Edit1->text());
-    ui->Button1->setEnabled(!EnteredPassword.isEmpty() && HasNoSpecialChars(EnteredPassword));
+    ui->Button1->setEnabled(m_secondsLeft == 0 && !EnteredPassword.isEmpty() && HasNoSpecialChars(EnteredPassword));
 }
 
 void TForm65::Button1Click()
 {
-    // The stored password is read afresh at every try.
+    if (m_secondsLeft > 0)
+        return;
     ADOTable1->close();
     ADOConnection1.close();
-    ADOConnection1.open();
-    ADOTable1->open();
-    const QString stored = StoredPassword(*ADOTable1);
     AccessGranted = false;
-    if (stored != EnteredPassword) {
-        ADOTable1->close();
-        Messages::plain(QStringLiteral("Λανθασμένος κωδικός πρόσβασης."), this);
-        ui->Edit1->clear();
-        ui->Edit1->setFocus();
+    // The typed password must open the file; the key it gives is kept for
+    // every window's connection. The stored password is read afresh.
+    const QString file = ParseConnectionString(ADOConnection1.connectionString()).dataSource;
+    const PracticeFile::Unlocked unlocked = PracticeFile::unlock(file, EnteredPassword);
+    if (unlocked.access != PracticeFile::Access::Refused) {
+        ADOConnection1.open();
+        ADOTable1->open();
+        QString stored = StoredPassword(*ADOTable1);
+        const bool same = stored == EnteredPassword;
+        PracticeKey::wipe(stored);
+        if (same) {
+            AccessGranted = true;
+            ADOTable1->close();
+            ADOConnection1.close();
+            m_countdown.stop();
+            ui->Edit1->clear();   // which also empties EnteredPassword
+            ui->Edit1->setText(QString());
+            PracticeKey::wipe(EnteredPassword);
+            if (unlocked.access == PracticeFile::Access::Moved)
+                Messages::plain(QStringLiteral("Το αρχείο δεδομένων κλειδώθηκε με τον κωδικό πρόσβασης. "
+                                               "Αντίγραφο του αρχείου όπως ήταν: %1 (ανοίγει χωρίς κωδικό: "
+                                               "φυλάξτε το σε ασφαλές μέρος ή σβήστε το).")
+                                    .arg(QDir::toNativeSeparators(unlocked.backup)),
+                                this);
+            accept();
+            return;
+        }
+        PracticeKey::clearSessionKey();
+    }
+    ADOTable1->close();
+    ADOConnection1.close();
+    Messages::plain(QStringLiteral("Λανθασμένος κωδικός πρόσβασης."), this);
+    ui->Edit1->clear();
+    ui->Edit1->setFocus();
+    startWait();
+}
+
+int TForm65::waitAfterWrongTry(int wrongTries)
+{
+    if (wrongTries <= 0)
+        return 0;
+    return wrongTries > 5 ? 30 : std::min(30, 1 << (wrongTries - 1));
+}
+
+// Guessing is slowed: the input stays disabled while the seconds are counted.
+void TForm65::startWait()
+{
+    m_secondsLeft = waitAfterWrongTry(++m_wrongTries);
+    ui->Edit1->setEnabled(false);
+    ui->Button1->setEnabled(false);
+    showCountdown();
+    m_countdown.start(secondMs);
+}
+
+void TForm65::countDown()
+{
+    if (--m_secondsLeft > 0) {
+        showCountdown();
         return;
     }
-    AccessGranted = true;
-    ADOTable1->close();
-    ADOConnection1.close();
-    accept();
+    m_countdown.stop();
+    m_secondsLeft = 0;
+    ui->Label4->clear();
+    ui->Edit1->setEnabled(true);
+    ui->Edit1->setFocus();
+    Edit1Change();
+}
+
+void TForm65::showCountdown()
+{
+    ui->Label4->setText(QStringLiteral("Νέα προσπάθεια σε %1 δευτ.").arg(m_secondsLeft));
 }
 
 void TForm65::Button2Click()
@@ -79,6 +142,7 @@ void TForm65::reject()
 
 void TForm65::FormClose()
 {
+    m_countdown.stop();
     ADOTable1->close();
     ADOConnection1.close();
 }

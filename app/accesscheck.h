@@ -1,6 +1,7 @@
 #pragma once
 #include "data/connection.h"
 #include <QDialog>
+#include <QTimer>
 #include <memory>
 
 namespace Ui { class TForm65; }
@@ -19,10 +20,23 @@ public:
     void reject() override;   // Esc and the exit button
     void done(int result) override;
 
+    // Seconds to wait before the next try after the n-th wrong one:
+    // doubling from 1 up to 30.
+    static int waitAfterWrongTry(int wrongTries);
+    // Length of one counted second (tests shorten it).
+    int secondMs = 1000;
+    int secondsLeft() const { return m_secondsLeft; }
+
 private:
+    void startWait();
+    void countDown();
+    void showCountdown();
     void Edit1Change();
     void Button1Click();
     void Button2Click();
     void FormClose();
     std::unique_ptr<Ui::TForm65> ui;
+    QTimer m_countdown;
+    int m_wrongTries = 0;
+    int m_secondsLeft = 0;
 };

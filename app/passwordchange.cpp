@@ -5,6 +5,8 @@
 #include "app/passwordtext.h"
 #include "data/dataset.h"
 #include "data/helpers.h"
+#include "data/practicefile.h"
+#include "data/practicekey.h"
 #include "ui_passwordchange.h"
 
 TForm66::TForm66(QWidget *parent)
@@ -56,8 +58,13 @@ void TForm66::UpdateChangeButton()
 
 void TForm66::Button1Click()
 {
-    // The new text passed HasNoSpecialChars, so it holds no quote.
-    ADOConnection1.execute(QStringLiteral("UPDATE SECURITY SET [PASSWORD]='") + NewPasswordText + QLatin1Char('\''));
+    // The stored password and the file's key change as one unit; a failure
+    // leaves the old password in force and reaches the error report.
+    PracticeFile::changePassword(ADOConnection1, NewPasswordText);
+    for (QString *text : {&CurrentPassword, &OldPasswordText, &NewPasswordText, &ConfirmPasswordText})
+        PracticeKey::wipe(*text);
+    for (QLineEdit *e : {ui->Edit1, ui->Edit2, ui->Edit3})
+        e->setText(QString());
     Messages::plain(QStringLiteral("Η αλλαγή του κωδικού πρόσβασης έγινε με επιτυχία."), this);
     accept();
 }

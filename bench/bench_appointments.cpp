@@ -5,6 +5,8 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/helpers.h"
+#include "data/practicefile.h"
+#include <QDir>
 #include "data/schema.h"
 
 #include <QApplication>
@@ -20,7 +22,8 @@ namespace {
 // up to 20 of the 28 slots booked.
 int fillBook(const QString &dir)
 {
-    Schema::createDatabase(dir);
+    Schema::createDatabase(dir, QString::fromLatin1(Schema::FirstPassword));
+    PracticeFile::unlock(QDir(dir).absoluteFilePath(QStringLiteral("data.mdb")), QString::fromLatin1(Schema::FirstPassword));
     AppDirectory = dir;
     DbConnectionString = BuildConnectionString(dir);
     DbConnection conn;

@@ -9,7 +9,9 @@
 #include "data/backup.h"
 #include "data/check.h"
 #include "data/connection.h"
+#include "data/practicefile.h"
 #include "data/schema.h"
+#include <QDir>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -32,7 +34,8 @@ struct Practice {
 
     Practice()
     {
-        Schema::createDatabase(dir.path());
+        Schema::createDatabase(dir.path(), QString::fromLatin1(Schema::FirstPassword));
+        PracticeFile::unlock(QDir(dir.path()).absoluteFilePath(QStringLiteral("data.mdb")), QString::fromLatin1(Schema::FirstPassword));
         DbConnection conn;
         conn.setConnectionString(BuildConnectionString(dir.path()));
         conn.open();

@@ -14,6 +14,7 @@
 #include "gui/dbgrid.h"
 #include "gui/dbnavigator.h"
 #include "data/jetsql.h"
+#include "data/practicefile.h"
 #include "data/schema.h"
 #include "reports/reportengine.h"
 
@@ -37,7 +38,8 @@ struct Practice {
 
     Practice()
     {
-        Schema::createDatabase(dir.path());
+        Schema::createDatabase(dir.path(), QString::fromLatin1(Schema::FirstPassword));
+        PracticeFile::unlock(QDir(dir.path()).absoluteFilePath(QStringLiteral("data.mdb")), QString::fromLatin1(Schema::FirstPassword));
         // The build copies the report files beside the programs.
         Schema::copyReportFiles(QCoreApplication::applicationDirPath() + QStringLiteral("/../reports"), dir.path());
         AppDirectory = QDir::toNativeSeparators(dir.path());

@@ -7,6 +7,8 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/jetsql.h"
+#include "data/practicefile.h"
+#include <QDir>
 #include "data/schema.h"
 #include <QCoreApplication>
 #include <QRandomGenerator>
@@ -49,7 +51,8 @@ struct Practice {
 
     Practice()
     {
-        Schema::createDatabase(dir.path());
+        Schema::createDatabase(dir.path(), QString::fromLatin1(Schema::FirstPassword));
+        PracticeFile::unlock(QDir(dir.path()).absoluteFilePath(QStringLiteral("data.mdb")), QString::fromLatin1(Schema::FirstPassword));
         conn.setConnectionString(BuildConnectionString(dir.path()));
         conn.setCommandTimeout(0);
         conn.open();

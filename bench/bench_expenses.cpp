@@ -6,6 +6,8 @@
 #include "data/appstate.h"
 #include "data/connection.h"
 #include "data/dataset.h"
+#include "data/practicefile.h"
+#include <QDir>
 #include "data/schema.h"
 
 #include <QApplication>
@@ -23,7 +25,8 @@ constexpr int Rows = 100000;
 
 void fillExpenses(const QString &dir)
 {
-    Schema::createDatabase(dir);
+    Schema::createDatabase(dir, QString::fromLatin1(Schema::FirstPassword));
+    PracticeFile::unlock(QDir(dir).absoluteFilePath(QStringLiteral("data.mdb")), QString::fromLatin1(Schema::FirstPassword));
     AppDirectory = dir;
     DbConnectionString = BuildConnectionString(dir);
     DbConnection conn;

@@ -105,10 +105,10 @@ void BM_BareInsertLoop(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir target;
-        Schema::createDatabase(target.path());
+        Schema::createDatabase(target.path(), QString::fromLatin1(Schema::FirstPassword));
         state.ResumeTiming();
         DbConnection conn;
-        conn.setConnectionString(BuildConnectionString(target.path()));
+        conn.setConnectionString(BuildConnectionString(target.path()) + QLatin1String(Schema::FirstPassword));
         conn.open();
         DbTransaction tx(conn);
         for (const QString &t : kTables) {

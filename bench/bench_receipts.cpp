@@ -8,6 +8,7 @@
 #include "data/appstate.h"
 #include "data/connection.h"
 #include "data/dataset.h"
+#include "data/practicefile.h"
 #include "data/schema.h"
 #include "receipts/customertakings.h"
 #include "receipts/issuedreceipts.h"
@@ -33,7 +34,8 @@ struct Practice {
 
     Practice()
     {
-        Schema::createDatabase(dir.path());
+        Schema::createDatabase(dir.path(), QString::fromLatin1(Schema::FirstPassword));
+        PracticeFile::unlock(QDir(dir.path()).absoluteFilePath(QStringLiteral("data.mdb")), QString::fromLatin1(Schema::FirstPassword));
         AppDirectory = QDir::toNativeSeparators(dir.path());
         DbConnectionString = BuildConnectionString(AppDirectory);
         DbConnection conn;

@@ -8,6 +8,7 @@
 #include "data/appstate.h"
 #include "data/connection.h"
 #include "data/dataset.h"
+#include "data/practicefile.h"
 #include "data/schema.h"
 #include "reports/reportengine.h"
 #include "reports/reportoutput.h"
@@ -35,7 +36,8 @@ struct Practice {
 
     explicit Practice(int customers)
     {
-        Schema::createDatabase(dir.path());
+        Schema::createDatabase(dir.path(), QString::fromLatin1(Schema::FirstPassword));
+        PracticeFile::unlock(QDir(dir.path()).absoluteFilePath(QStringLiteral("data.mdb")), QString::fromLatin1(Schema::FirstPassword));
         AppDirectory = QDir::toNativeSeparators(dir.path());
         DbConnectionString = BuildConnectionString(AppDirectory);
         conn.setConnectionString(DbConnectionString);

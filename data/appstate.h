@@ -10,9 +10,8 @@ extern QString EnteredPassword;
 extern bool NumberingFixed;           // LAST_APODEIKSH holds a row
 extern std::uint16_t StartDay, StartMonth, StartYear;
 
-// The fixed database password; it is the SQLCipher key of data.mdb.
-inline constexpr const char *DatabasePassword = "QT40718ZKM";
-
 // The connection string in its documented form for a practice folder,
-// with the platform's path separator.
+// with the platform's path separator. Its database password is left empty:
+// connections open with the key the access check derived from the typed
+// password.
 QString BuildConnectionString(const QString &appDirectory);

@@ -222,7 +222,7 @@ TableCounts makeVerified(DbConnection &source, const QString &dest)
     TableCounts expected;
     try {
         DbConnection target;
-        target.openFile(part, source.credentials());
+        target.createFile(part, source.credentials());
         {
             // One read transaction holds the source still: the pages copied
             // and the counts are of the same moment, whatever other

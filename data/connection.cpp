@@ -2,6 +2,10 @@
 #include "data/appstate.h"
 #include "data/jetsql.h"
 #include "data/writegate.h"
+#include "data/practicekey.h"
+#include <QFile>
+#include <mutex>
+#include <set>
 #include <QDate>
 #include <QDateTime>
 #include <QFileInfo>
@@ -156,7 +160,13 @@ ConnectionInfo ParseConnectionString(const QString &cs)
 
 DbConnection::DbConnection() = default;
 
-DbConnection::~DbConnection() { close(); }
+DbConnection::~DbConnection()
+{
+    close();
+    PracticeKey::wipe(m_rawKey);
+    PracticeKey::wipe(m_rawSalt);
+    PracticeKey::wipe(m_info.password);
+}
 
 void DbConnection::setConnectionString(const QString &cs)
 {
@@ -174,12 +184,37 @@ void DbConnection::prepare()
     open();
 }
 
-void DbConnection::open()
+namespace {
+// Open connections, so that a change of the key reaches them all. Backups
+// open theirs on a worker thread.
+std::mutex g_openMutex;
+std::set<DbConnection *> &openConnections()
+{
+    static std::set<DbConnection *> all;
+    return all;
+}
+}
+
+void DbConnection::setRawKey(const QByteArray &key, const QByteArray &salt)
+{
+    PracticeKey::wipe(m_rawKey);
+    PracticeKey::wipe(m_rawSalt);
+    m_rawKey = key;
+    m_rawSalt = salt;
+    m_rawKey.detach();
+    m_rawSalt.detach();
+}
+
+void DbConnection::open() { openOrCreate(false); }
+
+void DbConnection::create() { openOrCreate(true); }
+
+void DbConnection::openOrCreate(bool create)
 {
     if (isOpen())
         return;
     m_info = ParseConnectionString(m_connectionString);
-    openResolved();
+    openResolved(create);
 }
 
 void DbConnection::openFile(const QString &path, const ConnectionInfo &credentials)
@@ -188,26 +223,60 @@ void DbConnection::openFile(const QString &path, const ConnectionInfo &credentia
         throw DbError(QStringLiteral("Operation is not allowed when the object is open."));
     m_info = credentials;
     m_info.dataSource = path;
-    openResolved();
+    openResolved(false);
 }
 
-void DbConnection::openResolved()
+void DbConnection::createFile(const QString &path, const ConnectionInfo &credentials)
+{
+    if (isOpen())
+        throw DbError(QStringLiteral("Operation is not allowed when the object is open."));
+    m_info = credentials;
+    m_info.dataSource = path;
+    openResolved(true);
+}
+
+void DbConnection::openResolved(bool create)
 {
     const QString path = m_info.dataSource;
     const QFileInfo fi(path);
-    if (!fi.exists() || !fi.isFile())
-        throw DbError(QStringLiteral("Could not find file '%1'").arg(path));
+    if (create) {
+        // An empty file is one a caller made to receive a copy.
+        if (fi.exists() && (!fi.isFile() || fi.size() > 0))
+            throw DbError(QStringLiteral("'%1' already exists; it is left as it is.").arg(path));
+    } else {
+        if (!fi.exists() || !fi.isFile())
+            throw DbError(QStringLiteral("Could not find file '%1'").arg(path));
+        if (!PracticeKey::looksEncrypted(path))
+            throw DbError(QStringLiteral("The file '%1' is not a Molarix database.").arg(path));
+    }
 
     sqlite3 *db = nullptr;
     const QByteArray native = path.toUtf8();
-    int rc = sqlite3_open_v2(native.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(native.constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
         const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
         sqlite3_close(db);
         throw DbError(QStringLiteral("The database file '%1' cannot be opened: %2").arg(path, msg));
     }
-    const QByteArray key = m_info.password.toUtf8();
-    sqlite3_key(db, key.constData(), int(key.size()));
+    bool keyed = false;
+    m_sessionKeyed = false;
+    if (!m_rawKey.isEmpty()) {
+        keyed = PracticeKey::keyWithRaw(db, m_rawKey, create ? m_rawSalt : QByteArray()) == SQLITE_OK;
+    } else if (!m_info.password.isEmpty()) {
+        keyed = PracticeKey::keyWithPassword(db, m_info.password) == SQLITE_OK;
+    } else if (PracticeKey::keyWithSessionKey(db, create)) {
+        keyed = m_sessionKeyed = true;
+    } else {
+        sqlite3_close(db);
+        if (create)
+            QFile::remove(path);
+        throw DbError(QStringLiteral("The file '%1' cannot be opened before the access password is given.").arg(path));
+    }
+    if (!keyed) {
+        sqlite3_close(db);
+        throw DbError(QStringLiteral("The database file '%1' cannot be opened: no encryption.").arg(path));
+    }
     // Another program's lock is waited for a bounded time, then reported.
     m_busyLimitMs = m_commandTimeout <= 0 ? g_busyWaitMs : m_commandTimeout * 1000;
     sqlite3_busy_handler(db, busyHandler, &m_busyLimitMs);
@@ -219,7 +288,7 @@ void DbConnection::openResolved()
         sqlite3_free(err);
         sqlite3_close(db);
         if (rc == SQLITE_NOTADB)
-            throw DbError(QStringLiteral("The file '%1' is not a Molarix database, or its password is wrong.").arg(path));
+            throw DbError(QStringLiteral("The password does not open the database file '%1'.").arg(path));
         const DbError::Cause cause = causeOf(rc, path);
         throw DbError(withCause(QStringLiteral("The database file '%1' cannot be read: %2").arg(path, msg), cause), cause);
     }
@@ -239,6 +308,8 @@ void DbConnection::openResolved()
         throw;
     }
     m_db = db;
+    const std::lock_guard<std::mutex> lock(g_openMutex);
+    openConnections().insert(this);
 }
 
 void DbConnection::close()
@@ -246,6 +317,24 @@ void DbConnection::close()
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
+        const std::lock_guard<std::mutex> lock(g_openMutex);
+        openConnections().erase(this);
+    }
+}
+
+void DbConnection::reopenOthers(const DbConnection *changer)
+{
+    const QString file = changer ? changer->fileName() : QString();
+    std::set<DbConnection *> all;
+    {
+        const std::lock_guard<std::mutex> lock(g_openMutex);
+        all = openConnections();
+    }
+    for (DbConnection *c : all) {
+        if (c == changer || !c->m_sessionKeyed || (!file.isEmpty() && c->fileName() != file))
+            continue;
+        c->close();
+        c->open();
     }
 }
 

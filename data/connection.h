@@ -11,7 +11,8 @@ struct sqlite3_stmt;
 // The parts of a connection string the program uses.
 struct ConnectionInfo {
     QString dataSource;   // full path of data.mdb
-    QString password;     // "Jet OLEDB:Database Password", the SQLCipher key
+    QString password;     // "Jet OLEDB:Database Password": the practice password, or
+                          // empty for the key the access check derived
 };
 // Throws DbError when the text has no Data Source.
 ConnectionInfo ParseConnectionString(const QString &connectionString);
@@ -35,12 +36,22 @@ public:
     void setCommandTimeout(int seconds) { m_commandTimeout = seconds; }
     void setConnectionTimeout(int seconds) { m_connectionTimeout = seconds; }
 
+    // Opens with, in this order: the raw key given by setRawKey, the
+    // password of the connection string, the run's session key.
     void open();
     // Opens another file (a backup copy) with this connection's credentials,
     // so a copy is keyed exactly as the practice file it came from.
     void openFile(const QString &path, const ConnectionInfo &credentials);
     const ConnectionInfo &credentials() const { return m_info; }
+    // Makes a file (missing, or left empty by the caller) to receive a copy
+    // of the practice, keyed exactly as the practice file, salt and all:
+    // the practice's password opens the copy.
+    void createFile(const QString &path, const ConnectionInfo &credentials);
+    // Makes the file, which must not exist yet, keyed as open() keys it.
+    void create();
     void close();
+    // A raw key (and, for a file still to be made, its salt) to open with.
+    void setRawKey(const QByteArray &key, const QByteArray &salt = {});
     bool isOpen() const { return m_db != nullptr; }
 
     // The windows' own-connection convention: close, take DbConnectionString,
@@ -71,12 +82,18 @@ public:
     static void setBusyNotifier(void (*notify)());
     // The Greek line for a cause, empty for Cause::None.
     static QString causeText(DbError::Cause cause);
+    // After the file's key changed: every other open connection on it that
+    // used the session key closes and opens again with the new one.
+    static void reopenOthers(const DbConnection *changer);
 
 private:
-    void openResolved();
+    void openOrCreate(bool create);
+    void openResolved(bool create);
 
     QString m_connectionString;
     ConnectionInfo m_info;
+    QByteArray m_rawKey, m_rawSalt;
+    bool m_sessionKeyed = false;
     int m_commandTimeout = 30;
     int m_connectionTimeout = 15;
     sqlite3 *m_db = nullptr;

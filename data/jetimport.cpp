@@ -1,4 +1,5 @@
 #include "data/jetimport.h"
+#include "data/helpers.h"
 #include "data/appstate.h"
 #include "data/connection.h"
 #include "data/schema.h"
@@ -807,11 +808,22 @@ Result importFile(const QString &jetPath, const QString &dir, bool acceptReport)
                 password = values[0].s;
         });
     }
+    // The password is the new file's key: it must be one the access check
+    // takes, compared as the access check compares (trimmed).
+    password = password.trimmed();
+    const bool keptPassword = !password.isEmpty() && HasNoSpecialChars(password);
+    if (!keptPassword) {
+        if (!password.isEmpty())
+            result.findings << tr8("SECURITY: ο κωδικός του παλιού αρχείου έχει σημεία στίξης που δεν πληκτρολογούνται "
+                                   "στον έλεγχο πρόσβασης· η νέα βάση έχει τον αρχικό: %1")
+                                   .arg(QLatin1String(Schema::FirstPassword));
+        password = QString::fromLatin1(Schema::FirstPassword);
+    }
     Schema::createDatabase(work.path(), password);
     const QString built = QDir(work.path()).absoluteFilePath(QStringLiteral("data.mdb"));
     {
         DbConnection conn;
-        conn.setConnectionString(BuildConnectionString(work.path()));
+        conn.setConnectionString(QStringLiteral("Data Source=%1;Jet OLEDB:Database Password=%2").arg(built, password));
         conn.open();
         DbTransaction tx(conn);
         Import import{jet, conn, result};
@@ -832,6 +844,8 @@ Result importFile(const QString &jetPath, const QString &dir, bool acceptReport)
             if (name == QLatin1String("SECURITY"))
                 conn.executeNative(QStringLiteral("DELETE FROM SECURITY"));   // the practice keeps its own
             import.table(name, count);
+            if (name == QLatin1String("SECURITY") && !keptPassword && count.stored > 0)
+                conn.executeNative(QStringLiteral("UPDATE SECURITY SET \"PASSWORD\"=?"), {password});
             if (name == QLatin1String("SECURITY") && count.stored == 0) {
                 conn.executeNative(QStringLiteral("INSERT INTO SECURITY (\"PASSWORD\") VALUES (?)"),
                                    {QString::fromLatin1(Schema::FirstPassword)});

@@ -1,11 +1,10 @@
 #include "data/schema.h"
-#include "data/appstate.h"
+#include "data/helpers.h"
 #include "data/connection.h"
 #include "data/schemaversion.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <sqlite3.h>
 
 namespace {
 
@@ -66,6 +65,13 @@ const char *const kTables[] = {
     "CREATE TABLE SECURITY ([PASSWORD] TEXT)",
 };
 
+// What the access check lets through: a word typed without blanks at its
+// ends and without the punctuation the program refuses in passwords.
+bool acceptablePassword(const QString &password)
+{
+    return !password.isEmpty() && password.trimmed() == password && HasNoSpecialChars(password);
+}
+
 QString rantebouTable()
 {
     QString sql = QStringLiteral("CREATE TABLE RANTEBOU (HMEROMHNIA DATE NOT NULL UNIQUE");
@@ -100,8 +106,9 @@ QStringList tableNames()
             QStringLiteral("XRHSIMA_THLEFWNA"), QStringLiteral("SECURITY")};
 }
 
-void createDatabase(const QString &dir, const QString &password)
+void createDatabase(const QString &dir, const QString &givenPassword)
 {
+    const QString password = givenPassword.isEmpty() ? QString::fromLatin1(FirstPassword) : givenPassword;
     const QFileInfo di(dir);
     if (!di.exists() || !di.isDir())
         throw DbError(QStringLiteral("The folder '%1' does not exist.").arg(dir));
@@ -109,25 +116,21 @@ void createDatabase(const QString &dir, const QString &password)
     if (QFileInfo::exists(path))
         throw DbError(QStringLiteral("'%1' already exists; it is left as it is.").arg(QDir::toNativeSeparators(path)));
 
+    if (!acceptablePassword(password))
+        throw DbError(QString::fromUtf8("Ο κωδικός πρόσβασης δεν μπορεί να είναι κενός, να αρχίζει ή να τελειώνει "
+                                        "με κενό, ούτε να έχει σημεία στίξης ή σύμβολα."));
+
     // Built in a side file and renamed at the end, so a failure leaves no
     // half-made data.mdb behind.
     const QString temp = path + QStringLiteral(".new");
     QFile::remove(temp);
-    sqlite3 *db = nullptr;
-    const QByteArray native = temp.toUtf8();
-    if (sqlite3_open_v2(native.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        throw DbError(QStringLiteral("'%1' cannot be created.").arg(QDir::toNativeSeparators(path)));
-    }
-    sqlite3_key(db, DatabasePassword, int(qstrlen(DatabasePassword)));
-    sqlite3_close(db);
-
     {
         DbConnection conn;
+        // Keyed through SQLCipher's own derivation of the password.
         conn.setConnectionString(QStringLiteral("Data Source=%1;Jet OLEDB:Database Password=%2")
-                                     .arg(QuoteConnectionValue(temp), QLatin1String(DatabasePassword)));
+                                     .arg(QuoteConnectionValue(temp), QuoteConnectionValue(password)));
         try {
-            conn.open();
+            conn.create();
             DbTransaction tx(conn);
             for (const char *stmt : kTables) {
                 if (stmt)
@@ -137,8 +140,7 @@ void createDatabase(const QString &dir, const QString &password)
                     conn.executeNative(rantebouTable());
             }
             SchemaVersion::applyAll(conn);
-            conn.executeNative(QStringLiteral("INSERT INTO SECURITY (\"PASSWORD\") VALUES (?)"),
-                               {password.isEmpty() ? QString::fromLatin1(FirstPassword) : password});
+            conn.executeNative(QStringLiteral("INSERT INTO SECURITY (\"PASSWORD\") VALUES (?)"), {password});
             tx.commit();
         } catch (...) {
             conn.close();

@@ -9,14 +9,15 @@ namespace Schema {
 QStringList slotColumns();
 // Names of the twelve tables.
 QStringList tableNames();
-// The first password stored in a new database.
+// The password of the demo practice (and of the tests' practice files).
 inline constexpr const char *FirstPassword = "molarix";
 
-// Creates dir/data.mdb (encrypted) at the current layout (the twelve tables
-// and those of every migration) with the first password (FirstPassword when
-// none is given). Throws DbError when dir is missing or data.mdb already
-// exists.
-void createDatabase(const QString &dir, const QString &password = QString());
+// Creates dir/data.mdb at the current layout (the twelve tables and those
+// of every migration), keyed with the password, which is also stored in
+// SECURITY (FirstPassword when none is given). Throws DbError when dir is
+// missing, data.mdb already exists or the password is one the access check
+// would not accept.
+void createDatabase(const QString &dir, const QString &givenPassword = QString());
 // Copies the report files (*.RAV) from sourceDir into dir, when there are any.
 int copyReportFiles(const QString &sourceDir, const QString &dir);
 }

@@ -10,6 +10,8 @@
 #include "data/jetimport.h"
 #include "data/jetsql.h"
 #include "data/practicefolder.h"
+#include "data/practicefile.h"
+#include "data/practicekey.h"
 #include "data/schema.h"
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +20,9 @@
 #include <QFileInfo>
 #include <QTextStream>
 #include <sqlite3.h>
+#include <cstdio>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -38,10 +43,11 @@ QTextStream &err()
 const char *const kUsage =
     "Χρήση:\n"
     "  molarix-db create ΦΑΚΕΛΟΣ\n"
-    "      νέο κρυπτογραφημένο data.mdb με τους πίνακες του προγράμματος\n"
-    "      και τα αρχεία αναφορών (*.RAV) δίπλα του\n"
+    "      νέο data.mdb, κλειδωμένο με τον κωδικό πρόσβασης, με τους πίνακες του\n"
+    "      προγράμματος και τα αρχεία αναφορών (*.RAV) δίπλα του\n"
     "  molarix-db demo ΦΑΚΕΛΟΣ [--customers N] [--today ΕΕΕΕ-ΜΜ-ΗΗ]\n"
-    "      το ίδιο, γεμάτο με δείγμα ιατρείου (300 πελάτες αν δεν δοθεί N)\n"
+    "      το ίδιο, γεμάτο με δείγμα ιατρείου (300 πελάτες αν δεν δοθεί N),\n"
+    "      με κωδικό molarix αν δεν δοθεί άλλος με --password\n"
     "  molarix-db sql ΦΑΚΕΛΟΣ \"ΕΝΤΟΛΗ[; ΕΝΤΟΛΗ...]\"\n"
     "      εκτελεί εντολές στη διάλεκτο του προγράμματος (#3/25/2008#, [LAST], TRUE);\n"
     "      ένα SELECT τυπώνει επικεφαλίδα και γραμμές χωρισμένες με tab\n"
@@ -68,6 +74,11 @@ const char *const kUsage =
     "      νέα βάση στον ΦΑΚΕΛΟ με τα δεδομένα ενός παλιού data.mdb της Access (Jet);\n"
     "      ό,τι δεν μεταφέρεται όπως ήταν γράφεται στο import-report.txt και, χωρίς\n"
     "      --accept-report, η βάση δεν δημιουργείται\n"
+    "  molarix-db passwd ΦΑΚΕΛΟΣ [--new-password ΝΕΟΣ]\n"
+    "      αλλάζει τον κωδικό πρόσβασης και το κλειδί του αρχείου μαζί\n"
+    "Ο κωδικός πρόσβασης δίνεται με --password ΚΩΔΙΚΟΣ ή στη μεταβλητή MOLARIX_PASSWORD,\n"
+    "αλλιώς ζητείται στο τερματικό (ο νέος: --new-password ή MOLARIX_NEW_PASSWORD).\n"
+
     "Κωδικοί εξόδου: 0 επιτυχία, 1 αποτυχία (με την αιτία), 2 λάθος χρήση.\n";
 
 int usage(const QString &problem = QString())
@@ -93,25 +104,98 @@ QString reportSource()
     return PracticeFolder::installedReports();
 }
 
+QString g_password, g_newPassword;   // from --password / --new-password
+
+// One line from the terminal without echo, or from standard input when it
+// is not a terminal (a script piping the password in).
+QString readSecret(const QString &prompt)
+{
+    const bool tty = isatty(STDIN_FILENO);
+    termios saved{};
+    if (tty) {
+        err() << prompt;
+        err().flush();
+        tcgetattr(STDIN_FILENO, &saved);
+        termios quiet = saved;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    QByteArray line;
+    for (int c; (c = std::getchar()) != EOF && c != '\n';)
+        line.append(char(c));
+    if (tty) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        err() << '\n';
+        err().flush();
+    }
+    if (line.endsWith('\r'))
+        line.chop(1);
+    QString text = QString::fromLocal8Bit(line);
+    PracticeKey::wipe(line);
+    return text;
+}
+
+// The password: --password, then the environment, then the terminal
+// (asked twice when it is to become a file's key).
+QString passwordFrom(const QString &given, const char *variable, const QString &prompt, bool twice)
+{
+    if (!given.isEmpty())
+        return given;
+    const QString fromEnv = qEnvironmentVariable(variable);
+    if (!fromEnv.isEmpty())
+        return fromEnv;
+    QString first = readSecret(prompt);
+    if (twice && isatty(STDIN_FILENO)) {
+        QString again = readSecret(QString::fromUtf8("Ξανά: "));
+        if (again != first) {
+            PracticeKey::wipe(first);
+            throw DbError(QString::fromUtf8("Οι δύο κωδικοί διαφέρουν."));
+        }
+    }
+    if (first.isEmpty())
+        throw DbError(QString::fromUtf8("Δεν δόθηκε κωδικός πρόσβασης."));
+    return first;
+}
+
 QString databasePath(const QString &dir)
 {
     return QDir::toNativeSeparators(QDir(dir).absoluteFilePath(QStringLiteral("data.mdb")));
 }
 
-void openPractice(DbConnection &conn, const QString &dir)
+// Opens the practice with the password, as the access check does: an old
+// fixed-key file moves to the password key (after a verified copy).
+void openPractice(DbConnection &conn, const QString &dir, QString password = QString())
 {
+    if (password.isEmpty())
+        password = passwordFrom(g_password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false);
     const QFileInfo fi(dir);
     if (!fi.isDir())
         throw DbError(QString::fromUtf8("Ο φάκελος '%1' δεν υπάρχει.").arg(QDir::toNativeSeparators(dir)));
+    const QString file = QDir(fi.absoluteFilePath()).absoluteFilePath(QStringLiteral("data.mdb"));
+    const PracticeFile::Unlocked u = PracticeFile::unlock(file, password);
+    PracticeKey::wipe(password);
+    if (u.access == PracticeFile::Access::Refused)
+        throw DbError(QString::fromUtf8("Λανθασμένος κωδικός πρόσβασης."));
+    if (u.access == PracticeFile::Access::Moved)
+        err() << QString::fromUtf8("Το αρχείο κλειδώθηκε με τον κωδικό πρόσβασης. Αντίγραφο του αρχείου όπως ήταν "
+                                   "(ανοίγει χωρίς κωδικό· φυλάξτε το σε ασφαλές μέρος ή σβήστε το): %1\n")
+                     .arg(QDir::toNativeSeparators(u.backup));
     conn.setConnectionString(BuildConnectionString(fi.absoluteFilePath()));
     conn.open();
 }
 
 int create(const QString &dir, const DemoData::Options *demo)
 {
+    // The demo practice's password is known; a real one is asked for.
+    const bool demoPassword = demo && g_password.isEmpty() && qEnvironmentVariableIsEmpty("MOLARIX_PASSWORD");
+    QString password;
     try {
-        Schema::createDatabase(dir);
+        password = demoPassword ? QString::fromLatin1(Schema::FirstPassword)
+                                : passwordFrom(g_password, "MOLARIX_PASSWORD",
+                                               QString::fromUtf8("Κωδικός πρόσβασης του νέου αρχείου: "), true);
+        Schema::createDatabase(dir, password);
     } catch (const DbError &e) {
+        PracticeKey::wipe(password);
         return failure(e.message());
     }
     const QString path = databasePath(dir);
@@ -121,7 +205,7 @@ int create(const QString &dir, const DemoData::Options *demo)
         timer.start();
         try {
             DbConnection conn;
-            openPractice(conn, dir);
+            openPractice(conn, dir, password);
             const DemoData::Summary s = DemoData::fill(conn, *demo);
             out() << QString::fromUtf8("Δείγμα ιατρείου: %1 πελάτες, %2 επισκέψεις, %3 αποδείξεις "
                                        "(%4 ακυρωμένες, επόμενη η %5), %6 έξοδα,\n"
@@ -146,8 +230,12 @@ int create(const QString &dir, const DemoData::Options *demo)
         out() << QString::fromUtf8("Αρχεία αναφορών που αντιγράφηκαν: %1 (από %2).\n")
                      .arg(copied).arg(QDir::toNativeSeparators(source));
 
-    out() << QString::fromUtf8("Δημιουργήθηκε η βάση δεδομένων %1\n").arg(path)
-          << QString::fromUtf8("Πρώτος κωδικός πρόσβασης: %1\n").arg(QLatin1String(Schema::FirstPassword));
+    out() << QString::fromUtf8("Δημιουργήθηκε η βάση δεδομένων %1\n").arg(path);
+    if (demoPassword)
+        out() << QString::fromUtf8("Κωδικός πρόσβασης: %1\n").arg(QLatin1String(Schema::FirstPassword));
+    else
+        out() << QString::fromUtf8("Το αρχείο κλειδώθηκε με τον κωδικό πρόσβασης που δόθηκε.\n");
+    PracticeKey::wipe(password);
     return Ok;
 }
 
@@ -319,9 +407,18 @@ int restore(const QString &dir, const QString &backupFile)
             throw DbError(QString::fromUtf8("Ο φάκελος '%1' δεν υπάρχει.").arg(QDir::toNativeSeparators(dir)));
         if (!QFileInfo(backupFile).isFile())
             throw DbError(QString::fromUtf8("Το αντίγραφο '%1' δεν υπάρχει.").arg(QDir::toNativeSeparators(backupFile)));
+        // The password opens the copy (the current file may be damaged); the
+        // copy then goes in place keyed as it is, so afterwards the practice
+        // opens with the password the copy was made under.
+        const QString copy = QFileInfo(backupFile).absoluteFilePath();
+        QString password = passwordFrom(g_password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false);
+        const PracticeFile::Unlocked u = PracticeFile::unlock(copy, password);
+        PracticeKey::wipe(password);
+        if (u.access == PracticeFile::Access::Refused)
+            throw DbError(QString::fromUtf8("Ο κωδικός πρόσβασης δεν ανοίγει το αντίγραφο %1.").arg(QDir::toNativeSeparators(copy)));
         const ConnectionInfo credentials =
             ParseConnectionString(BuildConnectionString(QFileInfo(dir).absoluteFilePath()));
-        const QString kept = Backup::restore(credentials, QFileInfo(backupFile).absoluteFilePath());
+        const QString kept = Backup::restore(credentials, copy);
         out() << QString::fromUtf8("Επαναφέρθηκε το αντίγραφο %1\n").arg(QDir::toNativeSeparators(backupFile));
         if (!kept.isEmpty())
             out() << QString::fromUtf8("Το προηγούμενο αρχείο φυλάχτηκε ως %1\n").arg(QDir::toNativeSeparators(kept));
@@ -370,12 +467,36 @@ int check(const QString &dir)
     }
 }
 
+int passwd(const QString &dir)
+{
+    try {
+        DbConnection conn;
+        openPractice(conn, dir, passwordFrom(g_password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false));
+        QString fresh = passwordFrom(g_newPassword, "MOLARIX_NEW_PASSWORD", QString::fromUtf8("Νέος κωδικός πρόσβασης: "), true);
+        PracticeFile::changePassword(conn, fresh);
+        PracticeKey::wipe(fresh);
+        out() << QString::fromUtf8("Η αλλαγή του κωδικού πρόσβασης έγινε με επιτυχία.\n");
+        return Ok;
+    } catch (const DbError &e) {
+        return failure(e.message());
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments().mid(1);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    for (const char *option : {"--password", "--new-password"}) {
+        const qsizetype at = args.indexOf(QLatin1String(option));
+        if (at < 0)
+            continue;
+        if (at + 1 >= args.size() || args.at(at + 1).isEmpty())
+            return usage();
+        (qstrcmp(option, "--password") == 0 ? g_password : g_newPassword) = args.at(at + 1);
+        args.remove(at, 2);
+    }
     if (args.isEmpty())
         return usage();
     const QString command = args.at(0);
@@ -441,6 +562,10 @@ int main(int argc, char **argv)
         if (args.size() != 2)
             return usage();
         rc = check(args.at(1));
+    } else if (command == QLatin1String("passwd")) {
+        if (args.size() != 2)
+            return usage();
+        rc = passwd(args.at(1));
     } else {
         return usage(QString::fromUtf8("Άγνωστη εντολή: %1").arg(command));
     }

@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build, the program and the tests need.
 set -euo pipefail
 pkgs=(g++ cmake make pkg-config ccache qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-      libsqlcipher-dev sqlcipher libjpeg62-turbo-dev libkainjow-mustache-dev
+      libsqlcipher-dev sqlcipher libssl-dev libjpeg62-turbo-dev libkainjow-mustache-dev
       poppler-utils xvfb xauth xdotool fonts-dejavu-core libbenchmark-dev qt6-qpa-plugins
       mdbtools mdbtools-dev dpkg-dev desktop-file-utils appstream lintian)
 missing=()

@@ -2,6 +2,8 @@
 #include "gui/messages.h"
 #include "app/molarixapplication.h"
 #include "data/appstate.h"
+#include "data/practicefile.h"
+#include "data/practicekey.h"
 #include "tests/app/typing.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
@@ -118,11 +120,14 @@ private slots:
         f.show();
         QApplication::setActiveWindow(&f);
         QVERIFY(QTest::qWaitForWindowActive(&f));
+        f.secondMs = 1;
         auto *edit = child<QLineEdit>(&f, "Edit1");
         auto *enter = child<QPushButton>(&f, "Button1");
         typeInto(edit, QStringLiteral("x"));
         enter->setFocus();
         enter->click();
+        // Once the wait is over.
+        QTRY_VERIFY(edit->isEnabled());
         QVERIFY(edit->hasFocus());
     }
 
@@ -130,10 +135,12 @@ private slots:
     {
         TempPractice p;
         TForm65 f;
+        f.secondMs = 1;
         f.show();
         auto *edit = child<QLineEdit>(&f, "Edit1");
         for (const QString &t : {QStringLiteral("a"), QStringLiteral("molarix2"), QStringLiteral("MOLARIX"),
                                  QStringLiteral("molarix")}) {
+            QTRY_VERIFY(edit->isEnabled());
             typeInto(edit, t);
             QTest::keyClick(edit, Qt::Key_Return);
         }
@@ -156,20 +163,99 @@ private slots:
         QVERIFY(Messages::takeShown().isEmpty());
     }
 
-    void storedPasswordIsReadAtEachTry()
+    void passwordChangedMeanwhileIsTheOneThatCounts()
     {
         TempPractice p;
         TForm65 f;
+        f.secondMs = 1;
         f.show();
-        p.exec(QStringLiteral("UPDATE SECURITY SET [PASSWORD]='  Νέος1 '"));
+        // Another copy of the program changes the password while the window waits.
+        PracticeFile::changePassword(p.conn(), QStringLiteral("Νέος1"));
+        PracticeKey::clearSessionKey();
         auto *edit = child<QLineEdit>(&f, "Edit1");
         typeInto(edit, QStringLiteral("molarix"));
         QTest::keyClick(edit, Qt::Key_Return);
         QVERIFY(!AccessGranted);
+        QVERIFY(!PracticeKey::hasSessionKey());
         QCOMPARE(Messages::takeShown().size(), 1);
+        QTRY_VERIFY(edit->isEnabled());
         typeInto(edit, QStringLiteral("Νέος1"));
         QTest::keyClick(edit, Qt::Key_Return);
         QVERIFY(AccessGranted);
+        // The typed password is not kept once the file is open.
+        QVERIFY(EnteredPassword.isEmpty());
+        QVERIFY(edit->text().isEmpty());
+        // Every window's connection opens with the key the check derived.
+        DbConnection window;
+        window.prepare();
+        QCOMPARE(window.scalarNative(QStringLiteral("SELECT * FROM SECURITY")).toString(), QStringLiteral("Νέος1"));
+    }
+
+    void eachWrongTryWaitsLongerWithTheInputDisabled()
+    {
+        TempPractice p;
+        TForm65 f;
+        f.secondMs = 60000;   // the count stays put while it is read
+        f.show();
+        auto *edit = child<QLineEdit>(&f, "Edit1");
+        auto *countdown = child<QLabel>(&f, "Label4");
+        QVERIFY(countdown->text().isEmpty());
+        typeInto(edit, QStringLiteral("wrong"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(Messages::takeShown().value(0).text, wrongPassword());
+        QVERIFY(!edit->isEnabled());
+        QVERIFY(!child<QPushButton>(&f, "Button1")->isEnabled());
+        QVERIFY(child<QPushButton>(&f, "Button2")->isEnabled());   // leaving is always possible
+        QCOMPARE(f.secondsLeft(), 1);
+        QCOMPARE(countdown->text(), QStringLiteral("Νέα προσπάθεια σε 1 δευτ."));
+        // Enter pressed during the wait tries nothing.
+        QTest::keyClick(&f, Qt::Key_Return);
+        QVERIFY(Messages::takeShown().isEmpty());
+        QVERIFY(!AccessGranted);
+
+        // Doubling from 1 s up to 30 s.
+        QList<int> waits;
+        for (int n = 1; n <= 8; ++n)
+            waits << TForm65::waitAfterWrongTry(n);
+        QCOMPARE(waits, (QList<int>{1, 2, 4, 8, 16, 30, 30, 30}));
+
+        // The second wrong try waits two seconds, counted down one by one.
+        TForm65 g;
+        g.secondMs = 1;
+        g.show();
+        auto *edit2 = child<QLineEdit>(&g, "Edit1");
+        for (int wrong = 1; wrong <= 2; ++wrong) {
+            QTRY_VERIFY(edit2->isEnabled());
+            typeInto(edit2, QStringLiteral("wrong"));
+            QTest::keyClick(edit2, Qt::Key_Return);
+            QCOMPARE(g.secondsLeft(), wrong);
+        }
+        QTRY_VERIFY(edit2->isEnabled());
+        QVERIFY(child<QLabel>(&g, "Label4")->text().isEmpty());
+        Messages::takeShown();
+    }
+
+    void oldFixedKeyFileIsMovedAndTheUserToldOnce()
+    {
+        TempPractice p;
+        p.makeLegacy();
+        for (int start = 0; start < 2; ++start) {
+            PracticeKey::clearSessionKey();
+            TForm65 f;
+            f.show();
+            typeInto(child<QLineEdit>(&f, "Edit1"), QStringLiteral("molarix"));
+            child<QPushButton>(&f, "Button1")->click();
+            QVERIFY(AccessGranted);
+            const auto shown = Messages::takeShown();
+            QCOMPARE(shown.size(), 1 - start);
+            if (start == 0) {
+                QCOMPARE(shown[0].kind, Messages::Kind::Plain);
+                QVERIFY(shown[0].text.startsWith(QStringLiteral("Το αρχείο δεδομένων κλειδώθηκε με τον κωδικό πρόσβασης.")));
+                QVERIFY(shown[0].text.contains(QStringLiteral(".bak")));
+            }
+        }
+        QVERIFY(!PracticeFile::isLegacy(p.path() + QStringLiteral("/data.mdb")));
+        QCOMPARE(p.count(QStringLiteral("STOIXEIA_PELATH")), 1);
     }
 
     void storedPasswordWithForbiddenCharacterCannotBeEntered()
@@ -191,6 +277,24 @@ private slots:
         child<QPushButton>(&f, "Button1")->click();
         QVERIFY(!AccessGranted);
         QCOMPARE(Messages::takeShown().value(0).text, wrongPassword());
+    }
+
+    void fileThatIsNoDatabaseIsReportedAsSuch()
+    {
+        TempPractice p;
+        QFile text(p.path() + QStringLiteral("/data.mdb"));
+        QVERIFY(text.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        text.write("Molarix\n");
+        text.close();
+        TForm65 f;
+        f.show();
+        typeInto(child<QLineEdit>(&f, "Edit1"), QStringLiteral("molarix"));
+        child<QPushButton>(&f, "Button1")->click();
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, Messages::Kind::Error);
+        QVERIFY(shown[0].text.contains(QStringLiteral("not a Molarix database")));
+        QVERIFY(child<QLineEdit>(&f, "Edit1")->isEnabled());   // no wait: nobody guessed wrong
     }
 
     void unreadableDatabaseIsReportedAndTheWindowStays()

@@ -35,18 +35,19 @@ class PracticeChoiceTest : public QObject {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-    static QString storedPassword(const QString &dir)
+    // Opened with the practice's password, as the tool opens it.
+    static QString storedPassword(const QString &dir, const QString &password)
     {
         DbConnection c;
-        c.setConnectionString(BuildConnectionString(dir));
+        c.setConnectionString(QStringLiteral("Data Source=%1/data.mdb;Jet OLEDB:Database Password=%2").arg(dir, password));
         c.open();
         return c.scalarNative(QStringLiteral("SELECT \"PASSWORD\" FROM SECURITY")).toString();
     }
 
-    static int rows(const QString &dir, const QString &table)
+    static int rows(const QString &dir, const QString &password, const QString &table)
     {
         DbConnection c;
-        c.setConnectionString(BuildConnectionString(dir));
+        c.setConnectionString(QStringLiteral("Data Source=%1/data.mdb;Jet OLEDB:Database Password=%2").arg(dir, password));
         c.open();
         return c.scalarNative(QStringLiteral("SELECT COUNT(*) FROM ") + table).toInt();
     }
@@ -164,9 +165,9 @@ private slots:
         const QString dir = home() + QStringLiteral("/Ιατρείο/2026");
         QCOMPARE(w.ChosenFolder, dir);
         QVERIFY(PracticeFolder::holdsPractice(dir));
-        QCOMPARE(storedPassword(dir), QStringLiteral("Οδοντο1"));
-        QCOMPARE(rows(dir, QStringLiteral("LAST_APODEIKSH")), 0);   // numbering still to be set
-        QCOMPARE(rows(dir, QStringLiteral("STOIXEIA_PELATH")), 0);
+        QCOMPARE(storedPassword(dir, QStringLiteral("Οδοντο1")), QStringLiteral("Οδοντο1"));
+        QCOMPARE(rows(dir, QStringLiteral("Οδοντο1"), QStringLiteral("LAST_APODEIKSH")), 0);   // numbering still to be set
+        QCOMPARE(rows(dir, QStringLiteral("Οδοντο1"), QStringLiteral("STOIXEIA_PELATH")), 0);
         for (const char *f : {"APODEIKSEIS.RAV", "LIST.RAV", "NOTES.RAV", "EKSODA1.RAV"})
             QVERIFY2(QFileInfo::exists(dir + QLatin1Char('/') + QLatin1String(f)), f);
         QCOMPARE(PracticeFolder::remembered(), dir);
@@ -181,7 +182,7 @@ private slots:
     {
         const QString dir = home() + QStringLiteral("/Molarix");
         QDir().mkpath(dir);
-        Schema::createDatabase(dir);
+        Schema::createDatabase(dir, QString::fromLatin1(Schema::FirstPassword));
         const QByteArray before = fileBytes(dir + QStringLiteral("/data.mdb"));
 
         PracticeChoice w;
@@ -215,7 +216,7 @@ private slots:
     {
         const QString dir = home() + QStringLiteral("/stick/practice");
         QDir().mkpath(dir);
-        Schema::createDatabase(dir);
+        Schema::createDatabase(dir, QString::fromLatin1(Schema::FirstPassword));
         QString askedFrom;
         PracticeChoice::setFolderPicker([&](QWidget *, const QString &start) {
             askedFrom = start;

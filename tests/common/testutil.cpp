@@ -3,13 +3,38 @@
 #include "data/appstate.h"
 #include "data/dataset.h"
 #include "data/schema.h"
+#include "data/jetsql.h"
+#include "data/practicefile.h"
+#include "data/practicekey.h"
+#include <sqlite3.h>
 #include <QDir>
 #include <QProcess>
 #include <QTest>
+#include <QFile>
+#include <stdexcept>
+
+namespace {
+// One practice file per test program, made by the program's own code and
+// copied for every test: the key derivation is paid once.
+struct TemplatePractice {
+    QTemporaryDir dir;
+    QByteArray key, salt;
+    TemplatePractice()
+    {
+        Schema::createDatabase(dir.path(), QString::fromLatin1(Schema::FirstPassword));
+        salt = PracticeKey::readSalt(dir.filePath(QStringLiteral("data.mdb")));
+        key = PracticeKey::derive(QString::fromLatin1(Schema::FirstPassword), salt);
+    }
+};
+}
 
 TempPractice::TempPractice()
 {
-    Schema::createDatabase(m_dir.path());
+    static TemplatePractice made;
+    if (!QFile::copy(made.dir.filePath(QStringLiteral("data.mdb")), m_dir.filePath(QStringLiteral("data.mdb"))))
+        throw std::runtime_error("the practice file cannot be copied");
+    // The run's key, as the access check leaves it.
+    PracticeKey::setSessionKey(made.key, made.salt);
     AppDirectory = QDir::toNativeSeparators(m_dir.path());
     DbConnectionString = BuildConnectionString(AppDirectory);
     Messages::setScripted(true);
@@ -28,8 +53,9 @@ DbConnection &TempPractice::conn()
         m_conn = std::make_unique<DbConnection>();
         m_conn->setConnectionString(DbConnectionString);
         m_conn->setCommandTimeout(0);
-        m_conn->open();
     }
+    if (!m_conn->isOpen())
+        m_conn->open();
     return *m_conn;
 }
 
@@ -69,10 +95,17 @@ void failTest(const QString &message, const std::source_location &where)
     throw TestAbort{function};
 }
 
-ToolRun runTool(const QStringList &args, int timeoutMs)
+ToolRun runTool(const QStringList &args, int timeoutMs, const QString &password)
 {
     QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("MOLARIX_PASSWORD"));
+    if (!password.isNull())
+        env.insert(QStringLiteral("MOLARIX_PASSWORD"), password);
+    p.setProcessEnvironment(env);
     p.start(QStringLiteral(MOLARIX_BINARY_DIR "/molarix-db"), args);
+    // Nothing to read on the terminal: a missing password fails at once.
+    p.closeWriteChannel();
     ToolRun r;
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();
@@ -92,8 +125,11 @@ QByteArray fileBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-std::unique_ptr<DbConnection> openPracticeDir(const QString &dir)
+std::unique_ptr<DbConnection> openPracticeDir(const QString &dir, const QString &password)
 {
+    const PracticeFile::Unlocked u = PracticeFile::unlock(QDir(dir).filePath(QStringLiteral("data.mdb")), password);
+    if (u.access != PracticeFile::Access::Granted)
+        throw DbError(QStringLiteral("the password does not open ") + dir);
     auto c = std::make_unique<DbConnection>();
     c->setConnectionString(BuildConnectionString(dir));
     c->open();
@@ -111,4 +147,24 @@ QList<QVariantList> queryRows(DbConnection &c, const QString &nativeSql)
         out << r;
     }
     return out;
+}
+
+void TempPractice::makeLegacy()
+{
+    conn().execute(QStringLiteral("INSERT INTO STOIXEIA_PELATH (EPWNYMO) VALUES ('Ζαχαριάδου')"));
+    m_conn->close();
+    const QString file = m_dir.filePath(QStringLiteral("data.mdb"));
+    const QString legacy = file + QStringLiteral(".legacy");
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const bool keyed = PracticeKey::keyWithSessionKey(db);
+    SqlFunctions::registerAll(db);
+    const QByteArray sql = QStringLiteral("ATTACH DATABASE '%1' AS legacy KEY '%2'; SELECT sqlcipher_export('legacy');")
+                               .arg(legacy, QLatin1String(PracticeFile::LegacyKey))
+                               .toUtf8();
+    const int rc = keyed ? sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) : SQLITE_ERROR;
+    sqlite3_close(db);
+    if (rc != SQLITE_OK || !QFile::remove(file) || !QFile::rename(legacy, file))
+        throw std::runtime_error("no old-style practice file");
+    PracticeKey::clearSessionKey();
 }

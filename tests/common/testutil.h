@@ -14,10 +14,13 @@ struct ToolRun {
     int code = -1;
     QString out, err;
 };
-ToolRun runTool(const QStringList &args, int timeoutMs = 600000);
+// The password reaches it in MOLARIX_PASSWORD; a null one leaves that unset.
+ToolRun runTool(const QStringList &args, int timeoutMs = 600000,
+                const QString &password = QStringLiteral("molarix"));
 QByteArray fileBytes(const QString &path);   // empty when unreadable
-// Opens a practice folder the way the program does.
-std::unique_ptr<DbConnection> openPracticeDir(const QString &dir);
+// Opens a practice folder the way the program does: the access password
+// unlocks the file (setting the run's key), then a connection opens.
+std::unique_ptr<DbConnection> openPracticeDir(const QString &dir, const QString &password = QStringLiteral("molarix"));
 // Every row of a native statement.
 QList<QVariantList> queryRows(DbConnection &c, const QString &nativeSql);
 
@@ -34,6 +37,9 @@ public:
     QVariant scalar(const QString &jetSelect);  // first column of first row
     int count(const QString &table);
     void copyReportFiles();                     // *.RAV from the source tree
+    // Turns data.mdb into a file as earlier versions made it (the old fixed
+    // key, SQLCipher's default pages), with one customer; no session key.
+    void makeLegacy();
 
 private:
     QTemporaryDir m_dir;

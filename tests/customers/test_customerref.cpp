@@ -248,11 +248,10 @@ private slots:
         QVERIFY(QDir().mkpath(dir));
         Schema::createDatabase(dir);
         DbConnectionString = BuildConnectionString(QDir::toNativeSeparators(dir));
-        DbConnection c;
-        c.setConnectionString(DbConnectionString);
-        c.open();
-        c.executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Ελένη','Σάββα')"));
-        const qlonglong there = c.scalarNative(QStringLiteral("SELECT MAX(ID) FROM STOIXEIA_PELATH")).toLongLong();
+        // The access check's part: the password unlocks the file for the run.
+        auto c = openPracticeDir(dir);
+        c->executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Ελένη','Σάββα')"));
+        const qlonglong there = c->scalarNative(QStringLiteral("SELECT MAX(ID) FROM STOIXEIA_PELATH")).toLongLong();
         TForm19 card;
         card.CustomerId = QString::number(there);
         card.show();

@@ -6,6 +6,7 @@
 #include "data/clock.h"
 #include "data/connection.h"
 #include "data/jetimport.h"
+#include "data/practicefile.h"
 #include "data/schema.h"
 #include "data/schemaversion.h"
 #include "tests/common/testmain.h"
@@ -54,8 +55,8 @@ void fill(DbConnection &c, int customers)
 QTemporaryDir *newPractice(int customers)
 {
     auto *dir = new QTemporaryDir;
-    Schema::createDatabase(dir->path());
-    fill(*openPracticeDir(dir->path()), customers);
+    Schema::createDatabase(dir->path(), QString::fromLatin1(Schema::FirstPassword));
+    fill(*openPracticeDir(dir->path(), QString::fromLatin1(Schema::FirstPassword)), customers);
     return dir;
 }
 
@@ -179,7 +180,7 @@ private slots:
             ConnectionInfo other;
             other.password = QStringLiteral("another key");
             DbConnection c;
-            c.openFile(otherKey, other);
+            c.createFile(otherKey, other);
             c.executeNative(QStringLiteral("CREATE TABLE SECURITY (PASSWORD TEXT)"));
         }
 

@@ -1,12 +1,14 @@
 #include "data/appstate.h"
 #include "data/connection.h"
 #include "data/jetsql.h"
+#include "data/practicefile.h"
 #include "data/schema.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,10 +19,17 @@ namespace {
 const QString Tool = QStringLiteral(MOLARIX_BINARY_DIR "/molarix-db");
 using Run = ToolRun;
 
+// The password reaches the tool in MOLARIX_PASSWORD unless the call says otherwise.
+Run tool(const QStringList &args, const QString &password = QStringLiteral("molarix"))
+{
+    return runTool(args, 300000, password);
+}
 
-
-
-
+// Opens a practice folder the way the program does: the password first.
+std::unique_ptr<DbConnection> openPractice(const QString &dir, const QString &password = QStringLiteral("molarix"))
+{
+    return openPracticeDir(dir, password);
+}
 
 qlonglong number(DbConnection &c, const QString &sql) { return c.scalarNative(sql).toLongLong(); }
 
@@ -57,8 +66,10 @@ private slots:
     {
         QVERIFY2(QFileInfo::exists(Tool), "molarix-db must be built before these tests");
         m_today = QDate::currentDate();
-        const Run r = runTool({QStringLiteral("demo"), m_demo.path()});
+        // The demo practice's password is the known one, and it is printed.
+        const Run r = tool({QStringLiteral("demo"), m_demo.path()}, QString());
         QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains(QStringLiteral("Κωδικός πρόσβασης: molarix")));
         if (QDate::currentDate() != m_today)
             QSKIP("the day changed while the sample was made");
         m_db = openPracticeDir(m_demo.path());
@@ -94,9 +105,10 @@ private slots:
     void createMakesEncryptedDatabase()
     {
         QTemporaryDir dir;
-        const Run r = runTool({QStringLiteral("create"), dir.path()});
+        // A real practice's password is never printed.
+        const Run r = tool({QStringLiteral("create"), dir.path(), QStringLiteral("--password"), QStringLiteral("Σφραγίδα9")}, QString());
         QCOMPARE(r.code, 0);
-        QVERIFY(r.out.contains(QLatin1String(Schema::FirstPassword)));
+        QVERIFY(!r.out.contains(QStringLiteral("Σφραγίδα9")));
         QVERIFY(r.out.contains(QLatin1String("data.mdb")));
 
         const QString file = dir.filePath(QStringLiteral("data.mdb"));
@@ -104,12 +116,18 @@ private slots:
         QVERIFY(bytes.size() > 1024);
         QVERIFY(!bytes.startsWith("SQLite format 3"));
 
-        auto c = openPracticeDir(dir.path());
+        QVERIFY_THROWS_EXCEPTION(DbError, openPractice(dir.path()));
+        auto c = openPractice(dir.path(), QStringLiteral("Σφραγίδα9"));
         for (const QString &table : Schema::tableNames())
             QCOMPARE(number(*c, QStringLiteral("SELECT COUNT(*) FROM ") + table), table == QLatin1String("SECURITY") ? 1 : 0);
-        QCOMPARE(c->scalarNative(QStringLiteral("SELECT * FROM SECURITY")).toString(),
-                 QLatin1String(Schema::FirstPassword));
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT * FROM SECURITY")).toString(), QStringLiteral("Σφραγίδα9"));
         c.reset();
+        QCOMPARE(tool({QStringLiteral("sql"), dir.path(), QStringLiteral("SELECT 1")}, QStringLiteral("Σφραγίδα9")).code, 0);
+        const Run wrong = tool({QStringLiteral("sql"), dir.path(), QStringLiteral("SELECT 1")});
+        QCOMPARE(wrong.code, 1);
+        QVERIFY(wrong.err.contains(QStringLiteral("Λανθασμένος κωδικός πρόσβασης.")));
+        // With no password given and nothing on the input, nothing opens.
+        QCOMPARE(tool({QStringLiteral("sql"), dir.path(), QStringLiteral("SELECT 1")}, QString()).code, 1);
 
         DbConnection wrongKey;
         wrongKey.setConnectionString(QStringLiteral("Data Source=%1;Jet OLEDB:Database Password=WRONG").arg(file));

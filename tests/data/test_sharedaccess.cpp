@@ -100,10 +100,9 @@ private slots:
             Schema::createDatabase(dir);
             const QString cs = BuildConnectionString(QDir::toNativeSeparators(dir));
             QCOMPARE(ParseConnectionString(cs).dataSource, QDir::toNativeSeparators(dir + QStringLiteral("/data.mdb")));
-            DbConnection c;
-            c.setConnectionString(cs);
-            c.open();
-            QCOMPARE(c.scalarNative(QStringLiteral("SELECT COUNT(*) FROM SECURITY")).toInt(), 1);
+            // The practice's password unlocks it; the connection string then opens it.
+            auto c = openPracticeDir(dir);
+            QCOMPARE(c->scalarNative(QStringLiteral("SELECT COUNT(*) FROM SECURITY")).toInt(), 1);
         }
         // Unquoted values still read as before; quoted ones keep their blanks.
         QCOMPARE(ParseConnectionString(QStringLiteral("Data Source= /x/data.mdb ;Jet OLEDB:Database Password=k")).password,

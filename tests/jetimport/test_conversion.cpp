@@ -4,6 +4,7 @@
 #include "app/jetconversion.h"
 #include "app/molarixapplication.h"
 #include "data/appstate.h"
+#include "data/practicefile.h"
 #include "data/connection.h"
 #include "data/schema.h"
 #include "gui/messages.h"
@@ -98,6 +99,9 @@ private slots:
 
         AppDirectory = QDir::toNativeSeparators(dir);
         DbConnectionString = BuildConnectionString(AppDirectory);
+        // The new file opens with the old practice's access password.
+        QCOMPARE(PracticeFile::unlock(dir + QStringLiteral("/data.mdb"), PracticeJet::Options().password).access,
+                 PracticeFile::Access::Granted);
         DbConnection c;
         c.setConnectionString(DbConnectionString);
         c.open();
@@ -149,7 +153,7 @@ private slots:
     {
         const QString dir = m_dir.filePath(QStringLiteral("molarix"));
         QDir().mkpath(dir);
-        Schema::createDatabase(dir);
+        Schema::createDatabase(dir, QString::fromLatin1(Schema::FirstPassword));
         QVERIFY(OfferJetConversion(dir));
         QVERIFY(Messages::takeShown().isEmpty());
         QCOMPARE(entries(dir), QStringList{QStringLiteral("data.mdb")});

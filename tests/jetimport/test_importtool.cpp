@@ -2,6 +2,7 @@
 // program's windows on what it brought over.
 #include "customers/visits.h"
 #include "data/appstate.h"
+#include "data/practicefile.h"
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/jetimport.h"
@@ -29,9 +30,11 @@ namespace {
 
 using Run = ToolRun;
 
-
-
-
+// Opens the imported practice with the old practice's access password.
+std::unique_ptr<DbConnection> open(const QString &dir, const QString &password = PracticeJet::Options().password)
+{
+    return openPracticeDir(dir, password);
+}
 
 QString storedDate(const QVariant &v)
 {
@@ -104,7 +107,7 @@ private slots:
         QVERIFY2(m_run.code == 0, qPrintable(m_run.out + m_run.err));
         QVERIFY(QFile::exists(m_practice + QStringLiteral("/data.mdb")));
         QVERIFY(m_run.out.contains(QStringLiteral("Όλα τα δεδομένα μεταφέρθηκαν όπως ήταν.")));
-        auto c = openPracticeDir(m_practice);
+        auto c = open(m_practice);
         for (const QString &table : PracticeJet::tables()) {
             const auto cols = PracticeJet::columns(table);
             QStringList names;
@@ -143,6 +146,7 @@ private slots:
         QVERIFY(QFile::exists(m_practice + QStringLiteral("/data.mdb")));
         AppDirectory = QDir::toNativeSeparators(m_practice);
         DbConnectionString = BuildConnectionString(AppDirectory);
+        open(m_practice);   // the access check's key
         Messages::takeShown();
         const int valid = m_data.column(QStringLiteral("APODEIKSEIS"), QStringLiteral("EGKYRH"));
         {
@@ -233,7 +237,7 @@ private slots:
 
         Run accepted = runTool({QStringLiteral("import-jet"), jet, dir, QStringLiteral("--accept-report")});
         QVERIFY2(accepted.code == 0, qPrintable(accepted.out + accepted.err));
-        auto c = openPracticeDir(dir);
+        auto c = open(dir, QStringLiteral("μυστικό"));
         QCOMPARE(queryRows(*c, QStringLiteral("SELECT AR_APODEIKSHS, POSO, EGKYRH FROM APODEIKSEIS ORDER BY rowid")),
                  (QList<QVariantList>{{7LL, 10.0, -1LL}, {8LL, 20.5, -1LL}}));
         QCOMPARE(queryRows(*c, QStringLiteral("SELECT AR_APODEIKSHS, ONOMA, POSO, EGKYRH FROM APODEIKSEIS_DIPLOTYPA")),

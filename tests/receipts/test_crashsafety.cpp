@@ -9,6 +9,8 @@
 #include "data/appstate.h"
 #include "data/check.h"
 #include "data/connection.h"
+#include "data/practicefile.h"
+#include "data/schema.h"
 #include "receipts/issuedreceipts.h"
 #include "receipts/issuereceipt.h"
 #include "tests/common/testmain.h"
@@ -56,6 +58,10 @@ private slots:
         const QString dir = qEnvironmentVariable(WorkerDirVariable);
         if (dir.isEmpty())
             QSKIP("runs only as the worker of killAtRandomPoints");
+        // The worker is a run of its own: the practice's password first.
+        if (PracticeFile::unlock(dir + QStringLiteral("/data.mdb"), QString::fromLatin1(Schema::FirstPassword)).access
+            != PracticeFile::Access::Granted)
+            QFAIL("the practice's password does not open the file");
         DbConnection conn;
         conn.setConnectionString(BuildConnectionString(dir));
         conn.setCommandTimeout(0);

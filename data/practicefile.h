@@ -1,0 +1,41 @@
+#pragma once
+#include <QString>
+
+class DbConnection;
+
+// Opening the practice file with the access password, moving files made
+// with the old fixed key to the password key, and changing the password.
+namespace PracticeFile {
+
+// The key every practice file was made with before the password became the
+// key. Kept only to open such files once and move them to the password.
+extern const char *const LegacyKey;
+
+enum class Access {
+    Refused,      // the password does not open the file, or differs from SECURITY
+    Granted,      // opened with the password
+    Moved,        // an old fixed-key file, now keyed with the password
+};
+
+struct Unlocked {
+    Access access = Access::Refused;
+    QString backup;   // Moved: the verified copy of the file as it was
+};
+
+// Tries the password on the file. On success the run's session key is set
+// (every connection without a password in its connection string opens
+// with it). Throws DbError when the file is missing, is not a database,
+// or cannot be read (SECURITY missing, locked, unreadable).
+Unlocked unlock(const QString &file, const QString &password);
+
+// Replaces the password: SECURITY and the file's key change together, in
+// one transaction on the given open connection. Afterwards the session key
+// is the new one and the run's other connections reopen with it. On a
+// failure (DbError) the old password still opens the file and the
+// connection is closed.
+void changePassword(DbConnection &conn, const QString &newPassword);
+
+// True when the file opens with the old fixed key.
+bool isLegacy(const QString &file);
+
+}
