@@ -96,6 +96,8 @@ private slots:
         raw.setRawKey(PracticeKey::derive(QStringLiteral("Δόντι7"), bytes.left(16)));
         raw.open();
         QCOMPARE(raw.scalarNative(QStringLiteral("SELECT * FROM SECURITY")).toString(), QStringLiteral("Δόντι7"));
+        const int tables = raw.scalarNative(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table'")).toInt();
+        QVERIFY(tables >= Schema::tableNames().size());
         raw.close();
         raw.setRawKey(PracticeKey::derive(QStringLiteral("δόντι7"), bytes.left(16)));
         QVERIFY_THROWS_EXCEPTION(DbError, raw.open());
@@ -121,7 +123,7 @@ private slots:
             proc.waitForFinished(60000);
             return QString::fromUtf8(proc.readAllStandardOutput()).trimmed();
         };
-        QCOMPARE(run(QStringLiteral("Δόντι7")), QStringLiteral("1/13"));   // twelve and sqlite_sequence
+        QCOMPARE(run(QStringLiteral("Δόντι7")), QStringLiteral("1/%1").arg(tables));
         QVERIFY(run(QStringLiteral("ΔΌΝΤΙ7")).isEmpty());
     }
 
