@@ -121,7 +121,7 @@ void BM_BackupStepOnly(benchmark::State &state)
         state.ResumeTiming();
         QFile(target()).open(QIODevice::WriteOnly);
         DbConnection dest;
-        dest.openFile(target(), source->credentials());
+        dest.createFile(target(), source->credentials());
         sqlite3_backup *b = sqlite3_backup_init(dest.handle(), "main", source->handle(), "main");
         if (sqlite3_backup_step(b, -1) != SQLITE_DONE)
             state.SkipWithError("backup_step failed");
