@@ -1,4 +1,6 @@
 #include "app/passwordchange.h"
+#include "data/appstate.h"
+#include "data/pgengine.h"
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "gui/messages.h"
@@ -58,13 +60,22 @@ void TForm66::UpdateChangeButton()
 
 void TForm66::Button1Click()
 {
-    // The stored password and the file's key change as one unit; a failure
-    // leaves the old password in force and reaches the error report.
-    PracticeFile::changePassword(ADOConnection1, NewPasswordText);
-    for (QString *text : {&CurrentPassword, &OldPasswordText, &NewPasswordText, &ConfirmPasswordText})
-        PracticeKey::wipe(*text);
-    for (QLineEdit *e : {ui->Edit1, ui->Edit2, ui->Edit3})
-        e->setText(QString());
+    if (ADOConnection1.onServer()) {
+        // On a server the access password is the login's: both change in one unit.
+        DbTransaction tx(ADOConnection1);
+        ADOConnection1.executeNative(QStringLiteral("ALTER ROLE CURRENT_USER PASSWORD ") + PgText::literal(NewPasswordText));
+        ADOConnection1.executeNative(QStringLiteral("UPDATE SECURITY SET \"PASSWORD\"=?"), {NewPasswordText});
+        tx.commit();
+        EnteredPassword = NewPasswordText;
+    } else {
+        // The stored password and the file's key change as one unit; a failure
+        // leaves the old password in force and reaches the error report.
+        PracticeFile::changePassword(ADOConnection1, NewPasswordText);
+        for (QString *text : {&CurrentPassword, &OldPasswordText, &NewPasswordText, &ConfirmPasswordText})
+            PracticeKey::wipe(*text);
+        for (QLineEdit *e : {ui->Edit1, ui->Edit2, ui->Edit3})
+            e->setText(QString());
+    }
     Messages::plain(QStringLiteral("Η αλλαγή του κωδικού πρόσβασης έγινε με επιτυχία."), this);
     accept();
 }

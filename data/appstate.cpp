@@ -1,5 +1,6 @@
 #include "data/appstate.h"
 #include "data/connection.h"
+#include "data/serverconf.h"
 #include <QDir>
 
 QString AppDirectory;
@@ -11,6 +12,15 @@ std::uint16_t StartDay = 0, StartMonth = 0, StartYear = 0;
 
 QString BuildConnectionString(const QString &appDirectory)
 {
+    // A folder with server.conf keeps its data on that server. A broken
+    // server.conf gives a connection string that names the fault when opened.
+    if (ServerConf::exists(appDirectory)) {
+        try {
+            return ServerConf::connectionString(ServerConf::read(appDirectory));
+        } catch (const DbError &e) {
+            return QStringLiteral("Server Error=") + QuoteConnectionValue(e.message());
+        }
+    }
     // The path in double quotes, its own quotes doubled (the OLE DB rules),
     // so that a folder name with ';' or '=' cannot cut the string. No
     // password: every connection opens with the key the access check derived.

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <mutex>
 #include <set>
+#include "data/pgengine.h"
+#include "data/sqliteengine.h"
 #include <QDate>
 #include <QDateTime>
 #include <QFileInfo>
@@ -152,6 +154,21 @@ ConnectionInfo ParseConnectionString(const QString &cs)
             info.dataSource = value;
         else if (key.compare(QLatin1String("Jet OLEDB:Database Password"), Qt::CaseInsensitive) == 0)
             info.password = value;
+        else if (key.compare(QLatin1String("Server"), Qt::CaseInsensitive) == 0)
+            info.host = value;
+        else if (key.compare(QLatin1String("Port"), Qt::CaseInsensitive) == 0)
+            info.port = value.toInt();
+        else if (key.compare(QLatin1String("Database"), Qt::CaseInsensitive) == 0)
+            info.database = value;
+        else if (key.compare(QLatin1String("User ID"), Qt::CaseInsensitive) == 0)
+            info.user = value;
+        else if (key.compare(QLatin1String("Server Error"), Qt::CaseInsensitive) == 0)
+            throw DbError(value);
+    }
+    if (info.onServer()) {
+        if (info.database.isEmpty() || info.user.isEmpty() || info.port <= 0 || info.port > 65535)
+            throw DbError(QStringLiteral("The connection string names a server without its port, database or user."));
+        return info;
     }
     if (info.dataSource.isEmpty())
         throw DbError(QStringLiteral("The connection string names no database file (Data Source)."));
@@ -214,7 +231,13 @@ void DbConnection::openOrCreate(bool create)
     if (isOpen())
         return;
     m_info = ParseConnectionString(m_connectionString);
-    openResolved(create);
+    if (m_info.onServer()) {
+        if (create)
+            throw DbError(QStringLiteral("A practice on a server is made by its administrator and molarix-db create-server."));
+        openServer();
+    } else {
+        openResolved(create);
+    }
 }
 
 void DbConnection::openFile(const QString &path, const ConnectionInfo &credentials)
@@ -308,12 +331,24 @@ void DbConnection::openResolved(bool create)
         throw;
     }
     m_db = db;
+    m_engine = std::make_unique<SqliteEngine>(*this, db);
     const std::lock_guard<std::mutex> lock(g_openMutex);
     openConnections().insert(this);
 }
 
+void DbConnection::openServer()
+{
+    // The server's login password is the practice's access password.
+    ConnectionInfo info = m_info;
+    if (info.password.isEmpty())
+        info.password = EnteredPassword;
+    m_busyLimitMs = m_commandTimeout <= 0 ? g_busyWaitMs : m_commandTimeout * 1000;
+    m_engine = connectServer(info, m_connectionTimeout <= 0 ? 15 : m_connectionTimeout, m_busyLimitMs);
+}
+
 void DbConnection::close()
 {
+    m_engine.reset();
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -338,11 +373,24 @@ void DbConnection::reopenOthers(const DbConnection *changer)
     }
 }
 
+DbEngine &DbConnection::engine() const
+{
+    if (!m_engine)
+        throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
+    return *m_engine;
+}
+
 sqlite3 *DbConnection::handle() const
 {
+    engine();
     if (!m_db)
-        throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
+        throw DbError(QStringLiteral("This works only on a practice file, not on a database server."));
     return m_db;
+}
+
+qint64 DbConnection::insertRow(const QString &sql, const QVariantList &params)
+{
+    return engine().insertRow(sql, params);
 }
 
 void DbConnection::fail(const QString &what) const
@@ -354,7 +402,7 @@ void DbConnection::fail(const QString &what) const
 
 int DbConnection::execute(const QString &jetStatement)
 {
-    return executeNative(JetSql::translate(jetStatement));
+    return executeNative(JetSql::translate(jetStatement, dialect()));
 }
 
 int DbConnection::executeNative(const QString &sql, const QVariantList &params)
@@ -363,7 +411,7 @@ int DbConnection::executeNative(const QString &sql, const QVariantList &params)
     st.bindAll(params);
     while (st.step()) {
     }
-    return sqlite3_changes(handle());
+    return int(changes());
 }
 
 QVariant DbConnection::scalarNative(const QString &sql, const QVariantList &params)
@@ -375,10 +423,43 @@ QVariant DbConnection::scalarNative(const QString &sql, const QVariantList &para
     return QVariant();
 }
 
-DbStatement::DbStatement(DbConnection &conn, const QString &nativeSql) : m_conn(conn)
+QVariant DbCursor::value(int i) const
+{
+    switch (kind(i)) {
+    case CellKind::Null:
+        return QVariant();
+    case CellKind::Integer:
+        return QVariant(qlonglong(integer(i)));
+    case CellKind::Float:
+        return QVariant(real(i));
+    case CellKind::Blob:
+        return QVariant(utf8(i).toByteArray());
+    case CellKind::Text:
+        break;
+    }
+    return QVariant(text(i));
+}
+
+// ---- the file engine ----------------------------------------------------------
+
+QByteArray boundText(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::QDate:
+        return v.toDate().toString(Qt::ISODate).toUtf8();
+    case QMetaType::QDateTime:
+        return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
+    default:
+        return v.toString().toUtf8();
+    }
+}
+
+QString SqliteEngine::where() const { return m_conn.fileName(); }
+
+SqliteCursor::SqliteCursor(const DbConnection &conn, sqlite3 *db, const QString &nativeSql) : m_conn(conn)
 {
     const QByteArray text = nativeSql.toUtf8();
-    const int rc = sqlite3_prepare_v2(conn.handle(), text.constData(), int(text.size()), &m_stmt, nullptr);
+    const int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(m_stmt);
         m_stmt = nullptr;
@@ -386,9 +467,9 @@ DbStatement::DbStatement(DbConnection &conn, const QString &nativeSql) : m_conn(
     }
 }
 
-DbStatement::~DbStatement() { sqlite3_finalize(m_stmt); }
+SqliteCursor::~SqliteCursor() { sqlite3_finalize(m_stmt); }
 
-void DbStatement::bind(int i, const QVariant &v)
+void SqliteCursor::bind(int i, const QVariant &v)
 {
     int rc = SQLITE_OK;
     if (!v.isValid() || v.isNull()) {
@@ -411,18 +492,8 @@ void DbStatement::bind(int i, const QVariant &v)
         case QMetaType::Float:
             rc = sqlite3_bind_double(m_stmt, i, v.toDouble());
             break;
-        case QMetaType::QDate: {
-            const QByteArray t = v.toDate().toString(Qt::ISODate).toUtf8();
-            rc = sqlite3_bind_text(m_stmt, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        case QMetaType::QDateTime: {
-            const QByteArray t = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
-            rc = sqlite3_bind_text(m_stmt, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
-            break;
-        }
         default: {
-            const QByteArray t = v.toString().toUtf8();
+            const QByteArray t = boundText(v);
             rc = sqlite3_bind_text(m_stmt, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
         }
         }
@@ -431,13 +502,7 @@ void DbStatement::bind(int i, const QVariant &v)
         m_conn.fail(QStringLiteral("A value could not be bound"));
 }
 
-void DbStatement::bindAll(const QVariantList &values)
-{
-    for (int i = 0; i < values.size(); ++i)
-        bind(i + 1, values[i]);
-}
-
-bool DbStatement::step()
+bool SqliteCursor::step()
 {
     // A statement about to change the rows waits while the file's start-up
     // check runs, and is refused on a file found damaged.
@@ -452,46 +517,126 @@ bool DbStatement::step()
     m_conn.fail(QStringLiteral("The statement failed"));
 }
 
-void DbStatement::reset()
+void SqliteCursor::reset()
 {
     sqlite3_reset(m_stmt);
     sqlite3_clear_bindings(m_stmt);
 }
 
-int DbStatement::columnCount() const { return sqlite3_column_count(m_stmt); }
+int SqliteCursor::columnCount() const { return sqlite3_column_count(m_stmt); }
 
-QString DbStatement::columnName(int i) const { return QString::fromUtf8(sqlite3_column_name(m_stmt, i)); }
+QString SqliteCursor::columnName(int i) const { return QString::fromUtf8(sqlite3_column_name(m_stmt, i)); }
 
-QVariant DbStatement::columnValue(int i) const
+QByteArray SqliteCursor::declaredType(int i) const { return QByteArray(sqlite3_column_decltype(m_stmt, i)); }
+
+QString SqliteCursor::originTable(int i) const { return QString::fromUtf8(sqlite3_column_table_name(m_stmt, i)); }
+
+QString SqliteCursor::originColumn(int i) const { return QString::fromUtf8(sqlite3_column_origin_name(m_stmt, i)); }
+
+CellKind SqliteCursor::kind(int i) const
 {
     switch (sqlite3_column_type(m_stmt, i)) {
     case SQLITE_INTEGER:
-        return QVariant(qlonglong(sqlite3_column_int64(m_stmt, i)));
+        return CellKind::Integer;
     case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(m_stmt, i));
+        return CellKind::Float;
     case SQLITE_NULL:
-        return QVariant();
+        return CellKind::Null;
     case SQLITE_BLOB:
-        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(m_stmt, i)),
-                                   sqlite3_column_bytes(m_stmt, i)));
+        return CellKind::Blob;
     default:
-        return QVariant(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i)),
-                                          sqlite3_column_bytes(m_stmt, i)));
+        return CellKind::Text;
     }
 }
 
+qint64 SqliteCursor::integer(int i) const { return sqlite3_column_int64(m_stmt, i); }
+
+double SqliteCursor::real(int i) const { return sqlite3_column_double(m_stmt, i); }
+
+QByteArrayView SqliteCursor::utf8(int i) const
+{
+    if (sqlite3_column_type(m_stmt, i) == SQLITE_BLOB)
+        return QByteArrayView(static_cast<const char *>(sqlite3_column_blob(m_stmt, i)), sqlite3_column_bytes(m_stmt, i));
+    const char *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
+    return QByteArrayView(p, sqlite3_column_bytes(m_stmt, i));
+}
+
+std::unique_ptr<DbCursor> SqliteEngine::prepare(const QString &nativeSql)
+{
+    return std::make_unique<SqliteCursor>(m_conn, m_db, nativeSql);
+}
+
+qint64 SqliteEngine::changes() const { return sqlite3_changes(m_db); }
+
+qint64 SqliteEngine::insertRow(const QString &nativeSql, const QVariantList &params)
+{
+    SqliteCursor st(m_conn, m_db, nativeSql);
+    for (int i = 0; i < params.size(); ++i)
+        st.bind(i + 1, params[i]);
+    while (st.step()) {
+    }
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+bool SqliteEngine::inTransaction() const { return !sqlite3_get_autocommit(m_db); }
+
+void SqliteEngine::run(const char *sql)
+{
+    SqliteCursor st(m_conn, m_db, QString::fromLatin1(sql));
+    while (st.step()) {
+    }
+}
+
+// The file is taken for writing at once, so that a unit of work never
+// fails half-way for a lock another program took meanwhile.
+void SqliteEngine::begin() { run("BEGIN IMMEDIATE"); }
+void SqliteEngine::commit() { run("COMMIT"); }
+void SqliteEngine::rollback() { run("ROLLBACK"); }
+
+// ---- statements and units of work ------------------------------------------------
+
+DbStatement::DbStatement(DbConnection &conn, const QString &nativeSql) : m_cursor(conn.engine().prepare(nativeSql)) {}
+
+DbStatement::~DbStatement() = default;
+
+sqlite3_stmt *DbStatement::handle() const
+{
+    auto *c = dynamic_cast<SqliteCursor *>(m_cursor.get());
+    if (!c)
+        throw DbError(QStringLiteral("This works only on a practice file, not on a database server."));
+    return c->handle();
+}
+
+void DbStatement::bind(int i, const QVariant &v) { m_cursor->bind(i, v); }
+
+void DbStatement::bindAll(const QVariantList &values)
+{
+    for (int i = 0; i < values.size(); ++i)
+        bind(i + 1, values[i]);
+}
+
+bool DbStatement::step() { return m_cursor->step(); }
+
+void DbStatement::reset() { m_cursor->reset(); }
+
+int DbStatement::columnCount() const { return m_cursor->columnCount(); }
+
+QString DbStatement::columnName(int i) const { return m_cursor->columnName(i); }
+
+QVariant DbStatement::columnValue(int i) const { return m_cursor->value(i); }
+
 DbTransaction::DbTransaction(DbConnection &conn) : m_conn(conn)
 {
-    m_conn.executeNative(QStringLiteral("BEGIN IMMEDIATE"));
+    m_conn.engine().begin();
 }
 
 DbTransaction::~DbTransaction()
 {
     if (!m_done) {
         try {
-            m_conn.executeNative(QStringLiteral("ROLLBACK"));
+            m_conn.engine().rollback();
         } catch (const std::exception &e) {
-            // Nothing more can be done; SQLite rolls back on close anyway.
+            // Nothing more can be done; the engine rolls back on close anyway.
             qWarning("Rollback failed: %s", e.what());
         } catch (...) {
             qWarning("Rollback failed");
@@ -501,6 +646,6 @@ DbTransaction::~DbTransaction()
 
 void DbTransaction::commit()
 {
-    m_conn.executeNative(QStringLiteral("COMMIT"));
+    m_conn.engine().commit();
     m_done = true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "data/dberror.h"
+#include "data/engine.h"
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -13,8 +14,15 @@ struct ConnectionInfo {
     QString dataSource;   // full path of data.mdb
     QString password;     // "Jet OLEDB:Database Password": the practice password, or
                           // empty for the key the access check derived
+    // A practice on a PostgreSQL server: host is set (Server=, Port=,
+    // Database=, User ID= in the connection string).
+    QString host;
+    int port = 5432;
+    QString database;
+    QString user;
+    bool onServer() const { return !host.isEmpty(); }
 };
-// Throws DbError when the text has no Data Source.
+// Throws DbError when the text names neither a file (Data Source) nor a server.
 ConnectionInfo ParseConnectionString(const QString &connectionString);
 // A value in double quotes, its own double quotes doubled: any folder
 // name survives the ';' and '=' of the connection string.
@@ -52,7 +60,8 @@ public:
     void close();
     // A raw key (and, for a file still to be made, its salt) to open with.
     void setRawKey(const QByteArray &key, const QByteArray &salt = {});
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen() const { return m_engine != nullptr; }
+    bool onServer() const { return m_info.onServer(); }
 
     // The windows' own-connection convention: close, take DbConnectionString,
     // both time-outs 0, open.
@@ -67,7 +76,16 @@ public:
     QVariant scalarNative(const QString &sql, const QVariantList &params = {});
 
     QString fileName() const { return m_info.dataSource; }
-    sqlite3 *handle() const;   // throws when closed
+    // The file engine's handle, for what only a file has (online backup,
+    // bulk import); throws when closed or on a server.
+    sqlite3 *handle() const;
+    DbEngine &engine() const;   // throws when closed
+    Dialect dialect() const { return m_info.onServer() ? Dialect::Postgres : Dialect::Sqlite; }
+    // Rows changed by the last statement; whether a unit of work is open.
+    qint64 changes() const { return engine().changes(); }
+    bool inTransaction() const { return engine().inTransaction(); }
+    // Runs a native INSERT with bound parameters and gives the new rowid.
+    qint64 insertRow(const QString &nativeSql, const QVariantList &params = {});
 
     // Throws DbError with SQLite's message for rc != OK, naming the file,
     // and, on a second line in Greek, what stopped it when that lay outside
@@ -89,6 +107,7 @@ public:
 private:
     void openOrCreate(bool create);
     void openResolved(bool create);
+    void openServer();
 
     QString m_connectionString;
     ConnectionInfo m_info;
@@ -96,7 +115,8 @@ private:
     bool m_sessionKeyed = false;
     int m_commandTimeout = 30;
     int m_connectionTimeout = 15;
-    sqlite3 *m_db = nullptr;
+    sqlite3 *m_db = nullptr;   // the file engine's handle, else null
+    std::unique_ptr<DbEngine> m_engine;
     int m_busyLimitMs = 0;   // read by the busy handler
 };
 
@@ -115,15 +135,16 @@ public:
     int columnCount() const;
     QString columnName(int i) const;
     QVariant columnValue(int i) const;              // NULL -> invalid QVariant
-    sqlite3_stmt *handle() const { return m_stmt; }
+    DbCursor &cursor() const { return *m_cursor; }
+    // The file engine's statement; throws on a server.
+    sqlite3_stmt *handle() const;
 
 private:
-    DbConnection &m_conn;
-    sqlite3_stmt *m_stmt = nullptr;
+    std::unique_ptr<DbCursor> m_cursor;
 };
 
-// One unit of work: BEGIN IMMEDIATE on construction, COMMIT on commit(),
-// ROLLBACK when it leaves scope uncommitted.
+// One unit of work: BEGIN (IMMEDIATE on the file) on construction, COMMIT
+// on commit(), ROLLBACK when it leaves scope uncommitted.
 class DbTransaction {
 public:
     explicit DbTransaction(DbConnection &conn);

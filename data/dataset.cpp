@@ -11,7 +11,6 @@
 #include <limits>
 #include <numeric>
 #include <optional>
-#include <sqlite3.h>
 
 namespace {
 
@@ -27,9 +26,9 @@ QString quoteIdent(QString name)
     return u'"' + name.replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
-FieldType typeFromDecl(const char *decl)
+FieldType typeFromDecl(const QByteArray &decl)
 {
-    const QByteArray d = QByteArray(decl).trimmed().toUpper();
+    const QByteArray d = decl.trimmed().toUpper();
     if (d.startsWith("DATE") || d == "TIMESTAMP")
         return FieldType::Date;
     if (d.startsWith("BOOL") || d == "BIT" || d == "YESNO")
@@ -93,23 +92,19 @@ bool readIsoDate(const unsigned char *s, int n, QVariant &out)
     return true;
 }
 
-QString columnText(sqlite3_stmt *st, int i)
-{
-    const char *p = reinterpret_cast<const char *>(sqlite3_column_text(st, i));
-    return QString::fromUtf8(p, sqlite3_column_bytes(st, i));
-}
+QString columnText(const DbCursor &st, int i) { return st.text(i); }
 
 // One cell of the current statement row as the field's type holds it.
-QVariant readCell(sqlite3_stmt *st, int i, FieldType type, bool typeFromValue)
+QVariant readCell(const DbCursor &st, int i, FieldType type, bool typeFromValue)
 {
-    const int storage = sqlite3_column_type(st, i);
-    if (storage == SQLITE_NULL)
+    const CellKind storage = st.kind(i);
+    if (storage == CellKind::Null)
         return QVariant();
     if (typeFromValue) {
-        if (storage == SQLITE_INTEGER)
-            return qlonglong(sqlite3_column_int64(st, i));
-        if (storage == SQLITE_FLOAT)
-            return sqlite3_column_double(st, i);
+        if (storage == CellKind::Integer)
+            return qlonglong(st.integer(i));
+        if (storage == CellKind::Float)
+            return st.real(i);
         return columnText(st, i);
     }
     switch (type) {
@@ -117,28 +112,28 @@ QVariant readCell(sqlite3_stmt *st, int i, FieldType type, bool typeFromValue)
     case FieldType::Memo:
         return columnText(st, i);
     case FieldType::Integer:
-        if (storage == SQLITE_INTEGER)
-            return qlonglong(sqlite3_column_int64(st, i));
-        if (storage == SQLITE_FLOAT)
-            return sqlite3_column_double(st, i);
+        if (storage == CellKind::Integer)
+            return qlonglong(st.integer(i));
+        if (storage == CellKind::Float)
+            return st.real(i);
         return columnText(st, i);
     case FieldType::Float:
-        if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-            return sqlite3_column_double(st, i);
+        if (storage == CellKind::Integer || storage == CellKind::Float)
+            return st.real(i);
         return columnText(st, i);
     case FieldType::Boolean:
-        if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-            return sqlite3_column_int64(st, i) != 0;
+        if (storage == CellKind::Integer || storage == CellKind::Float)
+            return st.integer(i) != 0;
         return columnText(st, i);
     case FieldType::Date:
-        if (storage == SQLITE_TEXT) {
+        if (storage == CellKind::Text) {
             QVariant v;
-            const auto *s = sqlite3_column_text(st, i);
-            if (readIsoDate(s, sqlite3_column_bytes(st, i), v))
+            const QByteArrayView s = st.utf8(i);
+            if (readIsoDate(reinterpret_cast<const unsigned char *>(s.data()), int(s.size()), v))
                 return v;
-        } else if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
+        } else if (storage == CellKind::Integer || storage == CellKind::Float) {
             // A date kept as a day number, as Jet kept them.
-            const double serial = sqlite3_column_double(st, i);
+            const double serial = st.real(i);
             const QDateTime base(QDate(1899, 12, 30), QTime(0, 0));
             const QDateTime dt = base.addMSecs(qint64(serial * 86400000.0 + (serial < 0 ? -0.5 : 0.5)));
             if (dt.time() == QTime(0, 0))
@@ -260,7 +255,7 @@ QString DataSet::selectText(QString *baseTable) const
     }
     if (m_sql.trimmed().isEmpty())
         throw DbError(QStringLiteral("No table name or SQL statement has been set"));
-    return JetSql::translateForEdit(m_sql, baseTable);
+    return JetSql::translateForEdit(m_sql, baseTable, m_conn ? m_conn->dialect() : Dialect::Sqlite);
 }
 
 void DataSet::fetch()
@@ -270,29 +265,28 @@ void DataSet::fetch()
     QString baseTable;
     const QString native = selectText(&baseTable);
     DbStatement st(*m_conn, native);
-    sqlite3_stmt *h = st.handle();
-    const int n = sqlite3_column_count(h);
+    const DbCursor &h = st.cursor();
+    const int n = h.columnCount();
     if (n == 0)
         throw DbError(QStringLiteral("The statement returns no rows: %1").arg(m_sql));
 
-    const bool withRowid = QLatin1String(sqlite3_column_name(h, 0)) == kRowidColumn;
+    const bool withRowid = h.columnName(0).compare(kRowidColumn, Qt::CaseInsensitive) == 0;
     const int first = withRowid ? 1 : 0;
     std::vector<FieldDef> fields;
     std::vector<QString> baseColumns;
     std::vector<char> fromValue;
     for (int i = first; i < n; ++i) {
         FieldDef f;
-        f.name = QString::fromUtf8(sqlite3_column_name(h, i));
-        const char *decl = sqlite3_column_decltype(h, i);
-        f.type = decl ? typeFromDecl(decl) : FieldType::Text;
-        fromValue.push_back(decl == nullptr);
+        f.name = h.columnName(i);
+        const QByteArray decl = h.declaredType(i);
+        f.type = !decl.isEmpty() ? typeFromDecl(decl) : FieldType::Text;
+        fromValue.push_back(decl.isEmpty());
         // Only plain columns of the base table can be written back.
         QString origin;
-        const char *table = sqlite3_column_table_name(h, i);
-        const char *column = sqlite3_column_origin_name(h, i);
-        if (withRowid && table && column
-            && QString::fromUtf8(table).compare(baseTable, Qt::CaseInsensitive) == 0)
-            origin = QString::fromUtf8(column);
+        const QString table = h.originTable(i);
+        const QString column = h.originColumn(i);
+        if (withRowid && !table.isEmpty() && !column.isEmpty() && table.compare(baseTable, Qt::CaseInsensitive) == 0)
+            origin = column;
         baseColumns.push_back(origin);
         fields.push_back(f);
     }
@@ -301,7 +295,7 @@ void DataSet::fetch()
     std::vector<Row> rows;
     while (st.step()) {
         Row r;
-        r.rowid = withRowid ? sqlite3_column_int64(h, 0) : qint64(rows.size());
+        r.rowid = withRowid ? h.integer(0) : qint64(rows.size());
         r.values.reserve(size_t(nf));
         for (int c = 0; c < nf; ++c)
             r.values.push_back(readCell(h, c + first, fields[size_t(c)].type, fromValue[size_t(c)]));
@@ -764,7 +758,7 @@ void DataSet::postRow()
             // columns still hold what this data set read. Check and write
             // are one unit, unless the caller's own unit already holds.
             std::optional<DbTransaction> unit;
-            if (sqlite3_get_autocommit(m_conn->handle()))
+            if (!m_conn->inTransaction())
                 unit.emplace(*m_conn);
             Row &read = m_rows[size_t(m_order[size_t(m_current)])];
             std::vector<QVariant> stored;
@@ -781,7 +775,7 @@ void DataSet::postRow()
             DbStatement st(*m_conn, QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(table, sets.join(u',')));
             st.bindAll(params);
             st.step();
-            if (sqlite3_changes(m_conn->handle()) == 0)
+            if (m_conn->changes() == 0)
                 throw DbError(rowNotFoundError());
             if (unit)
                 unit->commit();
@@ -807,13 +801,9 @@ void DataSet::postRow()
     const QString sql = cols.isEmpty()
         ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
         : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, cols.join(u','), marks.join(u','));
-    {
-        DbStatement st(*m_conn, sql);
-        st.bindAll(params);
-        st.step();
-    }
+    const qint64 rowid = m_conn->insertRow(sql, params);
     Row row = std::move(m_buffer);
-    row.rowid = sqlite3_last_insert_rowid(m_conn->handle());
+    row.rowid = rowid;
     rereadRow(row);
 
     m_rows.push_back(std::move(row));
@@ -837,18 +827,18 @@ void DataSet::rereadRow(Row &row)
         while (sql.endsWith(u';'))
             sql.chop(1);
         if (m_tableName.isEmpty())
-            sql = QStringLiteral("SELECT * FROM (%1) WHERE __rowid=?").arg(sql);
+            sql = QStringLiteral("SELECT * FROM (%1) AS reread WHERE __rowid=?").arg(sql);
         else
             sql += QStringLiteral(" WHERE rowid=?");
         DbStatement st(*m_conn, sql);
         st.bind(1, row.rowid);
         if (!st.step())
             return;
-        sqlite3_stmt *h = st.handle();
-        if (sqlite3_column_count(h) != int(m_fields.size()) + 1)
+        const DbCursor &h = st.cursor();
+        if (h.columnCount() != int(m_fields.size()) + 1)
             return;
         for (size_t c = 0; c < m_fields.size(); ++c) {
-            const bool fromValue = sqlite3_column_decltype(h, int(c) + 1) == nullptr;
+            const bool fromValue = h.declaredType(int(c) + 1).isEmpty();
             QVariant v = readCell(h, int(c) + 1, m_fields[c].type, fromValue);
             if (fromValue && v.isValid() && m_fields[c].type == FieldType::Float)
                 v = v.toDouble();
@@ -879,12 +869,15 @@ bool DataSet::readStoredRow(qint64 rowid, std::vector<QVariant> &out) const
         out[c] = read.values[c];
     if (cols.isEmpty())
         return true;
-    DbStatement st(*m_conn, QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(cols.join(u','), quoteIdent(m_baseTable)));
+    // Locked until the unit of work ends where the engine locks rows, so
+    // that no other workstation writes between this check and the update.
+    DbStatement st(*m_conn, m_conn->engine().forUpdate(QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?")
+                                                            .arg(cols.join(u','), quoteIdent(m_baseTable))));
     st.bind(1, rowid);
     if (!st.step())
         return false;
     for (size_t k = 0; k < at.size(); ++k)
-        out[at[k]] = readCell(st.handle(), int(k), m_fields[at[k]].type, false);
+        out[at[k]] = readCell(st.cursor(), int(k), m_fields[at[k]].type, false);
     return true;
 }
 
@@ -966,7 +959,7 @@ void DataSet::deleteRecord()
         DbStatement st(*m_conn, QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quoteIdent(m_baseTable)));
         st.bind(1, m_rows[size_t(fi)].rowid);
         st.step();
-        if (sqlite3_changes(m_conn->handle()) == 0)
+        if (m_conn->changes() == 0)
             throw DbError(rowNotFoundError());
     }
     // An unposted change to the deleted row goes with it.

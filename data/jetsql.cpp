@@ -234,8 +234,107 @@ bool isWord(const std::vector<Token> &t, int i, const char *w)
     return i >= 0 && i < int(t.size()) && t[size_t(i)].kind == Kind::Word && t[size_t(i)].upper == QLatin1String(w);
 }
 
+int previousSignificant(const std::vector<Token> &t, int from)
+{
+    for (int i = from; i >= 0; --i)
+        if (t[size_t(i)].kind != Kind::Space)
+            return i;
+    return -1;
+}
+
+// The matching parenthesis of the one at i, searching in direction step.
+int matching(const std::vector<Token> &t, int i, int step)
+{
+    int depth = 0;
+    for (int k = i; k >= 0 && k < int(t.size()); k += step) {
+        if (isOp(t, k, "("))
+            depth += step;
+        else if (isOp(t, k, ")"))
+            depth -= step;
+        if (depth == 0)
+            return k;
+    }
+    return -1;
+}
+
+// One operand ending at token i: a name (qualified or not), a literal, or
+// a parenthesised group with the function name before it. Its first token.
+int operandStartingBefore(const std::vector<Token> &t, int i)
+{
+    if (i < 0)
+        return -1;
+    if (isOp(t, i, ")")) {
+        const int open = matching(t, i, -1);
+        if (open < 0)
+            return -1;
+        const int fn = previousSignificant(t, open - 1);
+        return fn >= 0 && t[size_t(fn)].kind == Kind::Word ? fn : open;
+    }
+    int start = i;
+    while (isOp(t, previousSignificant(t, start - 1), ".")) {
+        const int q = previousSignificant(t, previousSignificant(t, start - 1) - 1);
+        if (q < 0)
+            break;
+        start = q;
+    }
+    return start;
+}
+
+// One operand starting at token i; its last token.
+int operandEndingAfter(const std::vector<Token> &t, int i)
+{
+    if (i < 0)
+        return -1;
+    if (isOp(t, i, "("))
+        return matching(t, i, 1);
+    if (isOp(t, i, "-") || isOp(t, i, "+"))
+        return operandEndingAfter(t, nextSignificant(t, i + 1));
+    const int next = nextSignificant(t, i + 1);
+    if (t[size_t(i)].kind == Kind::Word && isOp(t, next, "("))
+        return matching(t, next, 1);
+    int end = i;
+    while (isOp(t, nextSignificant(t, end + 1), ".")) {
+        const int q = nextSignificant(t, nextSignificant(t, end + 1) + 1);
+        if (q < 0)
+            break;
+        end = q;
+    }
+    return end;
+}
+
+// On the server LIKE compares the case- and accent-folded forms of both
+// sides; the fold is one immutable function, so a surname index on the
+// folded column serves "LIKE 'abc%'". No escape character, as in the file.
+void rewriteLike(std::vector<Token> &toks)
+{
+    for (int i = 0; i < int(toks.size()); ++i) {
+        if (!isWord(toks, i, "LIKE"))
+            continue;
+        int before = previousSignificant(toks, i - 1);
+        if (isWord(toks, before, "NOT"))
+            before = previousSignificant(toks, before - 1);
+        int leftEnd = before;
+        int leftStart = operandStartingBefore(toks, leftEnd);
+        while (leftStart >= 0 && isOp(toks, previousSignificant(toks, leftStart - 1), "||"))
+            leftStart = operandStartingBefore(toks, previousSignificant(toks, previousSignificant(toks, leftStart - 1) - 1));
+        int rightStart = nextSignificant(toks, i + 1);
+        int rightEnd = operandEndingAfter(toks, rightStart);
+        while (rightEnd >= 0 && isOp(toks, nextSignificant(toks, rightEnd + 1), "||"))
+            rightEnd = operandEndingAfter(toks, nextSignificant(toks, nextSignificant(toks, rightEnd + 1) + 1));
+        if (leftStart < 0 || leftEnd < 0 || rightStart < 0 || rightEnd < 0)
+            throw DbError(QStringLiteral("Syntax error in statement (LIKE without its two sides)"));
+        toks[size_t(leftStart)].out.prepend(QStringLiteral("molarix_fold("));
+        toks[size_t(leftEnd)].out += u')';
+        toks[size_t(rightStart)].out.prepend(QStringLiteral("molarix_fold("));
+        toks[size_t(rightEnd)].out += u')';
+        if (!isWord(toks, nextSignificant(toks, rightEnd + 1), "ESCAPE"))
+            toks[size_t(rightEnd)].out += QStringLiteral(" ESCAPE ''");
+        i = rightEnd;
+    }
+}
+
 // Rewrites the Jet-only words and operators in place.
-void rewrite(std::vector<Token> &toks)
+void rewrite(std::vector<Token> &toks, Dialect dialect)
 {
     int prevSig = -1;
     for (int i = 0; i < int(toks.size()); ++i) {
@@ -249,7 +348,11 @@ void rewrite(std::vector<Token> &toks)
             else if (t.upper == QLatin1String("FALSE"))
                 t.out = QStringLiteral("0");
             else if (t.upper == QLatin1String("FORMAT") && isOp(toks, nextSignificant(toks, i + 1), "("))
-                t.out = QStringLiteral("JETFORMAT");
+                t.out = dialect == Dialect::Postgres ? QStringLiteral("jetformat") : QStringLiteral("JETFORMAT");
+            else if (dialect == Dialect::Postgres
+                     && (t.upper == QLatin1String("DAY") || t.upper == QLatin1String("MONTH") || t.upper == QLatin1String("YEAR"))
+                     && isOp(toks, nextSignificant(toks, i + 1), "("))
+                t.out = QStringLiteral("jet_") + t.upper.toLower();
         } else if (t.kind == Kind::Op) {
             if (t.out == QLatin1String("&"))
                 t.out = QStringLiteral("||");
@@ -261,6 +364,8 @@ void rewrite(std::vector<Token> &toks)
         }
         prevSig = i;
     }
+    if (dialect == Dialect::Postgres)
+        rewriteLike(toks);
 }
 
 QString join(const std::vector<Token> &toks)
@@ -309,19 +414,19 @@ QString plainName(const Token &t)
 
 } // namespace
 
-QString JetSql::translate(const QString &jet)
+QString JetSql::translate(const QString &jet, Dialect dialect)
 {
     std::vector<Token> toks = tokenize(jet);
-    rewrite(toks);
+    rewrite(toks, dialect);
     return join(toks);
 }
 
-QString JetSql::translateForEdit(const QString &jet, QString *baseTable)
+QString JetSql::translateForEdit(const QString &jet, QString *baseTable, Dialect dialect)
 {
     if (baseTable)
         baseTable->clear();
     std::vector<Token> toks = tokenize(jet);
-    rewrite(toks);
+    rewrite(toks, dialect);
 
     const int select = nextSignificant(toks, 0);
     if (!isWord(toks, select, "SELECT"))

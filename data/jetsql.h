@@ -1,4 +1,5 @@
 #pragma once
+#include "data/engine.h"
 #include <QString>
 
 struct sqlite3;
@@ -6,14 +7,17 @@ struct sqlite3;
 // Translates statements written in the Jet dialect (#m/d/yyyy# dates,
 // Format(...), [NAME], TRUE/FALSE, "..." strings) into SQLite text.
 // Works on tokens, so string literals are never rewritten.
+// For the server the same statements become PostgreSQL text: the
+// functions take their server names (jetformat, jet_day ...) and LIKE
+// compares the folded forms of both sides (molarix_fold), as the file does.
 namespace JetSql {
-QString translate(const QString &jet);
+QString translate(const QString &jet, Dialect dialect = Dialect::Sqlite);
 
 // For a SELECT drawn from one table (no join, grouping or aggregate):
 // the translated text with the row's rowid added as first result column
 // "__rowid", and the table's name in *baseTable. Otherwise the plain
 // translation and an empty *baseTable (the result is read-only).
-QString translateForEdit(const QString &jet, QString *baseTable);
+QString translateForEdit(const QString &jet, QString *baseTable, Dialect dialect = Dialect::Sqlite);
 }
 
 // The SQL functions and the collation registered on every connection:

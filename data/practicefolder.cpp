@@ -19,7 +19,9 @@ bool hasReports(const QString &dir)
 
 bool holdsPractice(const QString &dir)
 {
-    return !dir.isEmpty() && QFileInfo(QDir(dir).absoluteFilePath(QStringLiteral("data.mdb"))).isFile();
+    return !dir.isEmpty()
+        && (QFileInfo(QDir(dir).absoluteFilePath(QStringLiteral("data.mdb"))).isFile()
+            || QFileInfo(QDir(dir).absoluteFilePath(QStringLiteral("server.conf"))).isFile());
 }
 
 Location locate(const QString &currentDir)

@@ -14,7 +14,7 @@ struct Location {
     QString folder;   // Current/Remembered: the practice; None: the remembered folder, if any
 };
 
-bool holdsPractice(const QString &dir);   // dir/data.mdb exists
+bool holdsPractice(const QString &dir);   // dir/data.mdb or dir/server.conf exists
 Location locate(const QString &currentDir);
 
 // The remembered folder lives in one setting of the user's configuration

@@ -84,6 +84,14 @@ QString rantebouTable()
 
 namespace Schema {
 
+QStringList fileTableStatements()
+{
+    QStringList out;
+    for (const char *stmt : kTables)
+        out << (stmt ? QString::fromUtf8(stmt) : rantebouTable());
+    return out;
+}
+
 QStringList slotColumns()
 {
     QStringList names;

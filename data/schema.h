@@ -18,6 +18,12 @@ inline constexpr const char *FirstPassword = "molarix";
 // missing, data.mdb already exists or the password is one the access check
 // would not accept.
 void createDatabase(const QString &dir, const QString &givenPassword = QString());
+// The table and index statements of a practice file, in order.
+QStringList fileTableStatements();
+// Fills an empty database on a server (the connection's) with the
+// practice's types, functions, tables, indexes and the SECURITY row.
+// Throws DbError when it already holds a practice.
+void createOnServer(DbConnection &conn, const QString &password);
 // Copies the report files (*.RAV) from sourceDir into dir, when there are any.
 int copyReportFiles(const QString &sourceDir, const QString &dir);
 }

@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
+#include "data/serverconf.h"
 #include <sqlite3.h>
 #include <cstdio>
 #include <termios.h>
@@ -48,6 +49,13 @@ const char *const kUsage =
     "  molarix-db demo ΦΑΚΕΛΟΣ [--customers N] [--today ΕΕΕΕ-ΜΜ-ΗΗ]\n"
     "      το ίδιο, γεμάτο με δείγμα ιατρείου (300 πελάτες αν δεν δοθεί N),\n"
     "      με κωδικό molarix αν δεν δοθεί άλλος με --password\n"
+    "  molarix-db create-server ΦΑΚΕΛΟΣ [--password ΚΩΔΙΚΟΣ]\n"
+    "      γεμίζει την κενή βάση του διακομιστή PostgreSQL που ορίζει το ΦΑΚΕΛΟΣ/server.conf\n"
+    "      (host=, port=, database=, user=) με τους πίνακες· κωδικός από --password,\n"
+    "      MOLARIX_PASSWORD ή το τερματικό (ο κωδικός του χρήστη στον διακομιστή)\n"
+    "  molarix-db copy ΑΠΟ_ΦΑΚΕΛΟ ΣΕ_ΦΑΚΕΛΟ\n"
+    "      αντιγράφει ένα ιατρείο από αρχείο σε διακομιστή ή αντίστροφα, σε άδειο\n"
+    "      προορισμό, και ελέγχει πλήθη γραμμών και ποσά πριν την ολοκληρώσει\n"
     "  molarix-db sql ΦΑΚΕΛΟΣ \"ΕΝΤΟΛΗ[; ΕΝΤΟΛΗ...]\"\n"
     "      εκτελεί εντολές στη διάλεκτο του προγράμματος (#3/25/2008#, [LAST], TRUE);\n"
     "      ένα SELECT τυπώνει επικεφαλίδα και γραμμές χωρισμένες με tab\n"
@@ -171,6 +179,13 @@ void openPractice(DbConnection &conn, const QString &dir, QString password = QSt
     const QFileInfo fi(dir);
     if (!fi.isDir())
         throw DbError(QString::fromUtf8("Ο φάκελος '%1' δεν υπάρχει.").arg(QDir::toNativeSeparators(dir)));
+    // On a server the login's password is the access password; the server checks it.
+    if (ServerConf::exists(fi.absoluteFilePath())) {
+        EnteredPassword = password;
+        conn.setConnectionString(BuildConnectionString(fi.absoluteFilePath()));
+        conn.open();
+        return;
+    }
     const QString file = QDir(fi.absoluteFilePath()).absoluteFilePath(QStringLiteral("data.mdb"));
     const PracticeFile::Unlocked u = PracticeFile::unlock(file, password);
     PracticeKey::wipe(password);
@@ -182,6 +197,25 @@ void openPractice(DbConnection &conn, const QString &dir, QString password = QSt
                      .arg(QDir::toNativeSeparators(u.backup));
     conn.setConnectionString(BuildConnectionString(fi.absoluteFilePath()));
     conn.open();
+}
+
+// Fills the empty server database named by DIR/server.conf with the
+// practice's tables, and copies the report files beside server.conf.
+int createServer(const QString &dir)
+{
+    try {
+        if (!ServerConf::exists(dir))
+            return failure(QString::fromUtf8("Ο φάκελος '%1' δεν έχει server.conf.").arg(QDir::toNativeSeparators(dir)));
+        DbConnection conn;
+        openPractice(conn, dir);
+        Schema::createOnServer(conn, EnteredPassword);
+        Schema::copyReportFiles(reportSource(), dir);
+        out() << QString::fromUtf8("Η βάση %1 είναι έτοιμη· κωδικός πρόσβασης ο κωδικός του χρήστη της.\n")
+                     .arg(conn.engine().where());
+        return Ok;
+    } catch (const DbError &e) {
+        return failure(e.message());
+    }
 }
 
 int create(const QString &dir, const DemoData::Options *demo)
@@ -295,7 +329,7 @@ void runStatement(DbConnection &conn, const QString &native, QStringList &lines)
     if (columns == 0) {
         while (st.step()) {
         }
-        lines << QString::number(conn.scalarNative(QStringLiteral("SELECT changes()")).toLongLong());
+        lines << QString::number(conn.changes());
         return;
     }
     QStringList fields;
@@ -315,7 +349,7 @@ int sql(const QString &dir, const QString &statement)
     try {
         DbConnection conn;
         openPractice(conn, dir);
-        const QStringList statements = splitStatements(JetSql::translate(statement));
+        const QStringList statements = splitStatements(JetSql::translate(statement, conn.dialect()));
         if (statements.isEmpty())
             return failure(QString::fromUtf8("Δεν δόθηκε εντολή."));
         // Lines are collected first so that a failure half-way prints no half table.
@@ -484,6 +518,78 @@ int passwd(const QString &dir)
 
 } // namespace
 
+// Copies every table of one practice into another, file to server or
+// server to file. The target is made when missing (a new data.mdb, or the
+// tables in the server's empty database) and must hold no rows; the copy
+// counts only when every table has the source's rows and amounts.
+int copyPractice(const QString &fromDir, const QString &toDir)
+{
+    try {
+        DbConnection from;
+        openPractice(from, fromDir);
+        const QString password = from.scalarNative(QStringLiteral("SELECT \"PASSWORD\" FROM SECURITY")).toString();
+        if (!ServerConf::exists(toDir) && !QFileInfo::exists(databasePath(toDir)))
+            Schema::createDatabase(toDir, password);
+        DbConnection to;
+        openPractice(to, toDir);
+        if (to.onServer()
+            && to.scalarNative(QStringLiteral("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
+                                              " WHERE n.nspname = current_schema() AND c.relname = 'security'"))
+                       .toLongLong()
+                == 0)
+            Schema::createOnServer(to, password);
+        const QStringList tables = Schema::tableNames();
+        for (const QString &t : tables) {
+            if (t != QLatin1String("SECURITY")
+                && to.scalarNative(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(t)).toLongLong() > 0)
+                return failure(QString::fromUtf8("Ο πίνακας %1 του προορισμού έχει ήδη γραμμές· η αντιγραφή γίνεται μόνο σε άδειο ιατρείο.").arg(t));
+        }
+        qint64 total = 0;
+        DbTransaction tx(to);
+        to.executeNative(QStringLiteral("DELETE FROM SECURITY"));
+        for (const QString &t : tables) {
+            DbStatement rows(from, QStringLiteral("SELECT * FROM \"%1\"").arg(t));
+            const int n = rows.columnCount();
+            QStringList cols, marks;
+            for (int i = 0; i < n; ++i) {
+                cols << QLatin1Char('"') + rows.columnName(i) + QLatin1Char('"');
+                marks << QStringLiteral("?");
+            }
+            DbStatement insert(to, QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)").arg(t, cols.join(u','), marks.join(u',')));
+            while (rows.step()) {
+                for (int i = 0; i < n; ++i)
+                    insert.bind(i + 1, rows.columnValue(i));
+                while (insert.step()) {
+                }
+                insert.reset();
+                ++total;
+            }
+        }
+        if (to.onServer()) {
+            // Numbers given by the server go on after the copied ones.
+            for (const char *t : {"STOIXEIA_PELATH", "SHMEIWSEIS"})
+                to.executeNative(QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', 'id'), coalesce(max(ID), 0) + 1, false) FROM %1")
+                                     .arg(QString::fromLatin1(t).toLower()));
+        }
+        // Counts and amounts as the source has them, before the copy counts.
+        for (const QString &t : tables) {
+            const QString count = QStringLiteral("SELECT count(*) FROM \"%1\"").arg(t);
+            if (from.scalarNative(count).toLongLong() != to.scalarNative(count).toLongLong())
+                return failure(QString::fromUtf8("Ο πίνακας %1 δεν αντιγράφηκε ολόκληρος· ο προορισμός δεν άλλαξε.").arg(t));
+        }
+        for (const char *t : {"EISPRAKSH_PELATH", "APODEIKSEIS", "EKSODA"}) {
+            const QString sum = QStringLiteral("SELECT coalesce(sum(POSO), 0) FROM %1").arg(QLatin1String(t));
+            if (qAbs(from.scalarNative(sum).toDouble() - to.scalarNative(sum).toDouble()) > 0.005)
+                return failure(QString::fromUtf8("Τα ποσά του πίνακα %1 διαφέρουν· ο προορισμός δεν άλλαξε.").arg(QLatin1String(t)));
+        }
+        tx.commit();
+        out() << QString::fromUtf8("Αντιγράφηκαν %1 γραμμές από %2 σε %3.\n").arg(total).arg(from.engine().where(), to.engine().where());
+        return Ok;
+    } catch (const DbError &e) {
+        return failure(e.message());
+    }
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -532,6 +638,14 @@ int main(int argc, char **argv)
         if (dir.isEmpty())
             return usage();
         rc = create(dir, &options);
+    } else if (command == QLatin1String("create-server")) {
+        if (args.size() != 2)
+            return usage();
+        rc = createServer(args.at(1));
+    } else if (command == QLatin1String("copy")) {
+        if (args.size() != 3)
+            return usage();
+        rc = copyPractice(args.at(1), args.at(2));
     } else if (command == QLatin1String("sql")) {
         if (args.size() != 3)
             return usage();

@@ -138,6 +138,12 @@ void TForm56::StoreReceipt(DbConnection &conn, const Entry &entry, const QString
     // All three or none. A number another copy of the program issued in the
     // meantime is refused by the receipt insert and rolls the taking back.
     DbTransaction tx(conn);
+    // The counter row is held until the unit ends (on a server the row is
+    // locked; the file is held whole), so two workstations never issue one
+    // number: the later one finds the counter moved and issues nothing.
+    const QVariant last = conn.scalarNative(conn.engine().forUpdate(QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")));
+    if (!last.isValid() || QString::number(last.toLongLong()) != number)
+        throw DbError(QStringLiteral("Receipt number %1 was issued meanwhile by another workstation.").arg(number));
     conn.execute(taking);
     conn.execute(receipt);
     conn.execute(QStringLiteral("UPDATE LAST_APODEIKSH SET [LAST]=[LAST]+1"));

@@ -7,6 +7,8 @@
 #include "data/practicefile.h"
 #include "data/practicekey.h"
 #include <sqlite3.h>
+#include "tests/common/testserver.h"
+#include <QFile>
 #include <QDir>
 #include <QProcess>
 #include <QTest>
@@ -30,11 +32,20 @@ struct TemplatePractice {
 
 TempPractice::TempPractice()
 {
-    static TemplatePractice made;
-    if (!QFile::copy(made.dir.filePath(QStringLiteral("data.mdb")), m_dir.filePath(QStringLiteral("data.mdb"))))
-        throw std::runtime_error("the practice file cannot be copied");
-    // The run's key, as the access check leaves it.
-    PracticeKey::setSessionKey(made.key, made.salt);
+    if (TestServer::practicesOnServer()) {
+        // The same practice on a fresh database of the test server.
+        QFile conf(m_dir.filePath(QStringLiteral("server.conf")));
+        conf.open(QIODevice::WriteOnly);
+        conf.write(TestServer::serverConf(TestServer::newPracticeDatabase()).toUtf8());
+        conf.close();
+        EnteredPassword = TestServer::loginPassword();
+    } else {
+        static TemplatePractice made;
+        if (!QFile::copy(made.dir.filePath(QStringLiteral("data.mdb")), m_dir.filePath(QStringLiteral("data.mdb"))))
+            throw std::runtime_error("the practice file cannot be copied");
+        // The run's key, as the access check leaves it.
+        PracticeKey::setSessionKey(made.key, made.salt);
+    }
     AppDirectory = QDir::toNativeSeparators(m_dir.path());
     DbConnectionString = BuildConnectionString(AppDirectory);
     Messages::setScripted(true);

@@ -1,0 +1,161 @@
+#include "data/connection.h"
+#include "data/schema.h"
+#include <QRegularExpression>
+
+// The practice's tables on a PostgreSQL server, made from the same table
+// texts as the file, and the functions the statements call there.
+
+namespace {
+
+// Dates stay ISO text as in the file, so that comparisons, sorting and the
+// data sets read them alike; Yes/No stays -1/0; texts order by the Greek
+// dictionary (ICU el-GR).
+const char *const kServerTypes[] = {
+    "CREATE COLLATION greek (provider = icu, locale = 'el-GR')",
+    "CREATE DOMAIN jetdate AS text COLLATE ucs_basic",
+    "CREATE DOMAIN yesno AS integer",
+    "CREATE DOMAIN memo AS text COLLATE greek",
+};
+
+// Case- and accent-blind form used by LIKE: lower case (every script),
+// accents taken off the letters, final sigma as sigma. Immutable, so that
+// an index on the folded surname serves prefix searches.
+const char *const kServerFunctions[] = {
+    R"(CREATE FUNCTION molarix_fold(text) RETURNS text IMMUTABLE STRICT PARALLEL SAFE LANGUAGE sql AS $$
+SELECT translate(regexp_replace(normalize(lower($1 COLLATE "und-x-icu"), NFD), '[' || chr(768) || '-' || chr(879) || ']', '', 'g'), 'ς', 'σ') COLLATE ucs_basic
+$$)",
+    R"(CREATE FUNCTION molarix_fold(anynonarray) RETURNS text IMMUTABLE STRICT PARALLEL SAFE LANGUAGE sql AS $$
+SELECT molarix_fold($1::text)
+$$)",
+    // Year, month, day of a valid ISO date text, else NULL.
+    R"(CREATE FUNCTION jet_dateparts(text) RETURNS integer[] IMMUTABLE STRICT PARALLEL SAFE LANGUAGE sql AS $$
+SELECT CASE WHEN p IS NULL THEN NULL
+  WHEN p[2]::integer BETWEEN 1 AND 12 AND p[1]::integer >= 1 THEN
+    CASE WHEN p[3]::integer BETWEEN 1 AND extract(day FROM make_date(p[1]::integer, p[2]::integer, 1) + interval '1 month' - interval '1 day')::integer
+      THEN ARRAY[p[1]::integer, p[2]::integer, p[3]::integer] END
+  END
+FROM regexp_match($1, '^([0-9]{4})-([0-9]{1,2})-([0-9]{1,2})(?:[ T]|$)') AS p
+$$)",
+    "CREATE FUNCTION jet_year(text) RETURNS integer IMMUTABLE STRICT PARALLEL SAFE LANGUAGE sql AS $$ SELECT (jet_dateparts($1))[1] $$",
+    "CREATE FUNCTION jet_month(text) RETURNS integer IMMUTABLE STRICT PARALLEL SAFE LANGUAGE sql AS $$ SELECT (jet_dateparts($1))[2] $$",
+    "CREATE FUNCTION jet_day(text) RETURNS integer IMMUTABLE STRICT PARALLEL SAFE LANGUAGE sql AS $$ SELECT (jet_dateparts($1))[3] $$",
+    // "0", "0.0", "0.00" ...: the number of decimals, else -1.
+    R"(CREATE FUNCTION jet_decimals(text) RETURNS integer IMMUTABLE STRICT PARALLEL SAFE LANGUAGE sql AS $$
+SELECT CASE WHEN $1 = '0' THEN 0 WHEN $1 ~ '^0\.0+$' THEN length($1) - 2 ELSE -1 END
+$$)",
+    // Rounds the shortest decimal form half away from zero (2.675 -> 2,68),
+    // with the regional decimal separator.
+    R"(CREATE FUNCTION jet_fixed(x double precision, d integer) RETURNS text STABLE STRICT PARALLEL SAFE LANGUAGE sql AS $$
+SELECT CASE WHEN x = 'NaN'::float8 OR x = 'Infinity'::float8 OR x = '-Infinity'::float8 THEN x::text
+  ELSE replace(round(x::text::numeric, d)::text, '.', coalesce(nullif(current_setting('molarix.decimal', true), ''), ',')) END
+$$)",
+    R"(CREATE FUNCTION jetformat(x text, f text) RETURNS text STABLE PARALLEL SAFE LANGUAGE plpgsql AS $$
+DECLARE
+  d integer;
+  parts integer[];
+  fmt text;
+  out text := '';
+  c text;
+  run integer;
+  i integer := 1;
+  sep text := coalesce(nullif(current_setting('molarix.datesep', true), ''), '/');
+  names boolean;
+BEGIN
+  IF x IS NULL THEN RETURN ''; END IF;
+  IF f IS NULL THEN RETURN x; END IF;
+  d := jet_decimals(f);
+  IF d >= 0 THEN
+    IF btrim(x) ~ '^[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?$' THEN
+      RETURN jet_fixed(btrim(x)::double precision, d);
+    END IF;
+    RETURN x;
+  END IF;
+  fmt := lower(f);
+  names := fmt ~ '[dmy]';
+  parts := jet_dateparts(x);
+  WHILE i <= length(fmt) LOOP
+    c := substr(fmt, i, 1);
+    run := 1;
+    WHILE i + run <= length(fmt) AND substr(fmt, i + run, 1) = c LOOP run := run + 1; END LOOP;
+    IF c = 'd' AND run <= 2 THEN
+      out := out || CASE WHEN run = 2 THEN lpad(parts[3]::text, 2, '0') ELSE parts[3]::text END;
+    ELSIF c = 'm' AND run <= 2 THEN
+      out := out || CASE WHEN run = 2 THEN lpad(parts[2]::text, 2, '0') ELSE parts[2]::text END;
+    ELSIF c = 'y' AND run = 4 THEN
+      out := out || lpad(parts[1]::text, 4, '0');
+    ELSIF c = 'y' AND run = 2 THEN
+      out := out || lpad((parts[1] % 100)::text, 2, '0');
+    ELSIF c = '/' THEN
+      out := out || repeat(sep, run);
+    ELSIF c IN ('-', '.', ' ') THEN
+      out := out || repeat(c, run);
+    ELSE
+      RAISE EXCEPTION 'Format: unsupported format "%"', f;
+    END IF;
+    i := i + run;
+  END LOOP;
+  IF NOT names THEN
+    RAISE EXCEPTION 'Format: unsupported format "%"', f;
+  END IF;
+  IF parts IS NULL THEN RETURN x; END IF;
+  RETURN out;
+END
+$$)",
+    R"(CREATE FUNCTION jetformat(x double precision, f text) RETURNS text STABLE PARALLEL SAFE LANGUAGE sql AS $$
+SELECT CASE WHEN x IS NULL THEN '' WHEN jet_decimals(f) >= 0 THEN jet_fixed(x, jet_decimals(f))
+  ELSE jetformat(CASE WHEN x = trunc(x) AND abs(x) < 1e15 THEN trunc(x)::bigint::text ELSE x::text END, f) END
+$$)",
+};
+
+// The file's table text in the server's words.
+QString serverTable(QString sql)
+{
+    sql.replace(QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"),
+                QStringLiteral("integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY"));
+    sql.replace(QStringLiteral("MEMO COLLATE GREEK"), QStringLiteral("memo"));
+    sql.replace(QStringLiteral("COLLATE GREEK"), QStringLiteral("COLLATE greek"));
+    sql.replace(QStringLiteral("DEFAULT (date('now','localtime'))"),
+                QStringLiteral("DEFAULT to_char(localtimestamp, 'YYYY-MM-DD')"));
+    sql.replace(QRegularExpression(QStringLiteral("\\bDATE\\b")), QStringLiteral("jetdate"));
+    sql.replace(QRegularExpression(QStringLiteral("\\bDOUBLE\\b")), QStringLiteral("double precision"));
+    sql.replace(QRegularExpression(QStringLiteral("\\bBOOLEAN\\b")), QStringLiteral("yesno"));
+    sql.replace(QRegularExpression(QStringLiteral("\\bMEMO\\b")), QStringLiteral("memo"));
+    sql.replace(QStringLiteral("typeof([LAST]) = 'integer' AND "), QString());
+    sql.replace(QStringLiteral("[LAST]"), QStringLiteral("\"LAST\"")).replace(QStringLiteral("[PASSWORD]"), QStringLiteral("\"PASSWORD\""));
+    // Every table gets a row number of its own: the data sets address rows by it.
+    if (sql.startsWith(QLatin1String("CREATE TABLE"))) {
+        sql.chop(1);
+        sql += QStringLiteral(", rowid bigint GENERATED ALWAYS AS IDENTITY UNIQUE)");
+    }
+    return sql;
+}
+
+} // namespace
+
+namespace Schema {
+
+void createOnServer(DbConnection &conn, const QString &password)
+{
+    if (!conn.onServer())
+        throw DbError(QStringLiteral("The connection is not to a database server."));
+    const qlonglong existing =
+        conn.scalarNative(QStringLiteral("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
+                                         " WHERE n.nspname = current_schema() AND c.relname = 'security'"))
+            .toLongLong();
+    if (existing > 0)
+        throw DbError(QStringLiteral("The database already holds a practice; it is left as it is."));
+    DbTransaction tx(conn);
+    for (const char *stmt : kServerTypes)
+        conn.executeNative(QString::fromUtf8(stmt));
+    for (const char *stmt : kServerFunctions)
+        conn.executeNative(QString::fromUtf8(stmt));
+    for (const QString &stmt : fileTableStatements())
+        conn.executeNative(serverTable(stmt));
+    // Surname searches (LIKE 'abc%') stay indexed on the folded text.
+    conn.executeNative(QStringLiteral("CREATE INDEX IX_PELATH_EPWNYMO_FOLD ON STOIXEIA_PELATH (molarix_fold(EPWNYMO) text_pattern_ops)"));
+    conn.executeNative(QStringLiteral("INSERT INTO SECURITY (\"PASSWORD\") VALUES (?)"),
+                       {password.isEmpty() ? QString::fromLatin1(FirstPassword) : password});
+    tx.commit();
+}
+
+} // namespace Schema

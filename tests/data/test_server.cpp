@@ -1,0 +1,323 @@
+#include "data/appstate.h"
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "data/jetsql.h"
+#include "data/schema.h"
+#include "data/serverconf.h"
+#include "receipts/issuereceipt.h"
+#include "tests/common/testmain.h"
+#include "tests/common/testserver.h"
+#include "tests/common/testutil.h"
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+void writeFile(const QString &path, const QString &text)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(text.toUtf8());
+}
+
+// A practice folder whose server.conf names a fresh practice database.
+struct ServerFolder {
+    QTemporaryDir dir;
+    QString database;
+    ServerFolder()
+    {
+        database = TestServer::newPracticeDatabase();
+        writeFile(dir.filePath(QStringLiteral("server.conf")), TestServer::serverConf(database));
+        EnteredPassword = TestServer::loginPassword();
+    }
+    std::unique_ptr<DbConnection> open() const
+    {
+        auto c = std::make_unique<DbConnection>();
+        c->setConnectionString(BuildConnectionString(dir.path()));
+        c->open();
+        return c;
+    }
+};
+
+QString openError(const QString &connectionString)
+{
+    DbConnection c;
+    c.setConnectionString(connectionString);
+    try {
+        c.open();
+    } catch (const DbError &e) {
+        return e.message();
+    }
+    return QString();
+}
+
+const char *const WorkerDirVariable = "MOLARIX_RECEIPT_WORKER_DIR";
+
+} // namespace
+
+// Choosing the server, logging in and the faults around it.
+class ServerConnectionTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void serverConfPutsThePracticeOnTheServer()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        ServerFolder f;
+        auto c = f.open();
+        QVERIFY(c->onServer());
+        QCOMPARE(c->dialect(), Dialect::Postgres);
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT \"PASSWORD\" FROM SECURITY")).toString(),
+                 QString::fromLatin1(Schema::FirstPassword));
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT current_database()")).toString(), f.database);
+        // Without server.conf the folder is a file practice as before.
+        QTemporaryDir plain;
+        QVERIFY(BuildConnectionString(plain.path()).contains(QLatin1String("Data Source=")));
+    }
+
+    void serverConfIsReadStrictly()
+    {
+        QTemporaryDir d;
+        const QString conf = d.filePath(QStringLiteral("server.conf"));
+        writeFile(conf, QStringLiteral("# reception\nhost = db.example\n  port=6543 # not the default\ndatabase=iatreio\nuser=grammateia\n"));
+        const ConnectionInfo info = ServerConf::read(d.path());
+        QCOMPARE(info.host, QStringLiteral("db.example"));
+        QCOMPARE(info.port, 6543);
+        QCOMPARE(info.database, QStringLiteral("iatreio"));
+        QCOMPARE(info.user, QStringLiteral("grammateia"));
+        const ConnectionInfo back = ParseConnectionString(ServerConf::connectionString(info));
+        QCOMPARE(back.host, info.host);
+        QCOMPARE(back.port, info.port);
+        QCOMPARE(back.user, info.user);
+
+        const QStringList refused = {
+            QStringLiteral("host=a\ndatabase=b\nuser=c\npassword=secret\n"),   // never a password
+            QStringLiteral("host=a\ndatabase=b\n"),                              // no user
+            QStringLiteral("host=a\nport=70000\ndatabase=b\nuser=c\n"),
+            QStringLiteral("host=a\nhost=b\ndatabase=b\nuser=c\n"),
+            QStringLiteral("host=a\ndatabase=b\nuser=c\nsslmode=off\n"),
+        };
+        for (const QString &text : refused) {
+            writeFile(conf, text);
+            QVERIFY_THROWS_EXCEPTION(DbError, ServerConf::read(d.path()));
+            // The program's connection string carries the fault to the opening.
+            QVERIFY(!openError(BuildConnectionString(d.path())).isEmpty());
+        }
+        writeFile(conf, QStringLiteral("host=a\ndatabase=b\nuser=c\npassword=secret\n"));
+        QVERIFY(!BuildConnectionString(d.path()).contains(QLatin1String("secret")));
+    }
+
+    void wrongPasswordGetsTheProgramsMessage()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        ServerFolder f;
+        EnteredPassword = QStringLiteral("not-the-password");
+        QCOMPARE(openError(BuildConnectionString(f.dir.path())), QStringLiteral("Λανθασμένος κωδικός πρόσβασης."));
+        EnteredPassword = TestServer::loginPassword();
+        QVERIFY(openError(BuildConnectionString(f.dir.path())).isEmpty());
+    }
+
+    void unreachableServerIsNamed()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        // The cluster's port on an address nothing listens on.
+        QTemporaryDir d;
+        writeFile(d.filePath(QStringLiteral("server.conf")),
+                  QStringLiteral("host=127.0.0.1\nport=%1\ndatabase=x\nuser=y\n").arg(TestServer::port() + 1));
+        const QString msg = openError(BuildConnectionString(d.path()));
+        QVERIFY2(msg.contains(QStringLiteral("127.0.0.1")) && msg.contains(QString::number(TestServer::port() + 1)), qPrintable(msg));
+        QVERIFY2(msg.startsWith(QStringLiteral("Δεν έγινε σύνδεση")), qPrintable(msg));
+    }
+
+    void aUnitThatFailedDoesNotCommit()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        ServerFolder f;
+        auto c = f.open();
+        {
+            DbTransaction tx(*c);
+            c->execute(QStringLiteral("INSERT INTO EKSODA(HMEROMHNIA,POSO,VAT,PERIGRAFH) VALUES(#1/2/2020#,10,0,'a')"));
+            QVERIFY_THROWS_EXCEPTION(DbError, c->executeNative(QStringLiteral("INSERT INTO NO_SUCH_TABLE VALUES (1)")));
+            QVERIFY_THROWS_EXCEPTION(DbError, tx.commit());
+        }
+        QVERIFY(!c->inTransaction());
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT count(*) FROM EKSODA")).toInt(), 0);
+    }
+};
+
+// What the server does that the file does differently: folded LIKE on an
+// index, the Greek order, locked rows.
+class ServerDialectTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void likeIsFoldedAndIndexed()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        ServerFolder f;
+        auto c = f.open();
+        DbTransaction tx(*c);
+        for (int i = 0; i < 3000; ++i)
+            c->executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES(?,?)"),
+                             {QStringLiteral("Όνομα"), QStringLiteral("Επώνυμο%1").arg(i)});
+        c->executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Νίκος','ΠΑΠΆΣ'),('Άννα','Παπαδοπούλου'),('Ιώ','Καππά')"));
+        tx.commit();
+        c->executeNative(QStringLiteral("ANALYZE STOIXEIA_PELATH"));
+        DataSet ds(c.get());
+        ds.setSql(QStringLiteral("SELECT EPWNYMO FROM STOIXEIA_PELATH WHERE EPWNYMO LIKE 'παπα%' ORDER BY EPWNYMO"));
+        ds.open();
+        QCOMPARE(ds.recordCount(), 2);
+        QCOMPARE(ds.value(0, 0).toString(), QStringLiteral("Παπαδοπούλου"));
+        QCOMPARE(ds.value(1, 0).toString(), QStringLiteral("ΠΑΠΆΣ"));
+
+        const QString native = JetSql::translate(QStringLiteral("SELECT * FROM STOIXEIA_PELATH WHERE EPWNYMO LIKE 'παπ%'"), Dialect::Postgres);
+        DbStatement plan(*c, QStringLiteral("EXPLAIN ") + native);
+        QString text;
+        while (plan.step())
+            text += plan.columnValue(0).toString() + u'\n';
+        QVERIFY2(text.contains(QLatin1String("ix_pelath_epwnymo_fold")), qPrintable(text));
+    }
+
+    void textsOrderAsTheProgramSortsThem()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        ServerFolder f;
+        auto c = f.open();
+        const QStringList names = {QStringLiteral("Ωμέγα"), QStringLiteral("άλφα"), QStringLiteral("Άλφα"), QStringLiteral("βήτα"),
+                                   QStringLiteral("Zeta"), QStringLiteral("alpha"), QStringLiteral("Έψιλον"), QStringLiteral("εψιλον"),
+                                   QStringLiteral("Ϊόν"), QStringLiteral("ιόν")};
+        for (const QString &n : names)
+            c->executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(EPWNYMO) VALUES(?)"), {n});
+        DataSet ds(c.get());
+        ds.setSql(QStringLiteral("SELECT EPWNYMO FROM STOIXEIA_PELATH ORDER BY EPWNYMO"));
+        ds.open();
+        QStringList fromServer;
+        for (int r = 0; r < ds.recordCount(); ++r)
+            fromServer << ds.value(r, 0).toString();
+        QStringList expected = names;
+        std::sort(expected.begin(), expected.end(), [](const QString &a, const QString &b) { return SqlFunctions::compareText(a, b) < 0; });
+        QCOMPARE(fromServer, expected);
+    }
+
+    void anEditMeanwhileIsNotOverwritten()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        ServerFolder f;
+        auto a = f.open();
+        auto b = f.open();
+        a->executeNative(QStringLiteral("INSERT INTO EPISKEPSEIS(ID,HMEROMHNIA,AITIA,PERIGRAFH) VALUES(7,'2026-03-02','Πόνος','')"));
+        DataSet first(a.get()), second(b.get());
+        for (DataSet *ds : {&first, &second}) {
+            ds->setSql(QStringLiteral("SELECT * FROM EPISKEPSEIS WHERE ID=7"));
+            ds->open();
+            ds->edit();
+        }
+        first.setFieldValue(QStringLiteral("AITIA"), QStringLiteral("Σφράγισμα"));
+        first.post();
+        second.setFieldValue(QStringLiteral("AITIA"), QStringLiteral("Εξαγωγή"));
+        try {
+            second.post();
+            QFAIL("the second workstation overwrote the first one's change");
+        } catch (const DbError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Η εγγραφή άλλαξε από άλλο χρήστη")), qPrintable(e.message()));
+        }
+        QCOMPARE(a->scalarNative(QStringLiteral("SELECT AITIA FROM EPISKEPSEIS")).toString(), QStringLiteral("Σφράγισμα"));
+        // Posted again knowingly, the second change is stored.
+        second.post();
+        QCOMPARE(a->scalarNative(QStringLiteral("SELECT AITIA FROM EPISKEPSEIS")).toString(), QStringLiteral("Εξαγωγή"));
+        // A deleted row is reported, not silently recreated.
+        first.refresh();
+        b->executeNative(QStringLiteral("DELETE FROM EPISKEPSEIS"));
+        first.edit();
+        first.setFieldValue(QStringLiteral("AITIA"), QStringLiteral("Άλλο"));
+        QVERIFY_THROWS_EXCEPTION(DbError, first.post());
+        QCOMPARE(a->scalarNative(QStringLiteral("SELECT count(*) FROM EPISKEPSEIS")).toInt(), 0);
+    }
+};
+
+// Several programs issuing receipts at once on one server.
+class ServerWorkstationsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The worker side: issues its share of receipts through the issuing
+    // window's own unit of work, reading the counter again after a refusal.
+    void issueAsWorker()
+    {
+        const QString dir = qEnvironmentVariable(WorkerDirVariable);
+        if (dir.isEmpty())
+            QSKIP("runs only as a worker of threeProgramsIssueOneThousandReceipts");
+        const int share = qEnvironmentVariableIntValue("MOLARIX_RECEIPT_SHARE");
+        EnteredPassword = TestServer::loginPassword();
+        DbConnection conn;
+        conn.setConnectionString(BuildConnectionString(dir));
+        conn.setCommandTimeout(60);
+        conn.open();
+        int issued = 0, refused = 0;
+        while (issued < share) {
+            TForm56::Entry e;
+            e.number = QString::number(conn.scalarNative(QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")).toLongLong());
+            e.customerId = QStringLiteral("1");
+            e.amount = 10 + (issued % 7);
+            e.firstName = QStringLiteral("Ελένη");
+            e.surname = QStringLiteral("Ο'Νιλ");
+            e.description = QStringLiteral("Καθαρισμός");
+            e.fund = QStringLiteral("ΓΕΣΥ");
+            try {
+                TForm56::StoreReceipt(conn, e);
+                ++issued;
+            } catch (const DbError &) {
+                QVERIFY2(++refused < 100000, "the worker was refused without end");
+            }
+        }
+        std::printf("issued %d refused %d\n", issued, refused);
+    }
+
+    void threeProgramsIssueOneThousandReceipts()
+    {
+        if (!qEnvironmentVariableIsEmpty(WorkerDirVariable))
+            QSKIP("this is a worker");
+        MOLARIX_REQUIRE_SERVER();
+        ServerFolder f;
+        auto c = f.open();
+        c->executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Ελένη','Ο''Νιλ')"));
+        c->executeNative(QStringLiteral("INSERT INTO LAST_APODEIKSH(\"LAST\") VALUES(1)"));
+        const int shares[] = {334, 333, 333};
+        std::vector<std::unique_ptr<QProcess>> workers;
+        for (int share : shares) {
+            auto w = std::make_unique<QProcess>();
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QString::fromLatin1(WorkerDirVariable), f.dir.path());
+            env.insert(QStringLiteral("MOLARIX_RECEIPT_SHARE"), QString::number(share));
+            w->setProcessEnvironment(env);
+            w->start(QCoreApplication::applicationFilePath(), {QStringLiteral("ServerWorkstationsTest"), QStringLiteral("issueAsWorker")});
+            QVERIFY(w->waitForStarted(10000));
+            workers.push_back(std::move(w));
+        }
+        for (auto &w : workers) {
+            QVERIFY(w->waitForFinished(600000));
+            QVERIFY2(w->exitStatus() == QProcess::NormalExit && w->exitCode() == 0,
+                     qPrintable(QString::fromUtf8(w->readAllStandardOutput() + w->readAllStandardError())));
+        }
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT count(*) FROM APODEIKSEIS")).toInt(), 1000);
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT count(DISTINCT AR_APODEIKSHS) FROM APODEIKSEIS")).toInt(), 1000);
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT min(AR_APODEIKSHS) FROM APODEIKSEIS")).toInt(), 1);
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT max(AR_APODEIKSHS) FROM APODEIKSEIS")).toInt(), 1000);
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")).toInt(), 1001);
+        // Takings = receipts: one taking per receipt, with its amount.
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT count(*) FROM EISPRAKSH_PELATH")).toInt(), 1000);
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT count(*) FROM APODEIKSEIS a JOIN EISPRAKSH_PELATH e"
+                                                " ON e.AR_APODEIKSHS = a.AR_APODEIKSHS AND e.POSO = a.POSO")).toInt(), 1000);
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT sum(POSO) FROM EISPRAKSH_PELATH")).toDouble(),
+                 c->scalarNative(QStringLiteral("SELECT sum(POSO) FROM APODEIKSEIS")).toDouble());
+    }
+};
+
+MOLARIX_TEST(ServerConnectionTest)
+MOLARIX_TEST(ServerDialectTest)
+MOLARIX_TEST(ServerWorkstationsTest)
+#include "test_server.moc"
