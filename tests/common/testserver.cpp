@@ -108,6 +108,14 @@ public:
         }
         if (!m_running)
             throw std::runtime_error("the test server did not start");
+        // A test program that crashes skips the destructor: a watchdog stops
+        // the cluster and removes its folder once this process is gone.
+        const QString stop = QStringLiteral("while kill -0 %1 2>/dev/null; do sleep 1; done; "
+                                            "%2'%3' -D '%4' -m immediate -w stop >/dev/null 2>&1; rm -rf '%5'")
+                                 .arg(::getpid())
+                                 .arg(asRoot() ? QStringLiteral("runuser -u postgres -- ") : QString(),
+                                      findBinary(QStringLiteral("pg_ctl")), m_dir, m_top.path());
+        QProcess::startDetached(QStringLiteral("sh"), {QStringLiteral("-c"), stop});
         superExecOn(QStringLiteral("postgres"),
                     QStringLiteral("CREATE ROLE molarix_test LOGIN PASSWORD 'molarix'"));
     }
