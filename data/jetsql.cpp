@@ -325,11 +325,53 @@ void rewriteLike(std::vector<Token> &toks)
             throw DbError(QStringLiteral("Syntax error in statement (LIKE without its two sides)"));
         toks[size_t(leftStart)].out.prepend(QStringLiteral("molarix_fold("));
         toks[size_t(leftEnd)].out += u')';
-        toks[size_t(rightStart)].out.prepend(QStringLiteral("molarix_fold("));
+        const bool spaced = rightStart > 0 && toks[size_t(rightStart - 1)].kind == Kind::Space;
+        toks[size_t(rightStart)].out.prepend(spaced ? QStringLiteral("molarix_fold(") : QStringLiteral(" molarix_fold("));
         toks[size_t(rightEnd)].out += u')';
         if (!isWord(toks, nextSignificant(toks, rightEnd + 1), "ESCAPE"))
             toks[size_t(rightEnd)].out += QStringLiteral(" ESCAPE ''");
         i = rightEnd;
+    }
+}
+
+// The file sorts NULL before every value; the server after, unless told.
+void rewriteOrderBy(std::vector<Token> &toks)
+{
+    for (int i = 0; i < int(toks.size()); ++i) {
+        if (!isWord(toks, i, "ORDER") || !isWord(toks, nextSignificant(toks, i + 1), "BY"))
+            continue;
+        int depth = 0;
+        int last = -1;   // the last token of the current sort item
+        auto close = [&](int end) {
+            if (end < 0 || isWord(toks, end, "FIRST") || isWord(toks, end, "LAST"))
+                return;
+            toks[size_t(end)].out += isWord(toks, end, "DESC") ? QStringLiteral(" NULLS LAST") : QStringLiteral(" NULLS FIRST");
+        };
+        int k = nextSignificant(toks, i + 1) + 1;
+        for (; k < int(toks.size()); ++k) {
+            const Token &t = toks[size_t(k)];
+            if (t.kind == Kind::Space)
+                continue;
+            if (isOp(toks, k, "(")) {
+                ++depth;
+            } else if (isOp(toks, k, ")")) {
+                if (depth == 0)
+                    break;
+                --depth;
+            } else if (depth == 0 && (isOp(toks, k, ",") || isOp(toks, k, ";"))) {
+                close(last);
+                last = -1;
+                if (isOp(toks, k, ";"))
+                    break;
+                continue;
+            } else if (depth == 0 && (isWord(toks, k, "LIMIT") || isWord(toks, k, "OFFSET") || isWord(toks, k, "FOR")
+                                      || isWord(toks, k, "UNION"))) {
+                break;
+            }
+            last = k;
+        }
+        close(last);
+        i = k;
     }
 }
 
@@ -364,8 +406,10 @@ void rewrite(std::vector<Token> &toks, Dialect dialect)
         }
         prevSig = i;
     }
-    if (dialect == Dialect::Postgres)
+    if (dialect == Dialect::Postgres) {
         rewriteLike(toks);
+        rewriteOrderBy(toks);
+    }
 }
 
 QString join(const std::vector<Token> &toks)

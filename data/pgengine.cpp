@@ -62,7 +62,12 @@ private:
     void run() const;
     void describe() const;
     const PGresult *columns() const;
-    int at(int i) const { return m_visible[size_t(i)]; }
+    int at(int i) const
+    {
+        if (i < 0 || size_t(i) >= m_visible.size())
+            throw DbError(QStringLiteral("The statement has no column %1").arg(i));
+        return m_visible[size_t(i)];
+    }
     const ColumnOrigin *origin(int i) const;
 
     PgEngine &m_engine;
@@ -90,7 +95,7 @@ public:
     qint64 changes() const override { return m_changes; }
     qint64 insertRow(const QString &nativeSql, const QVariantList &params) override
     {
-        PgCursor st(*this, nativeSql + QStringLiteral(" RETURNING rowid"));
+        PgCursor st(*this, nativeSql + QStringLiteral(" RETURNING rowid AS __rowid"));
         for (int i = 0; i < params.size(); ++i)
             st.bind(i + 1, params[i]);
         if (!st.step())
@@ -331,8 +336,10 @@ int PgCursor::columnCount() const
 
 QString PgCursor::columnName(int i) const
 {
-    // Names come back folded to lower case; the program's names are upper case.
-    return QString::fromUtf8(PQfname(columns(), at(i))).toUpper();
+    // Names come back folded to lower case; the program's names are upper
+    // case, its own helper columns ("__rowid") lower case.
+    const QString name = QString::fromUtf8(PQfname(columns(), at(i)));
+    return name.startsWith(QLatin1String("__")) ? name : name.toUpper();
 }
 
 const ColumnOrigin *PgCursor::origin(int i) const

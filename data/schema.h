@@ -24,6 +24,9 @@ QStringList fileTableStatements();
 // practice's types, functions, tables, indexes and the SECURITY row.
 // Throws DbError when it already holds a practice.
 void createOnServer(DbConnection &conn, const QString &password);
+// A table or index statement of the file in the server's words (types,
+// collation, the row number every server table carries).
+QString serverStatement(QString sql);
 // Copies the report files (*.RAV) from sourceDir into dir, when there are any.
 int copyReportFiles(const QString &sourceDir, const QString &dir);
 }

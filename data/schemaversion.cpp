@@ -1,5 +1,6 @@
 #include "data/schemaversion.h"
 #include "data/connection.h"
+#include "data/schema.h"
 #include <QDir>
 
 namespace {
@@ -19,20 +20,36 @@ QList<SchemaVersion::Migration> buildMigrations()
 
 // Where the number lives. The encrypted file keeps it in its header, where
 // it is written in the same transaction as the migration itself.
+// A server keeps it in its one-row table, read under lock within a
+// migration's unit so that two workstations never migrate twice.
 int readNumber(DbConnection &conn)
 {
+    if (conn.onServer()) {
+        const QString sql = QStringLiteral("SELECT VERSION FROM SCHEMA_VERSION");
+        const QVariant v = conn.scalarNative(conn.inTransaction() ? conn.engine().forUpdate(sql) : sql);
+        if (!v.isValid())
+            throw DbError(QStringLiteral("The database holds no layout version (%1).").arg(conn.engine().where()));
+        return v.toInt();
+    }
     return conn.scalarNative(QStringLiteral("PRAGMA user_version")).toInt();
 }
 
 void writeNumber(DbConnection &conn, int version)
 {
-    conn.executeNative(QStringLiteral("PRAGMA user_version=%1").arg(version));
+    if (conn.onServer())
+        conn.executeNative(QStringLiteral("UPDATE SCHEMA_VERSION SET VERSION=?"), {version});
+    else
+        conn.executeNative(QStringLiteral("PRAGMA user_version=%1").arg(version));
 }
 
 void apply(DbConnection &conn, const SchemaVersion::Migration &m)
 {
-    for (const QString &statement : m.statements)
-        conn.execute(statement);
+    for (const QString &statement : m.statements) {
+        if (conn.onServer())
+            conn.executeNative(Schema::serverStatement(statement));
+        else
+            conn.execute(statement);
+    }
     writeNumber(conn, m.to);
 }
 

@@ -538,7 +538,7 @@ int copyPractice(const QString &fromDir, const QString &toDir)
                        .toLongLong()
                 == 0)
             Schema::createOnServer(to, password);
-        const QStringList tables = Schema::tableNames();
+        const QStringList tables = Schema::tableNames() + SchemaVersion::addedTables();
         for (const QString &t : tables) {
             if (t != QLatin1String("SECURITY")
                 && to.scalarNative(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(t)).toLongLong() > 0)

@@ -39,7 +39,9 @@ bool UpgradeAtStartup(QWidget *parent)
                 const QString name = QStringLiteral("data-%1-before-version-%2.mdb")
                                          .arg(Clock::now().toString(QStringLiteral("yyyy-MM-dd-HHmmss")))
                                          .arg(to);
-                Backup::makeVerified(conn, QDir(Backup::folder(practiceDir)).absoluteFilePath(name));
+                // A server's migration is one unit of work; its copies are the administrator's.
+                if (!conn.onServer())
+                    Backup::makeVerified(conn, QDir(Backup::folder(practiceDir)).absoluteFilePath(name));
             });
         });
         return true;

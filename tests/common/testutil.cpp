@@ -85,6 +85,27 @@ int TempPractice::count(const QString &table)
     return scalar(QStringLiteral("SELECT COUNT(*) FROM ") + table).toInt();
 }
 
+void TempPractice::refuseUpdates(const QString &table, const QString &trigger)
+{
+    if (conn().onServer()) {
+        conn().executeNative(QStringLiteral("CREATE FUNCTION %1_fails() RETURNS trigger LANGUAGE plpgsql AS $$"
+                                            " BEGIN RAISE EXCEPTION 'refused'; END $$").arg(trigger));
+        conn().executeNative(QStringLiteral("CREATE TRIGGER %1 BEFORE UPDATE ON %2 FOR EACH ROW EXECUTE FUNCTION %1_fails()")
+                                 .arg(trigger, table));
+    } else {
+        conn().executeNative(QStringLiteral("CREATE TRIGGER %1 BEFORE UPDATE ON %2 BEGIN SELECT RAISE(ABORT,'refused'); END")
+                                 .arg(trigger, table));
+    }
+}
+
+void TempPractice::allowUpdates(const QString &table, const QString &trigger)
+{
+    if (conn().onServer())
+        conn().executeNative(QStringLiteral("DROP TRIGGER %1 ON %2").arg(trigger, table));
+    else
+        conn().executeNative(QStringLiteral("DROP TRIGGER %1").arg(trigger));
+}
+
 void TempPractice::copyReportFiles()
 {
     Schema::copyReportFiles(QStringLiteral(MOLARIX_SOURCE_DIR "/reports/files"), m_dir.path());

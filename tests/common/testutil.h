@@ -40,6 +40,10 @@ public:
     // Turns data.mdb into a file as earlier versions made it (the old fixed
     // key, SQLCipher's default pages), with one customer; no session key.
     void makeLegacy();
+    // A trigger that makes every UPDATE of the table fail, and its removal,
+    // in the practice's engine.
+    void refuseUpdates(const QString &table, const QString &trigger);
+    void allowUpdates(const QString &table, const QString &trigger);
 
 private:
     QTemporaryDir m_dir;

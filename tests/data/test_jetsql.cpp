@@ -14,7 +14,7 @@ const QString Null = QStringLiteral("<NULL>");
 // Runs a statement of the program's dialect and gives every row as texts.
 QList<QStringList> rows(DbConnection &conn, const QString &jet, QStringList *names = nullptr)
 {
-    DbStatement st(conn, JetSql::translate(jet));
+    DbStatement st(conn, JetSql::translate(jet, conn.dialect()));
     if (names) {
         names->clear();
         for (int i = 0; i < st.columnCount(); ++i)

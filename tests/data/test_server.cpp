@@ -2,6 +2,7 @@
 #include "data/connection.h"
 #include "data/dataset.h"
 #include "data/jetsql.h"
+#include "data/pgengine.h"
 #include "data/schema.h"
 #include "data/serverconf.h"
 #include "receipts/issuereceipt.h"
@@ -180,6 +181,30 @@ private slots:
         while (plan.step())
             text += plan.columnValue(0).toString() + u'\n';
         QVERIFY2(text.contains(QLatin1String("ix_pelath_epwnymo_fold")), qPrintable(text));
+    }
+
+    void statementsInTheServersWords()
+    {
+        const auto pg = [](const char *jet) { return JetSql::translate(QString::fromUtf8(jet), Dialect::Postgres); };
+        QCOMPARE(pg("SELECT * FROM T WHERE EPWNYMO LIKE'παπ%'"),
+                 QStringLiteral("SELECT * FROM T WHERE molarix_fold(EPWNYMO) LIKE molarix_fold('παπ%') ESCAPE ''"));
+        QCOMPARE(pg("SELECT 1 WHERE P.ONOMA & ' ' & P.EPWNYMO NOT LIKE '%' & [X] & '%' ESCAPE '!'"),
+                 QStringLiteral("SELECT 1 WHERE molarix_fold(P.ONOMA || ' ' || P.EPWNYMO) NOT LIKE molarix_fold('%' || \"X\" || '%') ESCAPE '!'"));
+        QCOMPARE(pg("SELECT Format(SUM(POSO),'0.00'), MONTH(D), YEAR(D), DAY(D) FROM E WHERE D>=#3/25/2008# AND V=TRUE"),
+                 QStringLiteral("SELECT jetformat(SUM(POSO),'0.00'), jet_month(D), jet_year(D), jet_day(D) FROM E WHERE D>='2008-03-25' AND V=-1"));
+        // NULL sorts first ascending and last descending, as in the file.
+        QCOMPARE(pg("SELECT A FROM T ORDER BY A, Format(B,'0') DESC, C ASC"),
+                 QStringLiteral("SELECT A FROM T ORDER BY A NULLS FIRST, jetformat(B,'0') DESC NULLS LAST, C ASC NULLS FIRST"));
+        QCOMPARE(pg("SELECT (SELECT MAX(X) FROM U ORDER BY X) AS M FROM T ORDER BY M DESC"),
+                 QStringLiteral("SELECT (SELECT MAX(X) FROM U ORDER BY X NULLS FIRST) AS M FROM T ORDER BY M DESC NULLS LAST"));
+        // The file's dialect is untouched.
+        QCOMPARE(JetSql::translate(QStringLiteral("SELECT A FROM T WHERE A LIKE 'x%' ORDER BY A")),
+                 QStringLiteral("SELECT A FROM T WHERE A LIKE 'x%' ORDER BY A"));
+        // Parameters numbered, quoted names folded, literals kept.
+        int n = 0;
+        QCOMPARE(PgText::fromNative(QStringLiteral("UPDATE \"T\" SET \"A\"=?, B='?\"X\"' WHERE rowid=?"), &n),
+                 QStringLiteral("UPDATE \"t\" SET \"a\"=$1, B='?\"X\"' WHERE rowid=$2"));
+        QCOMPARE(n, 2);
     }
 
     void textsOrderAsTheProgramSortsThem()

@@ -12,7 +12,7 @@ namespace Takings {
 inline qlonglong addCustomer(TempPractice &p, const QString &first, const QString &surname)
 {
     p.conn().executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES(?,?)"), {first, surname});
-    return p.conn().scalarNative(QStringLiteral("SELECT last_insert_rowid()")).toLongLong();
+    return p.conn().scalarNative(QStringLiteral("SELECT max(ID) FROM STOIXEIA_PELATH")).toLongLong();
 }
 
 inline void setLast(TempPractice &p, qlonglong next)

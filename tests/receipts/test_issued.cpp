@@ -275,8 +275,7 @@ private slots:
     {
         TempPractice p;
         fourReceipts(p);
-        p.conn().executeNative(QStringLiteral(
-            "CREATE TRIGGER keep BEFORE UPDATE ON APODEIKSEIS BEGIN SELECT RAISE(ABORT,'read only'); END"));
+        p.refuseUpdates(QStringLiteral("APODEIKSEIS"), QStringLiteral("keep"));
         TForm71 f;
         f.show();
         clickRow(f, rowOf(f, 1003));
