@@ -1,4 +1,5 @@
 #include "gui/safekeeping.h"
+#include "data/serverconf.h"
 #include "data/appstate.h"
 #include "data/backup.h"
 #include "data/check.h"
@@ -156,6 +157,12 @@ void StartCheck(QWidget *parent, std::function<void(bool usable)> done)
 {
     WaitForCheck();
     const QString connectionString = DbConnectionString;
+    // A server checks its own pages; there is no file to check here.
+    if (ServerConf::exists(practiceDir())) {
+        if (done)
+            done(true);
+        return;
+    }
     const QString file = ParseConnectionString(connectionString).dataSource;
     WriteGate::hold(file);
     auto problems = std::make_shared<QStringList>();
@@ -198,6 +205,9 @@ void WaitForCheck()
 
 QString OldBackupNote(const QString &dir, const QDateTime &now)
 {
+    // A server's copies are its administrator's (pg_dump), not the program's.
+    if (ServerConf::exists(dir))
+        return QString();
     const QString newest = Backup::newest(dir);
     if (newest.isEmpty())
         return QStringLiteral("Δεν έχει γίνει ακόμη αντίγραφο ασφαλείας των δεδομένων.");
@@ -212,6 +222,8 @@ QString OldBackupNote(const QString &dir, const QDateTime &now)
 
 QString BackupAtExit(QWidget *parent)
 {
+    if (ServerConf::exists(practiceDir()))
+        return QString();
     const QString newest = Backup::newest(practiceDir());
     if (!newest.isEmpty() && Backup::timeOfName(QFileInfo(newest).fileName()).date() == Clock::today())
         return QString();

@@ -342,6 +342,71 @@ private slots:
     }
 };
 
+// molarix-db on a server folder: create-server, sql, copy both ways.
+class ServerToolTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void createServerThenCopyThereAndBack()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        const QString password = TestServer::loginPassword();
+        QTemporaryDir server;
+        writeFile(server.filePath(QStringLiteral("server.conf")), TestServer::serverConf(TestServer::newEmptyDatabase()));
+        ToolRun r = runTool({QStringLiteral("create-server"), server.path(), QStringLiteral("--password"), QStringLiteral("wrong")});
+        QVERIFY2(r.code != 0 && r.err.contains(QStringLiteral("Λανθασμένος κωδικός πρόσβασης")), qPrintable(r.err));
+        r = runTool({QStringLiteral("create-server"), server.path(), QStringLiteral("--password"), password});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        r = runTool({QStringLiteral("create-server"), server.path(), QStringLiteral("--password"), password});
+        QVERIFY2(r.code != 0, "a second create-server overwrote the practice");
+
+        // A file practice with customers, receipts, takings and expenses.
+        QTemporaryDir file;
+        QVERIFY(runTool({QStringLiteral("create"), file.path()}).code == 0);
+        const QString fill = QStringLiteral(
+            "INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,HMEROMHNIA_GENNHSEWS) VALUES('Ελένη','Ο''Νιλ',#3/5/1970#);"
+            "INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Γιώργος','Παπαδόπουλος');"
+            "INSERT INTO APODEIKSEIS(AR_APODEIKSHS,HMEROMHNIA,POSO,EGKYRH) VALUES(1,#1/2/2020#,12.5,TRUE);"
+            "INSERT INTO APODEIKSEIS(AR_APODEIKSHS,HMEROMHNIA,POSO,EGKYRH) VALUES(2,#1/3/2020#,7.25,FALSE);"
+            "INSERT INTO EISPRAKSH_PELATH(ID,HMEROMHNIA,POSO,AR_APODEIKSHS) VALUES(1,#1/2/2020#,12.5,1);"
+            "INSERT INTO EKSODA(HMEROMHNIA,POSO,VAT) VALUES(#2/29/2020#,100.1,19);"
+            "INSERT INTO LAST_APODEIKSH([LAST]) VALUES(3)");
+        r = runTool({QStringLiteral("sql"), file.path(), fill});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+
+        r = runTool({QStringLiteral("copy"), file.path(), server.path(), QStringLiteral("--password"), password});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        const QString sums = QStringLiteral(
+            "SELECT (SELECT COUNT(*) FROM STOIXEIA_PELATH), (SELECT SUM(POSO) FROM APODEIKSEIS), "
+            "(SELECT COUNT(*) FROM APODEIKSEIS WHERE EGKYRH=TRUE), (SELECT MAX(ID) FROM STOIXEIA_PELATH), "
+            "(SELECT Format(HMEROMHNIA,'dd/mm/yyyy') FROM EKSODA), (SELECT [LAST] FROM LAST_APODEIKSH)");
+        const ToolRun onFile = runTool({QStringLiteral("sql"), file.path(), sums});
+        const ToolRun onServer = runTool({QStringLiteral("sql"), server.path(), sums, QStringLiteral("--password"), password});
+        QVERIFY2(onServer.code == 0, qPrintable(onServer.err));
+        QCOMPARE(onServer.out.section(u'\n', 1), onFile.out.section(u'\n', 1));
+        QVERIFY(onFile.out.contains(QStringLiteral("29/02/2020")));
+        // The server goes on numbering customers after the copied ones.
+        r = runTool({QStringLiteral("sql"), server.path(),
+                     QStringLiteral("INSERT INTO STOIXEIA_PELATH(EPWNYMO) VALUES('Νέος'); SELECT MAX(ID) FROM STOIXEIA_PELATH"),
+                     QStringLiteral("--password"), password});
+        QVERIFY2(r.code == 0 && r.out.contains(QStringLiteral("\n3\n")), qPrintable(r.out + r.err));
+
+        // A target that holds rows is refused and left as it was.
+        r = runTool({QStringLiteral("copy"), file.path(), server.path(), QStringLiteral("--password"), password});
+        QVERIFY(r.code != 0);
+        QCOMPARE(runTool({QStringLiteral("sql"), server.path(), QStringLiteral("SELECT COUNT(*) FROM APODEIKSEIS"),
+                          QStringLiteral("--password"), password}).out.section(u'\n', 1).trimmed(), QStringLiteral("2"));
+
+        // And back into a new file.
+        QTemporaryDir back;
+        r = runTool({QStringLiteral("copy"), server.path(), back.path(), QStringLiteral("--password"), password});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        const ToolRun onBack = runTool({QStringLiteral("sql"), back.path(), QStringLiteral("SELECT COUNT(*), SUM(POSO) FROM APODEIKSEIS")});
+        QCOMPARE(onBack.out.section(u'\n', 1).trimmed(), QStringLiteral("2\t19.75"));
+    }
+};
+
+MOLARIX_TEST(ServerToolTest)
 MOLARIX_TEST(ServerConnectionTest)
 MOLARIX_TEST(ServerDialectTest)
 MOLARIX_TEST(ServerWorkstationsTest)
