@@ -362,7 +362,7 @@ private slots:
 
         // A file practice with customers, receipts, takings and expenses.
         QTemporaryDir file;
-        QVERIFY(runTool({QStringLiteral("create"), file.path()}).code == 0);
+        QVERIFY(runTool({QStringLiteral("create"), file.path(), QStringLiteral("--password"), password}).code == 0);
         const QString fill = QStringLiteral(
             "INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,HMEROMHNIA_GENNHSEWS) VALUES('Ελένη','Ο''Νιλ',#3/5/1970#);"
             "INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Γιώργος','Παπαδόπουλος');"
@@ -371,7 +371,7 @@ private slots:
             "INSERT INTO EISPRAKSH_PELATH(ID,HMEROMHNIA,POSO,AR_APODEIKSHS) VALUES(1,#1/2/2020#,12.5,1);"
             "INSERT INTO EKSODA(HMEROMHNIA,POSO,VAT) VALUES(#2/29/2020#,100.1,19);"
             "INSERT INTO LAST_APODEIKSH([LAST]) VALUES(3)");
-        r = runTool({QStringLiteral("sql"), file.path(), fill});
+        r = runTool({QStringLiteral("sql"), file.path(), fill, QStringLiteral("--password"), password});
         QVERIFY2(r.code == 0, qPrintable(r.err));
 
         r = runTool({QStringLiteral("copy"), file.path(), server.path(), QStringLiteral("--password"), password});
@@ -380,7 +380,7 @@ private slots:
             "SELECT (SELECT COUNT(*) FROM STOIXEIA_PELATH), (SELECT SUM(POSO) FROM APODEIKSEIS), "
             "(SELECT COUNT(*) FROM APODEIKSEIS WHERE EGKYRH=TRUE), (SELECT MAX(ID) FROM STOIXEIA_PELATH), "
             "(SELECT Format(HMEROMHNIA,'dd/mm/yyyy') FROM EKSODA), (SELECT [LAST] FROM LAST_APODEIKSH)");
-        const ToolRun onFile = runTool({QStringLiteral("sql"), file.path(), sums});
+        const ToolRun onFile = runTool({QStringLiteral("sql"), file.path(), sums, QStringLiteral("--password"), password});
         const ToolRun onServer = runTool({QStringLiteral("sql"), server.path(), sums, QStringLiteral("--password"), password});
         QVERIFY2(onServer.code == 0, qPrintable(onServer.err));
         QCOMPARE(onServer.out.section(u'\n', 1), onFile.out.section(u'\n', 1));
@@ -401,7 +401,8 @@ private slots:
         QTemporaryDir back;
         r = runTool({QStringLiteral("copy"), server.path(), back.path(), QStringLiteral("--password"), password});
         QVERIFY2(r.code == 0, qPrintable(r.err));
-        const ToolRun onBack = runTool({QStringLiteral("sql"), back.path(), QStringLiteral("SELECT COUNT(*), SUM(POSO) FROM APODEIKSEIS")});
+        const ToolRun onBack = runTool({QStringLiteral("sql"), back.path(), QStringLiteral("SELECT COUNT(*), SUM(POSO) FROM APODEIKSEIS"),
+                                        QStringLiteral("--password"), password});
         QCOMPARE(onBack.out.section(u'\n', 1).trimmed(), QStringLiteral("2\t19.75"));
     }
 };
