@@ -80,6 +80,15 @@ void fill(DbConnection &conn)
     tx.commit();
 }
 
+// The file is opened with its password, the server with the login's.
+QString connectionString(const QString &dir)
+{
+    QString cs = BuildConnectionString(dir);
+    if (!cs.contains(QLatin1String("Server=")))
+        cs += QStringLiteral(";Jet OLEDB:Database Password=") + QLatin1String(Schema::FirstPassword);
+    return cs;
+}
+
 struct Practices {
     QTemporaryDir fileDir, serverDir;
     Practices()
@@ -92,7 +101,7 @@ struct Practices {
         EnteredPassword = TestServer::loginPassword();
         for (const QString &dir : {fileDir.path(), serverDir.path()}) {
             DbConnection c;
-            c.setConnectionString(BuildConnectionString(dir));
+            c.setConnectionString(connectionString(dir));
             c.open();
             fill(c);
             if (c.onServer())
@@ -112,7 +121,7 @@ void readList(benchmark::State &state, const QString &jet, bool server, int expe
 {
     const QString dir = server ? practices().serverDir.path() : practices().fileDir.path();
     DbConnection conn;
-    conn.setConnectionString(BuildConnectionString(dir));
+    conn.setConnectionString(connectionString(dir));
     conn.open();
     int rows = 0;
     for (auto _ : state) {
