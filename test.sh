@@ -3,6 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
+# Sources in the house style (.clang-format); `scripts/format-check.sh --fix` rewrites them.
+scripts/format-check.sh
 scripts/build.sh
 cd build && ctest --output-on-failure -j"$(nproc)"
 # The data and receipt tests again under AddressSanitizer and UBSan.

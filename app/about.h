@@ -2,7 +2,9 @@
 #include <QDialog>
 #include <memory>
 
-namespace Ui { class TForm62; }
+namespace Ui {
+class TForm62;
+}
 
 // About box: the product, its version and the maker's contact details.
 class TForm62 : public QDialog {

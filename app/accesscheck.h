@@ -4,7 +4,9 @@
 #include <QTimer>
 #include <memory>
 
-namespace Ui { class TForm65; }
+namespace Ui {
+class TForm65;
+}
 class DataSet;
 
 // Access check: asks for the practice's password before the program can be used.

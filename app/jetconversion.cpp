@@ -52,7 +52,8 @@ bool OfferJetConversion(const QString &dir)
     const QString old = folder.absoluteFilePath(QStringLiteral("data.jet.mdb"));
     if (!Messages::confirm(QStringLiteral("Το data.mdb του φακέλου %1 είναι αρχείο της παλιάς Access. "
                                           "Να μεταφερθούν τα δεδομένα του στο Molarix; Το παλιό αρχείο θα μείνει "
-                                          "αμετάβλητο ως data.jet.mdb.").arg(QDir::toNativeSeparators(dir))))
+                                          "αμετάβλητο ως data.jet.mdb.")
+                               .arg(QDir::toNativeSeparators(dir))))
         return false;
     if (QFile::exists(old)) {
         Messages::error(QStringLiteral("Υπάρχει ήδη το %1· η μεταφορά δεν έγινε, ώστε να μη χαθεί κανένα από τα δύο αρχεία")

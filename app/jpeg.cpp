@@ -56,7 +56,7 @@ bool decodeInto(const unsigned char *bytes, unsigned long size, QImage *out)
     return true;
 }
 
-} // namespace
+}   // namespace
 
 QImage DecodeJpeg(const QByteArray &data)
 {

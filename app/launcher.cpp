@@ -54,4 +54,4 @@ QStringList takeRequests()
     return out;
 }
 
-} // namespace Launcher
+}   // namespace Launcher

@@ -151,7 +151,9 @@ void TForm3::EndAtStartup()
 void TForm3::CheckReminders()
 {
     const QString day = QStringLiteral("DAY(HMEROMHNIA)=%1 AND MONTH(HMEROMHNIA)=%2 AND YEAR(HMEROMHNIA)=%3")
-                            .arg(StartDay).arg(StartMonth).arg(StartYear);
+                            .arg(StartDay)
+                            .arg(StartMonth)
+                            .arg(StartYear);
     ADOConnection1.prepare();
     ADOQuery1->close();
     ADOQuery1->setSql(QStringLiteral("SELECT HMEROMHNIA from YPENTHIMISEIS WHERE ") + day);

@@ -5,7 +5,9 @@
 #include <functional>
 #include <memory>
 
-namespace Ui { class TForm3; }
+namespace Ui {
+class TForm3;
+}
 class DataSet;
 class QAction;
 class QLabel;

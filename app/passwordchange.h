@@ -3,7 +3,9 @@
 #include <QDialog>
 #include <memory>
 
-namespace Ui { class TForm66; }
+namespace Ui {
+class TForm66;
+}
 class DataSet;
 
 // Replaces the stored password after the current one and the new one twice.

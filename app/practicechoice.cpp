@@ -114,7 +114,8 @@ bool PracticeChoice::createPractice(const QString &dir, const QString &password)
 {
     if (PracticeFolder::holdsPractice(dir)) {
         Messages::plain(QStringLiteral("Στον φάκελο %1 υπάρχει ήδη ιατρείο. Επιλέξτε «Άνοιγμα υπάρχοντος ιατρείου».")
-                            .arg(shown(dir)), this);
+                            .arg(shown(dir)),
+                        this);
         return false;
     }
     const bool existed = QDir(dir).exists();

@@ -3,7 +3,9 @@
 #include <functional>
 #include <memory>
 
-namespace Ui { class PracticeChoice; }
+namespace Ui {
+class PracticeChoice;
+}
 
 // Shown when the program starts with no practice to work in: makes a new
 // practice (folder and first password, typed twice) or opens an existing

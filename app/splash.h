@@ -2,7 +2,9 @@
 #include <QDialog>
 #include <memory>
 
-namespace Ui { class TForm4; }
+namespace Ui {
+class TForm4;
+}
 class QTimer;
 
 // How long the splash stays, in ms: 3000, or MOLARIX_SPLASH_MS from the

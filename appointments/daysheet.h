@@ -9,7 +9,9 @@ class DbEdit;
 class DbNavigator;
 class QLabel;
 class QPushButton;
-namespace Ui { class TForm2a; }
+namespace Ui {
+class TForm2a;
+}
 
 // The day sheet: the 28 half-hour slots of one day, 08:00 to 22:00, edited
 // in place and saved with the navigator's Post button. The monthly overview

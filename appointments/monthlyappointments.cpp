@@ -66,7 +66,10 @@ int FirstWeekdayOfMonth(int year, int month)
 int DaysInMonth(int year, int month)
 {
     switch (month) {
-    case 4: case 6: case 9: case 11:
+    case 4:
+    case 6:
+    case 9:
+    case 11:
         return 30;
     case 2: {
         const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;

@@ -10,7 +10,9 @@ class QColor;
 class QFrame;
 class QLabel;
 class TForm2a;
-namespace Ui { class TForm1a; }
+namespace Ui {
+class TForm1a;
+}
 
 // Weekday of the 1st of a month: 1 = Monday ... 7 = Sunday.
 int FirstWeekdayOfMonth(int year, int month);
@@ -38,7 +40,7 @@ public:
     int SelectedDay = 0;
     bool LeapYearFlag = false;
     int MonthLength = 0;
-    int FirstWeekday = 0;       // 1 = Monday ... 7 = Sunday
+    int FirstWeekday = 0;   // 1 = Monday ... 7 = Sunday
     // Today, read once when the window is made.
     int TodayYear = 0;
     int TodayMonth = 0;

@@ -15,12 +15,12 @@
 namespace {
 
 // The tooth outline on a 128-unit square: a start point, then cubic curves.
-struct Curve { double c1x, c1y, c2x, c2y, x, y; };
+struct Curve {
+    double c1x, c1y, c2x, c2y, x, y;
+};
 const double StartX = 34, StartY = 42;
 const std::vector<Curve> Tooth = {
-    {34, 24, 50, 18, 64, 28},    {78, 18, 94, 24, 94, 42},    {94, 58, 88, 66, 86, 80},
-    {84, 96, 80, 110, 74, 110},  {67, 110, 68, 92, 64, 86},   {60, 92, 61, 110, 54, 110},
-    {48, 110, 44, 96, 42, 80},   {40, 66, 34, 58, 34, 42}};
+    {34, 24, 50, 18, 64, 28}, {78, 18, 94, 24, 94, 42}, {94, 58, 88, 66, 86, 80}, {84, 96, 80, 110, 74, 110}, {67, 110, 68, 92, 64, 86}, {60, 92, 61, 110, 54, 110}, {48, 110, 44, 96, 42, 80}, {40, 66, 34, 58, 34, 42}};
 const QColor Sky(166, 202, 240), SkyDeep(110, 160, 220), Ink(28, 74, 132);
 
 QString svg()

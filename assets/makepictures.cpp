@@ -122,7 +122,7 @@ QImage aboutPicture()
     return img;
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {

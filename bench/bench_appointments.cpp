@@ -136,7 +136,7 @@ void BM_CountStatements(benchmark::State &state)
 }
 BENCHMARK(BM_CountStatements)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {

@@ -45,9 +45,8 @@ struct Practice {
         static const char *works[] = {"Σφράγισμα", "Καθαρισμός", "Εξαγωγή", "Απονεύρωση", "Στεφάνη", "Έλεγχος"};
         QRandomGenerator rng(11);
         DbTransaction t(conn);
-        DbStatement customer(conn, QStringLiteral(
-            "INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,DIEYTHYNSH,THLEFWNO_1,"
-            "EPAGGELMA,TAMEIO,ISTORIKO) VALUES(?,?,?,?,?,?,?,?,?)"));
+        DbStatement customer(conn, QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,DIEYTHYNSH,THLEFWNO_1,"
+                                                  "EPAGGELMA,TAMEIO,ISTORIKO) VALUES(?,?,?,?,?,?,?,?,?)"));
         for (int i = 0; i < kCustomers; ++i) {
             customer.reset();
             customer.bindAll({QString::fromUtf8(names[i % 7]), QString::fromUtf8(surnames[(i / 7) % 8]) + QString::number(i),
@@ -65,11 +64,9 @@ struct Practice {
                            QString::fromUtf8(works[i % 6]), QStringLiteral("Δόντι %1, χωρίς επιπλοκές").arg(11 + i % 38)});
             visit.step();
         }
-        DbStatement receipt(conn, QStringLiteral(
-            "INSERT INTO APODEIKSEIS(AR_APODEIKSHS,HMEROMHNIA,ONOMA,EPWNYMO,PARALHPTHS,POSO,TAMEIO,POSO_CY,PERIGRAFH)"
-            " VALUES(?,?,?,?,?,?,?,?,?)"));
-        DbStatement taking(conn, QStringLiteral(
-            "INSERT INTO EISPRAKSH_PELATH(ID,HMEROMHNIA,POSO,POSO_CY,PERIGRAFH,TAMEIO,AR_APODEIKSHS) VALUES(?,?,?,?,?,?,?)"));
+        DbStatement receipt(conn, QStringLiteral("INSERT INTO APODEIKSEIS(AR_APODEIKSHS,HMEROMHNIA,ONOMA,EPWNYMO,PARALHPTHS,POSO,TAMEIO,POSO_CY,PERIGRAFH)"
+                                                 " VALUES(?,?,?,?,?,?,?,?,?)"));
+        DbStatement taking(conn, QStringLiteral("INSERT INTO EISPRAKSH_PELATH(ID,HMEROMHNIA,POSO,POSO_CY,PERIGRAFH,TAMEIO,AR_APODEIKSHS) VALUES(?,?,?,?,?,?,?)"));
         for (int n = 1; n <= kReceipts; ++n) {
             const int c = 1 + rng.bounded(kCustomers);
             const double poso = 20 + rng.bounded(30) * 5;
@@ -200,7 +197,7 @@ void BM_IntegrityCheck(benchmark::State &state)
 }
 BENCHMARK(BM_IntegrityCheck)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {

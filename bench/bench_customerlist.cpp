@@ -59,9 +59,8 @@ struct Practice {
         static const char *streets[] = {"Μακαρίου", "Αρχ. Κυπριανού", "Λεωφ. Αθηνών", "Γρ. Αυξεντίου", "Ομήρου"};
         QRandomGenerator rng(11);
         DbTransaction t(conn);
-        DbStatement st(conn, QStringLiteral(
-            "INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,DIEYTHYNSH,THLEFWNO_1,"
-            "THLEFWNO_2,EPAGGELMA,TAMEIO) VALUES(?,?,?,?,?,?,?,?,?)"));
+        DbStatement st(conn, QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,DIEYTHYNSH,THLEFWNO_1,"
+                                            "THLEFWNO_2,EPAGGELMA,TAMEIO) VALUES(?,?,?,?,?,?,?,?,?)"));
         const QDate first(1925, 1, 1);
         for (int i = 0; i < kCustomers; ++i) {
             const bool man = rng.bounded(2) == 0;
@@ -267,7 +266,7 @@ BENCHMARK(BM_ListScrollEnds)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListScrollPage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PrintListOfSearch)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {

@@ -63,9 +63,8 @@ struct Practice {
         static const char *funds[] = {"ΙΚΑ", "ΟΓΑ", "ΤΕΒΕ", "ΟΠΑΔ", "Ιδιώτης"};
         QRandomGenerator rng(42);
         DbTransaction t(conn);
-        DbStatement st(conn, QStringLiteral(
-            "INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,THLEFWNO_1,THLEFWNO_2,"
-            "DIEYTHYNSH,EPAGGELMA,TAMEIO) VALUES(?,?,?,?,?,?,?,?,?)"));
+        DbStatement st(conn, QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,THLEFWNO_1,THLEFWNO_2,"
+                                            "DIEYTHYNSH,EPAGGELMA,TAMEIO) VALUES(?,?,?,?,?,?,?,?,?)"));
         for (int i = 0; i < kCustomers; ++i) {
             st.reset();
             st.bind(1, QString::fromUtf8(names[rng.bounded(13)]));
@@ -164,7 +163,7 @@ public:
     }
 };
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {

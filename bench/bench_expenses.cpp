@@ -148,7 +148,7 @@ void BM_MonthlyStatementsOnly(benchmark::State &state)
 }
 BENCHMARK(BM_MonthlyStatementsOnly)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {

@@ -119,7 +119,8 @@ void BM_BareInsertLoop(benchmark::State &state)
             }
             sqlite3_stmt *st = nullptr;
             const QByteArray sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                       .arg(t, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))).toUtf8();
+                                       .arg(t, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))
+                                       .toUtf8();
             sqlite3_prepare_v2(conn.handle(), sql.constData(), -1, &st, nullptr);
             for (const QVariantList &row : p.rows[t]) {
                 for (int i = 0; i < row.size(); ++i) {
@@ -143,7 +144,7 @@ void BM_BareInsertLoop(benchmark::State &state)
 }
 BENCHMARK(BM_BareInsertLoop)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {

@@ -191,7 +191,7 @@ void BM_PlainOpenAndRead(benchmark::State &state)
 }
 BENCHMARK(BM_PlainOpenAndRead)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {

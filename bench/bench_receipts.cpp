@@ -56,12 +56,10 @@ struct Practice {
             customer.bind(2, QString::fromUtf8(surnames[(i / 7) % 8]));
             customer.step();
         }
-        DbStatement receipt(conn, QStringLiteral(
-            "INSERT INTO APODEIKSEIS(AR_APODEIKSHS,HMEROMHNIA,ONOMA,EPWNYMO,PARALHPTHS,POSO,TAMEIO,POSO_CY,"
-            "PERIGRAFH,EGKYRH) VALUES(?,?,?,?,?,?,?,?,?,?)"));
-        DbStatement taking(conn, QStringLiteral(
-            "INSERT INTO EISPRAKSH_PELATH(ID,HMEROMHNIA,POSO,PERIGRAFH,TAMEIO,POSO_CY,AR_APODEIKSHS) "
-            "VALUES(?,?,?,?,?,?,?)"));
+        DbStatement receipt(conn, QStringLiteral("INSERT INTO APODEIKSEIS(AR_APODEIKSHS,HMEROMHNIA,ONOMA,EPWNYMO,PARALHPTHS,POSO,TAMEIO,POSO_CY,"
+                                                 "PERIGRAFH,EGKYRH) VALUES(?,?,?,?,?,?,?,?,?,?)"));
+        DbStatement taking(conn, QStringLiteral("INSERT INTO EISPRAKSH_PELATH(ID,HMEROMHNIA,POSO,PERIGRAFH,TAMEIO,POSO_CY,AR_APODEIKSHS) "
+                                                "VALUES(?,?,?,?,?,?,?)"));
         const QDate start(2000, 1, 1);
         const int days = int(start.daysTo(QDate(2019, 12, 31))) + 1;
         for (int i = 0; i < kReceipts; ++i) {
@@ -195,7 +193,7 @@ BENCHMARK(BM_CustomerTakings)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TakingsOneMonth)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TakingsTwentyYears)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {

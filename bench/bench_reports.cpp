@@ -149,7 +149,7 @@ void BM_BarePainterFloor(benchmark::State &state)
 }
 BENCHMARK(BM_BarePainterFloor)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {

@@ -147,7 +147,7 @@ BENCHMARK(BM_CustomerList)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IssuedReceipts)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExpensesByMonth20Years)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {

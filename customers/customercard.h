@@ -3,7 +3,9 @@
 #include "gui/formdialog.h"
 #include <memory>
 
-namespace Ui { class TForm19; }
+namespace Ui {
+class TForm19;
+}
 class DataSet;
 
 // "Στοιχεία πελάτη": edits one customer's basic data. The row is kept in

@@ -3,7 +3,9 @@
 #include "gui/formdialog.h"
 #include <memory>
 
-namespace Ui { class TForm20; }
+namespace Ui {
+class TForm20;
+}
 class DataSet;
 
 // "Ιστορικό πελάτη": the free-text history of one customer, whose names

@@ -99,8 +99,7 @@ TForm18::TForm18(QWidget *parent)
     connect(ADOQuery1, &DataSet::afterDelete, this, guarded([this] { RefreshCount(); }));
 
     const std::pair<QRadioButton *, const char *> sortBy[] = {
-        {ui->RadioButton2, "EPWNYMO"}, {ui->RadioButton3, "HMEROMHNIA_GENNHSEWS"},
-        {ui->RadioButton10, "FYLO"}, {ui->RadioButton5, "EPAGGELMA"}, {ui->RadioButton6, "TAMEIO"}};
+        {ui->RadioButton2, "EPWNYMO"}, {ui->RadioButton3, "HMEROMHNIA_GENNHSEWS"}, {ui->RadioButton10, "FYLO"}, {ui->RadioButton5, "EPAGGELMA"}, {ui->RadioButton6, "TAMEIO"}};
     for (const auto &[radio, field] : sortBy) {
         const QString f = QLatin1String(field);
         connect(radio, &QRadioButton::clicked, this, guarded([this, f] { SortByClick(f); }));
@@ -109,10 +108,7 @@ TForm18::TForm18(QWidget *parent)
     connect(ui->RadioButton9, &QRadioButton::clicked, this, guarded([this] { SortKindClick(QStringLiteral(" DESC")); }));
 
     const std::tuple<QPushButton *, QAction *, void (TForm18::*)()> actions[] = {
-        {ui->Button2, N2, &TForm18::Button2Click}, {ui->Button3, N3, &TForm18::Button3Click},
-        {ui->Button8, N11, &TForm18::Button8Click},
-        {ui->Button1, N4, &TForm18::Button1Click}, {ui->Button7, N6, &TForm18::Button7Click},
-        {ui->Button6, KLLLL1, &TForm18::Button6Click}, {ui->Button5, N5, &TForm18::Button5Click}};
+        {ui->Button2, N2, &TForm18::Button2Click}, {ui->Button3, N3, &TForm18::Button3Click}, {ui->Button8, N11, &TForm18::Button8Click}, {ui->Button1, N4, &TForm18::Button1Click}, {ui->Button7, N6, &TForm18::Button7Click}, {ui->Button6, KLLLL1, &TForm18::Button6Click}, {ui->Button5, N5, &TForm18::Button5Click}};
     for (const auto &[button, action, handler] : actions) {
         auto run = guarded([this, h = handler] { (this->*h)(); });
         connect(button, &QPushButton::clicked, this, run);

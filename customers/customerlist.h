@@ -3,7 +3,9 @@
 #include "gui/formdialog.h"
 #include <memory>
 
-namespace Ui { class TForm18; }
+namespace Ui {
+class TForm18;
+}
 class DataSet;
 class QAction;
 class QMenu;
@@ -21,8 +23,8 @@ public:
     QString ListSql;        // the statement that fills the list
     QString ListCriteria;   // its tail after the table name; handed to the printouts
 
-    QString SortField;      // EPWNYMO, HMEROMHNIA_GENNHSEWS, FYLO, EPAGGELMA or TAMEIO
-    QString SortDirection;  // " ASC" or " DESC"
+    QString SortField;       // EPWNYMO, HMEROMHNIA_GENNHSEWS, FYLO, EPAGGELMA or TAMEIO
+    QString SortDirection;   // " ASC" or " DESC"
 
     // A row is current and its ID is a customer's: the per-customer
     // windows open only then.

@@ -33,20 +33,20 @@ TForm22::TForm22(QWidget *parent)
 
     const QString one = QStringLiteral(" WHERE ID=");
     connect(ui->Button1, &QPushButton::clicked, this, guarded([this] {
-        Print(RvProject5, DataStatement() + ListCriteria, QStringLiteral("STOIXEIA.RAV"));
-    }));
+                Print(RvProject5, DataStatement() + ListCriteria, QStringLiteral("STOIXEIA.RAV"));
+            }));
     connect(ui->Button2, &QPushButton::clicked, this, guarded([this, one] {
-        Print(RvProject5, DataStatement() + one + CustomerRef::require(CustomerId).text(), QStringLiteral("STOIXEIA.RAV"));
-    }));
+                Print(RvProject5, DataStatement() + one + CustomerRef::require(CustomerId).text(), QStringLiteral("STOIXEIA.RAV"));
+            }));
     connect(ui->Button8, &QPushButton::clicked, this, guarded([this] {
-        Print(RvProject7, HistoryStatement() + ListCriteria, QStringLiteral("ISTORIKO.RAV"));
-    }));
+                Print(RvProject7, HistoryStatement() + ListCriteria, QStringLiteral("ISTORIKO.RAV"));
+            }));
     connect(ui->Button9, &QPushButton::clicked, this, guarded([this, one] {
-        Print(RvProject7, HistoryStatement() + one + CustomerRef::require(CustomerId).text(), QStringLiteral("ISTORIKO.RAV"));
-    }));
+                Print(RvProject7, HistoryStatement() + one + CustomerRef::require(CustomerId).text(), QStringLiteral("ISTORIKO.RAV"));
+            }));
     connect(ui->Button10, &QPushButton::clicked, this, guarded([this] {
-        Print(RvProject9, ListSql, QStringLiteral("LIST.RAV"));
-    }));
+                Print(RvProject9, ListSql, QStringLiteral("LIST.RAV"));
+            }));
     connect(ui->Button3, &QPushButton::clicked, this, &QDialog::reject);
 }
 

@@ -3,7 +3,9 @@
 #include "gui/formdialog.h"
 #include <memory>
 
-namespace Ui { class TForm22; }
+namespace Ui {
+class TForm22;
+}
 class DataSet;
 class ReportProject;
 

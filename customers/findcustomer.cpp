@@ -42,13 +42,13 @@ TForm17::~TForm17() = default;
 QString TForm17::InitialsCriteria(const QString &initials)
 {
     return QStringLiteral("WHERE EPWNYMO LIKE'") + initials + QStringLiteral("%") + QStringLiteral("'")
-           + QStringLiteral(" ORDER BY EPWNYMO ASC");
+        + QStringLiteral(" ORDER BY EPWNYMO ASC");
 }
 
 QString TForm17::InitialsSql(const QString &initials)
 {
     return Columns + QStringLiteral(" WHERE EPWNYMO LIKE'") + initials + QStringLiteral("%")
-           + QStringLiteral("'") + QStringLiteral(" ORDER BY EPWNYMO ASC");
+        + QStringLiteral("'") + QStringLiteral(" ORDER BY EPWNYMO ASC");
 }
 
 QString TForm17::AllSql()
@@ -59,7 +59,7 @@ QString TForm17::AllSql()
 QString TForm17::BirthDateCriteria(const QString &from, const QString &to)
 {
     return QStringLiteral(" WHERE HMEROMHNIA_GENNHSEWS BETWEEN ") + from + QStringLiteral(" AND ") + to
-           + QStringLiteral(" ORDER BY EPWNYMO ASC");
+        + QStringLiteral(" ORDER BY EPWNYMO ASC");
 }
 
 QString TForm17::BirthDateSql(const QString &from, const QString &to)

@@ -2,7 +2,9 @@
 #include <QDialog>
 #include <memory>
 
-namespace Ui { class TForm17; }
+namespace Ui {
+class TForm17;
+}
 
 // "Εύρεση πελάτη": turns the criteria into the statement of the customer
 // list and shows the list with it.

@@ -3,7 +3,9 @@
 #include "gui/formdialog.h"
 #include <memory>
 
-namespace Ui { class TForm16; }
+namespace Ui {
+class TForm16;
+}
 class DataSet;
 
 // "Καταχώρηση νέου πελάτη": enters new customers, one record after the

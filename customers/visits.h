@@ -3,7 +3,9 @@
 #include "gui/formdialog.h"
 #include <memory>
 
-namespace Ui { class TFORM17A; }
+namespace Ui {
+class TFORM17A;
+}
 class DataSet;
 
 // "Επισκέψεις πελάτη": one customer's visits in date order, and the entry

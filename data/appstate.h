@@ -3,11 +3,11 @@
 #include <cstdint>
 
 // Program-wide state, set at start-up and read by the windows.
-extern QString AppDirectory;          // current directory at start, no trailing separator
-extern QString DbConnectionString;    // built once at start-up
+extern QString AppDirectory;         // current directory at start, no trailing separator
+extern QString DbConnectionString;   // built once at start-up
 extern bool AccessGranted;
 extern QString EnteredPassword;
-extern bool NumberingFixed;           // LAST_APODEIKSH holds a row
+extern bool NumberingFixed;   // LAST_APODEIKSH holds a row
 extern std::uint16_t StartDay, StartMonth, StartYear;
 
 // The connection string in its documented form for a practice folder,

@@ -138,7 +138,7 @@ bool replaceWhole(const QString &from, const QString &to)
     return true;
 }
 
-} // namespace
+}   // namespace
 
 namespace Backup {
 

@@ -67,7 +67,7 @@ qint64 rowsOf(DbConnection &conn, const QString &table)
     return conn.scalarNative(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(quoted)).toLongLong();
 }
 
-} // namespace
+}   // namespace
 
 namespace Check {
 
@@ -109,9 +109,7 @@ QStringList integrity(DbConnection &conn, bool quick, int maxRows)
 {
     QStringList rows;
     try {
-        DbStatement st(conn, QStringLiteral("PRAGMA %1(%2)")
-                                 .arg(quick ? QLatin1String("quick_check") : QLatin1String("integrity_check"))
-                                 .arg(maxRows));
+        DbStatement st(conn, QStringLiteral("PRAGMA %1(%2)").arg(quick ? QLatin1String("quick_check") : QLatin1String("integrity_check")).arg(maxRows));
         while (st.step())
             rows << st.columnValue(0).toString();
     } catch (const DbError &e) {

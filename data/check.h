@@ -11,13 +11,13 @@ class DbConnection;
 namespace Check {
 
 enum class Rule {
-    Integrity,          // PRAGMA integrity_check (or quick_check)
-    ReceiptTaking,      // a valid receipt has exactly one taking of its number and amounts
-    TakingReceipt,      // no taking without a valid receipt
-    Counter,            // LAST of LAST_APODEIKSH above every issued number
-    VisitCustomer,      // visits of a customer that no longer exists
-    TakingCustomer,     // takings of a customer that no longer exists
-    Tables,             // a table the file holds that cannot be read to its end
+    Integrity,        // PRAGMA integrity_check (or quick_check)
+    ReceiptTaking,    // a valid receipt has exactly one taking of its number and amounts
+    TakingReceipt,    // no taking without a valid receipt
+    Counter,          // LAST of LAST_APODEIKSH above every issued number
+    VisitCustomer,    // visits of a customer that no longer exists
+    TakingCustomer,   // takings of a customer that no longer exists
+    Tables,           // a table the file holds that cannot be read to its end
 };
 
 struct Finding {

@@ -130,11 +130,11 @@ public:
 
     void bind(int index1, const QVariant &value);   // 1-based
     void bindAll(const QVariantList &values);
-    bool step();                                    // true: a row is ready
+    bool step();   // true: a row is ready
     void reset();
     int columnCount() const;
     QString columnName(int i) const;
-    QVariant columnValue(int i) const;              // NULL -> invalid QVariant
+    QVariant columnValue(int i) const;   // NULL -> invalid QVariant
     DbCursor &cursor() const { return *m_cursor; }
     // The file engine's statement; throws on a server.
     sqlite3_stmt *handle() const;

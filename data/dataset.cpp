@@ -171,7 +171,7 @@ constexpr qint64 kNullKey = std::numeric_limits<qint64>::min();
 // sorts right after NULL.
 constexpr qint64 kOddKey = kNullKey + 1;
 
-} // namespace
+}   // namespace
 
 DataSet::DataSet(QObject *parent) : QObject(parent) {}
 
@@ -317,7 +317,9 @@ void DataSet::fetch()
             anyText |= t != QMetaType::LongLong && t != QMetaType::Double;
         }
         FieldType &type = fields[size_t(c)].type;
-        type = anyText ? FieldType::Text : anyReal ? FieldType::Float : anyInt ? FieldType::Integer : FieldType::Text;
+        type = anyText ? FieldType::Text : anyReal ? FieldType::Float
+            : anyInt                               ? FieldType::Integer
+                                                   : FieldType::Text;
         if ((type == FieldType::Float && anyInt) || (type == FieldType::Text && (anyInt || anyReal))) {
             for (Row &r : rows) {
                 QVariant &v = r.values[size_t(c)];
@@ -871,8 +873,7 @@ bool DataSet::readStoredRow(qint64 rowid, std::vector<QVariant> &out) const
         return true;
     // Locked until the unit of work ends where the engine locks rows, so
     // that no other workstation writes between this check and the update.
-    DbStatement st(*m_conn, m_conn->engine().forUpdate(QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?")
-                                                            .arg(cols.join(u','), quoteIdent(m_baseTable))));
+    DbStatement st(*m_conn, m_conn->engine().forUpdate(QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(cols.join(u','), quoteIdent(m_baseTable))));
     st.bind(1, rowid);
     if (!st.step())
         return false;
@@ -988,7 +989,10 @@ void DataSet::deleteRecord()
 void DataSet::setSort(const QString &order)
 {
     checkActive();
-    struct Key { int col; bool desc; };
+    struct Key {
+        int col;
+        bool desc;
+    };
     std::vector<Key> keys;
     for (const QString &partRaw : order.split(u',', Qt::SkipEmptyParts)) {
         QString part = partRaw.simplified();

@@ -7,8 +7,16 @@
 
 class DbConnection;
 
-enum class FieldType { Text, Memo, Integer, Float, Date, Boolean };
-enum class DataSetState { Inactive, Browse, Edit, Insert };
+enum class FieldType { Text,
+                       Memo,
+                       Integer,
+                       Float,
+                       Date,
+                       Boolean };
+enum class DataSetState { Inactive,
+                          Browse,
+                          Edit,
+                          Insert };
 
 struct FieldDef {
     QString name;
@@ -42,13 +50,13 @@ public:
     void setSql(const QString &jetSelect);
     QString sql() const { return m_sql; }
 
-    void open();            // throws DbError; fetches all rows; first row current
-    void close();           // discards an unposted change
+    void open();    // throws DbError; fetches all rows; first row current
+    void close();   // discards an unposted change
     bool isOpen() const { return m_state != DataSetState::Inactive; }
-    void refresh();         // close and open again, keeping nothing
+    void refresh();   // close and open again, keeping nothing
 
-    int recordCount() const;            // rows fetched (a pending insert not counted)
-    int rowCount() const;               // rows shown, a pending insert included
+    int recordCount() const;                  // rows fetched (a pending insert not counted)
+    int rowCount() const;                     // rows shown, a pending insert included
     int recNo() const { return m_current; }   // current row index, -1 when empty
     bool isEmpty() const { return rowCount() == 0; }
     // As flags of the original data sets: bof after open() and first() or
@@ -69,7 +77,7 @@ public:
 
     int fieldCount() const { return int(m_fields.size()); }
     const FieldDef &field(int col) const { return m_fields[size_t(col)]; }
-    int fieldIndex(const QString &name) const;      // -1 when absent (case-insensitive)
+    int fieldIndex(const QString &name) const;   // -1 when absent (case-insensitive)
     QStringList fieldNames() const;
 
     QVariant value(int row, int col) const;
@@ -84,15 +92,15 @@ public:
     // number raises DbError naming the field. Empty text gives NULL.
     void setFieldText(const QString &name, const QString &text);
 
-    void edit();            // on an empty table: insert(); on an empty query result: DbError
-    void insert();          // a new empty row at the current position
-    void append();          // a new empty row at the end
+    void edit();     // on an empty table: insert(); on an empty query result: DbError
+    void insert();   // a new empty row at the current position
+    void append();   // a new empty row at the end
     // Throws DbError; the row stays in editing on failure. A row another
     // user changed since it was read (in a column changed here) is refused
     // and read again; the user's changes stay for a second post.
     void post();
     void cancel();
-    void deleteRecord();    // no confirmation here; the navigator asks
+    void deleteRecord();   // no confirmation here; the navigator asks
     // Posts a pending change; a new or edited row in which no field was set
     // is cancelled instead.
     void checkBrowseMode();
@@ -111,11 +119,11 @@ public:
     QVariantList rowValues(int row) const;
 
 signals:
-    void dataReset();               // rows replaced, re-ordered, added or removed
-    void currentChanged();          // another row became current
+    void dataReset();        // rows replaced, re-ordered, added or removed
+    void currentChanged();   // another row became current
     void stateChanged();
-    void fieldChanged(int col);     // a value of the current row changed
-    void updateRecord();            // before post: bound controls write their text
+    void fieldChanged(int col);   // a value of the current row changed
+    void updateRecord();          // before post: bound controls write their text
     void afterPost();
     void afterDelete();
 
@@ -154,15 +162,15 @@ private:
     QString m_baseTable;
     QString m_sortSpec;
     std::vector<FieldDef> m_fields;
-    std::vector<Row> m_rows;        // in fetch order
-    std::vector<int> m_order;       // view order: indexes into m_rows
+    std::vector<Row> m_rows;    // in fetch order
+    std::vector<int> m_order;   // view order: indexes into m_rows
     int m_current = -1;
     DataSetState m_state = DataSetState::Inactive;
-    Row m_buffer;                   // the row being edited or inserted
-    std::vector<bool> m_modified;   // columns set in the buffer
-    int m_insertPos = -1;           // view position of a pending insert
+    Row m_buffer;                         // the row being edited or inserted
+    std::vector<bool> m_modified;         // columns set in the buffer
+    int m_insertPos = -1;                 // view position of a pending insert
     std::vector<QString> m_baseColumns;   // table column behind each field, "" when computed
-    bool m_recordModified = false;  // a field of the buffer was set
+    bool m_recordModified = false;        // a field of the buffer was set
     int m_currentBeforeInsert = -1;
     bool m_droppedInsert = false;   // the last checkBrowseMode cancelled a new row
     bool m_bof = true;

@@ -7,7 +7,10 @@ class DbError : public MolarixError {
 public:
     // What stopped a write when it lay outside the statement: the windows
     // keep what the user typed for these.
-    enum class Cause { None, InUse, DiskFull, ReadOnly };
+    enum class Cause { None,
+                       InUse,
+                       DiskFull,
+                       ReadOnly };
 
     explicit DbError(const QString &message, Cause cause = Cause::None)
         : MolarixError(message), m_cause(cause) {}

@@ -9,18 +9,23 @@
 // (SQLCipher) and a PostgreSQL server (libpq). Everything above the
 // connection (data sets, windows) sees only these types.
 
-enum class Dialect { Sqlite, Postgres };
+enum class Dialect { Sqlite,
+                     Postgres };
 
 // How a result cell is stored, as the data sets read it.
-enum class CellKind { Null, Integer, Float, Text, Blob };
+enum class CellKind { Null,
+                      Integer,
+                      Float,
+                      Text,
+                      Blob };
 
 // A prepared statement with its current result row.
 class DbCursor {
 public:
     virtual ~DbCursor() = default;
     virtual void bind(int index1, const QVariant &value) = 0;   // 1-based
-    virtual bool step() = 0;                                     // true: a row is ready
-    virtual void reset() = 0;                                    // bindings cleared too
+    virtual bool step() = 0;                                    // true: a row is ready
+    virtual void reset() = 0;                                   // bindings cleared too
     virtual int columnCount() const = 0;
     virtual QString columnName(int i) const = 0;
     // The column's declared type in the file's words (DATE, BOOLEAN, MEMO,

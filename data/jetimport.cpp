@@ -38,11 +38,9 @@ bool jetDateText(double v, QString *out)
     const QDate day = QDate(1899, 12, 30).addDays(qint64(whole));
     if (!day.isValid() || day.year() < 100 || day.year() > 9999)
         return false;
-    QString text = QStringLiteral("%1-%2-%3").arg(day.year(), 4, 10, QLatin1Char('0'))
-                       .arg(day.month(), 2, 10, QLatin1Char('0')).arg(day.day(), 2, 10, QLatin1Char('0'));
+    QString text = QStringLiteral("%1-%2-%3").arg(day.year(), 4, 10, QLatin1Char('0')).arg(day.month(), 2, 10, QLatin1Char('0')).arg(day.day(), 2, 10, QLatin1Char('0'));
     if (seconds != 0)
-        text += QStringLiteral(" %1:%2:%3").arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-                    .arg((seconds / 60) % 60, 2, 10, QLatin1Char('0')).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+        text += QStringLiteral(" %1:%2:%3").arg(seconds / 3600, 2, 10, QLatin1Char('0')).arg((seconds / 60) % 60, 2, 10, QLatin1Char('0')).arg(seconds % 60, 2, 10, QLatin1Char('0'));
     *out = text;
     return true;
 }
@@ -93,7 +91,11 @@ QString shown(const Value &v)
 
 // ---- the new database's columns ----
 
-enum class Target { Integer, Double, Date, Boolean, Text };
+enum class Target { Integer,
+                    Double,
+                    Date,
+                    Boolean,
+                    Text };
 
 struct TargetColumn {
     QString name;
@@ -169,7 +171,7 @@ Value fieldValue(MdbHandle *mdb, MdbColumn *col, const MdbField &f)
     const char *p = static_cast<const char *>(f.value);
     if (col->col_type == MDB_BOOL) {
         v.kind = Kind::Bool;
-        v.i = f.is_null ? 0 : 1;      // a Yes/No value lives in the null mask
+        v.i = f.is_null ? 0 : 1;   // a Yes/No value lives in the null mask
         return v;
     }
     if (f.is_null)
@@ -242,7 +244,9 @@ QString jetTypeName(int type)
 
 // ---- converting to the new column's type ----
 
-enum class Fit { Ok, DateOutOfRange, WrongType };
+enum class Fit { Ok,
+                 DateOutOfRange,
+                 WrongType };
 
 Fit convert(const Value &v, Target t, QVariant *out)
 {
@@ -390,7 +394,7 @@ void countStored(DbConnection &conn, const QString &table, qint64 *rows, QList<A
     }
 }
 
-} // namespace
+}   // namespace
 
 bool TableCount::matches() const
 {
@@ -431,18 +435,15 @@ QString Result::reportText() const
               : tr8("Δεν δημιουργήθηκε νέα βάση δεδομένων.\n");
     t += QLatin1Char('\n');
     t += tr8("Έλεγχος: γραμμές και αθροίσματα ποσών, παλιό αρχείο και νέα βάση\n");
-    t += QStringLiteral("%1 %2 %3 %4 %5\n").arg(tr8("Πίνακας"), -34).arg(tr8("Παλιό"), 10)
-             .arg(tr8("Νέο"), 10).arg(tr8("Διπλότυπα"), 10).arg(tr8("Εκτός"), 10);
+    t += QStringLiteral("%1 %2 %3 %4 %5\n").arg(tr8("Πίνακας"), -34).arg(tr8("Παλιό"), 10).arg(tr8("Νέο"), 10).arg(tr8("Διπλότυπα"), 10).arg(tr8("Εκτός"), 10);
     for (const TableCount &c : counts) {
         if (!c.present) {
             t += QStringLiteral("%1 %2\n").arg(c.table, -34).arg(tr8("λείπει από το παλιό αρχείο"));
             continue;
         }
-        t += QStringLiteral("%1 %2 %3 %4 %5\n").arg(c.table, -34).arg(c.jet, 10)
-                 .arg(c.stored, 10).arg(c.setAside, 10).arg(c.notStored, 10);
+        t += QStringLiteral("%1 %2 %3 %4 %5\n").arg(c.table, -34).arg(c.jet, 10).arg(c.stored, 10).arg(c.setAside, 10).arg(c.notStored, 10);
         for (const AmountSum &s : c.sums)
-            t += QStringLiteral("  %1 %2 %3 %4 %5\n").arg(tr8("Σ ") + s.column, -32).arg(amount(s.jet), 10)
-                     .arg(amount(s.stored), 10).arg(QString(), 10).arg(amount(s.notStored), 10);
+            t += QStringLiteral("  %1 %2 %3 %4 %5\n").arg(tr8("Σ ") + s.column, -32).arg(amount(s.jet), 10).arg(amount(s.stored), 10).arg(QString(), 10).arg(amount(s.notStored), 10);
     }
     t += QLatin1Char('\n');
     if (findings.isEmpty()) {
@@ -609,7 +610,7 @@ void Import::table(const QString &name, TableCount &count)
     }
 }
 
-} // namespace
+}   // namespace
 
 // ---- the old file ----
 
@@ -772,7 +773,10 @@ qint64 JetFile::readRows(const QString &table, const std::function<void(const st
     }
     if (fetched < qint64(t->num_rows))
         throw DbError(tr8("Ο πίνακας %1 του παλιού αρχείου δηλώνει %2 γραμμές, αλλά διαβάστηκαν %3: "
-                          "το αρχείο είναι κομμένο ή κατεστραμμένο.").arg(table).arg(t->num_rows).arg(fetched));
+                          "το αρχείο είναι κομμένο ή κατεστραμμένο.")
+                          .arg(table)
+                          .arg(t->num_rows)
+                          .arg(fetched));
     return fetched;
 }
 
@@ -862,7 +866,8 @@ Result importFile(const QString &jetPath, const QString &dir, bool acceptReport)
             if (c.present && !c.matches()) {
                 writeReport(folder, result.reportText());
                 throw DbError(tr8("Ο έλεγχος μετά τη μεταφορά απέτυχε στον πίνακα %1: οι γραμμές ή τα ποσά "
-                                  "δεν συμφωνούν με το παλιό αρχείο. Δεν δημιουργήθηκε βάση.").arg(c.table));
+                                  "δεν συμφωνούν με το παλιό αρχείο. Δεν δημιουργήθηκε βάση.")
+                                  .arg(c.table));
             }
         if (!result.findings.isEmpty() && !acceptReport) {
             writeReport(folder, result.reportText());

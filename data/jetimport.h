@@ -11,11 +11,11 @@
 namespace JetImport {
 
 enum class FileKind {
-    Missing,     // no such file, or not readable
-    NotJet,      // some other file
-    Ace,         // Access 2007 or later (.accdb): not readable here
-    Jet3,        // Access 97
-    Jet4,        // Access 2000/2002/2003
+    Missing,   // no such file, or not readable
+    NotJet,    // some other file
+    Ace,       // Access 2007 or later (.accdb): not readable here
+    Jet3,      // Access 97
+    Jet4,      // Access 2000/2002/2003
 };
 // Recognises a file by its header alone.
 FileKind sniff(const QString &path);
@@ -23,11 +23,17 @@ inline bool isJet(FileKind k) { return k == FileKind::Jet3 || k == FileKind::Jet
 
 // One value as the old file holds it.
 struct JetValue {
-    enum Kind { Null, Bool, Int, Double, Date, Text, Unsupported };
+    enum Kind { Null,
+                Bool,
+                Int,
+                Double,
+                Date,
+                Text,
+                Unsupported };
     Kind kind = Null;
-    qint64 i = 0;      // Bool (1/0), Int
-    double d = 0;      // Double (Currency included), Date as Jet's day number
-    QString s;         // Text and Memo
+    qint64 i = 0;   // Bool (1/0), Int
+    double d = 0;   // Double (Currency included), Date as Jet's day number
+    QString s;      // Text and Memo
     // Null -> invalid; Bool, qlonglong, double, QString; a Date as QDateTime.
     QVariant toVariant() const;
 };
@@ -37,8 +43,8 @@ bool jetDateText(double dayNumber, QString *out);
 
 struct JetColumn {
     QString name;
-    int type = 0;          // libmdb's column type
-    QString typeName;      // "Text", "Currency" ...
+    int type = 0;       // libmdb's column type
+    QString typeName;   // "Text", "Currency" ...
 };
 
 // An open Jet 3/4 file, read through libmdb. Throws DbError (Greek text)
@@ -51,8 +57,8 @@ public:
     JetFile &operator=(const JetFile &) = delete;
 
     FileKind kind() const { return m_kind; }
-    QStringList tableNames() const;                  // user tables, file order
-    bool hasTable(const QString &name) const;        // letter case ignored
+    QStringList tableNames() const;             // user tables, file order
+    bool hasTable(const QString &name) const;   // letter case ignored
     QList<JetColumn> columns(const QString &table) const;
     // Calls row() with every row's values, in column order. Returns the
     // rows read; throws when the file holds fewer rows than it declares.
@@ -70,31 +76,31 @@ inline constexpr const char *ReportFileName = "import-report.txt";
 
 struct AmountSum {
     QString column;
-    double jet = 0;        // over every row of the old table
-    double stored = 0;     // main table plus the duplicates table
-    double notStored = 0;  // rows listed in the report instead
+    double jet = 0;         // over every row of the old table
+    double stored = 0;      // main table plus the duplicates table
+    double notStored = 0;   // rows listed in the report instead
 };
 
 struct TableCount {
     QString table;
-    bool present = false;          // the old file has the table
-    qint64 jet = 0;                // rows read from the old file
-    qint64 stored = 0;             // rows in the new table
-    qint64 setAside = 0;           // rows in the duplicates table
-    qint64 notStored = 0;          // rows only in the report
+    bool present = false;   // the old file has the table
+    qint64 jet = 0;         // rows read from the old file
+    qint64 stored = 0;      // rows in the new table
+    qint64 setAside = 0;    // rows in the duplicates table
+    qint64 notStored = 0;   // rows only in the report
     QList<AmountSum> sums;
     bool matches() const;
 };
 
 struct Result {
     QString jetPath;
-    QString databasePath;          // empty when no database was made
-    QString version;               // "Jet 4 (Access 2000/2003)" ...
+    QString databasePath;   // empty when no database was made
+    QString version;        // "Jet 4 (Access 2000/2003)" ...
     QList<TableCount> counts;
-    QStringList findings;          // what did not come over as it was
-    QStringList notes;             // worth knowing, nothing lost
-    bool made = false;             // data.mdb was made in the folder
-    QString reportText() const;    // the import report, Greek
+    QStringList findings;         // what did not come over as it was
+    QStringList notes;            // worth knowing, nothing lost
+    bool made = false;            // data.mdb was made in the folder
+    QString reportText() const;   // the import report, Greek
 };
 
 // Imports jetPath into a new data.mdb in dir (which must exist and hold no

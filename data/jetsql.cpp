@@ -10,12 +10,18 @@
 
 namespace {
 
-enum class Kind { Space, Word, Number, String, Name, Date, Op };
+enum class Kind { Space,
+                  Word,
+                  Number,
+                  String,
+                  Name,
+                  Date,
+                  Op };
 
 struct Token {
     Kind kind;
-    QString out;    // the SQLite text this token becomes
-    QString upper;  // words only: the word in upper case, for keyword checks
+    QString out;     // the SQLite text this token becomes
+    QString upper;   // words only: the word in upper case, for keyword checks
 };
 
 bool isWordStart(QChar c) { return c.isLetter() || c == u'_'; }
@@ -86,8 +92,7 @@ QString dateConstant(const QString &body, const QString &jet)
     if (parts.size() >= 2) {
         QString t = parts[1];
         QString ampm = parts.size() == 3 ? parts[2].toUpper() : QString();
-        if (ampm.isEmpty() && (t.endsWith(QLatin1String("AM"), Qt::CaseInsensitive)
-                               || t.endsWith(QLatin1String("PM"), Qt::CaseInsensitive))) {
+        if (ampm.isEmpty() && (t.endsWith(QLatin1String("AM"), Qt::CaseInsensitive) || t.endsWith(QLatin1String("PM"), Qt::CaseInsensitive))) {
             ampm = t.right(2).toUpper();
             t.chop(2);
         }
@@ -364,8 +369,7 @@ void rewriteOrderBy(std::vector<Token> &toks)
                 if (isOp(toks, k, ";"))
                     break;
                 continue;
-            } else if (depth == 0 && (isWord(toks, k, "LIMIT") || isWord(toks, k, "OFFSET") || isWord(toks, k, "FOR")
-                                      || isWord(toks, k, "UNION"))) {
+            } else if (depth == 0 && (isWord(toks, k, "LIMIT") || isWord(toks, k, "OFFSET") || isWord(toks, k, "FOR") || isWord(toks, k, "UNION"))) {
                 break;
             }
             last = k;
@@ -456,7 +460,7 @@ QString plainName(const Token &t)
     return t.out;
 }
 
-} // namespace
+}   // namespace
 
 QString JetSql::translate(const QString &jet, Dialect dialect)
 {
@@ -518,8 +522,7 @@ QString JetSql::translateForEdit(const QString &jet, QString *baseTable, Dialect
         if (alias < 0 || (toks[size_t(alias)].kind != Kind::Word && toks[size_t(alias)].kind != Kind::Name))
             return join(toks);
         next = nextSignificant(toks, alias + 1);
-    } else if (next >= 0 && (toks[size_t(next)].kind == Kind::Name
-                             || (toks[size_t(next)].kind == Kind::Word && !isClauseWord(toks[size_t(next)].upper)))) {
+    } else if (next >= 0 && (toks[size_t(next)].kind == Kind::Name || (toks[size_t(next)].kind == Kind::Word && !isClauseWord(toks[size_t(next)].upper)))) {
         alias = next;
         next = nextSignificant(toks, alias + 1);
     }

@@ -76,9 +76,9 @@ private:
     std::vector<QByteArray> m_values;
     std::vector<char> m_isNull;
     std::vector<Oid> m_types;
-    mutable PGresult *m_result = nullptr;     // the rows, once run
-    mutable PGresult *m_described = nullptr;  // the columns, asked before binding
-    mutable std::vector<int> m_visible;       // result columns shown (the hidden rowid left out)
+    mutable PGresult *m_result = nullptr;      // the rows, once run
+    mutable PGresult *m_described = nullptr;   // the columns, asked before binding
+    mutable std::vector<int> m_visible;        // result columns shown (the hidden rowid left out)
     mutable bool m_ran = false;
     int m_row = -1;
 };
@@ -420,7 +420,7 @@ QByteArrayView PgCursor::utf8(int i) const
     return QByteArrayView(PQgetvalue(m_result, m_row, at(i)), PQgetlength(m_result, m_row, at(i)));
 }
 
-} // namespace
+}   // namespace
 
 namespace PgText {
 
@@ -484,7 +484,7 @@ QString identifier(const QString &name)
     return u'"' + s + u'"';
 }
 
-} // namespace PgText
+}   // namespace PgText
 
 std::unique_ptr<DbEngine> connectServer(const ConnectionInfo &info, int timeoutSeconds, int lockWaitMs)
 {

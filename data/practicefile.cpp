@@ -17,7 +17,7 @@ namespace PracticeFile {
 
 const char *const LegacyKey = "QT40718ZKM";
 
-} // namespace PracticeFile
+}   // namespace PracticeFile
 
 namespace {
 
@@ -112,7 +112,8 @@ QStringList tables(sqlite3 *db, const QString &file)
     QStringList names;
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite%' ORDER BY name",
-                           -1, &st, nullptr) != SQLITE_OK) {
+                           -1, &st, nullptr)
+        != SQLITE_OK) {
         sqlite3_finalize(st);
         throw DbError(QStringLiteral("The tables of '%1' cannot be listed.").arg(file));
     }
@@ -210,7 +211,7 @@ QString moveLegacyFile(const QString &file, const QString &password, QByteArray 
     return backup;
 }
 
-} // namespace
+}   // namespace
 
 namespace PracticeFile {
 
@@ -305,4 +306,4 @@ void changePassword(DbConnection &conn, const QString &newPassword)
     DbConnection::reopenOthers(&conn);
 }
 
-} // namespace PracticeFile
+}   // namespace PracticeFile

@@ -12,9 +12,9 @@ namespace PracticeFile {
 extern const char *const LegacyKey;
 
 enum class Access {
-    Refused,      // the password does not open the file, or differs from SECURITY
-    Granted,      // opened with the password
-    Moved,        // an old fixed-key file, now keyed with the password
+    Refused,   // the password does not open the file, or differs from SECURITY
+    Granted,   // opened with the password
+    Moved,     // an old fixed-key file, now keyed with the password
 };
 
 struct Unlocked {

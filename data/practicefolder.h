@@ -7,7 +7,9 @@
 // earlier run; otherwise the user is asked.
 namespace PracticeFolder {
 
-enum class Source { Current, Remembered, None };
+enum class Source { Current,
+                    Remembered,
+                    None };
 
 struct Location {
     Source source = Source::None;

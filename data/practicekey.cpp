@@ -50,7 +50,7 @@ int keyRawBytes(sqlite3 *db, const unsigned char *key, const QByteArray &salt, b
     return rc;
 }
 
-} // namespace
+}   // namespace
 
 namespace PracticeKey {
 
@@ -219,4 +219,4 @@ void wipe(QString &text)
     text.clear();
 }
 
-} // namespace PracticeKey
+}   // namespace PracticeKey

@@ -178,4 +178,4 @@ QString formatNumber(double value)
     return s;
 }
 
-} // namespace Regional
+}   // namespace Regional

@@ -8,16 +8,16 @@ class QCollator;
 
 // The regional conventions the program is made for (Greek settings).
 namespace Regional {
-QString shortDateFormat();      // "d/M/yyyy"
-QChar dateSeparator();          // '/'
-QString longTimeFormat();       // "HH:mm:ss"
-QChar decimalSeparator();       // ','
+QString shortDateFormat();   // "d/M/yyyy"
+QChar dateSeparator();       // '/'
+QString longTimeFormat();    // "HH:mm:ss"
+QChar decimalSeparator();    // ','
 
 // Greek dictionary order, one collator per thread: the SQL collation GREEK
 // and the data sets' in-memory sort use this one.
 const QCollator &greekCollator();
 
-QString formatDate(const QDate &d);                 // 5/3/2008
+QString formatDate(const QDate &d);   // 5/3/2008
 // Date, and the long time after a blank when the time is not midnight.
 QString formatDateTime(const QDateTime &dt);
 

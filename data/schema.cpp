@@ -50,7 +50,7 @@ const char *const kTables[] = {
     "CREATE TABLE EKSODA (HMEROMHNIA DATE, POSO DOUBLE, VAT DOUBLE, PERIGRAFH TEXT COLLATE GREEK)",
     "CREATE INDEX IX_EKSODA_HMEROMHNIA ON EKSODA(HMEROMHNIA)",
 
-    nullptr, // RANTEBOU, made from the slot list
+    nullptr,   // RANTEBOU, made from the slot list
 
     "CREATE TABLE YPENTHIMISEIS (HMEROMHNIA DATE, PERIGRAFH MEMO COLLATE GREEK)",
     "CREATE INDEX IX_YPENTHIMISEIS_HMEROMHNIA ON YPENTHIMISEIS(HMEROMHNIA)",
@@ -80,7 +80,7 @@ QString rantebouTable()
     return sql + QLatin1Char(')');
 }
 
-} // namespace
+}   // namespace
 
 namespace Schema {
 
@@ -96,10 +96,8 @@ QStringList slotColumns()
 {
     QStringList names;
     for (int h = 8; h < 22; ++h) {
-        names << QStringLiteral("%1%2-%3%4").arg(h, 2, 10, QLatin1Char('0')).arg(QStringLiteral("00"))
-                     .arg(h, 2, 10, QLatin1Char('0')).arg(QStringLiteral("30"));
-        names << QStringLiteral("%1%2-%3%4").arg(h, 2, 10, QLatin1Char('0')).arg(QStringLiteral("30"))
-                     .arg(h + 1, 2, 10, QLatin1Char('0')).arg(QStringLiteral("00"));
+        names << QStringLiteral("%1%2-%3%4").arg(h, 2, 10, QLatin1Char('0')).arg(QStringLiteral("00")).arg(h, 2, 10, QLatin1Char('0')).arg(QStringLiteral("30"));
+        names << QStringLiteral("%1%2-%3%4").arg(h, 2, 10, QLatin1Char('0')).arg(QStringLiteral("30")).arg(h + 1, 2, 10, QLatin1Char('0')).arg(QStringLiteral("00"));
     }
     return names;
 }
@@ -142,8 +140,7 @@ void createDatabase(const QString &dir, const QString &givenPassword)
             DbTransaction tx(conn);
             for (const char *stmt : kTables) {
                 if (stmt)
-                    conn.executeNative(QString::fromUtf8(stmt).replace(QStringLiteral("[LAST]"), QStringLiteral("\"LAST\""))
-                                           .replace(QStringLiteral("[PASSWORD]"), QStringLiteral("\"PASSWORD\"")));
+                    conn.executeNative(QString::fromUtf8(stmt).replace(QStringLiteral("[LAST]"), QStringLiteral("\"LAST\"")).replace(QStringLiteral("[PASSWORD]"), QStringLiteral("\"PASSWORD\"")));
                 else
                     conn.executeNative(rantebouTable());
             }
@@ -179,4 +176,4 @@ int copyReportFiles(const QString &sourceDir, const QString &dir)
     return copied;
 }
 
-} // namespace Schema
+}   // namespace Schema

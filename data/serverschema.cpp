@@ -124,7 +124,7 @@ SELECT CASE WHEN x IS NULL THEN '' WHEN jet_decimals(f) >= 0 THEN jet_fixed(x, j
 $$)",
 };
 
-} // namespace
+}   // namespace
 
 namespace Schema {
 
@@ -180,4 +180,4 @@ void createOnServer(DbConnection &conn, const QString &password)
     tx.commit();
 }
 
-} // namespace Schema
+}   // namespace Schema

@@ -50,7 +50,9 @@ bool valueDate(sqlite3_value *v, int &y, int &m, int &d)
     return s && parseIsoDate(s, sqlite3_value_bytes(v), y, m, d);
 }
 
-enum class DatePart { Day, Month, Year };
+enum class DatePart { Day,
+                      Month,
+                      Year };
 
 template <DatePart part>
 void datePartFunc(sqlite3_context *ctx, int, sqlite3_value **argv)
@@ -60,7 +62,8 @@ void datePartFunc(sqlite3_context *ctx, int, sqlite3_value **argv)
         sqlite3_result_null(ctx);
         return;
     }
-    sqlite3_result_int(ctx, part == DatePart::Day ? d : part == DatePart::Month ? m : y);
+    sqlite3_result_int(ctx, part == DatePart::Day ? d : part == DatePart::Month ? m
+                                                                                : y);
 }
 
 // ---- Format(x, fmt) --------------------------------------------------------
@@ -279,10 +282,13 @@ void forEachCodePoint(const unsigned char *s, int n, F &&f)
             ++i;
             continue;
         }
-        int len = b >= 0xF0 && b < 0xF8 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
+        int len = b >= 0xF0 && b < 0xF8 ? 4 : b >= 0xE0 ? 3
+            : b >= 0xC2 && b < 0xE0                     ? 2
+                                                        : 0;
         if (b >= 0xF8)
             len = 0;
-        char32_t c = len == 2 ? b & 0x1F : len == 3 ? b & 0x0F : b & 0x07;
+        char32_t c = len == 2 ? b & 0x1F : len == 3 ? b & 0x0F
+                                                    : b & 0x07;
         bool good = len > 0 && i + len <= n;
         for (int k = 1; good && k < len; ++k) {
             if ((s[i + k] & 0xC0) != 0x80)
@@ -300,8 +306,13 @@ void forEachCodePoint(const unsigned char *s, int n, F &&f)
 // A LIKE pattern read once per statement: '%' any run, '_' one character,
 // the escape character making the next one literal; literals folded.
 struct LikePattern {
-    enum Kind : char { Literal, One, Any };
-    struct Item { Kind kind; char32_t ch; };
+    enum Kind : char { Literal,
+                       One,
+                       Any };
+    struct Item {
+        Kind kind;
+        char32_t ch;
+    };
     std::vector<Item> items;
     char32_t escape = 0;
     bool hasEscape = false;
@@ -340,8 +351,7 @@ bool likeMatch(const LikePattern &pat, const std::vector<char32_t> &text)
     const size_t np = p.size(), ns = text.size();
     size_t pi = 0, si = 0, starP = size_t(-1), starS = 0;
     while (si < ns) {
-        if (pi < np && (p[pi].kind == LikePattern::One
-                        || (p[pi].kind == LikePattern::Literal && p[pi].ch == text[si]))) {
+        if (pi < np && (p[pi].kind == LikePattern::One || (p[pi].kind == LikePattern::Literal && p[pi].ch == text[si]))) {
             ++pi;
             ++si;
         } else if (pi < np && p[pi].kind == LikePattern::Any) {
@@ -417,7 +427,8 @@ int compareViews(QStringView a, QStringView b)
     // Texts the collator deems equal still get a fixed order, so that the
     // order is total and only identical texts compare equal.
     const int t = a.compare(b, Qt::CaseSensitive);
-    return t < 0 ? -1 : t > 0 ? 1 : 0;
+    return t < 0 ? -1 : t > 0 ? 1
+                              : 0;
 }
 
 QStringView decodeInto(std::vector<QChar> &buf, const void *data, int n)
@@ -449,11 +460,10 @@ int greekCollation(void *, int n1, const void *s1, int n2, const void *s2)
 void check(sqlite3 *db, int rc, const char *what)
 {
     if (rc != SQLITE_OK)
-        throw DbError(QStringLiteral("Cannot register %1: %2").arg(QLatin1String(what),
-                                                                     QString::fromUtf8(sqlite3_errmsg(db))));
+        throw DbError(QStringLiteral("Cannot register %1: %2").arg(QLatin1String(what), QString::fromUtf8(sqlite3_errmsg(db))));
 }
 
-} // namespace
+}   // namespace
 
 void SqlFunctions::registerAll(sqlite3 *db)
 {

@@ -12,7 +12,7 @@ namespace {
 struct Gate {
     QMutex mutex;
     QWaitCondition changed;
-    QString file;                 // canonical path; empty: nothing held
+    QString file;   // canonical path; empty: nothing held
     WriteGate::State state = WriteGate::State::Open;
     QString reason;
     int waitLimitMs = 30000;
@@ -44,7 +44,7 @@ void set(const QString &file, WriteGate::State state, const QString &reason)
     g.changed.wakeAll();
 }
 
-} // namespace
+}   // namespace
 
 namespace WriteGate {
 

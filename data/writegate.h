@@ -8,9 +8,9 @@
 namespace WriteGate {
 
 enum class State {
-    Open,       // writes go ahead
-    Held,       // the check runs: writes wait
-    Refused,    // the check found damage: writes are refused
+    Open,      // writes go ahead
+    Held,      // the check runs: writes wait
+    Refused,   // the check found damage: writes are refused
 };
 
 // From now on writes to file wait (one file at a time is held).

@@ -32,59 +32,37 @@ QString iso(const QDate &d) { return d.toString(Qt::ISODate); }
 // Masculine first names end in -ς, feminine ones never do.
 const QStringList &maleNames()
 {
-    static const QStringList l = texts({
-        "Ανδρέας", "Γιώργος", "Χρίστος", "Κώστας", "Νίκος", "Μιχάλης", "Παναγιώτης",
-        "Σάββας", "Μάριος", "Στέλιος", "Δημήτρης", "Γιάννης", "Λεωνίδας", "Πέτρος",
-        "Αντώνης", "Χαράλαμπος", "Κυριάκος", "Σωτήρης", "Θεόδωρος", "Λοΐζος", "Βαγγέλης",
-        "Φίλιππος", "Αλέξανδρος", "Νεόφυτος", "Στυλιανός", "Παύλος", "Άριστος", "Ηλίας",
-        "Μάρκος", "Θεοφάνης", "Ευάγγελος", "Τάσος", "Χρύσανθος", "Σπύρος", "Αχιλλέας",
-        "Λάμπρος", "Ορέστης", "Πανίκος", "Κλεάνθης", "Θωμάς", "Ιάκωβος", "Ευαγόρας"});
+    static const QStringList l = texts({"Ανδρέας", "Γιώργος", "Χρίστος", "Κώστας", "Νίκος", "Μιχάλης", "Παναγιώτης",
+                                        "Σάββας", "Μάριος", "Στέλιος", "Δημήτρης", "Γιάννης", "Λεωνίδας", "Πέτρος",
+                                        "Αντώνης", "Χαράλαμπος", "Κυριάκος", "Σωτήρης", "Θεόδωρος", "Λοΐζος", "Βαγγέλης",
+                                        "Φίλιππος", "Αλέξανδρος", "Νεόφυτος", "Στυλιανός", "Παύλος", "Άριστος", "Ηλίας",
+                                        "Μάρκος", "Θεοφάνης", "Ευάγγελος", "Τάσος", "Χρύσανθος", "Σπύρος", "Αχιλλέας",
+                                        "Λάμπρος", "Ορέστης", "Πανίκος", "Κλεάνθης", "Θωμάς", "Ιάκωβος", "Ευαγόρας"});
     return l;
 }
 
 const QStringList &femaleNames()
 {
-    static const QStringList l = texts({
-        "Μαρία", "Ελένη", "Άντρη", "Χριστίνα", "Γεωργία", "Αναστασία", "Παναγιώτα",
-        "Κατερίνα", "Δέσποινα", "Σοφία", "Ευαγγελία", "Στέλλα", "Χρυστάλλα", "Ανδρούλα",
-        "Νίκη", "Ειρήνη", "Θεοδώρα", "Μυρτώ", "Έλενα", "Ραφαέλλα", "Στυλιανή", "Αθηνά",
-        "Αγγελική", "Λουκία", "Μαρίνα", "Ξένια", "Κυριακή", "Παρασκευή", "Φωτεινή",
-        "Άννα", "Ευτυχία", "Χαρά", "Αλεξάνδρα", "Δήμητρα", "Ιωάννα", "Κωνσταντίνα",
-        "Νατάσα", "Ρένα", "Μαίρη", "Βασιλική", "Ανθή", "Σταυρούλα", "Ευανθία"});
+    static const QStringList l = texts({"Μαρία", "Ελένη", "Άντρη", "Χριστίνα", "Γεωργία", "Αναστασία", "Παναγιώτα",
+                                        "Κατερίνα", "Δέσποινα", "Σοφία", "Ευαγγελία", "Στέλλα", "Χρυστάλλα", "Ανδρούλα",
+                                        "Νίκη", "Ειρήνη", "Θεοδώρα", "Μυρτώ", "Έλενα", "Ραφαέλλα", "Στυλιανή", "Αθηνά",
+                                        "Αγγελική", "Λουκία", "Μαρίνα", "Ξένια", "Κυριακή", "Παρασκευή", "Φωτεινή",
+                                        "Άννα", "Ευτυχία", "Χαρά", "Αλεξάνδρα", "Δήμητρα", "Ιωάννα", "Κωνσταντίνα",
+                                        "Νατάσα", "Ρένα", "Μαίρη", "Βασιλική", "Ανθή", "Σταυρούλα", "Ευανθία"});
     return l;
 }
 
 // Surnames as a man and as a woman carries them; the Cypriot genitive
 // forms (-ου, -ους, -α, -ή) are the same for both.
-struct Surname { QString male, female; };
+struct Surname {
+    QString male, female;
+};
 
 const std::vector<Surname> &surnames()
 {
     static const std::vector<Surname> l = [] {
         const char *const pairs[][2] = {
-            {"Παπαδόπουλος", "Παπαδοπούλου"}, {"Ιωάννου", nullptr}, {"Κωνσταντίνου", nullptr},
-            {"Χαραλάμπους", nullptr}, {"Νικολάου", nullptr}, {"Γεωργίου", nullptr},
-            {"Ανδρέου", nullptr}, {"Αντωνίου", nullptr}, {"Χριστοφόρου", nullptr},
-            {"Παπαγεωργίου", nullptr}, {"Σάββα", nullptr}, {"Μιχαήλ", nullptr},
-            {"Ευαγγέλου", nullptr}, {"Κυριάκου", nullptr}, {"Δημητρίου", nullptr},
-            {"Περικλέους", nullptr}, {"Θεοδώρου", nullptr}, {"Αθανασίου", nullptr},
-            {"Παναγή", nullptr}, {"Λοΐζου", nullptr}, {"Στυλιανού", nullptr},
-            {"Χατζηγεωργίου", nullptr}, {"Χατζηιωάννου", nullptr}, {"Ευσταθίου", nullptr},
-            {"Κλεάνθους", nullptr}, {"Αριστείδου", nullptr}, {"Παπαδημητρίου", nullptr},
-            {"Χρυσοστόμου", nullptr}, {"Ζαχαρίου", nullptr}, {"Φιλίππου", nullptr},
-            {"Οικονόμου", nullptr}, {"Βασιλείου", nullptr}, {"Ηλία", nullptr},
-            {"Κυπριανού", nullptr}, {"Παύλου", nullptr}, {"Σωτηρίου", nullptr},
-            {"Ιακώβου", nullptr}, {"Μενελάου", nullptr}, {"Χριστοδούλου", nullptr},
-            {"Πέτρου", nullptr}, {"Κουμή", nullptr}, {"Ευθυμίου", nullptr},
-            {"Νεοφύτου", nullptr}, {"Ματθαίου", nullptr}, {"Προδρόμου", nullptr},
-            {"Παπαϊωάννου", nullptr}, {"Σολομωνίδης", "Σολομωνίδου"},
-            {"Μαυρομμάτης", "Μαυρομμάτη"}, {"Καραγιάννης", "Καραγιάννη"},
-            {"Πετρίδης", "Πετρίδου"}, {"Λαμπρόπουλος", "Λαμπροπούλου"},
-            {"Τσιάκκας", "Τσιάκκα"}, {"Χριστοδουλίδης", "Χριστοδουλίδου"},
-            {"Αναστασιάδης", "Αναστασιάδου"}, {"Πογιατζής", "Πογιατζή"},
-            {"Κυριακίδης", "Κυριακίδου"}, {"Γεωργιάδης", "Γεωργιάδου"},
-            {"Χαραλαμπίδης", "Χαραλαμπίδου"}, {"Κωνσταντινίδης", "Κωνσταντινίδου"},
-            {"Χατζηπαύλου", nullptr}, {"Μιλτιάδους", nullptr}, {"Ονουφρίου", nullptr}};
+            {"Παπαδόπουλος", "Παπαδοπούλου"}, {"Ιωάννου", nullptr}, {"Κωνσταντίνου", nullptr}, {"Χαραλάμπους", nullptr}, {"Νικολάου", nullptr}, {"Γεωργίου", nullptr}, {"Ανδρέου", nullptr}, {"Αντωνίου", nullptr}, {"Χριστοφόρου", nullptr}, {"Παπαγεωργίου", nullptr}, {"Σάββα", nullptr}, {"Μιχαήλ", nullptr}, {"Ευαγγέλου", nullptr}, {"Κυριάκου", nullptr}, {"Δημητρίου", nullptr}, {"Περικλέους", nullptr}, {"Θεοδώρου", nullptr}, {"Αθανασίου", nullptr}, {"Παναγή", nullptr}, {"Λοΐζου", nullptr}, {"Στυλιανού", nullptr}, {"Χατζηγεωργίου", nullptr}, {"Χατζηιωάννου", nullptr}, {"Ευσταθίου", nullptr}, {"Κλεάνθους", nullptr}, {"Αριστείδου", nullptr}, {"Παπαδημητρίου", nullptr}, {"Χρυσοστόμου", nullptr}, {"Ζαχαρίου", nullptr}, {"Φιλίππου", nullptr}, {"Οικονόμου", nullptr}, {"Βασιλείου", nullptr}, {"Ηλία", nullptr}, {"Κυπριανού", nullptr}, {"Παύλου", nullptr}, {"Σωτηρίου", nullptr}, {"Ιακώβου", nullptr}, {"Μενελάου", nullptr}, {"Χριστοδούλου", nullptr}, {"Πέτρου", nullptr}, {"Κουμή", nullptr}, {"Ευθυμίου", nullptr}, {"Νεοφύτου", nullptr}, {"Ματθαίου", nullptr}, {"Προδρόμου", nullptr}, {"Παπαϊωάννου", nullptr}, {"Σολομωνίδης", "Σολομωνίδου"}, {"Μαυρομμάτης", "Μαυρομμάτη"}, {"Καραγιάννης", "Καραγιάννη"}, {"Πετρίδης", "Πετρίδου"}, {"Λαμπρόπουλος", "Λαμπροπούλου"}, {"Τσιάκκας", "Τσιάκκα"}, {"Χριστοδουλίδης", "Χριστοδουλίδου"}, {"Αναστασιάδης", "Αναστασιάδου"}, {"Πογιατζής", "Πογιατζή"}, {"Κυριακίδης", "Κυριακίδου"}, {"Γεωργιάδης", "Γεωργιάδου"}, {"Χαραλαμπίδης", "Χαραλαμπίδου"}, {"Κωνσταντινίδης", "Κωνσταντινίδου"}, {"Χατζηπαύλου", nullptr}, {"Μιλτιάδους", nullptr}, {"Ονουφρίου", nullptr}};
         std::vector<Surname> v;
         for (const auto &p : pairs) {
             const QString m = QString::fromUtf8(p[0]);
@@ -95,7 +73,9 @@ const std::vector<Surname> &surnames()
     return l;
 }
 
-struct Occupation { QString male, female; };
+struct Occupation {
+    QString male, female;
+};
 
 std::vector<Occupation> occupations(std::initializer_list<std::pair<const char *, const char *>> items)
 {
@@ -107,68 +87,55 @@ std::vector<Occupation> occupations(std::initializer_list<std::pair<const char *
 
 const std::vector<Occupation> &jobs()
 {
-    static const std::vector<Occupation> l = occupations({
-        {"Ιδιωτικός υπάλληλος", "Ιδιωτική υπάλληλος"}, {"Δημόσιος υπάλληλος", "Δημόσια υπάλληλος"},
-        {"Εκπαιδευτικός", "Εκπαιδευτικός"}, {"Λογιστής", "Λογίστρια"},
-        {"Μηχανικός", "Μηχανικός"}, {"Δικηγόρος", "Δικηγόρος"}, {"Γιατρός", "Γιατρός"},
-        {"Νοσηλευτής", "Νοσηλεύτρια"}, {"Τραπεζικός υπάλληλος", "Τραπεζική υπάλληλος"},
-        {"Πωλητής", "Πωλήτρια"}, {"Επιχειρηματίας", "Επιχειρηματίας"},
-        {"Αστυνομικός", "Αστυνομικός"}, {"Ηλεκτρολόγος", "Ηλεκτρολόγος"},
-        {"Ξενοδοχοϋπάλληλος", "Ξενοδοχοϋπάλληλος"}, {"Φαρμακοποιός", "Φαρμακοποιός"},
-        {"Αρχιτέκτονας", "Αρχιτέκτονας"}, {"Ελεύθερος επαγγελματίας", "Ελεύθερη επαγγελματίας"},
-        {"Σερβιτόρος", "Σερβιτόρα"}, {"Μάγειρας", "Μαγείρισσα"}, {"Οδηγός", "Οδηγός"},
-        {"Αγρότης", "Αγρότισσα"}, {"Κομμωτής", "Κομμώτρια"}, {"Γραμματέας", "Γραμματέας"},
-        {"Άνεργος", "Άνεργη"}, {"Στρατιωτικός", "Στρατιωτικός"}, {"Οικοδόμος", "Οικιακά"},
-        {"Ψυκτικός", "Αισθητικός"}, {"Ταξιτζής", "Φιλόλογος"}});
+    static const std::vector<Occupation> l = occupations({{"Ιδιωτικός υπάλληλος", "Ιδιωτική υπάλληλος"}, {"Δημόσιος υπάλληλος", "Δημόσια υπάλληλος"}, {"Εκπαιδευτικός", "Εκπαιδευτικός"}, {"Λογιστής", "Λογίστρια"}, {"Μηχανικός", "Μηχανικός"}, {"Δικηγόρος", "Δικηγόρος"}, {"Γιατρός", "Γιατρός"}, {"Νοσηλευτής", "Νοσηλεύτρια"}, {"Τραπεζικός υπάλληλος", "Τραπεζική υπάλληλος"}, {"Πωλητής", "Πωλήτρια"}, {"Επιχειρηματίας", "Επιχειρηματίας"}, {"Αστυνομικός", "Αστυνομικός"}, {"Ηλεκτρολόγος", "Ηλεκτρολόγος"}, {"Ξενοδοχοϋπάλληλος", "Ξενοδοχοϋπάλληλος"}, {"Φαρμακοποιός", "Φαρμακοποιός"}, {"Αρχιτέκτονας", "Αρχιτέκτονας"}, {"Ελεύθερος επαγγελματίας", "Ελεύθερη επαγγελματίας"}, {"Σερβιτόρος", "Σερβιτόρα"}, {"Μάγειρας", "Μαγείρισσα"}, {"Οδηγός", "Οδηγός"}, {"Αγρότης", "Αγρότισσα"}, {"Κομμωτής", "Κομμώτρια"}, {"Γραμματέας", "Γραμματέας"}, {"Άνεργος", "Άνεργη"}, {"Στρατιωτικός", "Στρατιωτικός"}, {"Οικοδόμος", "Οικιακά"}, {"Ψυκτικός", "Αισθητικός"}, {"Ταξιτζής", "Φιλόλογος"}});
     return l;
 }
 
-struct Town { const char *name; int postFirst, postLast; const char *phone; int weight; };
+struct Town {
+    const char *name;
+    int postFirst, postLast;
+    const char *phone;
+    int weight;
+};
 
 // Mostly Nicosia and its suburbs, where the practice is; a few from further.
 const Town kTowns[] = {
-    {"Λευκωσία", 1010, 1107, "22", 20}, {"Στρόβολος", 2001, 2066, "22", 18},
-    {"Λακατάμια", 2301, 2333, "22", 10}, {"Έγκωμη", 2406, 2416, "22", 8},
-    {"Αγλαντζιά", 2101, 2124, "22", 8}, {"Λατσιά", 2220, 2236, "22", 7},
-    {"Γέρι", 2200, 2203, "22", 4}, {"Δάλι", 2540, 2545, "22", 3},
-    {"Τσέρι", 2480, 2483, "22", 3}, {"Λεμεσός", 3010, 3117, "25", 6},
-    {"Λάρνακα", 6010, 6059, "24", 8}, {"Πάφος", 8010, 8049, "26", 3},
-    {"Παραλίμνι", 5280, 5299, "23", 2}};
+    {"Λευκωσία", 1010, 1107, "22", 20}, {"Στρόβολος", 2001, 2066, "22", 18}, {"Λακατάμια", 2301, 2333, "22", 10}, {"Έγκωμη", 2406, 2416, "22", 8}, {"Αγλαντζιά", 2101, 2124, "22", 8}, {"Λατσιά", 2220, 2236, "22", 7}, {"Γέρι", 2200, 2203, "22", 4}, {"Δάλι", 2540, 2545, "22", 3}, {"Τσέρι", 2480, 2483, "22", 3}, {"Λεμεσός", 3010, 3117, "25", 6}, {"Λάρνακα", 6010, 6059, "24", 8}, {"Πάφος", 8010, 8049, "26", 3}, {"Παραλίμνι", 5280, 5299, "23", 2}};
 
 const QStringList &streets()
 {
-    static const QStringList l = texts({
-        "Λεωφόρος Αρχιεπισκόπου Μακαρίου", "Λεωφόρος Γρίβα Διγενή", "Στασικράτους",
-        "Λεωφόρος Αθαλάσσας", "Ανεξαρτησίας", "Λεωφόρος Σπύρου Κυπριανού", "Ευαγόρου",
-        "Αγίου Ανδρέα", "Γλάδστωνος", "Λεωφόρος Κέννεντυ", "Αρμενίας", "Ριγαίνης", "Ομήρου",
-        "Λεωφόρος Στροβόλου", "Κυρηνείας", "Ζήνωνος Κιτιέως", "Λεωφόρος Λεμεσού",
-        "Μιχαλάκη Καραολή", "Αγίου Νικολάου", "Θεμιστοκλή Δέρβη", "Πινδάρου", "Περικλέους",
-        "Ηρώων", "28ης Οκτωβρίου", "Αγίας Φυλάξεως", "Λεωφόρος Τσερίου",
-        "Κωνσταντινουπόλεως", "Αγίου Γεωργίου", "Ελευθερίας", "Ακροπόλεως",
-        "Βασιλέως Παύλου", "Αισχύλου", "Σοφοκλέους", "Αγίου Προκοπίου"});
+    static const QStringList l = texts({"Λεωφόρος Αρχιεπισκόπου Μακαρίου", "Λεωφόρος Γρίβα Διγενή", "Στασικράτους",
+                                        "Λεωφόρος Αθαλάσσας", "Ανεξαρτησίας", "Λεωφόρος Σπύρου Κυπριανού", "Ευαγόρου",
+                                        "Αγίου Ανδρέα", "Γλάδστωνος", "Λεωφόρος Κέννεντυ", "Αρμενίας", "Ριγαίνης", "Ομήρου",
+                                        "Λεωφόρος Στροβόλου", "Κυρηνείας", "Ζήνωνος Κιτιέως", "Λεωφόρος Λεμεσού",
+                                        "Μιχαλάκη Καραολή", "Αγίου Νικολάου", "Θεμιστοκλή Δέρβη", "Πινδάρου", "Περικλέους",
+                                        "Ηρώων", "28ης Οκτωβρίου", "Αγίας Φυλάξεως", "Λεωφόρος Τσερίου",
+                                        "Κωνσταντινουπόλεως", "Αγίου Γεωργίου", "Ελευθερίας", "Ακροπόλεως",
+                                        "Βασιλέως Παύλου", "Αισχύλου", "Σοφοκλέους", "Αγίου Προκοπίου"});
     return l;
 }
 
-struct Fund { const char *name; int weight; };
+struct Fund {
+    const char *name;
+    int weight;
+};
 const Fund kFunds[] = {
-    {"ΓεΣΥ", 50}, {"Ιδιωτικό", 22}, {"ΤΚΑ", 8}, {"Ταμείο Υγείας ΠΑΣΥΔΥ", 6},
-    {"Ταμείο Ευημερίας ΑΗΚ", 4}, {"Ταμείο Υγείας ΣΕΚ", 4}, {"Ιδιωτική ασφάλεια υγείας", 6}};
+    {"ΓεΣΥ", 50}, {"Ιδιωτικό", 22}, {"ΤΚΑ", 8}, {"Ταμείο Υγείας ΠΑΣΥΔΥ", 6}, {"Ταμείο Ευημερίας ΑΗΚ", 4}, {"Ταμείο Υγείας ΣΕΚ", 4}, {"Ιδιωτική ασφάλεια υγείας", 6}};
 
 const QStringList &historyLines()
 {
-    static const QStringList l = texts({
-        "Αλλεργία στην πενικιλίνη.", "Υπέρταση, λαμβάνει φαρμακευτική αγωγή.",
-        "Σακχαρώδης διαβήτης τύπου 2.", "Λαμβάνει αντιπηκτικά (ασπιρίνη), ενημέρωση πριν από εξαγωγή.",
-        "Βρουξισμός, νάρθηκας νυκτός.", "Φοβάται τον οδοντίατρο, χρειάζεται χρόνο και ηρεμία.",
-        "Ευαισθησία στα κάτω πρόσθια.", "Καπνίζει περίπου 20 τσιγάρα την ημέρα.",
-        "Ορθοδοντική θεραπεία στην εφηβεία.",
-        "Καρδιοπάθεια, προφυλακτική αντιβίωση πριν από επεμβάσεις.",
-        "Αιμορραγία ούλων στο βούρτσισμα.", "Αλλεργία στο λάτεξ, μόνο γάντια νιτριλίου.",
-        "Άσθμα, φέρνει το εισπνεόμενο στα ραντεβού.", "Θυρεοειδοπάθεια, υπό θεραπεία.",
-        "Προτιμά απογευματινά ραντεβού.", "Μεταλλοκεραμική γέφυρα 24-26 από άλλο ιατρείο.",
-        "Κινητή μερική οδοντοστοιχία άνω γνάθου.", "Ευαισθησία στο κρύο μετά από λεύκανση.",
-        "Δυσκολία στο άνοιγμα του στόματος, πόνος στην κροταφογναθική.",
-        "Ενημερώθηκε για εμφύτευμα, θα το σκεφτεί."});
+    static const QStringList l = texts({"Αλλεργία στην πενικιλίνη.", "Υπέρταση, λαμβάνει φαρμακευτική αγωγή.",
+                                        "Σακχαρώδης διαβήτης τύπου 2.", "Λαμβάνει αντιπηκτικά (ασπιρίνη), ενημέρωση πριν από εξαγωγή.",
+                                        "Βρουξισμός, νάρθηκας νυκτός.", "Φοβάται τον οδοντίατρο, χρειάζεται χρόνο και ηρεμία.",
+                                        "Ευαισθησία στα κάτω πρόσθια.", "Καπνίζει περίπου 20 τσιγάρα την ημέρα.",
+                                        "Ορθοδοντική θεραπεία στην εφηβεία.",
+                                        "Καρδιοπάθεια, προφυλακτική αντιβίωση πριν από επεμβάσεις.",
+                                        "Αιμορραγία ούλων στο βούρτσισμα.", "Αλλεργία στο λάτεξ, μόνο γάντια νιτριλίου.",
+                                        "Άσθμα, φέρνει το εισπνεόμενο στα ραντεβού.", "Θυρεοειδοπάθεια, υπό θεραπεία.",
+                                        "Προτιμά απογευματινά ραντεβού.", "Μεταλλοκεραμική γέφυρα 24-26 από άλλο ιατρείο.",
+                                        "Κινητή μερική οδοντοστοιχία άνω γνάθου.", "Ευαισθησία στο κρύο μετά από λεύκανση.",
+                                        "Δυσκολία στο άνοιγμα του στόματος, πόνος στην κροταφογναθική.",
+                                        "Ενημερώθηκε για εμφύτευμα, θα το σκεφτεί."});
     return l;
 }
 
@@ -206,14 +173,17 @@ const Treatment kTreatments[] = {
     {"Επανέλεγχος", "Επανέλεγχος μετά από θεραπεία, χωρίς ευρήματα.", "", 0, 0, 12, false},
 };
 
-struct Expense { const char *text; int minCents, maxCents; };
+struct Expense {
+    const char *text;
+    int minCents, maxCents;
+};
 
 struct Customer {
     QString first, last, fund, phone;
 };
 
 struct Visit {
-    int customer;        // index into the customers
+    int customer;   // index into the customers
     QDate date;
     int treatment;
 };
@@ -221,8 +191,7 @@ struct Visit {
 class Generator {
 public:
     Generator(DbConnection &conn, const DemoData::Options &o)
-        : m_conn(conn), m_rng(o.seed), m_chartRng(o.seed ^ 0x0d0e7a1u), m_today(o.today.isValid() ? o.today : Clock::today()),
-          m_customerCount(std::max(1, o.customers)) {}
+        : m_conn(conn), m_rng(o.seed), m_chartRng(o.seed ^ 0x0d0e7a1u), m_today(o.today.isValid() ? o.today : Clock::today()), m_customerCount(std::max(1, o.customers)) {}
 
     DemoData::Summary run()
     {
@@ -247,7 +216,10 @@ private:
     int between(int lo, int hi) { return m_rng.bounded(lo, hi + 1); }
     bool chance(double p) { return m_rng.generateDouble() < p; }
     template <class List>
-    const auto &pick(const List &l) { return l[m_rng.bounded(quint32(std::size(l)))]; }
+    const auto &pick(const List &l)
+    {
+        return l[m_rng.bounded(quint32(std::size(l)))];
+    }
     template <class T, std::size_t N>
     const T &weighted(const T (&items)[N])
     {
@@ -359,9 +331,8 @@ void Generator::practice()
 
 void Generator::customers()
 {
-    DbStatement st(m_conn, QStringLiteral(
-        "INSERT INTO STOIXEIA_PELATH (ID, ONOMA, EPWNYMO, FYLO, HMEROMHNIA_GENNHSEWS, DIEYTHYNSH,"
-        " THLEFWNO_1, THLEFWNO_2, EPAGGELMA, TAMEIO, ISTORIKO) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    DbStatement st(m_conn, QStringLiteral("INSERT INTO STOIXEIA_PELATH (ID, ONOMA, EPWNYMO, FYLO, HMEROMHNIA_GENNHSEWS, DIEYTHYNSH,"
+                                          " THLEFWNO_1, THLEFWNO_2, EPAGGELMA, TAMEIO, ISTORIKO) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     const QString male = QString::fromUtf8("ΑΡΡΕΝ"), female = QString::fromUtf8("ΘΗΛΥ");
     const QString pupil[] = {QString::fromUtf8("Μαθητής"), QString::fromUtf8("Μαθήτρια")};
     const QString student[] = {QString::fromUtf8("Φοιτητής"), QString::fromUtf8("Φοιτήτρια")};
@@ -388,8 +359,7 @@ void Generator::customers()
         QString address = pick(streets()) + QLatin1Char(' ') + QString::number(between(1, 180));
         if (chance(0.2))
             address += QStringLiteral(", ") + flat + QString::number(between(1, 6) * 100 + between(1, 8));
-        address += QStringLiteral(", %1 %2").arg(between(town.postFirst, town.postLast))
-                       .arg(QString::fromUtf8(town.name));
+        address += QStringLiteral(", %1 %2").arg(between(town.postFirst, town.postLast)).arg(QString::fromUtf8(town.name));
 
         const QString phone1 = chance(0.75) ? mobile() : landline(town.phone);
         QVariant phone2;
@@ -426,8 +396,7 @@ void Generator::customers()
             history = lines.join(QLatin1Char('\n'));
         }
 
-        insert(st, {i + 1, first, last, isMale ? male : female, iso(birth), address, phone1, phone2,
-                    job, fund, history});
+        insert(st, {i + 1, first, last, isMale ? male : female, iso(birth), address, phone1, phone2, job, fund, history});
         m_customers.push_back({first, last, fund, phone1});
         m_births.push_back(birth);
     }
@@ -442,17 +411,16 @@ void Generator::chartEntries(DbStatement &st, int id, const QDate &d, int treatm
         static const char *const back[] = {"O", "MO", "DO", "MDO", "B", "OL"};
         static const char *const front[] = {"M", "D", "B", "MB", "DL"};
         return QString::fromLatin1(fdi % 10 <= 3 ? front[m_chartRng.bounded(quint32(std::size(front)))]
-                                          : back[m_chartRng.bounded(quint32(std::size(back)))]);
+                                                 : back[m_chartRng.bounded(quint32(std::size(back)))]);
     };
     int minute = 0;
     auto entry = [&](int fdi, const QString &letters, const char *condition, const char *note) {
         const QDateTime at(d, QTime(9, 0).addSecs(60 * minute++));
-        insert(st, {id, iso(d), fdi, letters, QString::fromUtf8(condition), QString::fromUtf8(note),
-                    at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
+        insert(st, {id, iso(d), fdi, letters, QString::fromUtf8(condition), QString::fromUtf8(note), at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
         ++m_sum.chartEntries;
     };
     switch (treatment) {
-    case 0: // check-up
+    case 0:   // check-up
         if (m_chartRng.generateDouble() < 0.35) {
             const int fdi = child ? int(m_chartRng.bounded(5, 9)) * 10 + int(m_chartRng.bounded(1, 6))
                                   : int(m_chartRng.bounded(1, 5)) * 10 + int(m_chartRng.bounded(1, 8));
@@ -462,7 +430,7 @@ void Generator::chartEntries(DbStatement &st, int id, const QDate &d, int treatm
                 entry(fdi, QString(), "προς θεραπεία", "Να επανεκτιμηθεί στην επόμενη επίσκεψη.");
         }
         break;
-    case 2: { // caries: found and filled at the same visit
+    case 2: {   // caries: found and filled at the same visit
         const QString letters = surfaces(tooth);
         entry(tooth, letters, "τερηδόνα", "");
         entry(tooth, letters, "έμφραξη", "Σύνθετη ρητίνη.");
@@ -493,11 +461,9 @@ void Generator::chartEntries(DbStatement &st, int id, const QDate &d, int treatm
 
 void Generator::visits()
 {
-    DbStatement st(m_conn, QStringLiteral(
-        "INSERT INTO EPISKEPSEIS (ID, HMEROMHNIA, AITIA, PERIGRAFH) VALUES (?, ?, ?, ?)"));
-    DbStatement chart(m_conn, QStringLiteral(
-        "INSERT INTO ODONTOGRAMMA (ID, HMEROMHNIA, DONTI, EPIFANEIES, KATASTASH, SHMEIWSH, KATAXWRHSH)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    DbStatement st(m_conn, QStringLiteral("INSERT INTO EPISKEPSEIS (ID, HMEROMHNIA, AITIA, PERIGRAFH) VALUES (?, ?, ?, ?)"));
+    DbStatement chart(m_conn, QStringLiteral("INSERT INTO ODONTOGRAMMA (ID, HMEROMHNIA, DONTI, EPIFANEIES, KATASTASH, SHMEIWSH, KATAXWRHSH)"
+                                             " VALUES (?, ?, ?, ?, ?, ?, ?)"));
     const QDate from = m_today.addYears(-3);
     // How many visits a customer made in three years: mostly one to three.
     const int visitWeights[] = {25, 25, 20, 15, 10, 5};
@@ -569,12 +535,10 @@ void Generator::receipts()
         }
     }
 
-    DbStatement receipt(m_conn, QStringLiteral(
-        "INSERT INTO APODEIKSEIS (AR_APODEIKSHS, HMEROMHNIA, ONOMA, EPWNYMO, PARALHPTHS, POSO,"
-        " POSO_CY, TAMEIO, PERIGRAFH, EGKYRH) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    DbStatement taking(m_conn, QStringLiteral(
-        "INSERT INTO EISPRAKSH_PELATH (ID, HMEROMHNIA, POSO, POSO_CY, PERIGRAFH, TAMEIO, AR_APODEIKSHS)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    DbStatement receipt(m_conn, QStringLiteral("INSERT INTO APODEIKSEIS (AR_APODEIKSHS, HMEROMHNIA, ONOMA, EPWNYMO, PARALHPTHS, POSO,"
+                                               " POSO_CY, TAMEIO, PERIGRAFH, EGKYRH) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    DbStatement taking(m_conn, QStringLiteral("INSERT INTO EISPRAKSH_PELATH (ID, HMEROMHNIA, POSO, POSO_CY, PERIGRAFH, TAMEIO, AR_APODEIKSHS)"
+                                              " VALUES (?, ?, ?, ?, ?, ?, ?)"));
     for (int n = 0; n < wanted; ++n) {
         const Visit &v = m_visits[std::size_t(paid[std::size_t(n)])];
         const Treatment &tr = kTreatments[v.treatment];
@@ -585,8 +549,7 @@ void Generator::receipts()
         const int number = n + 1;
         const QString service = QString::fromUtf8(tr.service);
         const bool valid = !cancelled[std::size_t(n)];
-        insert(receipt, {number, iso(v.date), c.first, c.last, c.first + QLatin1Char(' ') + c.last,
-                         poso, posoCy, c.fund, service, valid ? -1 : 0});
+        insert(receipt, {number, iso(v.date), c.first, c.last, c.first + QLatin1Char(' ') + c.last, poso, posoCy, c.fund, service, valid ? -1 : 0});
         // A cancelled receipt keeps its row; its taking is gone.
         if (valid)
             insert(taking, {v.customer + 1, iso(v.date), poso, posoCy, service, c.fund, number});
@@ -599,8 +562,7 @@ void Generator::receipts()
 
 void Generator::expenses()
 {
-    DbStatement st(m_conn, QStringLiteral(
-        "INSERT INTO EKSODA (HMEROMHNIA, POSO, VAT, PERIGRAFH) VALUES (?, ?, ?, ?)"));
+    DbStatement st(m_conn, QStringLiteral("INSERT INTO EKSODA (HMEROMHNIA, POSO, VAT, PERIGRAFH) VALUES (?, ?, ?, ?)"));
     // A bigger practice buys proportionally more materials and lab work.
     const int scale = std::max(1, m_customerCount / 300);
     const QDate from = m_today.addYears(-2);
@@ -656,10 +618,9 @@ void Generator::expenses()
 void Generator::appointments()
 {
     DbStatement st(m_conn, slotSql());
-    const QStringList reasons = texts({
-        "Έλεγχος", "Καθαρισμός", "Σφράγισμα", "Απονεύρωση", "Εξαγωγή", "Αποτύπωμα στεφάνης",
-        "Πονόδοντος", "Ορθοδοντικός έλεγχος", "Λεύκανση", "Επανέλεγχος", "Τοποθέτηση στεφάνης",
-        "Εμφύτευμα", "Ράμματα"});
+    const QStringList reasons = texts({"Έλεγχος", "Καθαρισμός", "Σφράγισμα", "Απονεύρωση", "Εξαγωγή", "Αποτύπωμα στεφάνης",
+                                       "Πονόδοντος", "Ορθοδοντικός έλεγχος", "Λεύκανση", "Επανέλεγχος", "Τοποθέτηση στεφάνης",
+                                       "Εμφύτευμα", "Ράμματα"});
     const QString phoneText = QString::fromUtf8(" (τηλ. %1)");
     // Working hours 08:00 to 13:00 and 15:30 to 20:00.
     std::vector<int> open;
@@ -697,17 +658,16 @@ void Generator::reminders()
     DbStatement st(m_conn, QStringLiteral("INSERT INTO YPENTHIMISEIS (HMEROMHNIA, PERIGRAFH) VALUES (?, ?)"));
     // Never today: the start-up check would show one at every demo start.
     const int offsets[] = {-41, -17, -6, -2, 1, 4, 9, 16, 27, 45};
-    const QStringList textsOf = texts({
-        "Πληρωμή ΦΠΑ τριμήνου στο Τμήμα Φορολογίας.",
-        "Παραγγελία αναλωσίμων:\nγάντια νιτριλίου M και L,\nμάσκες,\nρολά βαμβακιού.",
-        "Συντήρηση κλιβάνου αποστείρωσης.\nΤεχνικός: Σάββας Ηλία, 99 654321.",
-        "Ανανέωση ασφάλειας ιατρείου.",
-        "Σεμινάριο Οδοντιατρικού Συλλόγου στις 19:00.\nΘέμα: νέα υλικά σύνθετων ρητινών.",
-        "Να σταλούν τα τιμολόγια του μήνα στον λογιστή.",
-        "Έλεγχος πυροσβεστήρων και φαρμακείου πρώτων βοηθειών.",
-        "Παραλαβή στεφανών από το εργαστήριο.",
-        "Πληρωμή ενοικίου.\nΤράπεζα Κύπρου, λογαριασμός ιδιοκτήτη.",
-        "Ανανέωση άδειας του ακτινολογικού μηχανήματος.\nΝα κλειστεί ραντεβού με την Υπηρεσία Ελέγχου Ακτινοβολιών."});
+    const QStringList textsOf = texts({"Πληρωμή ΦΠΑ τριμήνου στο Τμήμα Φορολογίας.",
+                                       "Παραγγελία αναλωσίμων:\nγάντια νιτριλίου M και L,\nμάσκες,\nρολά βαμβακιού.",
+                                       "Συντήρηση κλιβάνου αποστείρωσης.\nΤεχνικός: Σάββας Ηλία, 99 654321.",
+                                       "Ανανέωση ασφάλειας ιατρείου.",
+                                       "Σεμινάριο Οδοντιατρικού Συλλόγου στις 19:00.\nΘέμα: νέα υλικά σύνθετων ρητινών.",
+                                       "Να σταλούν τα τιμολόγια του μήνα στον λογιστή.",
+                                       "Έλεγχος πυροσβεστήρων και φαρμακείου πρώτων βοηθειών.",
+                                       "Παραλαβή στεφανών από το εργαστήριο.",
+                                       "Πληρωμή ενοικίου.\nΤράπεζα Κύπρου, λογαριασμός ιδιοκτήτη.",
+                                       "Ανανέωση άδειας του ακτινολογικού μηχανήματος.\nΝα κλειστεί ραντεβού με την Υπηρεσία Ελέγχου Ακτινοβολιών."});
     for (int i = 0; i < int(std::size(offsets)); ++i) {
         insert(st, {iso(m_today.addDays(offsets[i])), textsOf[i]});
         ++m_sum.reminders;
@@ -741,9 +701,8 @@ void Generator::notes()
 
 void Generator::phones()
 {
-    DbStatement st(m_conn, QStringLiteral(
-        "INSERT INTO XRHSIMA_THLEFWNA (ONOMATEPWNYMO, DIEYTHYNSH, THLEFWNO_1, THLEFWNO_2, FAX, EMAIL, PERIGRAFH)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    DbStatement st(m_conn, QStringLiteral("INSERT INTO XRHSIMA_THLEFWNA (ONOMATEPWNYMO, DIEYTHYNSH, THLEFWNO_1, THLEFWNO_2, FAX, EMAIL, PERIGRAFH)"
+                                          " VALUES (?, ?, ?, ?, ?, ?, ?)"));
     // name, address, phone 1, phone 2, fax, e-mail, description; empty: none.
     const char *const items[][7] = {
         {"Οδοντοτεχνικό εργαστήριο Σάββα Ηλία", "Κυρηνείας 54, 2113 Αγλαντζιά", "22 334455", "99 654321", "22 334456", "lab@iliasdental.com.cy", "Στεφάνες και γέφυρες"},
@@ -775,7 +734,7 @@ void Generator::phones()
     }
 }
 
-} // namespace
+}   // namespace
 
 namespace DemoData {
 

@@ -10,8 +10,8 @@ namespace DemoData {
 
 struct Options {
     int customers = 300;
-    QDate today;                  // invalid: the program's clock
-    quint32 seed = 20080325;      // same seed, same practice
+    QDate today;               // invalid: the program's clock
+    quint32 seed = 20080325;   // same seed, same practice
 };
 
 struct Summary {

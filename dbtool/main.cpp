@@ -27,7 +27,9 @@
 
 namespace {
 
-enum Exit { Ok = 0, Failed = 1, Usage = 2 };
+enum Exit { Ok = 0,
+            Failed = 1,
+            Usage = 2 };
 
 QTextStream &out()
 {
@@ -244,11 +246,20 @@ int create(const QString &dir, const DemoData::Options *demo)
             out() << QString::fromUtf8("Δείγμα ιατρείου: %1 πελάτες, %2 επισκέψεις, %3 αποδείξεις "
                                        "(%4 ακυρωμένες, επόμενη η %5), %6 έξοδα,\n"
                                        "  %7 ραντεβού σε %8 ημέρες, %9 υπενθυμίσεις, ")
-                         .arg(s.customers).arg(s.visits).arg(s.receipts).arg(s.cancelled)
-                         .arg(s.nextReceipt).arg(s.expenses).arg(s.appointments)
-                         .arg(s.appointmentDays).arg(s.reminders)
+                         .arg(s.customers)
+                         .arg(s.visits)
+                         .arg(s.receipts)
+                         .arg(s.cancelled)
+                         .arg(s.nextReceipt)
+                         .arg(s.expenses)
+                         .arg(s.appointments)
+                         .arg(s.appointmentDays)
+                         .arg(s.reminders)
                   << QString::fromUtf8("%1 σημειώσεις, %2 χρήσιμα τηλέφωνα, %3 καταχωρήσεις οδοντογράμματος (%4 ms).\n")
-                         .arg(s.notes).arg(s.phones).arg(s.chartEntries).arg(timer.elapsed());
+                         .arg(s.notes)
+                         .arg(s.phones)
+                         .arg(s.chartEntries)
+                         .arg(timer.elapsed());
         } catch (const DbError &e) {
             // An empty database would pass for a finished sample; start over instead.
             QFile::remove(QDir(dir).absoluteFilePath(QStringLiteral("data.mdb")));
@@ -262,7 +273,8 @@ int create(const QString &dir, const DemoData::Options *demo)
         err() << QString::fromUtf8("Προσοχή: δεν βρέθηκαν αρχεία αναφορών (*.RAV) για αντιγραφή.\n");
     else
         out() << QString::fromUtf8("Αρχεία αναφορών που αντιγράφηκαν: %1 (από %2).\n")
-                     .arg(copied).arg(QDir::toNativeSeparators(source));
+                     .arg(copied)
+                     .arg(QDir::toNativeSeparators(source));
 
     out() << QString::fromUtf8("Δημιουργήθηκε η βάση δεδομένων %1\n").arg(path);
     if (demoPassword)
@@ -427,7 +439,8 @@ int backup(const QString &dir, const QString &dest)
         out() << QString::fromUtf8("Αντίγραφο ασφαλείας: %1\n"
                                    "  επαληθεύτηκε: integrity_check ok, %2 γραμμές σε %3 πίνακες (%4 ms)\n")
                      .arg(QDir::toNativeSeparators(QFileInfo(written).absoluteFilePath()), totalRows(counts))
-                     .arg(counts.size()).arg(timer.elapsed());
+                     .arg(counts.size())
+                     .arg(timer.elapsed());
         return Ok;
     } catch (const DbError &e) {
         return failure(e.message());
@@ -474,19 +487,22 @@ int check(const QString &dir)
             break;
         case SchemaVersion::State::Older:
             out() << QString::fromUtf8("ΠΡΟΣΟΧΗ\tέκδοση δομής %1· το πρόγραμμα θα την αναβαθμίσει στην %2 στο επόμενο άνοιγμα")
-                         .arg(version).arg(SchemaVersion::current())
+                         .arg(version)
+                         .arg(SchemaVersion::current())
                   << '\n';
             break;
         case SchemaVersion::State::Newer:
             out() << QString::fromUtf8("ΣΦΑΛΜΑ\tέκδοση δομής %1, νεότερη από την %2 αυτού του εργαλείου")
-                         .arg(version).arg(SchemaVersion::current())
+                         .arg(version)
+                         .arg(SchemaVersion::current())
                   << '\n';
             return failure(SchemaVersion::newerText(conn.fileName(), version));
         }
         const Check::Report report = Check::run(conn);
         for (const Check::Finding &f : report.findings) {
             const QString verdict = f.rows.isEmpty() ? QStringLiteral("ok")
-                : f.reportOnly ? QString::fromUtf8("ΠΡΟΣΟΧΗ") : QString::fromUtf8("ΣΦΑΛΜΑ");
+                : f.reportOnly                       ? QString::fromUtf8("ΠΡΟΣΟΧΗ")
+                                                     : QString::fromUtf8("ΣΦΑΛΜΑ");
             out() << verdict << '\t' << f.name << '\n';
             for (const QString &row : f.rows)
                 out() << "\t\t" << row << '\n';
@@ -516,7 +532,7 @@ int passwd(const QString &dir)
     }
 }
 
-} // namespace
+}   // namespace
 
 // Copies every table of one practice into another, file to server or
 // server to file. The target is made when missing (a new data.mdb, or the
@@ -535,7 +551,7 @@ int copyPractice(const QString &fromDir, const QString &toDir)
         if (to.onServer()
             && to.scalarNative(QStringLiteral("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
                                               " WHERE n.nspname = current_schema() AND c.relname = 'security'"))
-                       .toLongLong()
+                    .toLongLong()
                 == 0)
             Schema::createOnServer(to, password);
         const QStringList tables = Schema::tableNames() + SchemaVersion::addedTables();

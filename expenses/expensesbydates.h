@@ -6,7 +6,9 @@
 
 class DataSet;
 class ReportProject;
-namespace Ui { class TForm14; }
+namespace Ui {
+class TForm14;
+}
 
 // The expenses between two dates, with their totals, printed through
 // EKSODA1.RAV. One instance lives for the whole run and is shown again at

@@ -6,7 +6,9 @@
 
 class DataSet;
 class ReportProject;
-namespace Ui { class TForm15; }
+namespace Ui {
+class TForm15;
+}
 
 // The expenses of a range of years totalled month by month, with the totals
 // of the whole range, printed through EKSODA2.RAV. One instance lives for

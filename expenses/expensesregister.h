@@ -4,7 +4,9 @@
 #include <memory>
 
 class DataSet;
-namespace Ui { class TForm13; }
+namespace Ui {
+class TForm13;
+}
 
 // The expenses register: every operating expense with its date, net amount,
 // VAT amount and description, entered and corrected through the bound edits

@@ -22,7 +22,7 @@ bool beginEdit(DataSet *ds)
     }
 }
 
-} // namespace
+}   // namespace
 
 // ---- FieldBinding ------------------------------------------------------------
 
@@ -70,7 +70,8 @@ TypedField::TypedField(std::function<QString()> text, std::function<void(const Q
 
 void TypedField::bind(QObject *control, DataSet *ds, const QString &field)
 {
-    m_binding.bind(control, ds, field, [this] { load(); }, [this] { store(); });
+    m_binding.bind(
+        control, ds, field, [this] { load(); }, [this] { store(); });
 }
 
 void TypedField::typed()

@@ -45,9 +45,9 @@ public:
                std::function<int()> cursor);
     void bind(QObject *control, DataSet *ds, const QString &field);
     const QString &field() const { return m_binding.field(); }
-    void typed();    // the user changed the text
-    void load();     // shows the field's stored text
-    void store();    // writes the typed text into the field
+    void typed();   // the user changed the text
+    void load();    // shows the field's stored text
+    void store();   // writes the typed text into the field
 
 private:
     std::function<QString()> m_text;
@@ -64,8 +64,10 @@ public:
     explicit DbEdit(QWidget *parent = nullptr);
     void setDataSource(DataSet *ds, const QString &field) { m_typed.bind(this, ds, field); }
     QString dataField() const { return m_typed.field(); }
+
 protected:
     void focusOutEvent(QFocusEvent *e) override;
+
 private:
     TypedField m_typed;
 };
@@ -77,6 +79,7 @@ public:
     explicit DbComboBox(QWidget *parent = nullptr);
     void setDataSource(DataSet *ds, const QString &field);
     QString dataField() const { return m_binding.field(); }
+
 private:
     void load();
     FieldBinding m_binding;
@@ -89,8 +92,10 @@ public:
     explicit DbMemo(QWidget *parent = nullptr);
     void setDataSource(DataSet *ds, const QString &field) { m_typed.bind(this, ds, field); }
     QString dataField() const { return m_typed.field(); }
+
 protected:
     void focusOutEvent(QFocusEvent *e) override;
+
 private:
     TypedField m_typed;
 };
@@ -102,6 +107,7 @@ public:
     explicit DbText(QWidget *parent = nullptr);
     void setDataSource(DataSet *ds, const QString &field);
     QString dataField() const { return m_binding.field(); }
+
 private:
     void load();
     FieldBinding m_binding;

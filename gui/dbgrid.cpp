@@ -26,7 +26,7 @@ QPixmap currentRowMark()
     return mark;
 }
 
-} // namespace
+}   // namespace
 
 // ---- model ------------------------------------------------------------------
 

@@ -25,10 +25,15 @@ public:
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
 
 private:
-    struct Column { QString field; QString title; Qt::Alignment align; int index = -1; };
+    struct Column {
+        QString field;
+        QString title;
+        Qt::Alignment align;
+        int index = -1;
+    };
     void resolveColumns();
     void refreshCurrentRow();
-    int fieldOf(int col) const;     // data set field of a grid column, -1 when unknown
+    int fieldOf(int col) const;   // data set field of a grid column, -1 when unknown
     QPointer<DataSet> m_ds;
     QList<Column> m_columns;
 };
@@ -51,8 +56,8 @@ public:
     void fitColumns();
 
 signals:
-    void cellClicked();             // after a click made a row current (OnCellClick)
-    void keyReleased(int key);      // OnKeyUp
+    void cellClicked();          // after a click made a row current (OnCellClick)
+    void keyReleased(int key);   // OnKeyUp
 
 protected:
     void keyPressEvent(QKeyEvent *e) override;

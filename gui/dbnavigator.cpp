@@ -15,9 +15,15 @@ struct ButtonInfo {
 };
 
 const ButtonInfo kButtons[] = {
-    {"nbFirst", "First record"},   {"nbPrior", "Prior record"}, {"nbNext", "Next record"},
-    {"nbLast", "Last record"},     {"nbInsert", "Insert record"}, {"nbDelete", "Delete record"},
-    {"nbEdit", "Edit record"},     {"nbPost", "Post edit"},     {"nbCancel", "Cancel edit"},
+    {"nbFirst", "First record"},
+    {"nbPrior", "Prior record"},
+    {"nbNext", "Next record"},
+    {"nbLast", "Last record"},
+    {"nbInsert", "Insert record"},
+    {"nbDelete", "Delete record"},
+    {"nbEdit", "Edit record"},
+    {"nbPost", "Post edit"},
+    {"nbCancel", "Cancel edit"},
     {"nbRefresh", "Refresh data"},
 };
 
@@ -104,7 +110,7 @@ QIcon buttonIcon(DbNavigator::Button b)
     return icon;
 }
 
-} // namespace
+}   // namespace
 
 DbNavigator::DbNavigator(QWidget *parent) : QWidget(parent)
 {

@@ -12,7 +12,16 @@
 class DbNavigator : public QWidget {
     Q_OBJECT
 public:
-    enum Button { First, Prior, Next, Last, Insert, Delete, Edit, Post, Cancel, Refresh };
+    enum Button { First,
+                  Prior,
+                  Next,
+                  Last,
+                  Insert,
+                  Delete,
+                  Edit,
+                  Post,
+                  Cancel,
+                  Refresh };
     Q_ENUM(Button)
 
     explicit DbNavigator(QWidget *parent = nullptr);

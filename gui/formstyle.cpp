@@ -14,7 +14,7 @@ QFont formFont()
     static const QFont f = [] {
         const QStringList families = QFontDatabase::families();
         QFont font(families.contains(QStringLiteral("Tahoma")) ? QStringLiteral("Tahoma")
-                                                                : QStringLiteral("DejaVu Sans"));
+                                                               : QStringLiteral("DejaVu Sans"));
         font.setPointSize(8);
         return font;
     }();

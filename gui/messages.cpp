@@ -94,4 +94,4 @@ QList<Shown> takeShown()
     return out;
 }
 
-} // namespace Messages
+}   // namespace Messages

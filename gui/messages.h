@@ -21,15 +21,18 @@ void error(const QString &text, QWidget *parent = nullptr);
 QString errorText(const QString &text);   // the text as the report shows it
 
 // --- test seam ---
-enum class Kind { Plain, Confirm, ConfirmDelete, Error };
+enum class Kind { Plain,
+                  Confirm,
+                  ConfirmDelete,
+                  Error };
 struct Shown {
     Kind kind;
-    QString text;      // as shown (error texts with their full stop)
+    QString text;   // as shown (error texts with their full stop)
 };
 // While scripted, no box opens: questions take the queued answers
 // (Yes/OK when the queue is empty) and every box is recorded.
 void setScripted(bool on);
 bool isScripted();
 void setNextAnswer(bool yesOrOk);
-QList<Shown> takeShown();     // and forget them
+QList<Shown> takeShown();   // and forget them
 }

@@ -57,7 +57,7 @@ QPointer<QThread> &runningCheck()
     return worker;
 }
 
-} // namespace
+}   // namespace
 
 namespace Safekeeping {
 
@@ -117,8 +117,7 @@ static bool OfferRestore(QWidget *parent, const QStringList &problems)
         return false;
     }
     const QDateTime when = Backup::timeOfName(QFileInfo(offered).fileName());
-    if (!Messages::confirm(damage + QStringLiteral("\n\nΝα γίνει επαναφορά από το νεότερο επαληθευμένο αντίγραφο ασφαλείας\n%1 (%2);")
-                                        .arg(shown(offered), when.toString(QStringLiteral("d/M/yyyy HH:mm"))),
+    if (!Messages::confirm(damage + QStringLiteral("\n\nΝα γίνει επαναφορά από το νεότερο επαληθευμένο αντίγραφο ασφαλείας\n%1 (%2);").arg(shown(offered), when.toString(QStringLiteral("d/M/yyyy HH:mm"))),
                            parent)) {
         Messages::plain(closing, parent);
         return false;
@@ -178,8 +177,7 @@ void StartCheck(QWidget *parent, std::function<void(bool usable)> done)
         if (*problems == QStringList{QStringLiteral("ok")})
             WriteGate::open(file);
         else
-            WriteGate::refuse(file, QStringLiteral("Το αρχείο δεδομένων %1 βρέθηκε κατεστραμμένο· δεν γράφτηκε τίποτα σε αυτό.")
-                                        .arg(shown(file)));
+            WriteGate::refuse(file, QStringLiteral("Το αρχείο δεδομένων %1 βρέθηκε κατεστραμμένο· δεν γράφτηκε τίποτα σε αυτό.").arg(shown(file)));
     });
     runningCheck() = worker;
     QObject *context = parent ? static_cast<QObject *>(parent) : qApp;

@@ -5,7 +5,9 @@
 #include <memory>
 
 class DataSet;
-namespace Ui { class TForm57; }
+namespace Ui {
+class TForm57;
+}
 
 // "Εισπράξεις από συγκεκριμένο πελάτη": one customer's takings (one per
 // valid receipt), oldest first, with their number and total. Read-only.

@@ -6,7 +6,9 @@
 #include <optional>
 
 class DataSet;
-namespace Ui { class TForm71; }
+namespace Ui {
+class TForm71;
+}
 
 // "Αποδείξεις που εκδόθηκαν": every receipt ever issued, valid and
 // cancelled, with reprint and cancellation of a valid one. A cancelled

@@ -5,7 +5,9 @@
 #include <memory>
 
 class DataSet;
-namespace Ui { class TForm56; }
+namespace Ui {
+class TForm56;
+}
 
 // "Έκδοση απόδειξης": records one payment of one customer and issues its
 // numbered receipt in one action (the taking, the receipt, the counter),
@@ -29,8 +31,8 @@ public:
 
     // One receipt as the entry stores it.
     struct Entry {
-        QString number;        // the counter's value, as digits
-        QString customerId;    // as digits
+        QString number;       // the counter's value, as digits
+        QString customerId;   // as digits
         double amount = 0;
         QString firstName, surname, description, fund;
     };

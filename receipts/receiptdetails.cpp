@@ -23,9 +23,7 @@ TForm73::TForm73(QWidget *parent)
     const struct {
         DbEdit *edit;
         const char *field;
-    } bindings[] = {{ui->DBEdit1, "TITLE"}, {ui->DBEdit2, "ADDRESS1"}, {ui->DBEdit3, "ADDRESS2"},
-                    {ui->DBEdit4, "PHONE"}, {ui->DBEdit5, "FAX"},      {ui->DBEdit6, "WEBSITE"},
-                    {ui->DBEdit7, "EMAIL"}, {ui->DBEdit8, "AFT"}};
+    } bindings[] = {{ui->DBEdit1, "TITLE"}, {ui->DBEdit2, "ADDRESS1"}, {ui->DBEdit3, "ADDRESS2"}, {ui->DBEdit4, "PHONE"}, {ui->DBEdit5, "FAX"}, {ui->DBEdit6, "WEBSITE"}, {ui->DBEdit7, "EMAIL"}, {ui->DBEdit8, "AFT"}};
     for (const auto &b : bindings)
         b.edit->setDataSource(ADOTable1, QLatin1String(b.field));
     ui->DBNavigator1->setDataSet(ADOTable1);

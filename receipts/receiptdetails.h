@@ -4,7 +4,9 @@
 
 class DataSet;
 class DbConnection;
-namespace Ui { class TForm73; }
+namespace Ui {
+class TForm73;
+}
 
 // The practice's details printed at the head of every receipt (the one row
 // of INFORMATION), with a sample receipt to see them printed.

@@ -4,7 +4,9 @@
 
 class DataSet;
 class DbConnection;
-namespace Ui { class TForm9; }
+namespace Ui {
+class TForm9;
+}
 
 // Defining the receipt numbering: the number the first receipt will carry,
 // kept in the one row of LAST_APODEIKSH. The main window checks the

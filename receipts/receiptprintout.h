@@ -5,7 +5,9 @@
 class DataSet;
 class DbConnection;
 class ReportProject;
-namespace Ui { class TForm72; }
+namespace Ui {
+class TForm72;
+}
 
 // The receipt printout: created once at start-up and never shown; it holds
 // the receipt query, the practice details and the report project of

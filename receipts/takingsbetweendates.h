@@ -4,7 +4,9 @@
 #include <memory>
 
 class DataSet;
-namespace Ui { class TForm59; }
+namespace Ui {
+class TForm59;
+}
 
 // "Εισπράξεις σε διάστημα δύο ημερομηνιών": the total of the valid
 // receipts issued between two dates, both days included.

@@ -76,6 +76,7 @@ public:
         while (!m_visits.empty())
             m_visits.pop_back();
     }
+
 private:
     std::vector<std::unique_ptr<DataSetVisit>> m_visits;
 };
@@ -103,7 +104,7 @@ mstch::data connectionRows(DataSet *ds)
     return rows;
 }
 
-} // namespace
+}   // namespace
 
 ReportProject::ReportProject(QObject *parent)
     : QObject(parent)

@@ -45,7 +45,7 @@ public:
     explicit ReportProject(QObject *parent = nullptr);
     ~ReportProject() override;
 
-    void setProjectFile(const QString &path);     // full path of the *.RAV file
+    void setProjectFile(const QString &path);   // full path of the *.RAV file
     QString projectFile() const { return m_file; }
     void addConnection(const QString &name, DataSet *ds);
     // {{NAME}} outside the sections: a text, or a picture as a PNG data

@@ -115,14 +115,22 @@ QString cellText(QStringView html)
         }
         const QStringView name = html.mid(i + 1, semi - i - 1);
         char32_t code = 0;
-        if (name == u"amp") code = '&';
-        else if (name == u"lt") code = '<';
-        else if (name == u"gt") code = '>';
-        else if (name == u"quot") code = '"';
-        else if (name == u"apos") code = '\'';
-        else if (name == u"nbsp") code = 0xA0;
-        else if (name.startsWith(u"#x") || name.startsWith(u"#X")) code = name.mid(2).toUInt(nullptr, 16);
-        else if (name.startsWith(u'#')) code = name.mid(1).toUInt();
+        if (name == u"amp")
+            code = '&';
+        else if (name == u"lt")
+            code = '<';
+        else if (name == u"gt")
+            code = '>';
+        else if (name == u"quot")
+            code = '"';
+        else if (name == u"apos")
+            code = '\'';
+        else if (name == u"nbsp")
+            code = 0xA0;
+        else if (name.startsWith(u"#x") || name.startsWith(u"#X"))
+            code = name.mid(2).toUInt(nullptr, 16);
+        else if (name.startsWith(u'#'))
+            code = name.mid(1).toUInt();
         if (code == 0) {
             out += c;
             continue;
@@ -160,12 +168,13 @@ QList<QStringView> cellsOf(QStringView row)
     return cells;
 }
 
-} // namespace
+}   // namespace
 
 // ---- what a report is made of ------------------------------------------------
 
 struct ReportOutput::Pages::Item {
-    enum Kind { Html, List } kind = Html;
+    enum Kind { Html,
+                List } kind = Html;
     QString html;              // Html: a whole document; List: the table as written
     QString head;              // the report's <head>, for the list's styles
     QString tableTag, thead;   // List: "<table ...>" and the header rows
@@ -331,12 +340,10 @@ QPair<qreal, qreal> tableSpan(QAbstractTextDocumentLayout &layout, QTextTable *t
     for (int c = 0; c < table->columns(); ++c) {
         const QTextTableCell first = table->cellAt(0, c);
         if (first.isValid())
-            top = std::min(top, layout.blockBoundingRect(first.firstCursorPosition().block()).top()
-                                    - padding(first, QTextFormat::TableCellTopPadding));
+            top = std::min(top, layout.blockBoundingRect(first.firstCursorPosition().block()).top() - padding(first, QTextFormat::TableCellTopPadding));
         const QTextTableCell last = table->cellAt(table->rows() - 1, c);
         if (last.isValid())
-            bottom = std::max(bottom, layout.blockBoundingRect(last.lastCursorPosition().block()).bottom()
-                                          + padding(last, QTextFormat::TableCellBottomPadding));
+            bottom = std::max(bottom, layout.blockBoundingRect(last.lastCursorPosition().block()).bottom() + padding(last, QTextFormat::TableCellBottomPadding));
     }
     return {top - frame, bottom + frame};
 }
@@ -746,7 +753,7 @@ bool paintList(Flow &flow, const Item &item)
     return true;
 }
 
-} // namespace
+}   // namespace
 
 // ---- output ------------------------------------------------------------------------
 
@@ -829,7 +836,7 @@ void print(const Pages &pages, const QString &title, QWidget *parent)
         printer.abort();
 }
 
-} // namespace ReportOutput
+}   // namespace ReportOutput
 
 // ---- progress ------------------------------------------------------------------------
 

@@ -43,6 +43,7 @@ public:
     int pageCount() const { return m_pageCount; }
 
     struct Item;
+
 private:
     std::vector<std::unique_ptr<Item>> m_items;
     mutable int m_pageCount = 0;
@@ -65,6 +66,7 @@ public:
     ~ReportProgress();
     ReportOutput::Progress callback();
     QProgressDialog *dialog() const { return m_dialog.get(); }
+
 private:
     std::unique_ptr<QProgressDialog> m_dialog;
 };
@@ -74,7 +76,9 @@ private:
 class ReportOutputDialog : public QDialog {
     Q_OBJECT
 public:
-    enum Destination { Printer, Preview, File };
+    enum Destination { Printer,
+                       Preview,
+                       File };
 
     explicit ReportOutputDialog(const QString &suggestedPdf, QWidget *parent = nullptr);
     Destination destination() const;

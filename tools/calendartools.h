@@ -26,7 +26,9 @@ protected:
 // date of Easter plus the difference between the calendars in that year.
 QDate OrthodoxEaster(int year);
 
-namespace Ui { class TForm8; }
+namespace Ui {
+class TForm8;
+}
 
 class TForm8 : public QDialog {
     Q_OBJECT

@@ -4,7 +4,9 @@
 
 class DataSet;
 class DbConnection;
-namespace Ui { class TForm6; }
+namespace Ui {
+class TForm6;
+}
 
 // The notebook: free notes, each a title and a text, listed by title.
 class TForm6 : public FormDialog {

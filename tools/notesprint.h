@@ -6,7 +6,9 @@
 class DataSet;
 class DbConnection;
 class ReportProject;
-namespace Ui { class TForm7; }
+namespace Ui {
+class TForm7;
+}
 
 // Printing of the notebook: every note, or the one the notebook selected.
 // Created once at start-up and reused.
@@ -18,8 +20,8 @@ public:
 
     QString SelectedNoteId;   // key of the note to print alone, decimal text
 
-    void Button1Click();      // print all
-    void Button2Click();      // print the selected one
+    void Button1Click();   // print all
+    void Button2Click();   // print the selected one
 
 protected:
     void FormClose() override;

@@ -3,7 +3,9 @@
 #include "gui/formdialog.h"
 #include <memory>
 
-namespace Ui { class TForm11; }
+namespace Ui {
+class TForm11;
+}
 class DataSet;
 
 // Reminders editor: dated texts, newest first.
@@ -15,7 +17,6 @@ public:
 
     DbConnection ADOConnection1;
     DataSet *ADOTable1;
-
 
 private:
     void FormShow() override;

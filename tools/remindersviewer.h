@@ -3,7 +3,9 @@
 #include "gui/formdialog.h"
 #include <memory>
 
-namespace Ui { class TForm12; }
+namespace Ui {
+class TForm12;
+}
 class DataSet;
 
 // Today's reminder, shown at start-up. The opener sets the statement of
@@ -16,7 +18,6 @@ public:
 
     DbConnection ADOConnection1;
     DataSet *ADOQuery1;
-
 
 private:
     void FormShow() override;

@@ -19,10 +19,17 @@ TForm10::TForm10(QWidget *parent)
     ADOTable1->setObjectName(QStringLiteral("ADOTable1"));
     ADOTable1->setTableName(QStringLiteral("XRHSIMA_THLEFWNA"));
 
-    const struct { DbEdit *edit; const char *field; const char *title; } columns[] = {
-        {ui->DBEdit1, "ONOMATEPWNYMO", "Ονοματεπώνυμο"}, {ui->DBEdit2, "DIEYTHYNSH", "Διεύθυνση"},
-        {ui->DBEdit3, "THLEFWNO_1", "Τηλέφωνο 1"},        {ui->DBEdit4, "THLEFWNO_2", "Τηλέφωνο 2"},
-        {ui->DBEdit5, "FAX", "Fax"},                       {ui->DBEdit6, "EMAIL", "Email"},
+    const struct {
+        DbEdit *edit;
+        const char *field;
+        const char *title;
+    } columns[] = {
+        {ui->DBEdit1, "ONOMATEPWNYMO", "Ονοματεπώνυμο"},
+        {ui->DBEdit2, "DIEYTHYNSH", "Διεύθυνση"},
+        {ui->DBEdit3, "THLEFWNO_1", "Τηλέφωνο 1"},
+        {ui->DBEdit4, "THLEFWNO_2", "Τηλέφωνο 2"},
+        {ui->DBEdit5, "FAX", "Fax"},
+        {ui->DBEdit6, "EMAIL", "Email"},
         {ui->DBEdit7, "PERIGRAFH", "Περιγραφή"},
     };
     ui->DBGrid1->setDataSet(ADOTable1);

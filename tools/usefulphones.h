@@ -4,7 +4,9 @@
 
 class DataSet;
 class DbConnection;
-namespace Ui { class TForm10; }
+namespace Ui {
+class TForm10;
+}
 
 // Useful phones: a small address book edited in place, sorted by name.
 class TForm10 : public FormDialog {

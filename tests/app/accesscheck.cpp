@@ -39,8 +39,7 @@ private slots:
         QCOMPARE(child<QPushButton>(&f, "Button2")->text(), QStringLiteral("Έ&ξοδος"));
         QVERIFY(child<QPushButton>(&f, "Button1")->isDefault());
         // The o of "έχoυν" is the Latin letter.
-        QCOMPARE(child<QLabel>(&f, "Label2")->text(), QStringLiteral("Προσοχή έχ") + QLatin1Char('o')
-                                                            + QStringLiteral("υν σημασία Πεζά / Κεφαλαία"));
+        QCOMPARE(child<QLabel>(&f, "Label2")->text(), QStringLiteral("Προσοχή έχ") + QLatin1Char('o') + QStringLiteral("υν σημασία Πεζά / Κεφαλαία"));
         // The connection waits for the first try.
         QVERIFY(!f.ADOConnection1.isOpen());
     }

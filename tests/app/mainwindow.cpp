@@ -92,22 +92,54 @@ private slots:
         QTest::addColumn<QString>("menuItem");
         QTest::addColumn<QString>("button");   // empty: no button
         QTest::addColumn<QString>("window");
-        QTest::newRow("find") << "N17" << "Button2" << "TForm17";
-        QTest::newRow("new customer") << "N16" << "Button1" << "TForm16";
-        QTest::newRow("expenses") << "N13" << "Button13" << "TForm13";
-        QTest::newRow("expenses search") << "N14" << "Button6" << "TForm14";
-        QTest::newRow("expenses by month") << "N15" << "Button7" << "TForm15";
-        QTest::newRow("takings") << "N18" << "" << "TForm59";
-        QTest::newRow("receipts") << "N19" << "Button9" << "TForm71";
-        QTest::newRow("notebook") << "N3" << "Button12" << "TForm6";
-        QTest::newRow("reminders") << "Y1" << "Button5" << "TForm11";
-        QTest::newRow("phones") << "N10" << "Button4" << "TForm10";
-        QTest::newRow("calendar") << "N4" << "Button11" << "TForm8";
-        QTest::newRow("appointments") << "N28" << "Button14" << "TForm1a";
-        QTest::newRow("numbering") << "N8" << "" << "TForm9";
-        QTest::newRow("receipt details") << "N7" << "" << "TForm73";
-        QTest::newRow("password") << "N11" << "" << "TForm66";
-        QTest::newRow("about") << "About1" << "" << "TForm62";
+        QTest::newRow("find") << "N17"
+                              << "Button2"
+                              << "TForm17";
+        QTest::newRow("new customer") << "N16"
+                                      << "Button1"
+                                      << "TForm16";
+        QTest::newRow("expenses") << "N13"
+                                  << "Button13"
+                                  << "TForm13";
+        QTest::newRow("expenses search") << "N14"
+                                         << "Button6"
+                                         << "TForm14";
+        QTest::newRow("expenses by month") << "N15"
+                                           << "Button7"
+                                           << "TForm15";
+        QTest::newRow("takings") << "N18"
+                                 << ""
+                                 << "TForm59";
+        QTest::newRow("receipts") << "N19"
+                                  << "Button9"
+                                  << "TForm71";
+        QTest::newRow("notebook") << "N3"
+                                  << "Button12"
+                                  << "TForm6";
+        QTest::newRow("reminders") << "Y1"
+                                   << "Button5"
+                                   << "TForm11";
+        QTest::newRow("phones") << "N10"
+                                << "Button4"
+                                << "TForm10";
+        QTest::newRow("calendar") << "N4"
+                                  << "Button11"
+                                  << "TForm8";
+        QTest::newRow("appointments") << "N28"
+                                      << "Button14"
+                                      << "TForm1a";
+        QTest::newRow("numbering") << "N8"
+                                   << ""
+                                   << "TForm9";
+        QTest::newRow("receipt details") << "N7"
+                                         << ""
+                                         << "TForm73";
+        QTest::newRow("password") << "N11"
+                                  << ""
+                                  << "TForm66";
+        QTest::newRow("about") << "About1"
+                               << ""
+                               << "TForm62";
     }
     void entriesOfMissingWindowsAreDisabled()
     {
@@ -196,8 +228,7 @@ private slots:
     // A practice that has never been backed up says so at start-up.
     void statusBarNotesMissingBackups()
     {
-        QVERIFY(w->findChild<QStatusBar *>(QStringLiteral("StatusBar1"))->currentMessage()
-                    .contains(QStringLiteral("αντίγραφο ασφαλείας")));
+        QVERIFY(w->findChild<QStatusBar *>(QStringLiteral("StatusBar1"))->currentMessage().contains(QStringLiteral("αντίγραφο ασφαλείας")));
     }
 
     void webPageAndCalculatorThroughTheLauncher()

@@ -58,20 +58,48 @@ private slots:
         QTest::addColumn<QString>("fresh");
         QTest::addColumn<QString>("again");
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("all right") << "molarix" << "Οδόντας7" << "Οδόντας7" << true;
-        QTest::newRow("blanks around") << " molarix " << "  new1" << "new1  " << true;
-        QTest::newRow("same as before") << "molarix" << "molarix" << "molarix" << true;
-        QTest::newRow("old empty") << "" << "new1" << "new1" << false;
-        QTest::newRow("new empty") << "molarix" << "" << "" << false;
-        QTest::newRow("confirmation empty") << "molarix" << "new1" << "  " << false;
-        QTest::newRow("old in other case") << "Molarix" << "new1" << "new1" << false;
-        QTest::newRow("old wrong") << "molarik" << "new1" << "new1" << false;
-        QTest::newRow("confirmation one letter off") << "molarix" << "new1" << "new2" << false;
-        QTest::newRow("confirmation in other case") << "molarix" << "new1" << "NEW1" << false;
-        QTest::newRow("new with full stop") << "molarix" << "a.b" << "a.b" << false;
-        QTest::newRow("new with apostrophe") << "molarix" << "a'b" << "a'b" << false;
-        QTest::newRow("new with hyphen") << "molarix" << "a-b" << "a-b" << false;
-        QTest::newRow("old with forbidden") << "molarix;" << "new1" << "new1" << false;
+        QTest::newRow("all right") << "molarix"
+                                   << "Οδόντας7"
+                                   << "Οδόντας7" << true;
+        QTest::newRow("blanks around") << " molarix "
+                                       << "  new1"
+                                       << "new1  " << true;
+        QTest::newRow("same as before") << "molarix"
+                                        << "molarix"
+                                        << "molarix" << true;
+        QTest::newRow("old empty") << ""
+                                   << "new1"
+                                   << "new1" << false;
+        QTest::newRow("new empty") << "molarix"
+                                   << ""
+                                   << "" << false;
+        QTest::newRow("confirmation empty") << "molarix"
+                                            << "new1"
+                                            << "  " << false;
+        QTest::newRow("old in other case") << "Molarix"
+                                           << "new1"
+                                           << "new1" << false;
+        QTest::newRow("old wrong") << "molarik"
+                                   << "new1"
+                                   << "new1" << false;
+        QTest::newRow("confirmation one letter off") << "molarix"
+                                                     << "new1"
+                                                     << "new2" << false;
+        QTest::newRow("confirmation in other case") << "molarix"
+                                                    << "new1"
+                                                    << "NEW1" << false;
+        QTest::newRow("new with full stop") << "molarix"
+                                            << "a.b"
+                                            << "a.b" << false;
+        QTest::newRow("new with apostrophe") << "molarix"
+                                             << "a'b"
+                                             << "a'b" << false;
+        QTest::newRow("new with hyphen") << "molarix"
+                                         << "a-b"
+                                         << "a-b" << false;
+        QTest::newRow("old with forbidden") << "molarix;"
+                                            << "new1"
+                                            << "new1" << false;
     }
     void changeEnabledOnlyWhenEveryRuleHolds()
     {

@@ -126,9 +126,8 @@ private slots:
 
         // The tooth chart of the customer with the most entries, and the recall list.
         conn.open();
-        DbStatement most(conn, QStringLiteral(
-            "SELECT P.ID, P.ONOMA, P.EPWNYMO, P.HMEROMHNIA_GENNHSEWS FROM STOIXEIA_PELATH P JOIN ODONTOGRAMMA O ON O.ID = P.ID"
-            " WHERE P.HMEROMHNIA_GENNHSEWS < '2000-01-01' GROUP BY P.ID ORDER BY count(*) DESC, P.ID LIMIT 1"));
+        DbStatement most(conn, QStringLiteral("SELECT P.ID, P.ONOMA, P.EPWNYMO, P.HMEROMHNIA_GENNHSEWS FROM STOIXEIA_PELATH P JOIN ODONTOGRAMMA O ON O.ID = P.ID"
+                                              " WHERE P.HMEROMHNIA_GENNHSEWS < '2000-01-01' GROUP BY P.ID ORDER BY count(*) DESC, P.ID LIMIT 1"));
         QVERIFY2(most.step(), "the practice has no tooth chart entries");
         {
             TForm80 chart;

@@ -122,15 +122,33 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("again");
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("same text twice") << "Molarix" << "οδοντο1" << "οδοντο1" << true;
-        QTest::newRow("blanks around are trimmed") << "Molarix" << " οδοντο1 " << "οδοντο1" << true;
-        QTest::newRow("nothing typed") << "Molarix" << "" << "" << false;
-        QTest::newRow("typed once") << "Molarix" << "οδοντο1" << "" << false;
-        QTest::newRow("differs in case") << "Molarix" << "Οδοντο1" << "οδοντο1" << false;
-        QTest::newRow("differs in a letter") << "Molarix" << "οδοντο1" << "οδοντο2" << false;
-        QTest::newRow("full stop") << "Molarix" << "οδο.ντο" << "οδο.ντο" << false;
-        QTest::newRow("apostrophe") << "Molarix" << "o'k" << "o'k" << false;
-        QTest::newRow("no folder") << "  " << "οδοντο1" << "οδοντο1" << false;
+        QTest::newRow("same text twice") << "Molarix"
+                                         << "οδοντο1"
+                                         << "οδοντο1" << true;
+        QTest::newRow("blanks around are trimmed") << "Molarix"
+                                                   << " οδοντο1 "
+                                                   << "οδοντο1" << true;
+        QTest::newRow("nothing typed") << "Molarix"
+                                       << ""
+                                       << "" << false;
+        QTest::newRow("typed once") << "Molarix"
+                                    << "οδοντο1"
+                                    << "" << false;
+        QTest::newRow("differs in case") << "Molarix"
+                                         << "Οδοντο1"
+                                         << "οδοντο1" << false;
+        QTest::newRow("differs in a letter") << "Molarix"
+                                             << "οδοντο1"
+                                             << "οδοντο2" << false;
+        QTest::newRow("full stop") << "Molarix"
+                                   << "οδο.ντο"
+                                   << "οδο.ντο" << false;
+        QTest::newRow("apostrophe") << "Molarix"
+                                    << "o'k"
+                                    << "o'k" << false;
+        QTest::newRow("no folder") << "  "
+                                   << "οδοντο1"
+                                   << "οδοντο1" << false;
     }
     void continueFollowsThePasswordRules()
     {

@@ -57,7 +57,7 @@ void addNote()
     c.executeNative(QStringLiteral("INSERT INTO SHMEIWSEIS(TITLOS) VALUES('Σημείωση')"));
 }
 
-} // namespace
+}   // namespace
 
 class SafekeepingTest : public QObject {
     Q_OBJECT
@@ -71,9 +71,10 @@ class SafekeepingTest : public QObject {
     void addCustomers(int n)
     {
         p->conn().executeNative(QStringLiteral(
-            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<?)"
-            " INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,ISTORIKO) SELECT 'Όνομα'||i,'Επώνυμο'||i,"
-            " 'Ιστορικό θεραπειών και παρατηρήσεις του πελάτη αριθμός '||i FROM n"), {n});
+                                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<?)"
+                                    " INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,ISTORIKO) SELECT 'Όνομα'||i,'Επώνυμο'||i,"
+                                    " 'Ιστορικό θεραπειών και παρατηρήσεις του πελάτη αριθμός '||i FROM n"),
+                                {n});
     }
 
 private slots:

@@ -69,10 +69,11 @@ void clickDay(TForm1a &w, int day) { QTest::mouseClick(dayOf(w, day), Qt::LeftBu
 QString slot(TempPractice &p, const char *column, const char *date)
 {
     return p.scalar(QStringLiteral("SELECT [%1] FROM RANTEBOU WHERE HMEROMHNIA=%2")
-                        .arg(QLatin1String(column), QLatin1String(date))).toString();
+                        .arg(QLatin1String(column), QLatin1String(date)))
+        .toString();
 }
 
-} // namespace
+}   // namespace
 
 class MonthlyCalendarTest : public QObject {
     Q_OBJECT
@@ -273,7 +274,9 @@ private slots:
         QCOMPARE(shows, 1);
         QCOMPARE(p.count(QStringLiteral("RANTEBOU")), 1);
         QCOMPARE(p.scalar(QStringLiteral("SELECT COUNT(*) FROM RANTEBOU WHERE HMEROMHNIA=#3/5/2008#"
-                                         " AND [0800-0830] IS NULL AND [2130-2200] IS NULL")).toInt(), 1);
+                                         " AND [0800-0830] IS NULL AND [2130-2200] IS NULL"))
+                     .toInt(),
+                 1);
         QCOMPARE(countOf(w, 5), QString());
         QVERIFY(!w.ADOConnection1.isOpen());
 

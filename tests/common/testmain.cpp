@@ -8,7 +8,10 @@
 #include <vector>
 
 namespace {
-struct Entry { const char *name; std::function<QObject *()> factory; };
+struct Entry {
+    const char *name;
+    std::function<QObject *()> factory;
+};
 std::vector<Entry> &entries()
 {
     static std::vector<Entry> e;

@@ -66,8 +66,7 @@ public:
         if (!m_top.isValid())
             throw std::runtime_error("no temporary folder for the test server");
         // The server user must reach the folder: the temporary folder is ours.
-        QFile::setPermissions(m_top.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                                                 | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+        QFile::setPermissions(m_top.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
         m_dir = m_top.path() + QStringLiteral("/cluster");
         m_sock = m_top.path() + QStringLiteral("/sock");
         QDir().mkpath(m_dir);
@@ -187,7 +186,7 @@ Cluster &cluster()
     return *c;
 }
 
-} // namespace
+}   // namespace
 
 namespace TestServer {
 
@@ -215,4 +214,4 @@ void superExec(const QString &database, const QString &sql) { cluster().superExe
 
 bool practicesOnServer() { return qgetenv("MOLARIX_TEST_ENGINE") == "postgres"; }
 
-} // namespace TestServer
+}   // namespace TestServer

@@ -33,8 +33,8 @@ bool practicesOnServer();
 
 }
 
-#define MOLARIX_REQUIRE_SERVER()                                                                   \
-    do {                                                                                           \
-        if (!TestServer::binariesPresent())                                                        \
-            QSKIP("The PostgreSQL server programs (initdb, pg_ctl) are not installed.");            \
+#define MOLARIX_REQUIRE_SERVER()                                                         \
+    do {                                                                                 \
+        if (!TestServer::binariesPresent())                                              \
+            QSKIP("The PostgreSQL server programs (initdb, pg_ctl) are not installed."); \
     } while (false)

@@ -89,7 +89,8 @@ void TempPractice::refuseUpdates(const QString &table, const QString &trigger)
 {
     if (conn().onServer()) {
         conn().executeNative(QStringLiteral("CREATE FUNCTION %1_fails() RETURNS trigger LANGUAGE plpgsql AS $$"
-                                            " BEGIN RAISE EXCEPTION 'refused'; END $$").arg(trigger));
+                                            " BEGIN RAISE EXCEPTION 'refused'; END $$")
+                                 .arg(trigger));
         conn().executeNative(QStringLiteral("CREATE TRIGGER %1 BEFORE UPDATE ON %2 FOR EACH ROW EXECUTE FUNCTION %1_fails()")
                                  .arg(trigger, table));
     } else {

@@ -32,11 +32,11 @@ public:
     TempPractice();
     ~TempPractice();
     QString path() const { return m_dir.path(); }
-    DbConnection &conn();                       // an open connection for checks
-    int exec(const QString &jetStatement);      // runs a Jet statement
-    QVariant scalar(const QString &jetSelect);  // first column of first row
+    DbConnection &conn();                        // an open connection for checks
+    int exec(const QString &jetStatement);       // runs a Jet statement
+    QVariant scalar(const QString &jetSelect);   // first column of first row
     int count(const QString &table);
-    void copyReportFiles();                     // *.RAV from the source tree
+    void copyReportFiles();   // *.RAV from the source tree
     // Turns data.mdb into a file as earlier versions made it (the old fixed
     // key, SQLCipher's default pages), with one customer; no session key.
     void makeLegacy();

@@ -182,7 +182,7 @@ private slots:
         SetModalHandler([&](QDialog *d) {
             if (auto *h = qobject_cast<TForm20 *>(d))
                 seen << "20|" + h->CustomerId + "|" + h->CustomerFirstName + "|" + h->CustomerSurname + "|"
-                            + h->CustomerBirthDate;
+                        + h->CustomerBirthDate;
             else if (auto *v = qobject_cast<TFORM17A *>(d))
                 seen << "17A|" + v->CustomerId + "|" + v->CustomerFirstName + "|" + v->CustomerSurname;
             else if (auto *t = qobject_cast<TForm57 *>(d))
@@ -193,8 +193,7 @@ private slots:
                 seen << "22|" + pr->CustomerId + "|" + pr->ListCriteria + (pr->ListSql == list->ListSql ? "|sql" : "");
             return 0;
         });
-        const char *buttons[][2] = {{"Button3", "N3"}, {"Button1", "N4"}, {"Button7", "N6"},
-                                    {"Button6", "KLLLL1"}, {"Button5", "N5"}};
+        const char *buttons[][2] = {{"Button3", "N3"}, {"Button1", "N4"}, {"Button7", "N6"}, {"Button6", "KLLLL1"}, {"Button5", "N5"}};
         for (const auto &[button, item] : buttons) {
             child<QPushButton>(list.get(), button)->click();
             child<QAction>(list.get(), item)->trigger();

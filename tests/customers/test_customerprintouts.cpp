@@ -49,12 +49,9 @@ private slots:
         Clock::setNow(QDateTime(QDate(2009, 6, 15), QTime(10, 0)));
         p = std::make_unique<TempPractice>();
         p->copyReportFiles();
-        addCustomer(*p, {"Γιώργος", "Παπαδόπουλος", "ΑΡΡΕΝ", "1/2/1970", "ΙΚΑ", "Δάσκαλος", "Γέφυρα 14-16",
-                         "Μακαρίου 12, Λευκωσία", "22 456789", "99 123456"});
-        idPapas = addCustomer(*p, {"Μαρία", "Παπά", "ΘΗΛΥ", "5/3/1980", "ΟΑΕΕ", "Γιατρός",
-                                   "Αλλεργία στην πενικιλίνη.", "Αρχ. Κυπριανού 5, Λάρνακα", "24 654321"});
-        addCustomer(*p, {"Άννα", "Αντωνίου", "ΘΗΛΥ", "28/12/1965", "ΓεΣΥ", "Ιδιωτική υπάλληλος", "",
-                         "Λεωφ. Αθηνών 120, Λεμεσός", "25 111222", "99 333444"});
+        addCustomer(*p, {"Γιώργος", "Παπαδόπουλος", "ΑΡΡΕΝ", "1/2/1970", "ΙΚΑ", "Δάσκαλος", "Γέφυρα 14-16", "Μακαρίου 12, Λευκωσία", "22 456789", "99 123456"});
+        idPapas = addCustomer(*p, {"Μαρία", "Παπά", "ΘΗΛΥ", "5/3/1980", "ΟΑΕΕ", "Γιατρός", "Αλλεργία στην πενικιλίνη.", "Αρχ. Κυπριανού 5, Λάρνακα", "24 654321"});
+        addCustomer(*p, {"Άννα", "Αντωνίου", "ΘΗΛΥ", "28/12/1965", "ΓεΣΥ", "Ιδιωτική υπάλληλος", "", "Λεωφ. Αθηνών 120, Λεμεσός", "25 111222", "99 333444"});
         files.clear();
         htmls.clear();
         pdfTexts.clear();
@@ -115,8 +112,7 @@ private slots:
             longText += QStringLiteral("Επίσκεψη %1: έλεγχος και καθαρισμός.\n").arg(i);
         p->exec(QStringLiteral("UPDATE STOIXEIA_PELATH SET ISTORIKO='%1' WHERE ID=%2").arg(longText).arg(idPapas));
         for (int i = 0; i < 120; ++i)
-            addCustomer(*p, {"Πελάτης", QStringLiteral("Τεστ%1").arg(i, 3, 10, QLatin1Char('0')), "ΑΡΡΕΝ", "3/4/1991",
-                             "ΤΕΒΕ", "Μηχανικός", "", "Ομήρου 7, Πάφος", "26 000111", "99 000222"});
+            addCustomer(*p, {"Πελάτης", QStringLiteral("Τεστ%1").arg(i, 3, 10, QLatin1Char('0')), "ΑΡΡΕΝ", "3/4/1991", "ΤΕΒΕ", "Μηχανικός", "", "Ομήρου 7, Πάφος", "26 000111", "99 000222"});
         auto w = printouts("");
         print(*w, "Button9");
         w->ListSql = TForm17::AllSql();
@@ -131,8 +127,7 @@ private slots:
     void eachCustomerCardStaysOnOnePage()
     {
         for (int i = 0; i < 40; ++i)
-            addCustomer(*p, {"Πελάτης", QStringLiteral("Κάρτα%1").arg(i, 2, 10, QLatin1Char('0')), "ΑΡΡΕΝ", "3/4/1991",
-                             "ΤΕΒΕ", "Μηχανικός", "", "Ομήρου 7, Πάφος", "26 000111", "99 000222"});
+            addCustomer(*p, {"Πελάτης", QStringLiteral("Κάρτα%1").arg(i, 2, 10, QLatin1Char('0')), "ΑΡΡΕΝ", "3/4/1991", "ΤΕΒΕ", "Μηχανικός", "", "Ομήρου 7, Πάφος", "26 000111", "99 000222"});
         auto w = printouts("");
         w->ListSql = TForm17::AllSql();
         print(*w, "Button1");
@@ -153,9 +148,7 @@ private slots:
     void listWordsStayWholeInTheirColumns()
     {
         for (int i = 0; i < 60; ++i)
-            addCustomer(*p, {"Χαράλαμπος", QStringLiteral("Χατζηπαναγιώτου%1").arg(i, 2, 10, QLatin1Char('0')), "ΑΡΡΕΝ",
-                             "28/12/1965", "ΓεΣΥ", "Εκπαιδευτικός", "", "Αρχιεπισκόπου Μακαρίου 112, Λευκωσία",
-                             "22 987654", "99 876543"});
+            addCustomer(*p, {"Χαράλαμπος", QStringLiteral("Χατζηπαναγιώτου%1").arg(i, 2, 10, QLatin1Char('0')), "ΑΡΡΕΝ", "28/12/1965", "ΓεΣΥ", "Εκπαιδευτικός", "", "Αρχιεπισκόπου Μακαρίου 112, Λευκωσία", "22 987654", "99 876543"});
         auto w = printouts("");
         w->ListSql = TForm17::AllSql();
         print(*w, "Button10");

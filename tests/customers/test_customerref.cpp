@@ -173,7 +173,6 @@ private slots:
     }
 };
 
-
 // Two workstations on one customer, odd dates and odd folder names: the
 // customer windows keep both users' work and speak Greek.
 class SharedCustomerTest : public QObject {

@@ -54,7 +54,7 @@ private slots:
 
         enter(*w, "12/5/2009", "Καθαρισμός");
         enter(*w, "20/5/2009", "Σφράγισμα");
-        enter(*w, "3/1/2009", "Πόνος");   // earlier than those listed
+        enter(*w, "3/1/2009", "Πόνος");                                                    // earlier than those listed
         child<DbNavigator>(w.get(), "DBNavigator1")->button(DbNavigator::Post)->click();   // nothing typed
         QCOMPARE(gridColumn(w.get(), 0), (QStringList{"", "3/1/2009", "12/5/2009", "20/5/2009"}));
         QCOMPARE(gridColumn(w.get(), 1), (QStringList{"", "Πόνος", "Καθαρισμός", "Σφράγισμα"}));

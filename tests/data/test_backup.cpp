@@ -25,10 +25,6 @@ namespace {
 
 using Run = ToolRun;
 
-
-
-
-
 qlonglong number(DbConnection &c, const QString &sql) { return c.scalarNative(sql).toLongLong(); }
 
 // A practice of `customers` customers, each with two valid receipts and
@@ -37,14 +33,14 @@ void fill(DbConnection &c, int customers)
 {
     DbTransaction tx(c);
     c.executeNative(QStringLiteral(
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<?)"
-        " INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,THLEFWNO_1) SELECT 'Όνομα'||i,'Επώνυμο'||i,'99'||i FROM n"),
-        {customers});
+                        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<?)"
+                        " INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,THLEFWNO_1) SELECT 'Όνομα'||i,'Επώνυμο'||i,'99'||i FROM n"),
+                    {customers});
     c.executeNative(QStringLiteral(
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<?)"
-        " INSERT INTO APODEIKSEIS(AR_APODEIKSHS,HMEROMHNIA,ONOMA,EPWNYMO,POSO,POSO_CY,PERIGRAFH)"
-        " SELECT i,'2026-01-01','Όνομα','Επώνυμο',(i%90)+10,((i%90)+10)*0.585274,'Θεραπεία' FROM n"),
-        {customers * 2});
+                        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<?)"
+                        " INSERT INTO APODEIKSEIS(AR_APODEIKSHS,HMEROMHNIA,ONOMA,EPWNYMO,POSO,POSO_CY,PERIGRAFH)"
+                        " SELECT i,'2026-01-01','Όνομα','Επώνυμο',(i%90)+10,((i%90)+10)*0.585274,'Θεραπεία' FROM n"),
+                    {customers * 2});
     c.executeNative(QStringLiteral(
         "INSERT INTO EISPRAKSH_PELATH(ID,HMEROMHNIA,POSO,POSO_CY,PERIGRAFH,AR_APODEIKSHS)"
         " SELECT (AR_APODEIKSHS+1)/2,HMEROMHNIA,POSO,POSO_CY,PERIGRAFH,AR_APODEIKSHS FROM APODEIKSEIS"));
@@ -60,7 +56,7 @@ QTemporaryDir *newPractice(int customers)
     return dir;
 }
 
-} // namespace
+}   // namespace
 
 class BackupTest : public QObject {
     Q_OBJECT
@@ -333,14 +329,14 @@ private slots:
     {
         std::unique_ptr<QTemporaryDir> dir(newPractice(40));
         auto c = openPracticeDir(dir->path());
-        c->executeNative(QStringLiteral("DELETE FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=3"));              // no taking
-        c->executeNative(QStringLiteral("INSERT INTO EISPRAKSH_PELATH(ID,POSO,POSO_CY,AR_APODEIKSHS) SELECT ID,POSO,POSO_CY,AR_APODEIKSHS FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=5"));  // two
-        c->executeNative(QStringLiteral("UPDATE EISPRAKSH_PELATH SET POSO=POSO+1 WHERE AR_APODEIKSHS=7"));   // amount differs
+        c->executeNative(QStringLiteral("DELETE FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=3"));                                                                                             // no taking
+        c->executeNative(QStringLiteral("INSERT INTO EISPRAKSH_PELATH(ID,POSO,POSO_CY,AR_APODEIKSHS) SELECT ID,POSO,POSO_CY,AR_APODEIKSHS FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=5"));   // two
+        c->executeNative(QStringLiteral("UPDATE EISPRAKSH_PELATH SET POSO=POSO+1 WHERE AR_APODEIKSHS=7"));                                                                                  // amount differs
         c->executeNative(QStringLiteral("UPDATE EISPRAKSH_PELATH SET POSO_CY=POSO_CY+0.01 WHERE AR_APODEIKSHS=8"));
         c->executeNative(QStringLiteral("INSERT INTO EISPRAKSH_PELATH(ID,POSO,AR_APODEIKSHS) VALUES(2,30,777)"));   // no receipt
-        c->executeNative(QStringLiteral("UPDATE APODEIKSEIS SET EGKYRH=0 WHERE AR_APODEIKSHS=9"));           // cancelled, taking kept
-        c->executeNative(QStringLiteral("UPDATE LAST_APODEIKSH SET \"LAST\"=80"));                           // 80 issued already
-        c->executeNative(QStringLiteral("DELETE FROM STOIXEIA_PELATH WHERE ID=6"));                          // takings 11, 12 orphaned
+        c->executeNative(QStringLiteral("UPDATE APODEIKSEIS SET EGKYRH=0 WHERE AR_APODEIKSHS=9"));                  // cancelled, taking kept
+        c->executeNative(QStringLiteral("UPDATE LAST_APODEIKSH SET \"LAST\"=80"));                                  // 80 issued already
+        c->executeNative(QStringLiteral("DELETE FROM STOIXEIA_PELATH WHERE ID=6"));                                 // takings 11, 12 orphaned
         c->executeNative(QStringLiteral("INSERT INTO EPISKEPSEIS(ID,HMEROMHNIA,AITIA) VALUES(999,'2026-01-05','Πόνος')"));
 
         const Check::Report report = Check::run(*c);
@@ -443,8 +439,8 @@ private slots:
     {
         std::unique_ptr<QTemporaryDir> dir(newPractice(3));
         Run r = runTool({QStringLiteral("sql"), dir->path(),
-                      QStringLiteral("UPDATE LAST_APODEIKSH SET [LAST]=[LAST]+1; "
-                                     "INSERT INTO SHMEIWSEIS(TITLOS) VALUES('α;β'); SELECT TITLOS FROM SHMEIWSEIS;")});
+                         QStringLiteral("UPDATE LAST_APODEIKSH SET [LAST]=[LAST]+1; "
+                                        "INSERT INTO SHMEIWSEIS(TITLOS) VALUES('α;β'); SELECT TITLOS FROM SHMEIWSEIS;")});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(r.out, QStringLiteral("1\n1\nTITLOS\nα;β\n"));
         auto c = openPracticeDir(dir->path());
@@ -452,7 +448,7 @@ private slots:
 
         // The second fails: the first is undone and nothing is printed.
         r = runTool({QStringLiteral("sql"), dir->path(),
-                  QStringLiteral("DELETE FROM SHMEIWSEIS; UPDATE NOSUCH SET X=1")});
+                     QStringLiteral("DELETE FROM SHMEIWSEIS; UPDATE NOSUCH SET X=1")});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.out, QString());
         QCOMPARE(number(*c, QStringLiteral("SELECT count(*) FROM SHMEIWSEIS")), 1);

@@ -54,7 +54,7 @@ QString errorOf(const std::function<void()> &f)
     return QString();
 }
 
-} // namespace
+}   // namespace
 
 class DataSetTest : public QObject {
     Q_OBJECT
@@ -621,7 +621,15 @@ private slots:
                 s += alphabet[int(rng.bounded(int(alphabet.size())))];
             texts << s;
         }
-        texts << "" << "" << "ΑΒΓ" << "αβγ" << "Αβγ" << "άβγ" << "σ" << "ς" << "Σ";
+        texts << ""
+              << ""
+              << "ΑΒΓ"
+              << "αβγ"
+              << "Αβγ"
+              << "άβγ"
+              << "σ"
+              << "ς"
+              << "Σ";
         {
             DbTransaction t(p.conn());
             for (const QString &s : texts)

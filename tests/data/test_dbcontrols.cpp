@@ -63,7 +63,7 @@ void typeInto(QWidget *w, const QString &text)
     typeText(w, text);
 }
 
-} // namespace
+}   // namespace
 
 class DbControlsTest : public QObject {
     Q_OBJECT

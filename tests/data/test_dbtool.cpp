@@ -52,7 +52,7 @@ int accents(const QString &word)
     return n;
 }
 
-} // namespace
+}   // namespace
 
 class DbToolTest : public QObject {
     Q_OBJECT
@@ -246,8 +246,7 @@ private slots:
     {
         DbConnection &c = *m_db;
         QCOMPARE(number(c, QStringLiteral("SELECT COUNT(*) FROM STOIXEIA_PELATH")), 300);
-        const auto people = queryRows(c, QStringLiteral(
-            "SELECT ONOMA, EPWNYMO, FYLO, HMEROMHNIA_GENNHSEWS, DIEYTHYNSH, TAMEIO, ISTORIKO FROM STOIXEIA_PELATH"));
+        const auto people = queryRows(c, QStringLiteral("SELECT ONOMA, EPWNYMO, FYLO, HMEROMHNIA_GENNHSEWS, DIEYTHYNSH, TAMEIO, ISTORIKO FROM STOIXEIA_PELATH"));
         const QString male = QString::fromUtf8("ΑΡΡΕΝ"), female = QString::fromUtf8("ΘΗΛΥ");
         int men = 0, women = 0, withHistory = 0;
         for (const QVariantList &p : people) {
@@ -267,7 +266,8 @@ private slots:
                 QVERIFY2(!first.endsWith(QChar(u'ς')), qPrintable(first));
                 const QString l = folded(last);
                 QVERIFY2(!l.endsWith(QString::fromUtf8("ος")) && !l.endsWith(QString::fromUtf8("ης"))
-                             && !l.endsWith(QString::fromUtf8("ας")), qPrintable(last));
+                             && !l.endsWith(QString::fromUtf8("ας")),
+                         qPrintable(last));
             }
             const QDate birth = QDate::fromString(p[3].toString(), Qt::ISODate);
             QVERIFY(birth >= QDate(1930, 1, 1) && birth <= QDate(2015, 12, 31));
@@ -281,16 +281,15 @@ private slots:
     void demoVisits()
     {
         DbConnection &c = *m_db;
-        const auto perCustomer = queryRows(c, QStringLiteral(
-            "SELECT S.ID, COUNT(E.ID) FROM STOIXEIA_PELATH S LEFT JOIN EPISKEPSEIS E ON E.ID = S.ID GROUP BY S.ID"));
+        const auto perCustomer = queryRows(c, QStringLiteral("SELECT S.ID, COUNT(E.ID) FROM STOIXEIA_PELATH S LEFT JOIN EPISKEPSEIS E ON E.ID = S.ID GROUP BY S.ID"));
         QCOMPARE(perCustomer.size(), 300);
         for (const QVariantList &r : perCustomer)
             QVERIFY2(r[1].toInt() >= 1 && r[1].toInt() <= 6, qPrintable(r[0].toString()));
         QCOMPARE(number(c, QStringLiteral("SELECT COUNT(*) FROM EPISKEPSEIS E LEFT JOIN STOIXEIA_PELATH S ON S.ID = E.ID"
                                           " WHERE S.ID IS NULL OR E.HMEROMHNIA < S.HMEROMHNIA_GENNHSEWS"
-                                          " OR E.AITIA IS NULL OR E.PERIGRAFH IS NULL")), 0);
-        QCOMPARE(number(c, QStringLiteral("SELECT COUNT(*) FROM EPISKEPSEIS WHERE HMEROMHNIA < '%1' OR HMEROMHNIA > '%2'")
-                               .arg(m_today.addYears(-3).toString(Qt::ISODate), m_today.toString(Qt::ISODate))), 0);
+                                          " OR E.AITIA IS NULL OR E.PERIGRAFH IS NULL")),
+                 0);
+        QCOMPARE(number(c, QStringLiteral("SELECT COUNT(*) FROM EPISKEPSEIS WHERE HMEROMHNIA < '%1' OR HMEROMHNIA > '%2'").arg(m_today.addYears(-3).toString(Qt::ISODate), m_today.toString(Qt::ISODate))), 0);
     }
 
     void demoReceiptsAndTakings()
@@ -302,34 +301,34 @@ private slots:
         QCOMPARE(number(c, QStringLiteral("SELECT MIN(AR_APODEIKSHS) FROM APODEIKSEIS")), 1);
         QCOMPARE(number(c, QStringLiteral("SELECT MAX(AR_APODEIKSHS) FROM APODEIKSEIS")), receipts);
         QCOMPARE(number(c, QStringLiteral("SELECT COUNT(*) FROM APODEIKSEIS A JOIN APODEIKSEIS B"
-                                          " ON A.AR_APODEIKSHS < B.AR_APODEIKSHS AND A.HMEROMHNIA > B.HMEROMHNIA")), 0);
+                                          " ON A.AR_APODEIKSHS < B.AR_APODEIKSHS AND A.HMEROMHNIA > B.HMEROMHNIA")),
+                 0);
         QCOMPARE(number(c, QStringLiteral("SELECT COUNT(*) FROM LAST_APODEIKSH")), 1);
         QCOMPARE(number(c, QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")), receipts + 1);
 
         // Every taking belongs to a valid receipt of the same customer, number, date and amounts.
-        QCOMPARE(number(c, QStringLiteral(
-                     "SELECT COUNT(*) FROM EISPRAKSH_PELATH E"
-                     " LEFT JOIN APODEIKSEIS A ON A.AR_APODEIKSHS = E.AR_APODEIKSHS"
-                     " LEFT JOIN STOIXEIA_PELATH S ON S.ID = E.ID"
-                     " WHERE A.AR_APODEIKSHS IS NULL OR S.ID IS NULL OR A.EGKYRH <> -1"
-                     " OR A.POSO <> E.POSO OR A.POSO_CY <> E.POSO_CY OR A.HMEROMHNIA <> E.HMEROMHNIA"
-                     " OR A.ONOMA <> S.ONOMA OR A.EPWNYMO <> S.EPWNYMO OR A.PARALHPTHS <> S.ONOMA || ' ' || S.EPWNYMO")), 0);
+        QCOMPARE(number(c, QStringLiteral("SELECT COUNT(*) FROM EISPRAKSH_PELATH E"
+                                          " LEFT JOIN APODEIKSEIS A ON A.AR_APODEIKSHS = E.AR_APODEIKSHS"
+                                          " LEFT JOIN STOIXEIA_PELATH S ON S.ID = E.ID"
+                                          " WHERE A.AR_APODEIKSHS IS NULL OR S.ID IS NULL OR A.EGKYRH <> -1"
+                                          " OR A.POSO <> E.POSO OR A.POSO_CY <> E.POSO_CY OR A.HMEROMHNIA <> E.HMEROMHNIA"
+                                          " OR A.ONOMA <> S.ONOMA OR A.EPWNYMO <> S.EPWNYMO OR A.PARALHPTHS <> S.ONOMA || ' ' || S.EPWNYMO")),
+                 0);
         // Valid receipts have exactly one taking, cancelled ones none.
-        const auto bad = queryRows(c, QStringLiteral(
-            "SELECT A.AR_APODEIKSHS, A.EGKYRH, COUNT(E.AR_APODEIKSHS) FROM APODEIKSEIS A"
-            " LEFT JOIN EISPRAKSH_PELATH E ON E.AR_APODEIKSHS = A.AR_APODEIKSHS GROUP BY A.AR_APODEIKSHS"
-            " HAVING (A.EGKYRH = -1 AND COUNT(E.AR_APODEIKSHS) <> 1) OR (A.EGKYRH = 0 AND COUNT(E.AR_APODEIKSHS) <> 0)"
-            " OR A.EGKYRH NOT IN (-1, 0)"));
+        const auto bad = queryRows(c, QStringLiteral("SELECT A.AR_APODEIKSHS, A.EGKYRH, COUNT(E.AR_APODEIKSHS) FROM APODEIKSEIS A"
+                                                     " LEFT JOIN EISPRAKSH_PELATH E ON E.AR_APODEIKSHS = A.AR_APODEIKSHS GROUP BY A.AR_APODEIKSHS"
+                                                     " HAVING (A.EGKYRH = -1 AND COUNT(E.AR_APODEIKSHS) <> 1) OR (A.EGKYRH = 0 AND COUNT(E.AR_APODEIKSHS) <> 0)"
+                                                     " OR A.EGKYRH NOT IN (-1, 0)"));
         QVERIFY2(bad.isEmpty(), qPrintable(bad.value(0).value(0).toString()));
         const qlonglong cancelled = number(c, QStringLiteral("SELECT COUNT(*) FROM APODEIKSEIS WHERE EGKYRH = 0"));
         QVERIFY(cancelled >= 1 && cancelled <= receipts / 20);
 
         // Whole cents, pounds at the fixed rate as the issue window computes
         // them, dates in the last two years.
-        QCOMPARE(number(c, QStringLiteral(
-                     "SELECT COUNT(*) FROM APODEIKSEIS WHERE POSO <= 0 OR ABS(POSO * 100 - ROUND(POSO * 100)) > 1e-6"
-                     " OR ABS(POSO_CY - POSO * 0.585274) > 1e-9 OR HMEROMHNIA < '%1' OR HMEROMHNIA > '%2'")
-                               .arg(m_today.addYears(-2).toString(Qt::ISODate), m_today.toString(Qt::ISODate))), 0);
+        QCOMPARE(number(c, QStringLiteral("SELECT COUNT(*) FROM APODEIKSEIS WHERE POSO <= 0 OR ABS(POSO * 100 - ROUND(POSO * 100)) > 1e-6"
+                                          " OR ABS(POSO_CY - POSO * 0.585274) > 1e-9 OR HMEROMHNIA < '%1' OR HMEROMHNIA > '%2'")
+                               .arg(m_today.addYears(-2).toString(Qt::ISODate), m_today.toString(Qt::ISODate))),
+                 0);
     }
 
     void demoExpenses()
@@ -337,11 +336,11 @@ private slots:
         DbConnection &c = *m_db;
         QVERIFY(number(c, QStringLiteral("SELECT COUNT(*) FROM EKSODA")) >= 100);
         QVERIFY(number(c, QStringLiteral("SELECT COUNT(DISTINCT substr(HMEROMHNIA, 1, 7)) FROM EKSODA")) >= 24);
-        QCOMPARE(number(c, QStringLiteral(
-                     "SELECT COUNT(*) FROM EKSODA WHERE POSO <= 0 OR ABS(VAT * 100 - ROUND(VAT * 100)) > 1e-6"
-                     " OR ABS(VAT - POSO * 0.19) > 0.005 + 1e-9"
-                     " OR PERIGRAFH IS NULL OR HMEROMHNIA < '%1' OR HMEROMHNIA > '%2'")
-                               .arg(m_today.addYears(-2).toString(Qt::ISODate), m_today.toString(Qt::ISODate))), 0);
+        QCOMPARE(number(c, QStringLiteral("SELECT COUNT(*) FROM EKSODA WHERE POSO <= 0 OR ABS(VAT * 100 - ROUND(VAT * 100)) > 1e-6"
+                                          " OR ABS(VAT - POSO * 0.19) > 0.005 + 1e-9"
+                                          " OR PERIGRAFH IS NULL OR HMEROMHNIA < '%1' OR HMEROMHNIA > '%2'")
+                               .arg(m_today.addYears(-2).toString(Qt::ISODate), m_today.toString(Qt::ISODate))),
+                 0);
     }
 
     void demoAppointments()
@@ -373,7 +372,9 @@ private slots:
         QVERIFY(reminders >= 8 && reminders <= 12);
         // The start-up check's own statement finds nothing today.
         const QString todays = QStringLiteral("SELECT * from YPENTHIMISEIS WHERE DAY(HMEROMHNIA)=%1 AND MONTH(HMEROMHNIA)=%2 AND YEAR(HMEROMHNIA)=%3")
-                                   .arg(m_today.day()).arg(m_today.month()).arg(m_today.year());
+                                   .arg(m_today.day())
+                                   .arg(m_today.month())
+                                   .arg(m_today.year());
         QVERIFY(queryRows(c, JetSql::translate(todays)).isEmpty());
 
         QVERIFY(number(c, QStringLiteral("SELECT COUNT(*) FROM SHMEIWSEIS")) >= 10);
@@ -401,7 +402,9 @@ private slots:
         QTemporaryDir a, b;
         for (const QTemporaryDir *d : {&a, &b})
             QCOMPARE(runTool({QStringLiteral("demo"), d->path(), QStringLiteral("--customers"), QStringLiteral("150"),
-                           QStringLiteral("--today"), today.toString(Qt::ISODate)}).code, 0);
+                              QStringLiteral("--today"), today.toString(Qt::ISODate)})
+                         .code,
+                     0);
         auto ca = openPracticeDir(a.path()), cb = openPracticeDir(b.path());
         for (const QString &table : Schema::tableNames()) {
             const QString all = QStringLiteral("SELECT * FROM ") + table;

@@ -18,10 +18,9 @@ private slots:
                                    QStringLiteral("--today"), today.toString(Qt::ISODate)});
         QCOMPARE(r.code, 0);
         auto c = openPracticeDir(dir.path());
-        const auto rows = queryRows(*c, QStringLiteral(
-            "SELECT o.ID, o.HMEROMHNIA, o.DONTI, o.EPIFANEIES, o.KATASTASH, p.HMEROMHNIA_GENNHSEWS,"
-            " (SELECT count(*) FROM EPISKEPSEIS v WHERE v.ID = o.ID AND v.HMEROMHNIA = o.HMEROMHNIA)"
-            " FROM ODONTOGRAMMA o LEFT JOIN STOIXEIA_PELATH p ON p.ID = o.ID"));
+        const auto rows = queryRows(*c, QStringLiteral("SELECT o.ID, o.HMEROMHNIA, o.DONTI, o.EPIFANEIES, o.KATASTASH, p.HMEROMHNIA_GENNHSEWS,"
+                                                       " (SELECT count(*) FROM EPISKEPSEIS v WHERE v.ID = o.ID AND v.HMEROMHNIA = o.HMEROMHNIA)"
+                                                       " FROM ODONTOGRAMMA o LEFT JOIN STOIXEIA_PELATH p ON p.ID = o.ID"));
         QVERIFY(rows.size() > 100);
         const QStringList conditions = Chart::conditions();
         QSet<QString> used;
@@ -43,7 +42,9 @@ private slots:
         QVERIFY(used.size() >= 5);
         // And the recall list has customers to call.
         QVERIFY(c->scalarNative(QStringLiteral("SELECT count(*) FROM (SELECT ID FROM EPISKEPSEIS GROUP BY ID"
-                                               " HAVING max(HMEROMHNIA) < '2025-09-16')")).toInt() > 10);
+                                               " HAVING max(HMEROMHNIA) < '2025-09-16')"))
+                    .toInt()
+                > 10);
     }
 };
 

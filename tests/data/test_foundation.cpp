@@ -32,30 +32,54 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("full") << "28/12/2007" << "#12/28/2007#";
-        QTest::newRow("no leading zeros") << "5/3/2008" << "#3/5/2008#";
-        QTest::newRow("leading zeros") << "05/03/2008" << "#3/5/2008#";
-        QTest::newRow("month first out") << "12/1/2008" << "#1/12/2008#";
-        QTest::newRow("millennium") << "1/1/2000" << "#1/1/2000#";
-        QTest::newRow("two-digit year") << "28/12/07" << "#12/28/2007#";
-        QTest::newRow("window low end") << "1/1/59" << "#1/1/1959#";
-        QTest::newRow("window high end") << "1/1/58" << "#1/1/2058#";
-        QTest::newRow("one-digit year") << "1/1/9" << "#1/1/2009#";
-        QTest::newRow("two parts") << "28/12" << "#12/28/2009#";
-        QTest::newRow("trailing separator") << "28/12/" << "#12/28/2009#";
-        QTest::newRow("blanks") << "  28 / 12 / 2007 " << "#12/28/2007#";
-        QTest::newRow("leap day") << "29/2/2008" << "#2/29/2008#";
-        QTest::newRow("30 feb") << "31/02/2008" << "ERROR";
-        QTest::newRow("no leap") << "29/2/2009" << "ERROR";
-        QTest::newRow("month 13") << "13/13/2008" << "ERROR";
-        QTest::newRow("day 0") << "0/1/2008" << "ERROR";
-        QTest::newRow("hyphens") << "28-12-2007" << "ERROR";
-        QTest::newRow("year first") << "2007/12/28" << "ERROR";
-        QTest::newRow("with time") << "28/12/2007 10:30" << "ERROR";
-        QTest::newRow("word") << "αύριο" << "ERROR";
-        QTest::newRow("empty") << "" << "ERROR";
-        QTest::newRow("one number") << "28" << "ERROR";
-        QTest::newRow("year 0") << "1/1/0000" << "ERROR";
+        QTest::newRow("full") << "28/12/2007"
+                              << "#12/28/2007#";
+        QTest::newRow("no leading zeros") << "5/3/2008"
+                                          << "#3/5/2008#";
+        QTest::newRow("leading zeros") << "05/03/2008"
+                                       << "#3/5/2008#";
+        QTest::newRow("month first out") << "12/1/2008"
+                                         << "#1/12/2008#";
+        QTest::newRow("millennium") << "1/1/2000"
+                                    << "#1/1/2000#";
+        QTest::newRow("two-digit year") << "28/12/07"
+                                        << "#12/28/2007#";
+        QTest::newRow("window low end") << "1/1/59"
+                                        << "#1/1/1959#";
+        QTest::newRow("window high end") << "1/1/58"
+                                         << "#1/1/2058#";
+        QTest::newRow("one-digit year") << "1/1/9"
+                                        << "#1/1/2009#";
+        QTest::newRow("two parts") << "28/12"
+                                   << "#12/28/2009#";
+        QTest::newRow("trailing separator") << "28/12/"
+                                            << "#12/28/2009#";
+        QTest::newRow("blanks") << "  28 / 12 / 2007 "
+                                << "#12/28/2007#";
+        QTest::newRow("leap day") << "29/2/2008"
+                                  << "#2/29/2008#";
+        QTest::newRow("30 feb") << "31/02/2008"
+                                << "ERROR";
+        QTest::newRow("no leap") << "29/2/2009"
+                                 << "ERROR";
+        QTest::newRow("month 13") << "13/13/2008"
+                                  << "ERROR";
+        QTest::newRow("day 0") << "0/1/2008"
+                               << "ERROR";
+        QTest::newRow("hyphens") << "28-12-2007"
+                                 << "ERROR";
+        QTest::newRow("year first") << "2007/12/28"
+                                    << "ERROR";
+        QTest::newRow("with time") << "28/12/2007 10:30"
+                                   << "ERROR";
+        QTest::newRow("word") << "αύριο"
+                              << "ERROR";
+        QTest::newRow("empty") << ""
+                               << "ERROR";
+        QTest::newRow("one number") << "28"
+                                    << "ERROR";
+        QTest::newRow("year 0") << "1/1/0000"
+                                << "ERROR";
     }
     void dateLiteral()
     {
@@ -145,9 +169,7 @@ private slots:
     void connectionStringForm()
     {
         const QString cs = BuildConnectionString(QDir::toNativeSeparators("/srv/practice"));
-        QCOMPARE(cs, QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=\"")
-                         + QDir::toNativeSeparators("/srv/practice/data.mdb")
-                         + QStringLiteral("\";Persist Security Info=True;Jet OLEDB:Database Password="));
+        QCOMPARE(cs, QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=\"") + QDir::toNativeSeparators("/srv/practice/data.mdb") + QStringLiteral("\";Persist Security Info=True;Jet OLEDB:Database Password="));
         const ConnectionInfo info = ParseConnectionString(cs);
         QCOMPARE(info.dataSource, QDir::toNativeSeparators("/srv/practice/data.mdb"));
         // No key in the program: connections open with the one the access check derived.
@@ -233,8 +255,8 @@ private slots:
                  QDate::currentDate().toString(Qt::ISODate));
         // A second copy of the program that read the same counter is refused.
         QVERIFY_THROWS_EXCEPTION(DbError,
-            p.exec("INSERT INTO APODEIKSEIS(AR_APODEIKSHS,ONOMA,EPWNYMO,PARALHPTHS,POSO,TAMEIO,POSO_CY,PERIGRAFH) "
-                   "VALUES(7,'Β','Γ','Β Γ',10,'',5.85274,'y')"));
+                                 p.exec("INSERT INTO APODEIKSEIS(AR_APODEIKSHS,ONOMA,EPWNYMO,PARALHPTHS,POSO,TAMEIO,POSO_CY,PERIGRAFH) "
+                                        "VALUES(7,'Β','Γ','Β Γ',10,'',5.85274,'y')"));
         QCOMPARE(p.count("APODEIKSEIS"), 1);
         p.exec("INSERT INTO EISPRAKSH_PELATH(ID,POSO,PERIGRAFH,TAMEIO,POSO_CY,AR_APODEIKSHS) VALUES(1,50,'x','',29.2637,7)");
         QCOMPARE(p.conn().scalarNative("SELECT HMEROMHNIA FROM EISPRAKSH_PELATH").toString(),

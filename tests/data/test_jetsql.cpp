@@ -64,7 +64,8 @@ void issueReceipt(TempPractice &p, int customerId, const QString &name, const QS
     const QString number = one(c, QStringLiteral("SELECT * from LAST_APODEIKSH"));
     const QString cy = QString::number(amount.toDouble() * 0.585274, 'f', 6);
     p.exec(QStringLiteral("INSERT INTO EISPRAKSH_PELATH(ID,POSO,PERIGRAFH,TAMEIO,POSO_CY,AR_APODEIKSHS) VALUES(%1,%2,'%3','',%4,%5)")
-               .arg(customerId).arg(amount, description, cy, number));
+               .arg(customerId)
+               .arg(amount, description, cy, number));
     p.exec(QStringLiteral("INSERT INTO APODEIKSEIS(AR_APODEIKSHS,ONOMA,EPWNYMO,PARALHPTHS,POSO,TAMEIO,POSO_CY,PERIGRAFH) "
                           "VALUES(%1,'%2','%3','%2 %3',%4,'',%5,'%6')")
                .arg(number, name, surname, amount, cy, description));
@@ -72,7 +73,7 @@ void issueReceipt(TempPractice &p, int customerId, const QString &name, const QS
     tx.commit();
 }
 
-} // namespace
+}   // namespace
 
 // The translator on its own: what it rewrites and what it must leave alone.
 class JetTranslateTest : public QObject {
@@ -82,26 +83,40 @@ private slots:
     {
         QTest::addColumn<QString>("jet");
         QTest::addColumn<QString>("sqlite");
-        QTest::newRow("date month first") << "WHERE D=#3/5/2008#" << "WHERE D='2008-03-05'";
-        QTest::newRow("date day above twelve") << "WHERE D=#1/12/2008#" << "WHERE D='2008-01-12'";
-        QTest::newRow("date with time") << "#3/25/2008 10:30:00#" << "'2008-03-25 10:30:00'";
-        QTest::newRow("date with midnight time") << "#3/25/2008 00:00:00#" << "'2008-03-25'";
-        QTest::newRow("date with PM") << "#3/25/2008 1:05 PM#" << "'2008-03-25 13:05:00'";
-        QTest::newRow("ISO date") << "#2008-03-25#" << "'2008-03-25'";
+        QTest::newRow("date month first") << "WHERE D=#3/5/2008#"
+                                          << "WHERE D='2008-03-05'";
+        QTest::newRow("date day above twelve") << "WHERE D=#1/12/2008#"
+                                               << "WHERE D='2008-01-12'";
+        QTest::newRow("date with time") << "#3/25/2008 10:30:00#"
+                                        << "'2008-03-25 10:30:00'";
+        QTest::newRow("date with midnight time") << "#3/25/2008 00:00:00#"
+                                                 << "'2008-03-25'";
+        QTest::newRow("date with PM") << "#3/25/2008 1:05 PM#"
+                                      << "'2008-03-25 13:05:00'";
+        QTest::newRow("ISO date") << "#2008-03-25#"
+                                  << "'2008-03-25'";
         QTest::newRow("bracketed names") << "UPDATE LAST_APODEIKSH SET [LAST]=[LAST]+1"
                                          << "UPDATE LAST_APODEIKSH SET \"LAST\"=\"LAST\"+1";
         QTest::newRow("booleans any case") << "SET EGKYRH=FALSE WHERE A=True OR B=false"
                                            << "SET EGKYRH=0 WHERE A=-1 OR B=0";
-        QTest::newRow("Format number") << "Format(SUM(POSO),'0.00') AS POSO" << "JETFORMAT(SUM(POSO),'0.00') AS POSO";
+        QTest::newRow("Format number") << "Format(SUM(POSO),'0.00') AS POSO"
+                                       << "JETFORMAT(SUM(POSO),'0.00') AS POSO";
         QTest::newRow("Format date in double quotes") << "Format(EKSODA.HMEROMHNIA,\"dd/mm/yyyy\")"
                                                       << "JETFORMAT(EKSODA.HMEROMHNIA,'dd/mm/yyyy')";
-        QTest::newRow("format lower case, blank before paren") << "format (X,'0.00')" << "JETFORMAT (X,'0.00')";
-        QTest::newRow("Format as a plain name") << "SELECT Format FROM T" << "SELECT Format FROM T";
-        QTest::newRow("concatenation") << "A & 'x'" << "A || 'x'";
-        QTest::newRow("two minus signs stay operators") << "5--3" << "5- -3";
-        QTest::newRow("LIKE glued to its text") << "WHERE EPWNYMO LIKE'Παπ%'" << "WHERE EPWNYMO LIKE'Παπ%'";
-        QTest::newRow("not equal") << "A<>B" << "A<>B";
-        QTest::newRow("qualified name TRUE") << "T.TRUE" << "T.TRUE";
+        QTest::newRow("format lower case, blank before paren") << "format (X,'0.00')"
+                                                               << "JETFORMAT (X,'0.00')";
+        QTest::newRow("Format as a plain name") << "SELECT Format FROM T"
+                                                << "SELECT Format FROM T";
+        QTest::newRow("concatenation") << "A & 'x'"
+                                       << "A || 'x'";
+        QTest::newRow("two minus signs stay operators") << "5--3"
+                                                        << "5- -3";
+        QTest::newRow("LIKE glued to its text") << "WHERE EPWNYMO LIKE'Παπ%'"
+                                                << "WHERE EPWNYMO LIKE'Παπ%'";
+        QTest::newRow("not equal") << "A<>B"
+                                   << "A<>B";
+        QTest::newRow("qualified name TRUE") << "T.TRUE"
+                                             << "T.TRUE";
     }
     void rewrites()
     {
@@ -114,17 +129,28 @@ private slots:
     {
         QTest::addColumn<QString>("jet");
         QTest::addColumn<QString>("sqlite");
-        QTest::newRow("hash inside text") << "VALUES('no #3/5/2008# here')" << "VALUES('no #3/5/2008# here')";
-        QTest::newRow("bracket inside text") << "VALUES('[LAST] stays')" << "VALUES('[LAST] stays')";
-        QTest::newRow("TRUE inside text") << "VALUES('TRUE or FALSE')" << "VALUES('TRUE or FALSE')";
-        QTest::newRow("Format( inside text") << "VALUES('Format(x)')" << "VALUES('Format(x)')";
-        QTest::newRow("double quotes inside text") << "VALUES('he said \"yes\"')" << "VALUES('he said \"yes\"')";
-        QTest::newRow("doubled apostrophe") << "VALUES('O''Brien & co')" << "VALUES('O''Brien & co')";
-        QTest::newRow("double-quoted text") << "VALUES(\"TRUE #1/1/2008# [x]\")" << "VALUES('TRUE #1/1/2008# [x]')";
-        QTest::newRow("apostrophe in double-quoted text") << "VALUES(\"it's\")" << "VALUES('it''s')";
-        QTest::newRow("doubled double quote") << "VALUES(\"a \"\"b\"\"\")" << "VALUES('a \"b\"')";
-        QTest::newRow("TRUE inside brackets") << "SELECT [TRUE] FROM T" << "SELECT \"TRUE\" FROM T";
-        QTest::newRow("Greek text") << "VALUES('Άννα ΐΰ ς')" << "VALUES('Άννα ΐΰ ς')";
+        QTest::newRow("hash inside text") << "VALUES('no #3/5/2008# here')"
+                                          << "VALUES('no #3/5/2008# here')";
+        QTest::newRow("bracket inside text") << "VALUES('[LAST] stays')"
+                                             << "VALUES('[LAST] stays')";
+        QTest::newRow("TRUE inside text") << "VALUES('TRUE or FALSE')"
+                                          << "VALUES('TRUE or FALSE')";
+        QTest::newRow("Format( inside text") << "VALUES('Format(x)')"
+                                             << "VALUES('Format(x)')";
+        QTest::newRow("double quotes inside text") << "VALUES('he said \"yes\"')"
+                                                   << "VALUES('he said \"yes\"')";
+        QTest::newRow("doubled apostrophe") << "VALUES('O''Brien & co')"
+                                            << "VALUES('O''Brien & co')";
+        QTest::newRow("double-quoted text") << "VALUES(\"TRUE #1/1/2008# [x]\")"
+                                            << "VALUES('TRUE #1/1/2008# [x]')";
+        QTest::newRow("apostrophe in double-quoted text") << "VALUES(\"it's\")"
+                                                          << "VALUES('it''s')";
+        QTest::newRow("doubled double quote") << "VALUES(\"a \"\"b\"\"\")"
+                                              << "VALUES('a \"b\"')";
+        QTest::newRow("TRUE inside brackets") << "SELECT [TRUE] FROM T"
+                                              << "SELECT \"TRUE\" FROM T";
+        QTest::newRow("Greek text") << "VALUES('Άννα ΐΰ ς')"
+                                    << "VALUES('Άννα ΐΰ ς')";
     }
     void literalsUntouched()
     {
@@ -160,21 +186,48 @@ private slots:
         QTest::addColumn<QString>("jet");
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("qualifier");
-        QTest::newRow("whole table") << "SELECT * FROM STOIXEIA_PELATH WHERE ID=3" << "STOIXEIA_PELATH" << "\"STOIXEIA_PELATH\"";
-        QTest::newRow("alias") << "SELECT E.* FROM EPISKEPSEIS E WHERE ID=3" << "EPISKEPSEIS" << "\"E\"";
-        QTest::newRow("AS alias") << "SELECT * FROM EPISKEPSEIS AS E" << "EPISKEPSEIS" << "\"E\"";
+        QTest::newRow("whole table") << "SELECT * FROM STOIXEIA_PELATH WHERE ID=3"
+                                     << "STOIXEIA_PELATH"
+                                     << "\"STOIXEIA_PELATH\"";
+        QTest::newRow("alias") << "SELECT E.* FROM EPISKEPSEIS E WHERE ID=3"
+                               << "EPISKEPSEIS"
+                               << "\"E\"";
+        QTest::newRow("AS alias") << "SELECT * FROM EPISKEPSEIS AS E"
+                                  << "EPISKEPSEIS"
+                                  << "\"E\"";
         QTest::newRow("lower case, ORDER BY") << "select ID AS ID,HMEROMHNIA AS HMEROMHNIA from EPISKEPSEIS WHERE ID=7 ORDER BY HMEROMHNIA ASC"
-                                              << "EPISKEPSEIS" << "\"EPISKEPSEIS\"";
-        QTest::newRow("bracketed table") << "SELECT * FROM [SECURITY]" << "SECURITY" << "\"SECURITY\"";
-        QTest::newRow("DAY in WHERE") << "SELECT * from YPENTHIMISEIS WHERE DAY(HMEROMHNIA)=5" << "YPENTHIMISEIS" << "\"YPENTHIMISEIS\"";
-        QTest::newRow("join") << "SELECT * FROM A INNER JOIN B ON A.ID=B.ID" << "" << "";
-        QTest::newRow("comma join") << "SELECT A.ID FROM A, B" << "" << "";
-        QTest::newRow("distinct") << "SELECT DISTINCT EPWNYMO FROM STOIXEIA_PELATH" << "" << "";
-        QTest::newRow("aggregate") << "SELECT COUNT(*) AS SYNOLO FROM EISPRAKSH_PELATH WHERE ID=1" << "" << "";
-        QTest::newRow("group by") << "SELECT MONTH(D) AS [MONTH] FROM EKSODA GROUP BY MONTH(D)" << "" << "";
-        QTest::newRow("subquery") << "SELECT * FROM A WHERE ID IN (SELECT ID FROM B)" << "" << "";
-        QTest::newRow("union") << "SELECT ID FROM A UNION SELECT ID FROM B" << "" << "";
-        QTest::newRow("not a select") << "UPDATE A SET X=1" << "" << "";
+                                              << "EPISKEPSEIS"
+                                              << "\"EPISKEPSEIS\"";
+        QTest::newRow("bracketed table") << "SELECT * FROM [SECURITY]"
+                                         << "SECURITY"
+                                         << "\"SECURITY\"";
+        QTest::newRow("DAY in WHERE") << "SELECT * from YPENTHIMISEIS WHERE DAY(HMEROMHNIA)=5"
+                                      << "YPENTHIMISEIS"
+                                      << "\"YPENTHIMISEIS\"";
+        QTest::newRow("join") << "SELECT * FROM A INNER JOIN B ON A.ID=B.ID"
+                              << ""
+                              << "";
+        QTest::newRow("comma join") << "SELECT A.ID FROM A, B"
+                                    << ""
+                                    << "";
+        QTest::newRow("distinct") << "SELECT DISTINCT EPWNYMO FROM STOIXEIA_PELATH"
+                                  << ""
+                                  << "";
+        QTest::newRow("aggregate") << "SELECT COUNT(*) AS SYNOLO FROM EISPRAKSH_PELATH WHERE ID=1"
+                                   << ""
+                                   << "";
+        QTest::newRow("group by") << "SELECT MONTH(D) AS [MONTH] FROM EKSODA GROUP BY MONTH(D)"
+                                  << ""
+                                  << "";
+        QTest::newRow("subquery") << "SELECT * FROM A WHERE ID IN (SELECT ID FROM B)"
+                                  << ""
+                                  << "";
+        QTest::newRow("union") << "SELECT ID FROM A UNION SELECT ID FROM B"
+                               << ""
+                               << "";
+        QTest::newRow("not a select") << "UPDATE A SET X=1"
+                                      << ""
+                                      << "";
     }
     void editableSelects()
     {
@@ -202,17 +255,26 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("folded");
-        QTest::newRow("accented lower") << "Παπαδόπουλος" << "παπαδοπουλοσ";
-        QTest::newRow("capitals") << "ΠΑΠΑΔΟΠΟΥΛΟΣ" << "παπαδοπουλοσ";
-        QTest::newRow("accented capital") << "Άννα" << "αννα";
-        QTest::newRow("diaeresis and tonos") << "ΐΰϊϋ" << "ιυιυ";
-        QTest::newRow("capital with diaeresis") << "ΪΫ" << "ιυ";
-        QTest::newRow("final sigma") << "ς" << "σ";
-        QTest::newRow("every accented vowel") << "άέήίόύώΆΈΉΊΌΎΏ" << "αεηιουωαεηιουω";
+        QTest::newRow("accented lower") << "Παπαδόπουλος"
+                                        << "παπαδοπουλοσ";
+        QTest::newRow("capitals") << "ΠΑΠΑΔΟΠΟΥΛΟΣ"
+                                  << "παπαδοπουλοσ";
+        QTest::newRow("accented capital") << "Άννα"
+                                          << "αννα";
+        QTest::newRow("diaeresis and tonos") << "ΐΰϊϋ"
+                                             << "ιυιυ";
+        QTest::newRow("capital with diaeresis") << "ΪΫ"
+                                                << "ιυ";
+        QTest::newRow("final sigma") << "ς"
+                                     << "σ";
+        QTest::newRow("every accented vowel") << "άέήίόύώΆΈΉΊΌΎΏ"
+                                              << "αεηιουωαεηιουω";
         QTest::newRow("decomposed accent") << QString::fromUtf8("α\xcc\x81") << "α";
-        QTest::newRow("Latin") << "Müller ÉCOLE" << "muller ecole";
+        QTest::newRow("Latin") << "Müller ÉCOLE"
+                               << "muller ecole";
         QTest::newRow("outside the BMP") << QString::fromUtf16(u"\U00010400b") << QString::fromUtf16(u"\U00010428b");
-        QTest::newRow("digits and signs") << "0800-0830 %_" << "0800-0830 %_";
+        QTest::newRow("digits and signs") << "0800-0830 %_"
+                                          << "0800-0830 %_";
     }
     void foldForLike()
     {
@@ -315,7 +377,8 @@ private slots:
         QCOMPARE(printout[0][7], QStringLiteral("1,57"));
 
         const auto totals = rows(c, "SELECT COUNT(*) AS SYNOLO,Format(SUM(POSO),'0.00') as EISPRAKSH, "
-                                    "Format(SUM(POSO_CY),'0.00') as EISPRAKSHCY FROM EISPRAKSH_PELATH WHERE ID=" + id);
+                                    "Format(SUM(POSO_CY),'0.00') as EISPRAKSHCY FROM EISPRAKSH_PELATH WHERE ID="
+                                     + id);
         QCOMPARE(totals[0][0], QStringLiteral("3"));
         QCOMPARE(totals[0][1], QStringLiteral("83,18"));
 
@@ -348,7 +411,12 @@ private slots:
     void expensesByDatesAndMonths()
     {
         TempPractice p;
-        struct { const char *date; const char *poso; const char *vat; const char *text; } expenses[] = {
+        struct {
+            const char *date;
+            const char *poso;
+            const char *vat;
+            const char *text;
+        } expenses[] = {
             {"#1/31/2007#", "100", "19", "Ενοίκιο"},
             {"#3/5/2008#", "12.5", "2.375", "Γάντια"},
             {"#3/25/2008#", "200", "38", "Ενοίκιο"},
@@ -385,9 +453,7 @@ private slots:
                                 " GROUP BY MONTH(EKSODA.HMEROMHNIA), YEAR(EKSODA.HMEROMHNIA)  ORDER BY YEAR(EKSODA.HMEROMHNIA), MONTH(EKSODA.HMEROMHNIA) ASC";
         const auto months = rows(c, monthly.arg(2008).arg(2009), &names);
         QCOMPARE(names, (QStringList{"MONTH", "YEAR", "AKSIA", "VAT", "SYNOLO"}));
-        QCOMPARE(months, (QList<QStringList>{{"3", "2008", "212,63", "40,38", "253,00"},
-                                             {"12", "2008", "40,00", "7,60", "47,60"},
-                                             {"1", "2009", "1000,00", "190,00", "1190,00"}}));
+        QCOMPARE(months, (QList<QStringList>{{"3", "2008", "212,63", "40,38", "253,00"}, {"12", "2008", "40,00", "7,60", "47,60"}, {"1", "2009", "1000,00", "190,00", "1190,00"}}));
         // The bracketed aliases can order the result too.
         const auto byAlias = rows(c, "SELECT MONTH(HMEROMHNIA) AS [MONTH], YEAR(HMEROMHNIA) AS [YEAR] FROM EKSODA "
                                      "ORDER BY [YEAR] DESC, [MONTH] DESC");
@@ -444,7 +510,8 @@ private slots:
         p.exec("INSERT INTO EPISKEPSEIS(ID,HMEROMHNIA,AITIA,PERIGRAFH) VALUES(8,#1/1/2008#,'Άλλος','')");
         QString table;
         const QString sql = JetSql::translateForEdit("select ID AS ID,HMEROMHNIA AS HMEROMHNIA,AITIA AS AITIA,PERIGRAFH AS PERIGRAFH "
-                                                     "from EPISKEPSEIS WHERE ID=7 ORDER BY HMEROMHNIA ASC", &table);
+                                                     "from EPISKEPSEIS WHERE ID=7 ORDER BY HMEROMHNIA ASC",
+                                                     &table);
         QCOMPARE(table, QStringLiteral("EPISKEPSEIS"));
         DbStatement st(c, sql);
         QStringList reasons;
@@ -488,24 +555,42 @@ private slots:
     {
         QTest::addColumn<QString>("expr");
         QTest::addColumn<QString>("result");
-        QTest::newRow("two decimals") << "Format(12.5,'0.00')" << "12,50";
-        QTest::newRow("negative") << "Format(-3,'0.00')" << "-3,00";
-        QTest::newRow("half up, not binary") << "Format(2.675,'0.00')" << "2,68";
-        QTest::newRow("half away from zero") << "Format(-1.005,'0.00')" << "-1,01";
-        QTest::newRow("carry") << "Format(9.995,'0.00')" << "10,00";
-        QTest::newRow("tiny negative") << "Format(-0.001,'0.00')" << "0,00";
-        QTest::newRow("large") << "Format(1234567.891,'0.00')" << "1234567,89";
-        QTest::newRow("sum of tenths") << "Format(0.1+0.2,'0.00')" << "0,30";
-        QTest::newRow("NULL") << "Format(NULL,'0.00')" << "";
-        QTest::newRow("date") << "Format(#3/5/2008#,\"dd/mm/yyyy\")" << "05/03/2008";
-        QTest::newRow("date with time") << "Format(#12/31/2008 23:59:59#,\"dd/mm/yyyy\")" << "31/12/2008";
-        QTest::newRow("NULL date") << "Format(NULL,\"dd/mm/yyyy\")" << "";
-        QTest::newRow("escape") << "'50%' LIKE '50!%' ESCAPE '!'" << "1";
-        QTest::newRow("escaped percent is literal") << "'500' LIKE '50!%' ESCAPE '!'" << "0";
-        QTest::newRow("underscore is one letter") << "'Άννα' LIKE 'α__α'" << "1";
-        QTest::newRow("underscore needs a letter") << "'Άνα' LIKE 'α__α'" << "0";
-        QTest::newRow("percent inside") << "'Παπαδόπουλος' LIKE '%ΠΟΥΛ%'" << "1";
-        QTest::newRow("NOT LIKE") << "'Παπαδόπουλος' NOT LIKE 'Κ%'" << "1";
+        QTest::newRow("two decimals") << "Format(12.5,'0.00')"
+                                      << "12,50";
+        QTest::newRow("negative") << "Format(-3,'0.00')"
+                                  << "-3,00";
+        QTest::newRow("half up, not binary") << "Format(2.675,'0.00')"
+                                             << "2,68";
+        QTest::newRow("half away from zero") << "Format(-1.005,'0.00')"
+                                             << "-1,01";
+        QTest::newRow("carry") << "Format(9.995,'0.00')"
+                               << "10,00";
+        QTest::newRow("tiny negative") << "Format(-0.001,'0.00')"
+                                       << "0,00";
+        QTest::newRow("large") << "Format(1234567.891,'0.00')"
+                               << "1234567,89";
+        QTest::newRow("sum of tenths") << "Format(0.1+0.2,'0.00')"
+                                       << "0,30";
+        QTest::newRow("NULL") << "Format(NULL,'0.00')"
+                              << "";
+        QTest::newRow("date") << "Format(#3/5/2008#,\"dd/mm/yyyy\")"
+                              << "05/03/2008";
+        QTest::newRow("date with time") << "Format(#12/31/2008 23:59:59#,\"dd/mm/yyyy\")"
+                                        << "31/12/2008";
+        QTest::newRow("NULL date") << "Format(NULL,\"dd/mm/yyyy\")"
+                                   << "";
+        QTest::newRow("escape") << "'50%' LIKE '50!%' ESCAPE '!'"
+                                << "1";
+        QTest::newRow("escaped percent is literal") << "'500' LIKE '50!%' ESCAPE '!'"
+                                                    << "0";
+        QTest::newRow("underscore is one letter") << "'Άννα' LIKE 'α__α'"
+                                                  << "1";
+        QTest::newRow("underscore needs a letter") << "'Άνα' LIKE 'α__α'"
+                                                   << "0";
+        QTest::newRow("percent inside") << "'Παπαδόπουλος' LIKE '%ΠΟΥΛ%'"
+                                        << "1";
+        QTest::newRow("NOT LIKE") << "'Παπαδόπουλος' NOT LIKE 'Κ%'"
+                                  << "1";
         QTest::newRow("LIKE with NULL") << "NULL LIKE 'α%'" << Null;
     }
     void formatAndLikeEdges()

@@ -74,7 +74,7 @@ void makeLegacyCopy(const QString &source, const QString &password, const QStrin
     QVERIFY2(rc == SQLITE_OK, qPrintable(msg));
 }
 
-} // namespace
+}   // namespace
 
 // The password is the key: new files, the access password, old fixed-key
 // files, changes of the password.

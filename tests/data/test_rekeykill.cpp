@@ -64,8 +64,7 @@ class RekeyKillTest : public QObject {
 
     void startChange(QProcess &p, const QString &dir)
     {
-        p.start(Tool, {QStringLiteral("passwd"), dir, QStringLiteral("--password"), OldPassword,
-                       QStringLiteral("--new-password"), NewPassword});
+        p.start(Tool, {QStringLiteral("passwd"), dir, QStringLiteral("--password"), OldPassword, QStringLiteral("--new-password"), NewPassword});
         QVERIFY(p.waitForStarted());
     }
 
@@ -119,7 +118,8 @@ private slots:
         QRandomGenerator random(seed);
         int interrupted = 0, withOld = 0, withNew = 0;
         const int runs = qEnvironmentVariableIntValue("MOLARIX_REKEY_KILLS") > 0
-            ? qEnvironmentVariableIntValue("MOLARIX_REKEY_KILLS") : 20;
+            ? qEnvironmentVariableIntValue("MOLARIX_REKEY_KILLS")
+            : 20;
         for (int run = 0; run < runs; ++run) {
             QVERIFY(copyFile(m_pristine, file));
             QFile::remove(journal);

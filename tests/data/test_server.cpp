@@ -58,7 +58,7 @@ QString openError(const QString &connectionString)
 
 const char *const WorkerDirVariable = "MOLARIX_RECEIPT_WORKER_DIR";
 
-} // namespace
+}   // namespace
 
 // Choosing the server, logging in and the faults around it.
 class ServerConnectionTest : public QObject {
@@ -97,7 +97,7 @@ private slots:
 
         const QStringList refused = {
             QStringLiteral("host=a\ndatabase=b\nuser=c\npassword=secret\n"),   // never a password
-            QStringLiteral("host=a\ndatabase=b\n"),                              // no user
+            QStringLiteral("host=a\ndatabase=b\n"),                            // no user
             QStringLiteral("host=a\nport=70000\ndatabase=b\nuser=c\n"),
             QStringLiteral("host=a\nhost=b\ndatabase=b\nuser=c\n"),
             QStringLiteral("host=a\ndatabase=b\nuser=c\nsslmode=off\n"),
@@ -336,7 +336,9 @@ private slots:
         // Takings = receipts: one taking per receipt, with its amount.
         QCOMPARE(c->scalarNative(QStringLiteral("SELECT count(*) FROM EISPRAKSH_PELATH")).toInt(), 1000);
         QCOMPARE(c->scalarNative(QStringLiteral("SELECT count(*) FROM APODEIKSEIS a JOIN EISPRAKSH_PELATH e"
-                                                " ON e.AR_APODEIKSHS = a.AR_APODEIKSHS AND e.POSO = a.POSO")).toInt(), 1000);
+                                                " ON e.AR_APODEIKSHS = a.AR_APODEIKSHS AND e.POSO = a.POSO"))
+                     .toInt(),
+                 1000);
         QCOMPARE(c->scalarNative(QStringLiteral("SELECT sum(POSO) FROM EISPRAKSH_PELATH")).toDouble(),
                  c->scalarNative(QStringLiteral("SELECT sum(POSO) FROM APODEIKSEIS")).toDouble());
     }
@@ -395,7 +397,10 @@ private slots:
         r = runTool({QStringLiteral("copy"), file.path(), server.path(), QStringLiteral("--password"), password});
         QVERIFY(r.code != 0);
         QCOMPARE(runTool({QStringLiteral("sql"), server.path(), QStringLiteral("SELECT COUNT(*) FROM APODEIKSEIS"),
-                          QStringLiteral("--password"), password}).out.section(u'\n', 1).trimmed(), QStringLiteral("2"));
+                          QStringLiteral("--password"), password})
+                     .out.section(u'\n', 1)
+                     .trimmed(),
+                 QStringLiteral("2"));
 
         // And back into a new file.
         QTemporaryDir back;

@@ -121,7 +121,8 @@ private slots:
         const QString text = errorOf([] {
             auto c = openConnection();
             c->executeNative(QStringLiteral("INSERT INTO EKSODA(POSO) VALUES(2)"));
-        }, &cause);
+        },
+                                     &cause);
         QCOMPARE(cause, DbError::Cause::InUse);
         QVERIFY2(text.endsWith(QStringLiteral("\nΤα δεδομένα χρησιμοποιούνται από άλλο πρόγραμμα· δοκιμάστε ξανά σε λίγο.")),
                  qPrintable(text));
@@ -142,7 +143,8 @@ private slots:
             for (int i = 0; i < 50; ++i)
                 c.executeNative(QStringLiteral("INSERT INTO SHMEIWSEIS(TITLOS,PERIGRAFH) VALUES('x',?)"),
                                 {QString(4000, u'α')});
-        }, &cause);
+        },
+                                     &cause);
         QCOMPARE(cause, DbError::Cause::DiskFull);
         QVERIFY2(text.endsWith(QStringLiteral("\nΟ δίσκος είναι γεμάτος.")), qPrintable(text));
         // The engine's own words stay on the first line.
@@ -152,8 +154,7 @@ private slots:
     void everyDateTheHelperWritesTranslates()
     {
         const std::pair<const char *, const char *> dates[] = {
-            {"1/1/198", "'0198-01-01'"}, {"5/3/0050", "'0050-03-05'"}, {"31/12/9999", "'9999-12-31'"},
-            {"1/1/0001", "'0001-01-01'"}, {"29/2/2008", "'2008-02-29'"}};
+            {"1/1/198", "'0198-01-01'"}, {"5/3/0050", "'0050-03-05'"}, {"31/12/9999", "'9999-12-31'"}, {"1/1/0001", "'0001-01-01'"}, {"29/2/2008", "'2008-02-29'"}};
         for (const auto &[typed, stored] : dates) {
             QString literal = QString::fromLatin1(typed);
             SqlDateLiteral(literal);

@@ -22,7 +22,7 @@ qlonglong notes(DbConnection &c) { return c.scalarNative(QStringLiteral("SELECT 
 
 void addNote(DbConnection &c) { c.executeNative(QStringLiteral("INSERT INTO SHMEIWSEIS(TITLOS) VALUES('Σημείωση')")); }
 
-} // namespace
+}   // namespace
 
 class WriteGateTest : public QObject {
     Q_OBJECT

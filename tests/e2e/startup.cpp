@@ -16,8 +16,7 @@ class EndToEndTest : public QObject {
     {
         const QString tool = QStringLiteral(MOLARIX_BINARY_DIR "/molarix-db");
         if (QFileInfo::exists(tool))
-            return QProcess::execute(tool, {QStringLiteral("create"), dir, QStringLiteral("--password"),
-                                            QStringLiteral("molarix")}) == 0;
+            return QProcess::execute(tool, {QStringLiteral("create"), dir, QStringLiteral("--password"), QStringLiteral("molarix")}) == 0;
         Schema::createDatabase(dir, QStringLiteral("molarix"));
         return true;
     }

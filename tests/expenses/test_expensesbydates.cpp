@@ -153,7 +153,8 @@ private slots:
         for (int i = 1; i <= 90; ++i)
             addExpense(p, QDate(2009, 3, 1 + i % 28), 10 + i, 2,
                        QStringLiteral("Αρχή%1 προμήθεια αναλωσίμων για το εργαστήριο, γάντια, μάσκες, σύριγγες και"
-                                      " υλικά αποστείρωσης Τέλος%1").arg(i));
+                                      " υλικά αποστείρωσης Τέλος%1")
+                           .arg(i));
         TForm14 f;
         search(f, QStringLiteral("1/3/2009"), QStringLiteral("31/3/2009"));
         PrintCatcher printed;

@@ -10,8 +10,8 @@ namespace JetWriter {
 namespace {
 
 constexpr int PageSize = 4096;
-constexpr int DataHeader = 14;          // type, 1, free space, owner, 4 unknown, row count
-constexpr int RowsPerPage = 255;        // a page/row pointer keeps the row in one byte
+constexpr int DataHeader = 14;     // type, 1, free space, owner, 4 unknown, row count
+constexpr int RowsPerPage = 255;   // a page/row pointer keeps the row in one byte
 constexpr int BitsPerMapPage = (PageSize - 4) * 8;
 constexpr quint8 OleType = 0x0B;
 
@@ -70,7 +70,7 @@ void rc4(const QByteArray &key, char *data, int len)
     }
 }
 
-} // namespace
+}   // namespace
 
 QByteArray encodeText(const QString &s)
 {
@@ -114,10 +114,7 @@ Writer::Writer(const QString &databasePassword)
     m_pages[1] = QByteArray(PageSize, 0);
     m_pages[2] = QByteArray(PageSize, 0);
     addTableDef(QStringLiteral("MSysObjects"),
-                {{QStringLiteral("Id"), Long}, {QStringLiteral("ParentId"), Long},
-                 {QStringLiteral("Name"), Text, 255}, {QStringLiteral("Type"), Int},
-                 {QStringLiteral("DateCreate"), DateTime}, {QStringLiteral("DateUpdate"), DateTime},
-                 {QStringLiteral("Flags"), Long}, {QStringLiteral("LvProp"), Type(OleType)}},
+                {{QStringLiteral("Id"), Long}, {QStringLiteral("ParentId"), Long}, {QStringLiteral("Name"), Text, 255}, {QStringLiteral("Type"), Int}, {QStringLiteral("DateCreate"), DateTime}, {QStringLiteral("DateUpdate"), DateTime}, {QStringLiteral("Flags"), Long}, {QStringLiteral("LvProp"), Type(OleType)}},
                 true, 2);
     addRow(0, {2, 0x0F000001, QStringLiteral("MSysObjects"), 1, m_created, m_created, qint64(0x80000002), QVariant()});
 }
@@ -443,9 +440,9 @@ QByteArray Writer::bytes()
     QByteArray &h = m_pages[0];
     h.fill('\0');
     std::memcpy(h.data(), "\x00\x01\x00\x00Standard Jet DB\0", 20);
-    put<quint32>(h, 0x14, 1);                       // Jet 4
-    put<quint16>(h, 0x3c, 1253);                    // Greek code page
-    put<quint32>(h, 0x3e, 0);                       // pages not encoded
+    put<quint32>(h, 0x14, 1);      // Jet 4
+    put<quint16>(h, 0x3c, 1253);   // Greek code page
+    put<quint32>(h, 0x3e, 0);      // pages not encoded
     QByteArray password = ucs2(m_password.left(20)).leftJustified(40, '\0');
     const qint32 mask = qint32(std::floor(m_created));
     char maskBytes[4];

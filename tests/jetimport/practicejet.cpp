@@ -26,7 +26,7 @@ QString pick(const char *const (&list)[N], QRandomGenerator &r)
 Column text(const char *name, int len = 50) { return {QString::fromLatin1(name), JetWriter::Text, len}; }
 Column col(const char *name, JetWriter::Type t) { return {QString::fromLatin1(name), t}; }
 
-} // namespace
+}   // namespace
 
 QStringList tables()
 {
@@ -133,8 +133,7 @@ void generate(const Options &o, const Sink &sink)
           QStringLiteral("012345678")});
     for (int e = 0; e < 200; ++e) {
         const double net = 10 + r.bounded(5000) * 0.25;
-        sink(QStringLiteral("EKSODA"), {first.addDays(e * 23), net, std::round(net * 23.0) / 100.0,
-                                        e % 2 ? g("Υλικά") : g("Ενοίκιο")});
+        sink(QStringLiteral("EKSODA"), {first.addDays(e * 23), net, std::round(net * 23.0) / 100.0, e % 2 ? g("Υλικά") : g("Ενοίκιο")});
     }
     for (int d = 0; d < 40; ++d) {
         QVariantList row{first.addDays(3000 + d)};

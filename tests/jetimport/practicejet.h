@@ -11,8 +11,8 @@ namespace PracticeJet {
 struct Options {
     int customers = 1000;
     int visitsPerCustomer = 3;
-    bool everything = true;        // all twelve tables, not only customers and visits
-    QStringList leaveOut;          // tables not written
+    bool everything = true;                           // all twelve tables, not only customers and visits
+    QStringList leaveOut;                             // tables not written
     QString password = QStringLiteral("Οδοντ1ατρ");   // the practice's access password
 };
 

@@ -34,7 +34,7 @@ QStringList entries(const QString &dir)
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-} // namespace
+}   // namespace
 
 class JetConversion : public QObject {
     Q_OBJECT
@@ -90,8 +90,7 @@ private slots:
         QCOMPARE(m_reports, 1);
         QVERIFY(m_report.contains(QStringLiteral("Όλα τα δεδομένα μεταφέρθηκαν όπως ήταν.")));
         QVERIFY(m_report.contains(QStringLiteral("STOIXEIA_PELATH")));
-        QCOMPARE(entries(dir), (QStringList{QStringLiteral("data.jet.mdb"), QStringLiteral("data.mdb"),
-                                            QStringLiteral("import-report.txt")}));
+        QCOMPARE(entries(dir), (QStringList{QStringLiteral("data.jet.mdb"), QStringLiteral("data.mdb"), QStringLiteral("import-report.txt")}));
         QFile saved(dir + QStringLiteral("/import-report.txt"));
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(saved.readAll()), m_report);

@@ -106,7 +106,7 @@ for (const name of reader.getTableNames()) {
 process.stdout.write(JSON.stringify(out));
 )JS";
 
-} // namespace
+}   // namespace
 
 class FixtureReaders : public QObject {
     Q_OBJECT

@@ -66,7 +66,7 @@ QStringList entries(const QString &dir)
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-} // namespace
+}   // namespace
 
 class JetImportTool : public QObject {
     Q_OBJECT
@@ -121,8 +121,7 @@ private slots:
                     const QVariant w = expectedValue(cols[k], k < want[r].size() ? want[r][k] : QVariant());
                     const QVariant g = got[r][k];
                     const bool same = w.isValid() ? (g.isValid() && g == w && g.typeId() == w.typeId()) : !g.isValid();
-                    QVERIFY2(same, qPrintable(QStringLiteral("%1 row %2 %3: %4 vs %5")
-                                                  .arg(table).arg(r).arg(cols[k].name, g.toString().left(60), w.toString().left(60))));
+                    QVERIFY2(same, qPrintable(QStringLiteral("%1 row %2 %3: %4 vs %5").arg(table).arg(r).arg(cols[k].name, g.toString().left(60), w.toString().left(60))));
                 }
             // The check printed side by side: old and new row counts.
             QVERIFY2(m_run.out.contains(QRegularExpression(QStringLiteral("%1\\s+%2\\s+%2\\s+0\\s+0\\n").arg(table).arg(want.size()))),

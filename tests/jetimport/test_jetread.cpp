@@ -30,7 +30,7 @@ QList<QVariantList> readAll(const JetFile &f, const QString &table)
     return out;
 }
 
-} // namespace
+}   // namespace
 
 class JetReading : public QObject {
     Q_OBJECT
@@ -51,8 +51,7 @@ private slots:
             QStringList types;
             for (const JetColumn &c : f.columns(QStringLiteral("Table1")))
                 types << c.name + QLatin1Char(':') + c.typeName;
-            QCOMPARE(types, (QStringList{"A:Text", "B:Text", "C:Byte", "D:Integer", "E:Long", "F:Double",
-                                         "G:Date/Time", "H:Currency", "I:Yes/No"}));
+            QCOMPARE(types, (QStringList{"A:Text", "B:Text", "C:Byte", "D:Integer", "E:Long", "F:Double", "G:Date/Time", "H:Currency", "I:Yes/No"}));
             QList<QVariantList> rows = readAll(f, QStringLiteral("Table1"));
             QCOMPARE(rows.size(), 2);
             std::sort(rows.begin(), rows.end(), [](const QVariantList &a, const QVariantList &b) {
@@ -101,9 +100,7 @@ private slots:
         using namespace JetWriter;
         Writer w;
         const int t = w.addTable(QStringLiteral("Τιμές"),
-                                 {{QStringLiteral("T"), Text, 50}, {QStringLiteral("D"), DateTime},
-                                  {QStringLiteral("M"), Money}, {QStringLiteral("X"), Double}, {QStringLiteral("B"), Bool},
-                                  {QStringLiteral("N"), Memo}});
+                                 {{QStringLiteral("T"), Text, 50}, {QStringLiteral("D"), DateTime}, {QStringLiteral("M"), Money}, {QStringLiteral("X"), Double}, {QStringLiteral("B"), Bool}, {QStringLiteral("N"), Memo}});
         const QString greek = QStringLiteral("Ψαράς-Ζαφειρίου, Οδός 25ης Μαρτίου");
         const QString wide = QStringLiteral("Ā and ĀĀ");   // U+0100 has a zero low byte
         w.addRow(t, {greek, QDateTime(QDate(1899, 12, 29), QTime(6, 0)), -1234567.8901, -0.1, true, QString()});
@@ -121,10 +118,8 @@ private slots:
         const QList<QVariantList> rows = readAll(f, QStringLiteral("Τιμές"));
         // Deleted rows stay away; the moved row is read where it went.
         QCOMPARE(rows.size(), 4);
-        QCOMPARE(rows[0], (QVariantList{greek, QDateTime(QDate(1899, 12, 29), QTime(6, 0)), -1234567.8901, -0.1, true,
-                                        QString(QLatin1String(""))}));
-        QCOMPARE(rows[1], (QVariantList{QString(QLatin1String("")), QDateTime(QDate(2008, 3, 25), QTime(14, 30, 15)),
-                                        922337203685.4775, 1e300, false, QVariant()}));
+        QCOMPARE(rows[0], (QVariantList{greek, QDateTime(QDate(1899, 12, 29), QTime(6, 0)), -1234567.8901, -0.1, true, QString(QLatin1String(""))}));
+        QCOMPARE(rows[1], (QVariantList{QString(QLatin1String("")), QDateTime(QDate(2008, 3, 25), QTime(14, 30, 15)), 922337203685.4775, 1e300, false, QVariant()}));
         QCOMPARE(rows[2], (QVariantList{wide, QVariant(), QVariant(), QVariant(), false, QStringLiteral("ascii only")}));
         QCOMPARE(rows[3], (QVariantList{QStringLiteral("μετακινημένη"), QVariant(), 2.5, QVariant(), true, QStringLiteral("μεγάλωσε")}));
         QVERIFY(rows[0][5].isValid() && !rows[1][5].isValid());

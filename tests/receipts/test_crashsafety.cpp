@@ -45,7 +45,7 @@ QStringList brokenRules(DbConnection &conn)
     return broken;
 }
 
-} // namespace
+}   // namespace
 
 class CrashSafetyTest : public QObject {
     Q_OBJECT

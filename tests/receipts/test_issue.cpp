@@ -202,7 +202,10 @@ private slots:
     {
         IssueSetup s;
         auto f = s.open();
-        struct Case { const char *amount, *description, *fund; bool enabled; };
+        struct Case {
+            const char *amount, *description, *fund;
+            bool enabled;
+        };
         const Case cases[] = {
             {"", "Σφράγισμα", "", false},
             {"50", "", "", false},

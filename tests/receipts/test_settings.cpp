@@ -54,7 +54,7 @@ bool showsOnlyPost(QWidget *form)
     return true;
 }
 
-} // namespace
+}   // namespace
 
 class ReceiptSettingsTest : public QObject {
     Q_OBJECT
@@ -199,9 +199,9 @@ private slots:
 
     void eachEditStoresItsOwnDetail()
     {
-        const QStringList columns{QStringLiteral("TITLE"),   QStringLiteral("ADDRESS1"), QStringLiteral("ADDRESS2"),
-                                  QStringLiteral("PHONE"),   QStringLiteral("FAX"),      QStringLiteral("WEBSITE"),
-                                  QStringLiteral("EMAIL"),   QStringLiteral("AFT")};
+        const QStringList columns{QStringLiteral("TITLE"), QStringLiteral("ADDRESS1"), QStringLiteral("ADDRESS2"),
+                                  QStringLiteral("PHONE"), QStringLiteral("FAX"), QStringLiteral("WEBSITE"),
+                                  QStringLiteral("EMAIL"), QStringLiteral("AFT")};
         {
             TForm73 form;
             form.show();

@@ -39,8 +39,7 @@ private slots:
         const qlonglong a = addCustomer(p, QStringLiteral("Μαρία"), QStringLiteral("Νικολάου"));
         const qlonglong b = addCustomer(p, QStringLiteral("Νίκος"), QStringLiteral("Ιωάννου"));
         addReceipt(p, {.number = 1003, .customer = a, .date = QDate(2009, 3, 15), .poso = 20});
-        addReceipt(p, {.number = 1001, .customer = a, .date = QDate(2008, 11, 2), .poso = 12.5,
-                       .description = QStringLiteral("Καθαρισμός"), .fund = QStringLiteral("ΙΚΑ")});
+        addReceipt(p, {.number = 1001, .customer = a, .date = QDate(2008, 11, 2), .poso = 12.5, .description = QStringLiteral("Καθαρισμός"), .fund = QStringLiteral("ΙΚΑ")});
         addReceipt(p, {.number = 1002, .customer = b, .date = QDate(2009, 1, 10), .poso = 100});
         addReceipt(p, {.number = 1004, .customer = a, .date = QDate(2009, 1, 1), .poso = 500, .valid = false});
         addReceipt(p, {.number = 1005, .customer = a, .date = QDate(2009, 2, 1), .poso = 7.25});
@@ -164,11 +163,16 @@ private slots:
     {
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("to");
-        QTest::newRow("empty first") << "" << "31/01/2009";
-        QTest::newRow("empty second") << "01/01/2009" << "";
-        QTest::newRow("no such day") << "31/02/2009" << "31/03/2009";
-        QTest::newRow("word") << "01/01/2009" << "σήμερα";
-        QTest::newRow("year first") << "2009/01/01" << "31/01/2009";
+        QTest::newRow("empty first") << ""
+                                     << "31/01/2009";
+        QTest::newRow("empty second") << "01/01/2009"
+                                      << "";
+        QTest::newRow("no such day") << "31/02/2009"
+                                     << "31/03/2009";
+        QTest::newRow("word") << "01/01/2009"
+                              << "σήμερα";
+        QTest::newRow("year first") << "2009/01/01"
+                                    << "31/01/2009";
     }
     void datesThatAreNoDatesAreWrongCriteria()
     {
@@ -204,7 +208,10 @@ private slots:
         TForm59 f;
         auto *button = child<QPushButton>(&f, "Button1");
         QVERIFY(button->isEnabled());
-        struct Case { const char *from, *to; bool enabled; };
+        struct Case {
+            const char *from, *to;
+            bool enabled;
+        };
         const Case cases[] = {
             {"28/03/2007", "28/12/2007", true},
             {"", "", true},

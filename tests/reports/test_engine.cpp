@@ -54,7 +54,7 @@ struct Heard {
     QSignalSpy reset, current, state;
 };
 
-} // namespace
+}   // namespace
 
 class ReportEngineTest : public QObject {
     Q_OBJECT

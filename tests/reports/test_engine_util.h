@@ -37,4 +37,4 @@ inline QString squeezed(const QString &text)
     return text.simplified();
 }
 
-} // namespace ReportTest
+}   // namespace ReportTest
