@@ -57,10 +57,26 @@ void TForm65::Button1Click()
     AccessGranted = false;
     // The typed password must open the file; the key it gives is kept for
     // every window's connection. The stored password is read afresh.
-    const QString file = ParseConnectionString(ADOConnection1.connectionString()).dataSource;
-    const PracticeFile::Unlocked unlocked = PracticeFile::unlock(file, EnteredPassword);
-    if (unlocked.access != PracticeFile::Access::Refused) {
-        ADOConnection1.open();
+    PracticeFile::Unlocked unlocked;
+    bool opened = false;
+    const ConnectionInfo where = ParseConnectionString(ADOConnection1.connectionString());
+    if (where.onServer()) {
+        // On a server the typed password is the login's: the server says
+        // whether it holds; any other failure (server away) is reported as such.
+        try {
+            ADOConnection1.open();
+            opened = true;
+        } catch (const DbError &e) {
+            if (e.cause() != DbError::Cause::WrongPassword)
+                throw;
+        }
+    } else {
+        unlocked = PracticeFile::unlock(where.dataSource, EnteredPassword);
+        opened = unlocked.access != PracticeFile::Access::Refused;
+        if (opened)
+            ADOConnection1.open();
+    }
+    if (opened) {
         ADOTable1->open();
         QString stored = StoredPassword(*ADOTable1);
         const bool same = stored == EnteredPassword;
@@ -70,9 +86,13 @@ void TForm65::Button1Click()
             ADOTable1->close();
             ADOConnection1.close();
             m_countdown.stop();
+            // A server has no derived key: every window's connection logs in
+            // with the password itself, so it stays for the run.
+            QString login = where.onServer() ? EnteredPassword : QString();
             ui->Edit1->clear();   // which also empties EnteredPassword
             ui->Edit1->setText(QString());
             PracticeKey::wipe(EnteredPassword);
+            EnteredPassword = std::move(login);
             if (unlocked.access == PracticeFile::Access::Moved)
                 Messages::plain(QStringLiteral("Το αρχείο δεδομένων κλειδώθηκε με τον κωδικό πρόσβασης. "
                                                "Αντίγραφο του αρχείου όπως ήταν: %1 (ανοίγει χωρίς κωδικό: "

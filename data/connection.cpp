@@ -95,6 +95,7 @@ QString DbConnection::causeText(DbError::Cause cause)
     case DbError::Cause::ReadOnly:
         return QStringLiteral("Το αρχείο ή ο φάκελος δεν επιτρέπει εγγραφή.");
     case DbError::Cause::None:
+    case DbError::Cause::WrongPassword:   // the message itself says it
         break;
     }
     return QString();

@@ -10,7 +10,9 @@ public:
     enum class Cause { None,
                        InUse,
                        DiskFull,
-                       ReadOnly };
+                       ReadOnly,
+                       // The server refused the login's password.
+                       WrongPassword };
 
     explicit DbError(const QString &message, Cause cause = Cause::None)
         : MolarixError(message), m_cause(cause) {}

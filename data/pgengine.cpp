@@ -505,7 +505,7 @@ std::unique_ptr<DbEngine> connectServer(const ConnectionInfo &info, int timeoutS
             || msg.contains(QLatin1String("password authentication failed"));
         PQfinish(conn);
         if (badLogin && msg.contains(QLatin1String("password")))
-            throw DbError(QStringLiteral("Λανθασμένος κωδικός πρόσβασης."));
+            throw DbError(QStringLiteral("Λανθασμένος κωδικός πρόσβασης."), DbError::Cause::WrongPassword);
         if (msg.contains(QLatin1String("does not exist")))
             throw DbError(QStringLiteral("Ο διακομιστής %1 (θύρα %2) δεν έχει τη βάση δεδομένων «%3» ή τον χρήστη «%4»:\n%5")
                               .arg(info.host)

@@ -38,6 +38,8 @@ TempPractice::TempPractice()
         conf.open(QIODevice::WriteOnly);
         conf.write(TestServer::serverConf(TestServer::newPracticeDatabase()).toUtf8());
         conf.close();
+        // A password change in an earlier test must not lock the next one out.
+        TestServer::superExec(QStringLiteral("postgres"), QStringLiteral("ALTER ROLE %1 PASSWORD '%2'").arg(TestServer::loginUser(), TestServer::loginPassword()));
         EnteredPassword = TestServer::loginPassword();
     } else {
         static TemplatePractice made;
