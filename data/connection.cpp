@@ -443,6 +443,29 @@ QVariant DbCursor::value(int i) const
 
 // ---- the file engine ----------------------------------------------------------
 
+BoundKind boundKind(const QVariant &v)
+{
+    if (!v.isValid() || v.isNull())
+        return BoundKind::Null;
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        return BoundKind::Bool;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::UShort:
+    case QMetaType::Short:
+    case QMetaType::Long:
+        return BoundKind::Integer;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return BoundKind::Real;
+    default:
+        return BoundKind::Text;
+    }
+}
+
 QByteArray boundText(const QVariant &v)
 {
     switch (v.typeId()) {
@@ -473,31 +496,24 @@ SqliteCursor::~SqliteCursor() { sqlite3_finalize(m_stmt); }
 void SqliteCursor::bind(int i, const QVariant &v)
 {
     int rc = SQLITE_OK;
-    if (!v.isValid() || v.isNull()) {
+    switch (boundKind(v)) {
+    case BoundKind::Null:
         rc = sqlite3_bind_null(m_stmt, i);
-    } else {
-        switch (v.typeId()) {
-        case QMetaType::Bool:
-            rc = sqlite3_bind_int(m_stmt, i, v.toBool() ? -1 : 0);
-            break;
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::UShort:
-        case QMetaType::Short:
-        case QMetaType::Long:
-            rc = sqlite3_bind_int64(m_stmt, i, v.toLongLong());
-            break;
-        case QMetaType::Double:
-        case QMetaType::Float:
-            rc = sqlite3_bind_double(m_stmt, i, v.toDouble());
-            break;
-        default: {
-            const QByteArray t = boundText(v);
-            rc = sqlite3_bind_text(m_stmt, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
-        }
-        }
+        break;
+    case BoundKind::Bool:
+        rc = sqlite3_bind_int(m_stmt, i, v.toBool() ? -1 : 0);
+        break;
+    case BoundKind::Integer:
+        rc = sqlite3_bind_int64(m_stmt, i, v.toLongLong());
+        break;
+    case BoundKind::Real:
+        rc = sqlite3_bind_double(m_stmt, i, v.toDouble());
+        break;
+    case BoundKind::Text: {
+        const QByteArray t = boundText(v);
+        rc = sqlite3_bind_text(m_stmt, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        break;
+    }
     }
     if (rc != SQLITE_OK)
         m_conn.fail(QStringLiteral("A value could not be bound"));

@@ -69,3 +69,12 @@ public:
 // The stored text of a bound value that is not a number: dates as ISO
 // text ("YYYY-MM-DD", a time after a blank), as both engines keep them.
 QByteArray boundText(const QVariant &v);
+
+// How both engines store a bound value: booleans as -1/0, whole numbers as
+// 64-bit integers, other numbers as doubles, everything else as text.
+enum class BoundKind { Null,
+                       Bool,
+                       Integer,
+                       Real,
+                       Text };
+BoundKind boundKind(const QVariant &v);

@@ -220,34 +220,27 @@ void PgCursor::bind(int i, const QVariant &v)
                           .arg(m_engine.where()));
     const size_t k = size_t(i - 1);
     m_types[k] = 0;   // the server infers the type from where the value goes
-    if (!v.isValid() || v.isNull()) {
+    m_isNull[k] = 0;
+    switch (boundKind(v)) {
+    case BoundKind::Null:
         m_isNull[k] = 1;
         m_values[k].clear();
-        return;
-    }
-    m_isNull[k] = 0;
-    switch (v.typeId()) {
-    case QMetaType::Bool:
+        break;
+    case BoundKind::Bool:
         m_values[k] = v.toBool() ? "-1" : "0";
         m_types[k] = kInt4;
         break;
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::UShort:
-    case QMetaType::Short:
-    case QMetaType::Long:
+    case BoundKind::Integer:
         m_values[k] = QByteArray::number(v.toLongLong());
         m_types[k] = kInt8;
         break;
-    case QMetaType::Double:
-    case QMetaType::Float:
+    case BoundKind::Real:
         m_values[k] = QByteArray::number(v.toDouble(), 'g', 17);
         m_types[k] = kFloat8;
         break;
-    default:
+    case BoundKind::Text:
         m_values[k] = boundText(v);
+        break;
     }
 }
 
