@@ -1,7 +1,7 @@
 // Molarix: office program for a small dental practice.
 #include "app/mainwindow.h"
 #include "gui/messages.h"
-#include "gui/safekeeping.h"
+#include "app/safekeeping.h"
 #include "app/molarixapplication.h"
 #include "app/jetconversion.h"
 #include "app/practicechoice.h"

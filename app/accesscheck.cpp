@@ -4,11 +4,11 @@
 #include "gui/messages.h"
 #include "app/molarixapplication.h"
 #include "app/passwordtext.h"
-#include "data/appstate.h"
-#include "data/dataset.h"
-#include "data/helpers.h"
-#include "data/practicefile.h"
-#include "data/practicekey.h"
+#include "data/practice/appstate.h"
+#include "data/db/dataset.h"
+#include "data/db/helpers.h"
+#include "data/practice/practicefile.h"
+#include "data/db/practicekey.h"
 #include "ui_accesscheck.h"
 #include <QDir>
 

@@ -1,5 +1,5 @@
 #include "app/analogclock.h"
-#include "data/clock.h"
+#include "data/db/clock.h"
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>

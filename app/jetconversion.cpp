@@ -1,6 +1,6 @@
 #include "app/jetconversion.h"
-#include "data/dberror.h"
-#include "data/jetimport.h"
+#include "data/db/dberror.h"
+#include "data/import/jetimport.h"
 #include "gui/formstyle.h"
 #include "gui/messages.h"
 #include "gui/modal.h"

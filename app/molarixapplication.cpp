@@ -1,7 +1,7 @@
 #include "app/molarixapplication.h"
 #include "gui/messages.h"
-#include "data/dberror.h"
-#include "data/connection.h"
+#include "data/db/dberror.h"
+#include "data/db/connection.h"
 #include <QCursor>
 #include <QMetaObject>
 #include <QThread>

@@ -1,5 +1,5 @@
 #include "app/passwordtext.h"
-#include "data/dataset.h"
+#include "data/db/dataset.h"
 #include <QLineEdit>
 
 namespace {

@@ -2,10 +2,10 @@
 #include "ui_daysheet.h"
 
 #include "gui/formstyle.h"
-#include "data/dataset.h"
+#include "data/db/dataset.h"
 #include "gui/dbcontrols.h"
 #include "gui/dbnavigator.h"
-#include "data/schema.h"
+#include "data/practice/schema.h"
 
 #include <QTime>
 

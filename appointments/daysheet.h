@@ -2,7 +2,7 @@
 #include "gui/formdialog.h"
 #include <memory>
 
-#include "data/connection.h"
+#include "data/db/connection.h"
 
 class DataSet;
 class DbEdit;

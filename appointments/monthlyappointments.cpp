@@ -5,9 +5,9 @@
 #include "gui/guard.h"
 #include "gui/modal.h"
 #include "appointments/daysheet.h"
-#include "data/clock.h"
-#include "data/dataset.h"
-#include "data/helpers.h"
+#include "data/db/clock.h"
+#include "data/db/dataset.h"
+#include "data/db/helpers.h"
 
 #include <QDate>
 #include <QEvent>

@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "data/connection.h"
+#include "data/db/connection.h"
 
 class DataSet;
 class QColor;

@@ -1,13 +1,13 @@
 // Switching months in the appointment overview with 20 years of day rows.
 #include "appointments/monthlyappointments.h"
 #include "gui/messages.h"
-#include "data/appstate.h"
-#include "data/connection.h"
-#include "data/dataset.h"
-#include "data/helpers.h"
-#include "data/practicefile.h"
+#include "data/practice/appstate.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
+#include "data/db/helpers.h"
+#include "data/practice/practicefile.h"
 #include <QDir>
-#include "data/schema.h"
+#include "data/practice/schema.h"
 
 #include <QApplication>
 #include <QComboBox>

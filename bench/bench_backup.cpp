@@ -5,12 +5,12 @@
 //
 //   build/bench/bench_backup [--benchmark_repetitions=3]
 
-#include "data/appstate.h"
-#include "data/backup.h"
-#include "data/check.h"
-#include "data/connection.h"
-#include "data/practicefile.h"
-#include "data/schema.h"
+#include "data/practice/appstate.h"
+#include "data/practice/backup.h"
+#include "data/practice/check.h"
+#include "data/db/connection.h"
+#include "data/practice/practicefile.h"
+#include "data/practice/schema.h"
 #include <QDir>
 
 #include <QCoreApplication>

@@ -3,13 +3,13 @@
 //
 //   build/bench/bench_dataset [--benchmark_min_time=2]
 
-#include "data/appstate.h"
-#include "data/connection.h"
-#include "data/dataset.h"
-#include "data/jetsql.h"
-#include "data/practicefile.h"
+#include "data/practice/appstate.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
+#include "data/db/jetsql.h"
+#include "data/practice/practicefile.h"
 #include <QDir>
-#include "data/schema.h"
+#include "data/practice/schema.h"
 #include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QTemporaryDir>

@@ -3,12 +3,12 @@
 #include "expenses/expensesbydates.h"
 #include "expenses/expensesbymonth.h"
 #include "gui/messages.h"
-#include "data/appstate.h"
-#include "data/connection.h"
-#include "data/dataset.h"
-#include "data/practicefile.h"
+#include "data/practice/appstate.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
+#include "data/practice/practicefile.h"
 #include <QDir>
-#include "data/schema.h"
+#include "data/practice/schema.h"
 
 #include <QApplication>
 #include <QDate>

@@ -5,10 +5,10 @@
 //
 //   build/bench/bench_jetimport
 
-#include "data/appstate.h"
-#include "data/connection.h"
-#include "data/jetimport.h"
-#include "data/schema.h"
+#include "data/practice/appstate.h"
+#include "data/db/connection.h"
+#include "data/import/jetimport.h"
+#include "data/practice/schema.h"
 #include "tests/jetimport/practicejet.h"
 
 #include <QCoreApplication>

@@ -2,12 +2,12 @@
 // costs an attacker), the whole access check, and a window's connection
 // against the open every connection paid before (the fixed key derived by
 // SQLCipher at each open) and against a plain unencrypted SQLite file.
-#include "data/appstate.h"
-#include "data/connection.h"
-#include "data/jetsql.h"
-#include "data/practicefile.h"
-#include "data/practicekey.h"
-#include "data/schema.h"
+#include "data/practice/appstate.h"
+#include "data/db/connection.h"
+#include "data/db/jetsql.h"
+#include "data/practice/practicefile.h"
+#include "data/db/practicekey.h"
+#include "data/practice/schema.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>

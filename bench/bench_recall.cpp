@@ -6,12 +6,12 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_recall [--benchmark_min_time=1]
 
-#include "data/appstate.h"
-#include "data/clock.h"
-#include "data/connection.h"
-#include "data/dataset.h"
-#include "data/jetsql.h"
-#include "data/schema.h"
+#include "data/practice/appstate.h"
+#include "data/db/clock.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
+#include "data/db/jetsql.h"
+#include "data/practice/schema.h"
 #include "gui/messages.h"
 #include "recall/recalllist.h"
 

@@ -5,11 +5,11 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_receipts [--benchmark_min_time=1]
 
 #include "gui/messages.h"
-#include "data/appstate.h"
-#include "data/connection.h"
-#include "data/dataset.h"
-#include "data/practicefile.h"
-#include "data/schema.h"
+#include "data/practice/appstate.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
+#include "data/practice/practicefile.h"
+#include "data/practice/schema.h"
 #include "receipts/customertakings.h"
 #include "receipts/issuedreceipts.h"
 #include "receipts/takingsbetweendates.h"

@@ -5,11 +5,11 @@
 //   QT_QPA_PLATFORM=offscreen ./bench_reports
 // The whole report's time should grow in proportion to the rows, and the
 // 10,000-row PDF stay within a small multiple of the floor.
-#include "data/appstate.h"
-#include "data/connection.h"
-#include "data/dataset.h"
-#include "data/practicefile.h"
-#include "data/schema.h"
+#include "data/practice/appstate.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
+#include "data/practice/practicefile.h"
+#include "data/practice/schema.h"
 #include "reports/reportengine.h"
 #include "reports/reportoutput.h"
 

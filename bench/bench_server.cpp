@@ -3,10 +3,10 @@
 // and 20 years of expenses by month, each read into the windows' data set.
 // The server is a throw-away cluster made as the tests make theirs.
 #include "customers/findcustomer.h"
-#include "data/appstate.h"
-#include "data/connection.h"
-#include "data/dataset.h"
-#include "data/schema.h"
+#include "data/practice/appstate.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
+#include "data/practice/schema.h"
 #include "expenses/expensesbymonth.h"
 #include "tests/common/testserver.h"
 

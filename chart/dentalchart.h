@@ -1,6 +1,6 @@
 #pragma once
 #include "chart/chartstate.h"
-#include "data/connection.h"
+#include "data/db/connection.h"
 #include <QDialog>
 #include <memory>
 

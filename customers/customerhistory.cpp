@@ -3,9 +3,9 @@
 
 #include "gui/formstyle.h"
 #include "gui/guard.h"
-#include "customers/customerfields.h"
-#include "data/customerid.h"
-#include "data/dataset.h"
+#include "gui/customerfields.h"
+#include "data/work/customerid.h"
+#include "data/db/dataset.h"
 
 TForm20::TForm20(QWidget *parent)
     : FormDialog(parent), ui(std::make_unique<Ui::TForm20>())

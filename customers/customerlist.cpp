@@ -3,7 +3,7 @@
 
 #include "gui/formstyle.h"
 #include "gui/guard.h"
-#include "customers/customerfields.h"
+#include "gui/customerfields.h"
 #include "customers/customercard.h"
 #include "customers/customerhistory.h"
 #include "chart/dentalchart.h"
@@ -12,9 +12,9 @@
 #include "customers/visits.h"
 #include "receipts/customertakings.h"
 #include "receipts/issuereceipt.h"
-#include "data/appstate.h"
-#include "data/customerid.h"
-#include "data/dataset.h"
+#include "data/practice/appstate.h"
+#include "data/work/customerid.h"
+#include "data/db/dataset.h"
 #include <QMenuBar>
 
 TForm18 *Form18 = nullptr;

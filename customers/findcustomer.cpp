@@ -4,11 +4,11 @@
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "gui/messages.h"
-#include "customers/customerfields.h"
+#include "gui/customerfields.h"
 #include "customers/customerlist.h"
 #include "gui/modal.h"
-#include "data/jetsql.h"
-#include "data/helpers.h"
+#include "data/db/jetsql.h"
+#include "data/db/helpers.h"
 
 namespace {
 const QString Columns = QStringLiteral(

@@ -3,8 +3,8 @@
 
 #include "gui/formstyle.h"
 #include "gui/guard.h"
-#include "customers/customerfields.h"
-#include "data/dataset.h"
+#include "gui/customerfields.h"
+#include "data/db/dataset.h"
 
 TForm16::TForm16(QWidget *parent)
     : FormDialog(parent), ui(std::make_unique<Ui::TForm16>())

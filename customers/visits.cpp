@@ -3,10 +3,10 @@
 
 #include "gui/formstyle.h"
 #include "gui/guard.h"
-#include "customers/customerfields.h"
-#include "data/appstate.h"
-#include "data/customerid.h"
-#include "data/dataset.h"
+#include "gui/customerfields.h"
+#include "data/practice/appstate.h"
+#include "data/work/customerid.h"
+#include "data/db/dataset.h"
 
 TFORM17A::TFORM17A(QWidget *parent)
     : FormDialog(parent), ui(std::make_unique<Ui::TFORM17A>())

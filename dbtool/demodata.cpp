@@ -1,7 +1,7 @@
 #include "dbtool/demodata.h"
-#include "data/clock.h"
-#include "data/connection.h"
-#include "data/schema.h"
+#include "data/db/clock.h"
+#include "data/db/connection.h"
+#include "data/practice/schema.h"
 #include <QRandomGenerator>
 #include <QStringList>
 #include <algorithm>

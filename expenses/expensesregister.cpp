@@ -2,7 +2,7 @@
 #include "ui_expensesregister.h"
 
 #include "gui/formstyle.h"
-#include "data/dataset.h"
+#include "data/db/dataset.h"
 
 TForm13::TForm13(QWidget *parent)
     : FormDialog(parent), ui(std::make_unique<Ui::TForm13>())

@@ -1,6 +1,6 @@
 #include "gui/dbcontrols.h"
 #include "gui/messages.h"
-#include "data/dberror.h"
+#include "data/db/dberror.h"
 #include <QTextCursor>
 #include <algorithm>
 

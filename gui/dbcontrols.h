@@ -5,7 +5,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 
-#include "data/dataset.h"
+#include "data/db/dataset.h"
 #include <functional>
 
 // Data-aware controls. Each shows one field of its data set's current row;

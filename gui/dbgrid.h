@@ -3,7 +3,7 @@
 #include <QTableView>
 #include <QPointer>
 
-#include "data/dataset.h"
+#include "data/db/dataset.h"
 
 // Table model over a data set: one column per added field (every field
 // when none was added), display texts of the data set, alignment per

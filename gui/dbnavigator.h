@@ -3,7 +3,7 @@
 #include <QToolButton>
 #include <QWidget>
 
-#include "data/dataset.h"
+#include "data/db/dataset.h"
 
 // Record navigator (DBNavigator). Shows only the buttons a window asks for;
 // child buttons are named nbFirst, nbPrior, nbNext, nbLast, nbInsert,

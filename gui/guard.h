@@ -1,6 +1,6 @@
 #pragma once
 #include "gui/messages.h"
-#include "data/dberror.h"
+#include "data/db/dberror.h"
 #include <exception>
 #include <utility>
 

@@ -3,8 +3,8 @@
 
 #include "gui/formstyle.h"
 #include "gui/guard.h"
-#include "data/customerid.h"
-#include "data/dataset.h"
+#include "data/work/customerid.h"
+#include "data/db/dataset.h"
 
 TForm57::TForm57(QWidget *parent)
     : FormDialog(parent), ui(std::make_unique<Ui::TForm57>())

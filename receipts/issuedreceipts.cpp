@@ -4,7 +4,7 @@
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "gui/messages.h"
-#include "data/dataset.h"
+#include "data/db/dataset.h"
 #include "receipts/receiptprintout.h"
 #include <QGuiApplication>
 

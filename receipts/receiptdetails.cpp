@@ -3,9 +3,9 @@
 
 #include "gui/formstyle.h"
 #include "gui/guard.h"
-#include "data/appstate.h"
-#include "data/connection.h"
-#include "data/dataset.h"
+#include "data/practice/appstate.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
 #include "receipts/receiptprintout.h"
 
 TForm73::TForm73(QWidget *parent)

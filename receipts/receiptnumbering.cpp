@@ -3,8 +3,8 @@
 
 #include "gui/formstyle.h"
 #include "gui/guard.h"
-#include "data/connection.h"
-#include "data/dataset.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
 
 TForm9::TForm9(QWidget *parent)
     : FormDialog(parent), ui(std::make_unique<Ui::TForm9>()), ADOConnection1(std::make_unique<DbConnection>())

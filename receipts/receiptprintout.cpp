@@ -1,9 +1,9 @@
 #include "receipts/receiptprintout.h"
 #include "ui_receiptprintout.h"
 
-#include "data/appstate.h"
-#include "data/connection.h"
-#include "data/dataset.h"
+#include "data/practice/appstate.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
 #include "reports/reportengine.h"
 
 #include <QDir>

@@ -4,9 +4,9 @@
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "gui/messages.h"
-#include "data/appstate.h"
-#include "data/dataset.h"
-#include "data/helpers.h"
+#include "data/practice/appstate.h"
+#include "data/db/dataset.h"
+#include "data/db/helpers.h"
 
 namespace {
 const QString WrongCriteria = QStringLiteral("Λανθασμένα κριτήρια.");

@@ -1,5 +1,5 @@
 #pragma once
-#include "data/connection.h"
+#include "data/db/connection.h"
 #include "gui/formdialog.h"
 #include <memory>
 

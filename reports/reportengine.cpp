@@ -1,10 +1,10 @@
 #include "reports/reportengine.h"
 #include "reports/reportoutput.h"
 
-#include "data/appstate.h"
-#include "data/clock.h"
-#include "data/dataset.h"
-#include "data/regional.h"
+#include "data/practice/appstate.h"
+#include "data/db/clock.h"
+#include "data/db/dataset.h"
+#include "data/db/regional.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -6,7 +6,7 @@
 #include <QString>
 #include <functional>
 
-#include "data/error.h"
+#include "data/db/error.h"
 
 class DataSet;
 

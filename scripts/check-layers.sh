@@ -15,7 +15,7 @@ if [ -n "$qtinc" ] && [ ! -d "$qtinc/QtWidgets" ]; then
   exit 1
 fi
 
-for f in "$src"/data/*; do
+while IFS= read -r f; do
   while IFS= read -r inc; do
     case "$inc" in
       \"data/*\") ;;
@@ -30,7 +30,7 @@ for f in "$src"/data/*; do
         fi ;;
     esac
   done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*\([<"][^>"]*[>"]\).*/\1/p' "$f")
-done
+done < <(find "$src/data" -type f \( -name '*.cpp' -o -name '*.h' \))
 
 for f in "$src"/gui/*; do
   while IFS= read -r inc; do

@@ -1,7 +1,7 @@
 #include "tools/calendartools.h"
 #include "ui_calendartools.h"
 #include "gui/formstyle.h"
-#include "data/clock.h"
+#include "data/db/clock.h"
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <climits>

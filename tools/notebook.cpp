@@ -2,8 +2,8 @@
 #include "ui_notebook.h"
 #include "gui/formstyle.h"
 #include "gui/guard.h"
-#include "data/connection.h"
-#include "data/dataset.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
 #include "tools/notesprint.h"
 
 TForm6::TForm6(QWidget *parent)

@@ -2,9 +2,9 @@
 #include "ui_notesprint.h"
 #include "gui/formstyle.h"
 #include "gui/guard.h"
-#include "data/appstate.h"
-#include "data/connection.h"
-#include "data/dataset.h"
+#include "data/practice/appstate.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
 #include "reports/reportengine.h"
 #include <QDir>
 

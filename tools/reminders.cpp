@@ -1,7 +1,7 @@
 #include "tools/reminders.h"
 #include "gui/formstyle.h"
 #include "gui/guard.h"
-#include "data/dataset.h"
+#include "data/db/dataset.h"
 #include "ui_reminders.h"
 #include <QHeaderView>
 

@@ -1,7 +1,7 @@
 #include "tools/remindersviewer.h"
 #include "gui/formstyle.h"
 #include "gui/guard.h"
-#include "data/dataset.h"
+#include "data/db/dataset.h"
 #include "ui_remindersviewer.h"
 
 TForm12::TForm12(QWidget *parent)

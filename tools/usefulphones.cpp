@@ -2,8 +2,8 @@
 #include "ui_usefulphones.h"
 #include "gui/formstyle.h"
 #include "gui/guard.h"
-#include "data/connection.h"
-#include "data/dataset.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
 
 TForm10::TForm10(QWidget *parent)
     : FormDialog(parent), ui(std::make_unique<Ui::TForm10>()), ADOConnection1(std::make_unique<DbConnection>())

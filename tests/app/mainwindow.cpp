@@ -2,7 +2,7 @@
 #include "app/mainwindow.h"
 #include "gui/messages.h"
 #include "app/openers.h"
-#include "data/clock.h"
+#include "data/db/clock.h"
 #include "tests/app/startupscript.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"

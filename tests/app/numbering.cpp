@@ -1,5 +1,5 @@
 #include "app/mainwindow.h"
-#include "data/appstate.h"
+#include "data/practice/appstate.h"
 #include "tests/app/startupscript.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"

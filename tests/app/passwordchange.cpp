@@ -1,7 +1,7 @@
 #include "app/accesscheck.h"
 #include "gui/messages.h"
 #include "app/molarixapplication.h"
-#include "data/appstate.h"
+#include "data/practice/appstate.h"
 #include "app/passwordchange.h"
 #include "tests/app/typing.h"
 #include "tests/common/testmain.h"

@@ -11,9 +11,9 @@
 #include "tests/common/testutil.h"
 #include "tools/reminders.h"
 #include "tools/remindersviewer.h"
-#include "data/dataset.h"
-#include "data/appstate.h"
-#include "data/clock.h"
+#include "data/db/dataset.h"
+#include "data/practice/appstate.h"
+#include "data/db/clock.h"
 #include "receipts/receiptprintout.h"
 #include "reports/reportengine.h"
 #include <QPushButton>

@@ -1,5 +1,5 @@
 #include "gui/messages.h"
-#include "data/dataset.h"
+#include "data/db/dataset.h"
 #include "gui/dbcontrols.h"
 #include "gui/dbgrid.h"
 #include "gui/dbnavigator.h"

@@ -1,10 +1,10 @@
 // The program's backups and its start-up check of the practice file.
-#include "data/appstate.h"
-#include "data/backup.h"
-#include "data/clock.h"
+#include "data/practice/appstate.h"
+#include "data/practice/backup.h"
+#include "data/db/clock.h"
 #include "gui/messages.h"
-#include "data/writegate.h"
-#include "gui/safekeeping.h"
+#include "data/db/writegate.h"
+#include "app/safekeeping.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QApplication>

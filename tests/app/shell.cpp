@@ -4,7 +4,7 @@
 #include "gui/messages.h"
 #include "app/molarixapplication.h"
 #include "app/splash.h"
-#include "data/dberror.h"
+#include "data/db/dberror.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QBuffer>

@@ -4,7 +4,7 @@
 // and closed.
 #include "gui/modal.h"
 #include "app/molarixapplication.h"
-#include "data/appstate.h"
+#include "data/practice/appstate.h"
 #include "tests/common/testutil.h"
 #include <QDialog>
 #include <QDir>

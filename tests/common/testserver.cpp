@@ -1,6 +1,6 @@
 #include "tests/common/testserver.h"
-#include "data/connection.h"
-#include "data/schema.h"
+#include "data/db/connection.h"
+#include "data/practice/schema.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

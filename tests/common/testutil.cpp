@@ -1,11 +1,11 @@
 #include "tests/common/testutil.h"
 #include "gui/messages.h"
-#include "data/appstate.h"
-#include "data/dataset.h"
-#include "data/schema.h"
-#include "data/jetsql.h"
-#include "data/practicefile.h"
-#include "data/practicekey.h"
+#include "data/practice/appstate.h"
+#include "data/db/dataset.h"
+#include "data/practice/schema.h"
+#include "data/db/jetsql.h"
+#include "data/practice/practicefile.h"
+#include "data/db/practicekey.h"
 #include <sqlite3.h>
 #include "tests/common/testserver.h"
 #include <QFile>

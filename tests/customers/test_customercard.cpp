@@ -1,7 +1,7 @@
 #include "customers/customercard.h"
 #include "customers/customerhistory.h"
 #include "customertestutil.h"
-#include "data/clock.h"
+#include "data/db/clock.h"
 #include "gui/dbcontrols.h"
 #include "gui/dbnavigator.h"
 #include "tests/common/testmain.h"

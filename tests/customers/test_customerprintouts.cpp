@@ -1,7 +1,7 @@
 #include "customers/customerprintouts.h"
 #include "customers/findcustomer.h"
 #include "customertestutil.h"
-#include "data/clock.h"
+#include "data/db/clock.h"
 #include "reports/reportengine.h"
 #include "tests/common/testmain.h"
 #include <QFileInfo>

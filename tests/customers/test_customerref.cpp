@@ -4,12 +4,12 @@
 #include "customers/customerprintouts.h"
 #include "customers/findcustomer.h"
 #include "customers/visits.h"
-#include "data/schema.h"
+#include "data/practice/schema.h"
 #include <QDir>
 #include <QTemporaryDir>
 #include "customertestutil.h"
-#include "data/appstate.h"
-#include "data/clock.h"
+#include "data/practice/appstate.h"
+#include "data/db/clock.h"
 #include "gui/dbnavigator.h"
 #include "receipts/customertakings.h"
 #include "tests/common/testmain.h"

@@ -1,6 +1,6 @@
 #include "customers/newcustomer.h"
 #include "customertestutil.h"
-#include "data/clock.h"
+#include "data/db/clock.h"
 #include "gui/dbnavigator.h"
 #include "tests/common/testmain.h"
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "customers/visits.h"
 #include "customertestutil.h"
-#include "data/clock.h"
+#include "data/db/clock.h"
 #include "gui/dbnavigator.h"
 #include "tests/common/testmain.h"
 #include <QLabel>

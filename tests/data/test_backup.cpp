@@ -1,14 +1,14 @@
 // Backups, restore, rotation, the practice check and the tool's commands
 // around them, run on real encrypted files and through the built tool.
-#include "data/appstate.h"
-#include "data/backup.h"
-#include "data/check.h"
-#include "data/clock.h"
-#include "data/connection.h"
-#include "data/jetimport.h"
-#include "data/practicefile.h"
-#include "data/schema.h"
-#include "data/schemaversion.h"
+#include "data/practice/appstate.h"
+#include "data/practice/backup.h"
+#include "data/practice/check.h"
+#include "data/db/clock.h"
+#include "data/db/connection.h"
+#include "data/import/jetimport.h"
+#include "data/practice/practicefile.h"
+#include "data/practice/schema.h"
+#include "data/practice/schemaversion.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "data/customerid.h"
-#include "data/dberror.h"
+#include "data/work/customerid.h"
+#include "data/db/dberror.h"
 #include "tests/common/testmain.h"
 #include <QTest>
 

@@ -1,6 +1,6 @@
-#include "data/dataset.h"
-#include "data/connection.h"
-#include "data/jetsql.h"
+#include "data/db/dataset.h"
+#include "data/db/connection.h"
+#include "data/db/jetsql.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QRandomGenerator>

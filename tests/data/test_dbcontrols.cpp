@@ -1,6 +1,6 @@
 #include "gui/messages.h"
-#include "data/connection.h"
-#include "data/dataset.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
 #include "gui/dbcontrols.h"
 #include "gui/dbgrid.h"
 #include "gui/dbnavigator.h"

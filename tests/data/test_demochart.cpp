@@ -1,7 +1,7 @@
 // The demo practice's tooth charts: entries the chart window can show,
 // each left by a visit of its customer that day.
 #include "chart/chartstate.h"
-#include "data/connection.h"
+#include "data/db/connection.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QDate>

@@ -1,6 +1,6 @@
-#include "data/jetsql.h"
-#include "data/connection.h"
-#include "data/schema.h"
+#include "data/db/jetsql.h"
+#include "data/db/connection.h"
+#include "data/practice/schema.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QTest>

@@ -1,8 +1,8 @@
-#include "data/appstate.h"
-#include "data/connection.h"
-#include "data/practicefile.h"
-#include "data/practicekey.h"
-#include "data/schema.h"
+#include "data/practice/appstate.h"
+#include "data/db/connection.h"
+#include "data/practice/practicefile.h"
+#include "data/db/practicekey.h"
+#include "data/practice/schema.h"
 #include "tests/common/testmain.h"
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,13 +1,13 @@
 // The file's layout number and the migrations that bring an older practice
 // file up to date at open: rows kept, a verified backup first, a newer file
 // refused untouched.
-#include "data/appstate.h"
-#include "data/backup.h"
-#include "data/connection.h"
-#include "data/schema.h"
-#include "data/schemaversion.h"
+#include "data/practice/appstate.h"
+#include "data/practice/backup.h"
+#include "data/db/connection.h"
+#include "data/practice/schema.h"
+#include "data/practice/schemaversion.h"
 #include "gui/messages.h"
-#include "gui/upgrade.h"
+#include "app/upgrade.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QCryptographicHash>

@@ -1,9 +1,9 @@
 // Writes held back while the practice file's check runs: they wait while
 // it is held, go ahead once it passed and are refused on a damaged file,
 // while reading and the restore of a backup still work.
-#include "data/backup.h"
-#include "data/connection.h"
-#include "data/writegate.h"
+#include "data/practice/backup.h"
+#include "data/db/connection.h"
+#include "data/db/writegate.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QFile>

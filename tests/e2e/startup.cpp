@@ -1,4 +1,4 @@
-#include "data/schema.h"
+#include "data/practice/schema.h"
 #include "tests/common/testmain.h"
 #include "tests/e2e/xsession.h"
 #include <QFileInfo>

@@ -3,10 +3,10 @@
 #include "tests/common/testmain.h"
 
 #include "gui/messages.h"
-#include "data/appstate.h"
-#include "data/dataset.h"
+#include "data/practice/appstate.h"
+#include "data/db/dataset.h"
 #include "gui/dbgrid.h"
-#include "data/regional.h"
+#include "data/db/regional.h"
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>

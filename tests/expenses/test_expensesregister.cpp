@@ -3,11 +3,11 @@
 #include "tests/common/testmain.h"
 
 #include "gui/messages.h"
-#include "data/dataset.h"
+#include "data/db/dataset.h"
 #include "gui/dbcontrols.h"
 #include "gui/dbgrid.h"
 #include "gui/dbnavigator.h"
-#include "data/regional.h"
+#include "data/db/regional.h"
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>

@@ -1,12 +1,12 @@
 // molarix-db import-jet on files made by the fixture writer, and the
 // program's windows on what it brought over.
 #include "customers/visits.h"
-#include "data/appstate.h"
-#include "data/practicefile.h"
-#include "data/connection.h"
-#include "data/dataset.h"
-#include "data/jetimport.h"
-#include "data/regional.h"
+#include "data/practice/appstate.h"
+#include "data/practice/practicefile.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
+#include "data/import/jetimport.h"
+#include "data/db/regional.h"
 #include "gui/dbcontrols.h"
 #include "gui/messages.h"
 #include "receipts/customertakings.h"

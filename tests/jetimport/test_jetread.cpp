@@ -1,7 +1,7 @@
 // Generic reading of Jet files: files saved by Access itself (types, Jet 3
 // and 4, database passwords) and edge values the fixture writer makes.
-#include "data/dberror.h"
-#include "data/jetimport.h"
+#include "data/db/dberror.h"
+#include "data/import/jetimport.h"
 #include "tests/common/testmain.h"
 #include "tests/jetimport/jetwriter.h"
 #include <QDateTime>

@@ -2,8 +2,8 @@
 // the longest overdue first; its count, printout and the way to the
 // customer's own row.
 #include "customers/customerlist.h"
-#include "data/appstate.h"
-#include "data/clock.h"
+#include "data/practice/appstate.h"
+#include "data/db/clock.h"
 #include "recall/recalllist.h"
 #include "reports/reportengine.h"
 #include "tests/common/testmain.h"

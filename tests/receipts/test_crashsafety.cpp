@@ -6,11 +6,11 @@
 //   test_receipts CrashSafetyTest workUntilKilled
 // MOLARIX_KILLS sets the number of kills (50 by default; see
 // tests/crashkill.sh for long runs).
-#include "data/appstate.h"
-#include "data/check.h"
-#include "data/connection.h"
-#include "data/practicefile.h"
-#include "data/schema.h"
+#include "data/practice/appstate.h"
+#include "data/practice/check.h"
+#include "data/db/connection.h"
+#include "data/practice/practicefile.h"
+#include "data/practice/schema.h"
 #include "receipts/issuedreceipts.h"
 #include "receipts/issuereceipt.h"
 #include "tests/common/testmain.h"

@@ -6,8 +6,8 @@
 #include "gui/messages.h"
 #include "gui/modal.h"
 #include "customers/customerlist.h"
-#include "data/appstate.h"
-#include "data/connection.h"
+#include "data/practice/appstate.h"
+#include "data/db/connection.h"
 #include "receipts/receiptprintout.h"
 #include <QDir>
 #include <QFile>

@@ -2,9 +2,9 @@
 #include "tests/common/testutil.h"
 #include "tests/reports/test_engine_util.h"
 
-#include "data/appstate.h"
-#include "data/connection.h"
-#include "data/dataset.h"
+#include "data/practice/appstate.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
 #include "receipts/receiptprintout.h"
 #include "reports/reportengine.h"
 

@@ -4,8 +4,8 @@
 #include "takingsfixture.h"
 #include "tests/common/testmain.h"
 
-#include "data/connection.h"
-#include "data/dataset.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
 #include "gui/dbgrid.h"
 #include "gui/messages.h"
 #include <QLabel>

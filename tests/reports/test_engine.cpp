@@ -3,8 +3,8 @@
 #include "tests/reports/test_engine_util.h"
 
 #include "gui/guard.h"
-#include "data/clock.h"
-#include "data/dataset.h"
+#include "data/db/clock.h"
+#include "data/db/dataset.h"
 #include "reports/reportengine.h"
 #include "reports/reportoutput.h"
 

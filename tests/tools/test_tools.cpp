@@ -1,6 +1,6 @@
 #include "gui/messages.h"
-#include "data/clock.h"
-#include "data/dataset.h"
+#include "data/db/clock.h"
+#include "data/db/dataset.h"
 #include "gui/dbcontrols.h"
 #include "gui/dbgrid.h"
 #include "gui/dbnavigator.h"

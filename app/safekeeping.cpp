@@ -1,0 +1,262 @@
+#include "app/safekeeping.h"
+#include "data/practice/serverconf.h"
+#include "data/practice/appstate.h"
+#include "data/practice/backup.h"
+#include "data/practice/check.h"
+#include "data/db/clock.h"
+#include "data/db/connection.h"
+#include "data/db/writegate.h"
+#include "gui/messages.h"
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+#include <exception>
+#include <memory>
+
+namespace {
+
+std::function<QString(QWidget *)> &folderChooser()
+{
+    static std::function<QString(QWidget *)> chooser;
+    return chooser;
+}
+
+QString practiceDir() { return QDir::fromNativeSeparators(AppDirectory); }
+
+QString shown(const QString &path) { return QDir::toNativeSeparators(path); }
+
+std::unique_ptr<DbConnection> openPractice()
+{
+    auto conn = std::make_unique<DbConnection>();
+    conn->setConnectionString(DbConnectionString);
+    conn->open();
+    return conn;
+}
+
+// The automatic copies, newest first.
+QStringList automaticCopies()
+{
+    const QDir d(Backup::folder(practiceDir()));
+    QStringList names;
+    for (const QString &name : d.entryList({QStringLiteral("data-*.mdb")}, QDir::Files, QDir::Name | QDir::Reversed))
+        if (Backup::timeOfName(name).isValid())
+            names << d.absoluteFilePath(name);
+    return names;
+}
+
+// The start-up check's worker while it runs.
+QPointer<QThread> &runningCheck()
+{
+    static QPointer<QThread> worker;
+    return worker;
+}
+
+}   // namespace
+
+namespace Safekeeping {
+
+void SetFolderChooser(std::function<QString(QWidget *)> chooser) { folderChooser() = std::move(chooser); }
+
+void RunWithProgress(QWidget *parent, const QString &text, const std::function<void()> &work)
+{
+    std::exception_ptr failure;
+    QThread *worker = QThread::create([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    QProgressDialog progress(text, QString(), 0, 0, parent);
+    progress.setObjectName(QStringLiteral("BackupProgress"));
+    progress.setWindowTitle(QString::fromLatin1(Messages::AppTitle));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(700);
+    progress.setCancelButton(nullptr);
+    QEventLoop loop;
+    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    worker->start();
+    if (!worker->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker->wait();
+    delete worker;
+    QApplication::restoreOverrideCursor();
+    progress.reset();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+// The damage the check found is reported and the newest backup that still
+// verifies offered. True when that backup is now in place.
+static bool OfferRestore(QWidget *parent, const QStringList &problems)
+{
+    const QString damage = QStringLiteral("Το αρχείο δεδομένων %1 είναι κατεστραμμένο:\n%2")
+                               .arg(shown(practiceDir() + QStringLiteral("/data.mdb")), problems.join(QLatin1Char('\n')));
+    const QString closing = QStringLiteral("Το πρόγραμμα θα κλείσει χωρίς να γράψει τίποτα στο κατεστραμμένο αρχείο.");
+
+    // The newest copy that still passes its check is the one offered.
+    const ConnectionInfo credentials = ParseConnectionString(DbConnectionString);
+    QString offered;
+    for (const QString &copy : automaticCopies()) {
+        try {
+            Backup::verifyFile(copy, credentials);
+            offered = copy;
+            break;
+        } catch (const DbError &) {
+        }
+    }
+    if (offered.isEmpty()) {
+        Messages::plain(damage + QStringLiteral("\n\nΔεν βρέθηκε επαληθευμένο αντίγραφο ασφαλείας.\n") + closing, parent);
+        return false;
+    }
+    const QDateTime when = Backup::timeOfName(QFileInfo(offered).fileName());
+    if (!Messages::confirm(damage + QStringLiteral("\n\nΝα γίνει επαναφορά από το νεότερο επαληθευμένο αντίγραφο ασφαλείας\n%1 (%2);").arg(shown(offered), when.toString(QStringLiteral("d/M/yyyy HH:mm"))),
+                           parent)) {
+        Messages::plain(closing, parent);
+        return false;
+    }
+    try {
+        QString kept;
+        RunWithProgress(parent, QStringLiteral("Επαναφορά από το αντίγραφο ασφαλείας…"),
+                        [&] { kept = Backup::restore(credentials, offered); });
+        Messages::plain(QStringLiteral("Έγινε επαναφορά από το αντίγραφο %1.\nΤο κατεστραμμένο αρχείο φυλάχτηκε ως %2.")
+                            .arg(shown(offered), shown(kept)),
+                        parent);
+        return true;
+    } catch (const DbError &e) {
+        Messages::plain(QStringLiteral("Η επαναφορά δεν έγινε: %1\n").arg(e.message()) + closing, parent);
+        return false;
+    }
+}
+
+// Reported when no other window stands over the main window: the restore
+// of the file is done with every window that might write to it closed.
+static void ReportWhenAlone(QWidget *parent, const QStringList &problems, const std::function<void(bool)> &done)
+{
+    QObject *context = parent ? static_cast<QObject *>(parent) : qApp;
+    if (QApplication::activeModalWidget() && QApplication::activeModalWidget() != parent) {
+        QTimer::singleShot(250, context, [parent, problems, done] { ReportWhenAlone(parent, problems, done); });
+        return;
+    }
+    const bool restored = OfferRestore(parent, problems);
+    if (restored)
+        WriteGate::open(ParseConnectionString(DbConnectionString).dataSource);
+    if (done)
+        done(restored);
+}
+
+void StartCheck(QWidget *parent, std::function<void(bool usable)> done)
+{
+    WaitForCheck();
+    const QString connectionString = DbConnectionString;
+    // A server checks its own pages; there is no file to check here.
+    if (ServerConf::exists(practiceDir())) {
+        if (done)
+            done(true);
+        return;
+    }
+    const QString file = ParseConnectionString(connectionString).dataSource;
+    WriteGate::hold(file);
+    auto problems = std::make_shared<QStringList>();
+    QThread *worker = QThread::create([connectionString, file, problems] {
+        try {
+            DbConnection conn;
+            conn.setConnectionString(connectionString);
+            conn.open();
+            *problems = Check::integrity(conn, true, 5);
+        } catch (const std::exception &e) {
+            *problems = QStringList{QString::fromUtf8(e.what())};
+        }
+        if (*problems == QStringList{QStringLiteral("ok")})
+            WriteGate::open(file);
+        else
+            WriteGate::refuse(file, QStringLiteral("Το αρχείο δεδομένων %1 βρέθηκε κατεστραμμένο· δεν γράφτηκε τίποτα σε αυτό.").arg(shown(file)));
+    });
+    runningCheck() = worker;
+    QObject *context = parent ? static_cast<QObject *>(parent) : qApp;
+    QObject::connect(worker, &QThread::finished, context, [worker, parent, problems, done = std::move(done)] {
+        if (runningCheck() == worker)
+            runningCheck() = nullptr;
+        worker->deleteLater();
+        if (*problems == QStringList{QStringLiteral("ok")}) {
+            if (done)
+                done(true);
+        } else {
+            ReportWhenAlone(parent, *problems, done);
+        }
+    });
+    worker->start();
+}
+
+void WaitForCheck()
+{
+    if (QThread *worker = runningCheck())
+        worker->wait();
+}
+
+QString OldBackupNote(const QString &dir, const QDateTime &now)
+{
+    // A server's copies are its administrator's (pg_dump), not the program's.
+    if (ServerConf::exists(dir))
+        return QString();
+    const QString newest = Backup::newest(dir);
+    if (newest.isEmpty())
+        return QStringLiteral("Δεν έχει γίνει ακόμη αντίγραφο ασφαλείας των δεδομένων.");
+    const QDateTime when = Backup::timeOfName(QFileInfo(newest).fileName());
+    const qint64 days = when.date().daysTo(now.date());
+    if (days <= 7)
+        return QString();
+    return QStringLiteral("Το τελευταίο αντίγραφο ασφαλείας έγινε πριν από %1 ημέρες (%2).")
+        .arg(days)
+        .arg(when.toString(QStringLiteral("d/M/yyyy")));
+}
+
+QString BackupAtExit(QWidget *parent)
+{
+    if (ServerConf::exists(practiceDir()))
+        return QString();
+    const QString newest = Backup::newest(practiceDir());
+    if (!newest.isEmpty() && Backup::timeOfName(QFileInfo(newest).fileName()).date() == Clock::today())
+        return QString();
+    QString written;
+    try {
+        RunWithProgress(parent, QStringLiteral("Αντίγραφο ασφαλείας των δεδομένων…"), [&] {
+            auto conn = openPractice();
+            written = Backup::makeAutomatic(*conn, practiceDir());
+        });
+    } catch (const DbError &e) {
+        Messages::plain(QStringLiteral("Το αντίγραφο ασφαλείας δεν έγινε: %1").arg(e.message()), parent);
+        return QString();
+    }
+    return written;
+}
+
+QString BackupToChosenFolder(QWidget *parent)
+{
+    const QString folder = folderChooser()
+        ? folderChooser()(parent)
+        : QFileDialog::getExistingDirectory(parent, QStringLiteral("Φάκελος για το αντίγραφο ασφαλείας"));
+    if (folder.isEmpty())
+        return QString();
+    const QString dest = QDir(folder).absoluteFilePath(Backup::automaticName(Clock::now()));
+    try {
+        RunWithProgress(parent, QStringLiteral("Αντίγραφο ασφαλείας των δεδομένων…"), [&] {
+            auto conn = openPractice();
+            Backup::makeVerified(*conn, dest);
+        });
+    } catch (const DbError &e) {
+        Messages::plain(QStringLiteral("Το αντίγραφο ασφαλείας δεν έγινε: %1").arg(e.message()), parent);
+        return QString();
+    }
+    Messages::plain(QStringLiteral("Το αντίγραφο ασφαλείας γράφτηκε και επαληθεύτηκε:\n%1").arg(shown(dest)), parent);
+    return dest;
+}
+
+}

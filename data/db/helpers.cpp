@@ -1,0 +1,29 @@
+#include "data/db/helpers.h"
+#include "data/db/regional.h"
+
+void SqlDateLiteral(QString &text)
+{
+    const auto d = Regional::parseDate(text);
+    if (!d) {
+        text = QStringLiteral("ERROR");
+        return;
+    }
+    // A year below 100 is written with four digits, so that it is not read
+    // back as a two-digit year of this or the last century.
+    const QString year = d->year() < 100 ? QStringLiteral("%1").arg(d->year(), 4, 10, QLatin1Char('0'))
+                                         : QString::number(d->year());
+    text = QStringLiteral("#%1/%2/%3#").arg(d->month()).arg(d->day()).arg(year);
+}
+
+bool HasNoSpecialChars(const QString &text)
+{
+    // The 31 characters refused in criteria, passwords and descriptions.
+    static const char forbidden[] = "!\"#$%&'()*+,-.:;<=>?@[\\]^_`{|}~";
+    static_assert(sizeof(forbidden) - 1 == 31);
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80 && u != 0 && std::char_traits<char>::find(forbidden, 31, char(u)))
+            return false;
+    }
+    return true;
+}

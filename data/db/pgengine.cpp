@@ -1,0 +1,527 @@
+#include "data/db/pgengine.h"
+#include "data/db/connectioninfo.h"
+#include "data/db/regional.h"
+#include <QHash>
+#include <cstdlib>
+#include <libpq-fe.h>
+#include <vector>
+
+namespace {
+
+// Type numbers of the server's built-in types.
+constexpr Oid kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, kOid = 26, kFloat4 = 700,
+              kFloat8 = 701, kNumeric = 1700;
+
+QString serverText(const char *s) { return QString::fromUtf8(s).trimmed(); }
+
+DbError::Cause causeOf(const PGresult *res)
+{
+    const char *state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
+    if (!state)
+        return DbError::Cause::None;
+    const QByteArray s(state);
+    // Another program holds the row or the table longer than we wait.
+    if (s == "55P03" || s == "40001" || s == "40P01")
+        return DbError::Cause::InUse;
+    if (s == "53100")
+        return DbError::Cause::DiskFull;
+    if (s == "25006")
+        return DbError::Cause::ReadOnly;
+    return DbError::Cause::None;
+}
+
+struct ColumnOrigin {
+    QString table, column;
+    QByteArray declared;
+};
+
+class PgEngine;
+
+class PgCursor : public DbCursor {
+public:
+    PgCursor(PgEngine &engine, const QString &nativeSql);
+    ~PgCursor() override { clear(); }
+    PgCursor(const PgCursor &) = delete;
+    PgCursor &operator=(const PgCursor &) = delete;
+
+    void bind(int index1, const QVariant &value) override;
+    bool step() override;
+    void reset() override;
+    int columnCount() const override;
+    QString columnName(int i) const override;
+    QByteArray declaredType(int i) const override;
+    QString originTable(int i) const override;
+    QString originColumn(int i) const override;
+    CellKind kind(int i) const override;
+    qint64 integer(int i) const override;
+    double real(int i) const override;
+    QByteArrayView utf8(int i) const override;
+
+private:
+    void clear();
+    void run() const;
+    void describe() const;
+    const PGresult *columns() const;
+    int at(int i) const
+    {
+        if (i < 0 || size_t(i) >= m_visible.size())
+            throw DbError(QStringLiteral("The statement has no column %1").arg(i));
+        return m_visible[size_t(i)];
+    }
+    const ColumnOrigin *origin(int i) const;
+
+    PgEngine &m_engine;
+    QByteArray m_sql;
+    int m_paramCount = 0;
+    std::vector<QByteArray> m_values;
+    std::vector<char> m_isNull;
+    std::vector<Oid> m_types;
+    mutable PGresult *m_result = nullptr;      // the rows, once run
+    mutable PGresult *m_described = nullptr;   // the columns, asked before binding
+    mutable std::vector<int> m_visible;        // result columns shown (the hidden rowid left out)
+    mutable bool m_ran = false;
+    int m_row = -1;
+};
+
+class PgEngine : public DbEngine {
+public:
+    PgEngine(PGconn *conn, QString where) : m_conn(conn), m_where(std::move(where)) {}
+    ~PgEngine() override { PQfinish(m_conn); }
+    Dialect dialect() const override { return Dialect::Postgres; }
+    std::unique_ptr<DbCursor> prepare(const QString &nativeSql) override
+    {
+        return std::make_unique<PgCursor>(*this, nativeSql);
+    }
+    qint64 changes() const override { return m_changes; }
+    qint64 insertRow(const QString &nativeSql, const QVariantList &params) override
+    {
+        PgCursor st(*this, nativeSql + QStringLiteral(" RETURNING rowid AS __rowid"));
+        for (int i = 0; i < params.size(); ++i)
+            st.bind(i + 1, params[i]);
+        if (!st.step())
+            throw DbError(QStringLiteral("The new row was not stored (%1)").arg(m_where));
+        return st.kind(0) == CellKind::Null ? 0 : st.integer(0);
+    }
+    bool inTransaction() const override { return PQtransactionStatus(m_conn) != PQTRANS_IDLE; }
+    void begin() override { command("BEGIN"); }
+    void commit() override
+    {
+        // A unit whose statement failed ends in ROLLBACK even when asked to commit.
+        if (command("COMMIT") != "COMMIT")
+            throw DbError(QStringLiteral("The changes were not stored: the unit of work had failed (%1)").arg(m_where));
+    }
+    void rollback() override { command("ROLLBACK"); }
+    QString forUpdate(const QString &nativeSelect) const override { return nativeSelect + QStringLiteral(" FOR UPDATE"); }
+    QString where() const override { return m_where; }
+
+    PGconn *conn() const { return m_conn; }
+    void setChanges(qint64 n) { m_changes = n; }
+
+    // Throws DbError for a result that is not a success.
+    void check(PGresult *res, const QByteArray &sql)
+    {
+        const ExecStatusType st = res ? PQresultStatus(res) : PGRES_FATAL_ERROR;
+        if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK)
+            return;
+        const DbError::Cause cause = causeOf(res);
+        QString msg = res ? serverText(PQresultErrorMessage(res)) : serverText(PQerrorMessage(m_conn));
+        if (msg.isEmpty())
+            msg = serverText(PQerrorMessage(m_conn));
+        PQclear(res);
+        QString text = QStringLiteral("The statement failed: %1 (%2)\n%3").arg(msg, m_where, QString::fromUtf8(sql));
+        if (PQstatus(m_conn) != CONNECTION_OK)
+            text = QStringLiteral("Η σύνδεση με τον διακομιστή %1 χάθηκε: %2").arg(m_where, msg);
+        const QString line = DbCauseText(cause);
+        throw DbError(line.isEmpty() ? text : text + QLatin1Char('\n') + line, cause);
+    }
+
+    const ColumnOrigin *origin(Oid table, int column)
+    {
+        auto it = m_origins.find(table);
+        if (it == m_origins.end()) {
+            const QByteArray oid = QByteArray::number(table);
+            const char *values[] = {oid.constData()};
+            PGresult *res = PQexecParams(m_conn,
+                                         "SELECT a.attnum, c.relname, a.attname, t.typname FROM pg_attribute a"
+                                         " JOIN pg_class c ON c.oid = a.attrelid JOIN pg_type t ON t.oid = a.atttypid"
+                                         " WHERE a.attrelid = $1::oid AND a.attnum > 0",
+                                         1, nullptr, values, nullptr, nullptr, 0);
+            QHash<int, ColumnOrigin> cols;
+            if (PQresultStatus(res) == PGRES_TUPLES_OK) {
+                for (int r = 0; r < PQntuples(res); ++r) {
+                    ColumnOrigin o;
+                    o.table = QString::fromUtf8(PQgetvalue(res, r, 1)).toUpper();
+                    o.column = QString::fromUtf8(PQgetvalue(res, r, 2)).toUpper();
+                    o.declared = declaredName(PQgetvalue(res, r, 3));
+                    cols.insert(std::atoi(PQgetvalue(res, r, 0)), o);
+                }
+            }
+            PQclear(res);
+            it = m_origins.insert(table, cols);
+        }
+        auto c = it->find(column);
+        return c == it->end() ? nullptr : &*c;
+    }
+
+private:
+    // The server's type names in the words the data sets know.
+    static QByteArray declaredName(const QByteArray &type)
+    {
+        if (type == "jetdate")
+            return "DATE";
+        if (type == "yesno")
+            return "BOOLEAN";
+        if (type == "memo")
+            return "MEMO";
+        if (type == "int2" || type == "int4" || type == "int8")
+            return "INTEGER";
+        if (type == "float4" || type == "float8" || type == "numeric")
+            return "DOUBLE";
+        return "TEXT";
+    }
+
+    QByteArray command(const char *sql)
+    {
+        PGresult *res = PQexec(m_conn, sql);
+        check(res, sql);
+        const QByteArray status = PQcmdStatus(res);
+        PQclear(res);
+        return status;
+    }
+
+    PGconn *m_conn;
+    QString m_where;
+    qint64 m_changes = 0;
+    QHash<Oid, QHash<int, ColumnOrigin>> m_origins;
+};
+
+PgCursor::PgCursor(PgEngine &engine, const QString &nativeSql) : m_engine(engine)
+{
+    m_sql = PgText::fromNative(nativeSql, &m_paramCount).toUtf8();
+    m_values.resize(size_t(m_paramCount));
+    m_isNull.assign(size_t(m_paramCount), 1);
+    m_types.assign(size_t(m_paramCount), 0);
+}
+
+void PgCursor::clear()
+{
+    PQclear(m_result);
+    PQclear(m_described);
+    m_result = m_described = nullptr;
+    m_ran = false;
+    m_row = -1;
+}
+
+void PgCursor::bind(int i, const QVariant &v)
+{
+    if (i < 1 || i > m_paramCount)
+        throw DbError(QStringLiteral("A value could not be bound: the statement has no parameter %1 (%2)")
+                          .arg(i)
+                          .arg(m_engine.where()));
+    const size_t k = size_t(i - 1);
+    m_types[k] = 0;   // the server infers the type from where the value goes
+    m_isNull[k] = 0;
+    switch (boundKind(v)) {
+    case BoundKind::Null:
+        m_isNull[k] = 1;
+        m_values[k].clear();
+        break;
+    case BoundKind::Bool:
+        m_values[k] = v.toBool() ? "-1" : "0";
+        m_types[k] = kInt4;
+        break;
+    case BoundKind::Integer:
+        m_values[k] = QByteArray::number(v.toLongLong());
+        m_types[k] = kInt8;
+        break;
+    case BoundKind::Real:
+        m_values[k] = QByteArray::number(v.toDouble(), 'g', 17);
+        m_types[k] = kFloat8;
+        break;
+    case BoundKind::Text:
+        m_values[k] = boundText(v);
+        break;
+    }
+}
+
+void PgCursor::run() const
+{
+    std::vector<const char *> values(static_cast<size_t>(m_paramCount));
+    for (size_t k = 0; k < values.size(); ++k)
+        values[k] = m_isNull[k] ? nullptr : m_values[k].constData();
+    PGresult *res = PQexecParams(m_engine.conn(), m_sql.constData(), m_paramCount, m_types.data(), values.data(),
+                                 nullptr, nullptr, 0);
+    m_engine.check(res, m_sql);
+    m_result = res;
+    m_ran = true;
+    const char *tuples = PQcmdTuples(res);
+    m_engine.setChanges(tuples && *tuples ? std::atoll(tuples) : 0);
+    m_visible.clear();
+    for (int c = 0; c < PQnfields(res); ++c)
+        if (qstrcmp(PQfname(res, c), "rowid") != 0)
+            m_visible.push_back(c);
+}
+
+// The columns of a statement not yet run: the server describes it unrun.
+void PgCursor::describe() const
+{
+    PGresult *prep = PQprepare(m_engine.conn(), "", m_sql.constData(), m_paramCount, m_types.data());
+    m_engine.check(prep, m_sql);
+    PQclear(prep);
+    PGresult *res = PQdescribePrepared(m_engine.conn(), "");
+    m_engine.check(res, m_sql);
+    m_described = res;
+    m_visible.clear();
+    for (int c = 0; c < PQnfields(res); ++c)
+        if (qstrcmp(PQfname(res, c), "rowid") != 0)
+            m_visible.push_back(c);
+}
+
+const PGresult *PgCursor::columns() const
+{
+    if (m_result)
+        return m_result;
+    if (!m_described) {
+        bool bound = true;
+        for (char n : m_isNull)
+            bound = bound && !n;
+        if (bound)
+            run();
+        else
+            describe();
+        if (m_result)
+            return m_result;
+    }
+    return m_described;
+}
+
+bool PgCursor::step()
+{
+    if (!m_ran) {
+        PQclear(m_described);
+        m_described = nullptr;
+        run();
+        m_row = -1;
+    }
+    if (PQresultStatus(m_result) != PGRES_TUPLES_OK)
+        return false;
+    if (m_row + 1 >= PQntuples(m_result)) {
+        m_row = PQntuples(m_result);
+        return false;
+    }
+    ++m_row;
+    return true;
+}
+
+void PgCursor::reset()
+{
+    clear();
+    m_isNull.assign(size_t(m_paramCount), 1);
+    for (auto &v : m_values)
+        v.clear();
+}
+
+int PgCursor::columnCount() const
+{
+    columns();
+    return int(m_visible.size());
+}
+
+QString PgCursor::columnName(int i) const
+{
+    // Names come back folded to lower case; the program's names are upper
+    // case, its own helper columns ("__rowid") lower case.
+    const QString name = QString::fromUtf8(PQfname(columns(), at(i)));
+    return name.startsWith(QLatin1String("__")) ? name : name.toUpper();
+}
+
+const ColumnOrigin *PgCursor::origin(int i) const
+{
+    const PGresult *res = columns();
+    const Oid table = PQftable(res, at(i));
+    const int col = PQftablecol(res, at(i));
+    if (table == InvalidOid || col <= 0)
+        return nullptr;
+    return m_engine.origin(table, col);
+}
+
+QByteArray PgCursor::declaredType(int i) const
+{
+    const ColumnOrigin *o = origin(i);
+    return o ? o->declared : QByteArray();
+}
+
+QString PgCursor::originTable(int i) const
+{
+    const ColumnOrigin *o = origin(i);
+    return o ? o->table : QString();
+}
+
+QString PgCursor::originColumn(int i) const
+{
+    const ColumnOrigin *o = origin(i);
+    return o ? o->column : QString();
+}
+
+CellKind PgCursor::kind(int i) const
+{
+    if (!m_result || m_row < 0 || m_row >= PQntuples(m_result) || PQgetisnull(m_result, m_row, at(i)))
+        return CellKind::Null;
+    switch (PQftype(m_result, at(i))) {
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kOid:
+    case kBool:
+        return CellKind::Integer;
+    case kFloat4:
+    case kFloat8:
+    case kNumeric:
+        return CellKind::Float;
+    case kBytea:
+        return CellKind::Blob;
+    default:
+        return CellKind::Text;
+    }
+}
+
+qint64 PgCursor::integer(int i) const
+{
+    if (kind(i) == CellKind::Null)
+        return 0;
+    const char *v = PQgetvalue(m_result, m_row, at(i));
+    if (PQftype(m_result, at(i)) == kBool)
+        return v[0] == 't' ? 1 : 0;
+    if (kind(i) == CellKind::Float)
+        return qint64(std::strtod(v, nullptr));
+    return std::strtoll(v, nullptr, 10);
+}
+
+double PgCursor::real(int i) const
+{
+    if (kind(i) == CellKind::Null)
+        return 0;
+    if (PQftype(m_result, at(i)) == kBool)
+        return double(integer(i));
+    return std::strtod(PQgetvalue(m_result, m_row, at(i)), nullptr);
+}
+
+QByteArrayView PgCursor::utf8(int i) const
+{
+    if (kind(i) == CellKind::Null)
+        return QByteArrayView();
+    return QByteArrayView(PQgetvalue(m_result, m_row, at(i)), PQgetlength(m_result, m_row, at(i)));
+}
+
+}   // namespace
+
+namespace PgText {
+
+QString fromNative(const QString &native, int *parameterCount)
+{
+    QString out;
+    out.reserve(native.size() + 16);
+    int params = 0;
+    const qsizetype n = native.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = native[i];
+        if (c == u'\'') {
+            // A string literal, its doubled quotes inside, unchanged.
+            out += c;
+            for (++i; i < n; ++i) {
+                out += native[i];
+                if (native[i] == u'\'') {
+                    if (i + 1 < n && native[i + 1] == u'\'') {
+                        out += native[++i];
+                        continue;
+                    }
+                    break;
+                }
+            }
+        } else if (c == u'"') {
+            QString name;
+            for (++i; i < n; ++i) {
+                if (native[i] == u'"') {
+                    if (i + 1 < n && native[i + 1] == u'"') {
+                        name += QStringLiteral("\"\"");
+                        ++i;
+                        continue;
+                    }
+                    break;
+                }
+                name += native[i];
+            }
+            out += u'"' + name.toLower() + u'"';
+        } else if (c == u'?') {
+            out += u'$' + QString::number(++params);
+        } else {
+            out += c;
+        }
+    }
+    if (parameterCount)
+        *parameterCount = params;
+    return out;
+}
+
+QString literal(const QString &text)
+{
+    QString s = text;
+    s.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + s + u'\'';
+}
+
+QString identifier(const QString &name)
+{
+    QString s = name;
+    s.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + s + u'"';
+}
+
+}   // namespace PgText
+
+std::unique_ptr<DbEngine> connectServer(const ConnectionInfo &info, int timeoutSeconds, int lockWaitMs)
+{
+    const QByteArray host = info.host.toUtf8(), port = QByteArray::number(info.port),
+                     db = info.database.toUtf8(), user = info.user.toUtf8(), password = info.password.toUtf8(),
+                     timeout = QByteArray::number(std::max(1, timeoutSeconds));
+    const char *keys[] = {"host", "port", "dbname", "user", "password", "connect_timeout",
+                          "client_encoding", "application_name", nullptr};
+    const char *values[] = {host.constData(), port.constData(), db.constData(), user.constData(),
+                            password.constData(), timeout.constData(), "UTF8", "molarix", nullptr};
+    PGconn *conn = PQconnectdbParams(keys, values, 0);
+    const QString where = QStringLiteral("%1:%2/%3").arg(info.host).arg(info.port).arg(info.database);
+    if (!conn)
+        throw DbError(QStringLiteral("Δεν έγινε σύνδεση με τον διακομιστή %1 στη θύρα %2.").arg(info.host).arg(info.port));
+    if (PQstatus(conn) != CONNECTION_OK) {
+        const QString msg = serverText(PQerrorMessage(conn));
+        const bool badLogin = PQconnectionNeedsPassword(conn) || PQconnectionUsedPassword(conn)
+            || msg.contains(QLatin1String("password authentication failed"));
+        PQfinish(conn);
+        if (badLogin && msg.contains(QLatin1String("password")))
+            throw DbError(QStringLiteral("Λανθασμένος κωδικός πρόσβασης."), DbError::Cause::WrongPassword);
+        if (msg.contains(QLatin1String("does not exist")))
+            throw DbError(QStringLiteral("Ο διακομιστής %1 (θύρα %2) δεν έχει τη βάση δεδομένων «%3» ή τον χρήστη «%4»:\n%5")
+                              .arg(info.host)
+                              .arg(info.port)
+                              .arg(info.database, info.user, msg));
+        throw DbError(QStringLiteral("Δεν έγινε σύνδεση με τον διακομιστή %1 στη θύρα %2: δεν απαντά ή δεν δέχεται "
+                                     "συνδέσεις.\n%3")
+                          .arg(info.host)
+                          .arg(info.port)
+                          .arg(msg));
+    }
+    auto engine = std::make_unique<PgEngine>(conn, where);
+    // A row another workstation holds is waited for a bounded time, then
+    // reported as data in use; the regional separators reach Format().
+    const QByteArray wait = QByteArray::number(std::max(1, lockWaitMs));
+    const QByteArray dec = QString(Regional::decimalSeparator()).toUtf8();
+    const QByteArray dsep = QString(Regional::dateSeparator()).toUtf8();
+    const char *params[] = {wait.constData(), dec.constData(), dsep.constData()};
+    PGresult *res = PQexecParams(conn,
+                                 "SELECT set_config('lock_timeout', $1, false), set_config('molarix.decimal', $2, false),"
+                                 " set_config('molarix.datesep', $3, false), set_config('client_min_messages', 'warning', false)",
+                                 3, nullptr, params, nullptr, nullptr, 0);
+    engine->check(res, "SET");
+    PQclear(res);
+    return engine;
+}

@@ -1,0 +1,22 @@
+#pragma once
+#include "data/db/engine.h"
+#include <memory>
+
+struct ConnectionInfo;
+
+// A practice on a PostgreSQL server, through libpq. The statements arrive
+// in the same native text as for the file ('?' parameters, "NAME" quoted
+// names); the engine numbers the parameters and folds quoted names to the
+// server's lower case. Opening throws DbError: a wrong password with the
+// program's wrong-password text, an unreachable server naming host and port.
+std::unique_ptr<DbEngine> connectServer(const ConnectionInfo &info, int timeoutSeconds, int lockWaitMs);
+
+namespace PgText {
+// The native text as the server takes it: $1, $2 ... for '?', quoted names
+// in lower case; string literals untouched.
+QString fromNative(const QString &native, int *parameterCount = nullptr);
+// A name or text quoted for a statement that cannot take parameters
+// (CREATE ROLE, ALTER ROLE ... PASSWORD).
+QString literal(const QString &text);
+QString identifier(const QString &name);
+}

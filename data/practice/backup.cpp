@@ -1,0 +1,430 @@
+#include "data/practice/backup.h"
+#include "data/practice/check.h"
+#include "data/db/clock.h"
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <algorithm>
+#include <filesystem>
+#include <sqlite3.h>
+
+namespace {
+
+const char *const kNamePattern = "^data-(\\d{4}-\\d{2}-\\d{2}-\\d{6})\\.mdb$";
+const char *const kStampFormat = "yyyy-MM-dd-HHmmss";
+
+QString native(const QString &path) { return QDir::toNativeSeparators(path); }
+
+// Runs the online backup from one open database into another in one step,
+// so the destination is written in a single transaction.
+void copyPages(sqlite3 *from, sqlite3 *to, const QString &what)
+{
+    sqlite3_backup *b = sqlite3_backup_init(to, "main", from, "main");
+    if (!b)
+        throw DbError(QString::fromUtf8("%1: %2").arg(what, QString::fromUtf8(sqlite3_errmsg(to))));
+    const int step = sqlite3_backup_step(b, -1);
+    const int finish = sqlite3_backup_finish(b);
+    if (step != SQLITE_DONE || finish != SQLITE_OK) {
+        const int rc = step != SQLITE_DONE ? step : finish;
+        const QString reason = rc == SQLITE_BUSY || rc == SQLITE_LOCKED
+            ? QString::fromUtf8("το αρχείο χρησιμοποιείται από άλλο πρόγραμμα")
+            : QString::fromUtf8(sqlite3_errstr(rc));
+        throw DbError(QString::fromUtf8("%1: %2").arg(what, reason));
+    }
+}
+
+QStringList integrityRows(DbConnection &conn)
+{
+    QStringList rows;
+    DbStatement st(conn, QStringLiteral("PRAGMA integrity_check"));
+    while (st.step())
+        rows << st.columnValue(0).toString();
+    return rows;
+}
+
+QString describeCounts(const Backup::TableCounts &want, const Backup::TableCounts &got)
+{
+    QStringList diffs;
+    for (auto it = want.cbegin(); it != want.cend(); ++it) {
+        const qint64 g = got.value(it.key(), -1);
+        if (g != it.value())
+            diffs << QString::fromUtf8("%1: %2 αντί %3").arg(it.key()).arg(g).arg(it.value());
+    }
+    return diffs.join(QStringLiteral(", "));
+}
+
+// A page cache that holds the whole file (up to 512 MiB), in KiB. SQLite
+// counts each page's bookkeeping against the size too, which for small
+// pages is a good part of the page: twice the file leaves room for it.
+qint64 wholeFileCacheKib(const QString &path)
+{
+    return std::min<qint64>(QFileInfo(path).size() / 1024 * 2 + 1024, 512 * 1024);
+}
+
+// A larger page cache for as long as it lives, then the connection's own.
+class CacheForWholeFile {
+public:
+    CacheForWholeFile(DbConnection &conn, const QString &path)
+        : m_conn(conn), m_saved(conn.scalarNative(QStringLiteral("PRAGMA cache_size")).toLongLong())
+    {
+        m_conn.executeNative(QStringLiteral("PRAGMA cache_size=-%1").arg(wholeFileCacheKib(path)));
+    }
+    ~CacheForWholeFile()
+    {
+        try {
+            m_conn.executeNative(QStringLiteral("PRAGMA cache_size=%1").arg(m_saved));
+        } catch (...) {
+            // Only a cache size: the connection works on as it is.
+        }
+    }
+    CacheForWholeFile(const CacheForWholeFile &) = delete;
+    CacheForWholeFile &operator=(const CacheForWholeFile &) = delete;
+
+private:
+    DbConnection &m_conn;
+    qint64 m_saved;
+};
+
+// A read transaction: everything read inside it is of one moment.
+class ReadSnapshot {
+public:
+    explicit ReadSnapshot(DbConnection &conn) : m_conn(conn)
+    {
+        // BEGIN alone takes no lock: the first read does, and from then on
+        // no other connection can commit until this one ends.
+        m_conn.executeNative(QStringLiteral("BEGIN"));
+        try {
+            m_conn.scalarNative(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        } catch (...) {
+            end();
+            throw;
+        }
+    }
+    ~ReadSnapshot() { end(); }
+    ReadSnapshot(const ReadSnapshot &) = delete;
+    ReadSnapshot &operator=(const ReadSnapshot &) = delete;
+
+private:
+    void end()
+    {
+        try {
+            m_conn.executeNative(QStringLiteral("COMMIT"));
+        } catch (...) {
+            // A read transaction has nothing to lose.
+        }
+    }
+
+    DbConnection &m_conn;
+};
+
+// Puts a copy of from in place of to in one rename; false, with to
+// untouched, when that cannot be done.
+bool replaceWhole(const QString &from, const QString &to)
+{
+    const QString incoming = to + QStringLiteral(".restoring");
+    QFile::remove(incoming);
+    if (!QFile::copy(from, incoming)) {
+        QFile::remove(incoming);
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::path(incoming.toStdU16String()), std::filesystem::path(to.toStdU16String()), ec);
+    if (ec) {
+        QFile::remove(incoming);
+        return false;
+    }
+    return true;
+}
+
+}   // namespace
+
+namespace Backup {
+
+QString folder(const QString &practiceDir)
+{
+    return QDir(practiceDir).absoluteFilePath(QStringLiteral("backups"));
+}
+
+QString automaticName(const QDateTime &when)
+{
+    return QStringLiteral("data-%1.mdb").arg(when.toString(QLatin1String(kStampFormat)));
+}
+
+QDateTime timeOfName(const QString &fileName)
+{
+    static const QRegularExpression re(QString::fromLatin1(kNamePattern));
+    const auto m = re.match(fileName);
+    if (!m.hasMatch())
+        return QDateTime();
+    return QDateTime::fromString(m.captured(1), QLatin1String(kStampFormat));
+}
+
+TableCounts countRows(DbConnection &conn)
+{
+    return Check::countRows(conn);
+}
+
+TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials)
+{
+    const QString shown = native(path);
+    DbConnection conn;
+    conn.setCommandTimeout(5);
+    try {
+        conn.openFile(path, credentials);
+    } catch (const DbError &e) {
+        throw DbError(QString::fromUtf8("Το αντίγραφο %1 δεν ανοίγει: %2").arg(shown, e.message()));
+    }
+    QStringList problems;
+    TableCounts counts;
+    try {
+        // integrity_check looks every row up in each of its indexes: with the
+        // whole file in the cache each encrypted page is decrypted once.
+        conn.executeNative(QStringLiteral("PRAGMA cache_size=-%1").arg(wholeFileCacheKib(path)));
+        problems = integrityRows(conn);
+        if (problems == QStringList{QStringLiteral("ok")})
+            counts = countRows(conn);
+    } catch (const DbError &e) {
+        problems = QStringList{e.message()};
+    }
+    if (problems != QStringList{QStringLiteral("ok")}) {
+        const QStringList firstFew = problems.mid(0, 5);
+        throw DbError(QString::fromUtf8("Το αντίγραφο %1 είναι κατεστραμμένο: %2")
+                          .arg(shown, firstFew.join(QStringLiteral("; "))));
+    }
+    return counts;
+}
+
+TableCounts makeVerified(DbConnection &source, const QString &dest)
+{
+    const QString shown = native(dest);
+    if (QFileInfo::exists(dest))
+        throw DbError(QString::fromUtf8("Το αρχείο %1 υπάρχει ήδη.").arg(shown));
+    const QFileInfo destInfo(dest);
+    if (!QDir().mkpath(destInfo.absolutePath()))
+        throw DbError(QString::fromUtf8("Ο φάκελος %1 δεν μπορεί να δημιουργηθεί.").arg(native(destInfo.absolutePath())));
+
+    // Written under a temporary name, so that no unverified file ever
+    // carries a backup's name.
+    const QString part = dest + QStringLiteral(".part");
+    QFile::remove(part);
+    {
+        QFile f(part);
+        if (!f.open(QIODevice::WriteOnly))
+            throw DbError(QString::fromUtf8("Το αρχείο %1 δεν μπορεί να γραφτεί: %2").arg(native(part), f.errorString()));
+    }
+    auto discard = [&] {
+        QFile::remove(part);
+        QFile::remove(part + QStringLiteral("-journal"));
+    };
+
+    TableCounts expected;
+    try {
+        DbConnection target;
+        target.createFile(part, source.credentials());
+        {
+            // One read transaction holds the source still: the pages copied
+            // and the counts are of the same moment, whatever other
+            // connections do. With the whole file in the cache the counts
+            // read the pages the copy has just decrypted.
+            CacheForWholeFile cache(source, source.fileName());
+            ReadSnapshot snapshot(source);
+            copyPages(source.handle(), target.handle(), QString::fromUtf8("Η αντιγραφή απέτυχε"));
+            expected = countRows(source);
+        }
+        target.close();
+
+        const TableCounts got = verifyFile(part, source.credentials());
+        if (got != expected)
+            throw DbError(QString::fromUtf8("Το αντίγραφο δεν έχει τις γραμμές της βάσης (%1).").arg(describeCounts(expected, got)));
+    } catch (...) {
+        discard();
+        throw;
+    }
+    if (!QFile::rename(part, dest)) {
+        discard();
+        throw DbError(QString::fromUtf8("Το αντίγραφο δεν μπορεί να πάρει το όνομα %1.").arg(shown));
+    }
+    QFile::remove(part + QStringLiteral("-journal"));
+    return expected;
+}
+
+QString makeAutomatic(DbConnection &source, const QString &practiceDir, TableCounts *counts)
+{
+    const QString dir = folder(practiceDir);
+    QDateTime when = Clock::now();
+    QString dest = QDir(dir).absoluteFilePath(automaticName(when));
+    // Two copies within one second: the second takes the next free second.
+    for (int i = 0; i < 60 && QFileInfo::exists(dest); ++i) {
+        when = when.addSecs(1);
+        dest = QDir(dir).absoluteFilePath(automaticName(when));
+    }
+    const TableCounts copied = makeVerified(source, dest);
+    if (counts)
+        *counts = copied;
+    rotate(dir);
+    return dest;
+}
+
+QStringList rotate(const QString &dir)
+{
+    struct Copy {
+        QString path;
+        QDateTime when;
+    };
+    std::vector<Copy> copies;
+    const QDir d(dir);
+    for (const QString &name : d.entryList({QStringLiteral("data-*.mdb")}, QDir::Files)) {
+        const QDateTime when = timeOfName(name);
+        if (when.isValid())
+            copies.push_back({d.absoluteFilePath(name), when});
+    }
+    std::sort(copies.begin(), copies.end(), [](const Copy &a, const Copy &b) { return a.when > b.when; });
+
+    // Newest first: the first copy of each period is that period's keeper.
+    QSet<QString> keep;
+    auto keepPerPeriod = [&](int periods, auto periodOf) {
+        QSet<qint64> seen;
+        for (const Copy &c : copies) {
+            const qint64 p = periodOf(c.when.date());
+            if (seen.contains(p))
+                continue;
+            if (seen.size() == periods)
+                break;
+            seen.insert(p);
+            keep.insert(c.path);
+        }
+    };
+    keepPerPeriod(7, [](const QDate &day) { return day.toJulianDay(); });
+    keepPerPeriod(5, [](const QDate &day) {
+        int year = 0;
+        const int week = day.weekNumber(&year);
+        return qint64(year) * 100 + week;
+    });
+    keepPerPeriod(12, [](const QDate &day) { return qint64(day.year()) * 100 + day.month(); });
+
+    QStringList removed;
+    for (const Copy &c : copies) {
+        if (!keep.contains(c.path) && QFile::remove(c.path))
+            removed << c.path;
+    }
+    // Leftovers of a copy that was cut short never became backups.
+    for (const QString &name : d.entryList({QStringLiteral("data-*.mdb.part*")}, QDir::Files))
+        QFile::remove(d.absoluteFilePath(name));
+    return removed;
+}
+
+QString newest(const QString &practiceDir)
+{
+    const QDir d(folder(practiceDir));
+    QString best;
+    QDateTime bestTime;
+    for (const QString &name : d.entryList({QStringLiteral("data-*.mdb")}, QDir::Files)) {
+        const QDateTime when = timeOfName(name);
+        if (when.isValid() && (!bestTime.isValid() || when > bestTime)) {
+            bestTime = when;
+            best = d.absoluteFilePath(name);
+        }
+    }
+    return best;
+}
+
+QString restore(const ConnectionInfo &credentials, const QString &backupPath)
+{
+    const QString live = credentials.dataSource;
+    if (QFileInfo(backupPath).canonicalFilePath() == QFileInfo(live).canonicalFilePath())
+        throw DbError(QString::fromUtf8("Το αντίγραφο είναι το ίδιο το αρχείο της βάσης."));
+    const TableCounts counts = verifyFile(backupPath, credentials);
+
+    QString kept = live + QStringLiteral(".before-restore-") + Clock::now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int i = 2; QFileInfo::exists(kept); ++i)
+        kept = live + QStringLiteral(".before-restore-%1-%2").arg(Clock::now().toString(QStringLiteral("yyyyMMdd-HHmmss"))).arg(i);
+    const QString inUse = QString::fromUtf8("Η βάση %1 χρησιμοποιείται από άλλο πρόγραμμα· κλείστε το και δοκιμάστε ξανά.").arg(native(live));
+
+    DbConnection current;
+    current.setCommandTimeout(3);
+    bool readable = true;
+    if (QFileInfo::exists(live)) {
+        try {
+            current.openFile(live, credentials);
+        } catch (const DbError &e) {
+            if (e.message().contains(QLatin1String("locked")))
+                throw DbError(inUse);
+            readable = false;
+        }
+    } else {
+        readable = false;
+    }
+
+    if (readable) {
+        // Opened before the lock is taken and closed after it is given up:
+        // closing a handle on the file would drop the lock (POSIX locks
+        // belong to the process, not to the handle).
+        QFile currentBytes(live);
+        if (!currentBytes.open(QIODevice::ReadOnly))
+            throw DbError(QString::fromUtf8("Το αρχείο %1 δεν διαβάζεται: %2").arg(native(live), currentBytes.errorString()));
+        // The exclusive lock is taken once and kept until the connection
+        // closes: nobody writes between keeping the current file and
+        // putting the backup in its place.
+        try {
+            current.executeNative(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
+            current.executeNative(QStringLiteral("BEGIN EXCLUSIVE"));
+            current.executeNative(QStringLiteral("COMMIT"));
+        } catch (const DbError &) {
+            throw DbError(inUse);
+        }
+        {
+            QFile keep(kept);
+            bool copied = keep.open(QIODevice::NewOnly);
+            qint64 total = 0;
+            while (copied && !currentBytes.atEnd()) {
+                const QByteArray chunk = currentBytes.read(1 << 20);
+                copied = !chunk.isEmpty() && keep.write(chunk) == chunk.size();
+                total += chunk.size();
+            }
+            if (!copied || !keep.flush() || total != QFileInfo(live).size()) {
+                keep.close();
+                QFile::remove(kept);
+                throw DbError(QString::fromUtf8("Το τρέχον αρχείο δεν μπορεί να φυλαχτεί ως %1.").arg(native(kept)));
+            }
+        }
+        try {
+            DbConnection from;
+            from.openFile(backupPath, credentials);
+            copyPages(from.handle(), current.handle(), QString::fromUtf8("Η επαναφορά απέτυχε"));
+        } catch (const DbError &) {
+            // A damaged page of the current file cannot be read back into
+            // the journal: the copy then replaces the file whole, still
+            // under the lock, and the damaged file is the one kept.
+            if (!replaceWhole(backupPath, live)) {
+                current.close();
+                QFile::remove(kept);
+                throw;
+            }
+        }
+        current.close();
+    } else {
+        // A file SQLite cannot read (another key, not a database) is in
+        // nobody's use: it is moved aside whole and the copy put in place.
+        if (QFileInfo::exists(live)) {
+            if (!QFile::copy(live, kept))
+                throw DbError(QString::fromUtf8("Το τρέχον αρχείο δεν μπορεί να φυλαχτεί ως %1.").arg(native(kept)));
+        } else {
+            kept.clear();
+        }
+        if (!replaceWhole(backupPath, live)) {
+            if (!kept.isEmpty())
+                QFile::remove(kept);
+            throw DbError(inUse);
+        }
+    }
+
+    // What is in place now must be what was verified.
+    const TableCounts after = verifyFile(live, credentials);
+    if (after != counts)
+        throw DbError(QString::fromUtf8("Η βάση μετά την επαναφορά διαφέρει από το αντίγραφο (%1).").arg(describeCounts(counts, after)));
+    return kept;
+}
+
+}

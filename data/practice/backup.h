@@ -1,0 +1,55 @@
+#pragma once
+#include "data/db/connection.h"
+#include <QDateTime>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// Copies of the practice file: made through SQLite's online backup while the
+// program runs, counted as made only once opened on their own and checked.
+namespace Backup {
+
+using TableCounts = QMap<QString, qint64>;
+
+// The folder of automatic copies beside data.mdb, and their names:
+// data-YYYY-MM-DD-HHMMSS.mdb.
+QString folder(const QString &practiceDir);
+QString automaticName(const QDateTime &when);
+// The time in an automatic copy's name; invalid for any other name.
+QDateTime timeOfName(const QString &fileName);
+
+// Rows of every table the file holds (the twelve of the program and any
+// other, such as an imported file's duplicate receipts), by name.
+TableCounts countRows(DbConnection &conn);
+
+// Opens a file on its own with the given credentials and checks it:
+// integrity_check "ok" and every table it holds readable.
+// Returns the row counts; throws DbError with the reason.
+TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials);
+
+// Copies the open practice into dest (which must not exist), keyed as the
+// source, then verifies the copy against the source's row counts at the
+// moment of the copy, which it returns. A copy that fails is removed and
+// DbError thrown.
+TableCounts makeVerified(DbConnection &source, const QString &dest);
+
+// An automatic copy into folder(practiceDir), then the rotation. Returns
+// the file written.
+QString makeAutomatic(DbConnection &source, const QString &practiceDir, TableCounts *counts = nullptr);
+
+// Keeps the newest copy of each of the last 7 days, 5 weeks and 12 months
+// among the automatic copies in dir; copies named otherwise are never
+// touched. Returns the files removed.
+QStringList rotate(const QString &dir);
+
+// The newest automatic copy in folder(practiceDir), or "".
+QString newest(const QString &practiceDir);
+
+// Puts a verified backup in place of the practice file named by
+// credentials.dataSource. The current file is kept beside it as
+// data.mdb.before-restore-<stamp> (returned). Refuses with DbError, nothing
+// changed, when the backup fails verification or another connection is
+// writing to the practice file.
+QString restore(const ConnectionInfo &credentials, const QString &backupPath);
+
+}

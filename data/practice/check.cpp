@@ -1,0 +1,171 @@
+#include "data/practice/check.h"
+#include "data/db/connection.h"
+
+namespace {
+
+// Each row of a native query as "COLUMN=value, ..."; at most maxRows rows.
+QStringList offending(DbConnection &conn, const QString &sql, int maxRows)
+{
+    QStringList rows;
+    DbStatement st(conn, sql);
+    while (st.step()) {
+        if (rows.size() == maxRows) {
+            rows << QStringLiteral("…");
+            break;
+        }
+        QStringList fields;
+        for (int i = 0; i < st.columnCount(); ++i) {
+            const QVariant v = st.columnValue(i);
+            fields << st.columnName(i) + QLatin1Char('=')
+                    + (v.isValid() ? v.toString() : QStringLiteral("NULL"));
+        }
+        rows << fields.join(QStringLiteral(", "));
+    }
+    return rows;
+}
+
+// Amounts are stored as floating point; a difference under half a cent is
+// the same amount.
+const char *const kReceiptTaking =
+    "SELECT a.AR_APODEIKSHS, a.POSO, a.POSO_CY, count(e.rowid) AS TAKINGS,"
+    " min(e.POSO) AS TAKING_POSO, min(e.POSO_CY) AS TAKING_POSO_CY"
+    " FROM APODEIKSEIS a LEFT JOIN EISPRAKSH_PELATH e ON e.AR_APODEIKSHS = a.AR_APODEIKSHS"
+    " WHERE a.EGKYRH <> 0"
+    " GROUP BY a.rowid"
+    " HAVING count(e.rowid) <> 1"
+    "  OR abs(ifnull(min(e.POSO), 1e300) - ifnull(a.POSO, 0)) >= 0.005"
+    "  OR abs(ifnull(min(e.POSO_CY), 1e300) - ifnull(a.POSO_CY, 0)) >= 0.005"
+    " ORDER BY a.AR_APODEIKSHS";
+
+const char *const kTakingReceipt =
+    "SELECT e.rowid AS ROW, e.ID, e.HMEROMHNIA, e.POSO, e.AR_APODEIKSHS FROM EISPRAKSH_PELATH e"
+    " WHERE NOT EXISTS (SELECT 1 FROM APODEIKSEIS a"
+    "  WHERE a.AR_APODEIKSHS = e.AR_APODEIKSHS AND a.EGKYRH <> 0)"
+    " ORDER BY e.rowid";
+
+// No counter row while receipts exist, more than one row, or a counter at
+// or below an issued number.
+const char *const kCounter =
+    "SELECT * FROM (SELECT (SELECT count(*) FROM LAST_APODEIKSH) AS COUNTER_ROWS,"
+    " (SELECT min(\"LAST\") FROM LAST_APODEIKSH) AS \"LAST\","
+    " (SELECT max(AR_APODEIKSHS) FROM APODEIKSEIS) AS HIGHEST_ISSUED)"
+    " WHERE (HIGHEST_ISSUED IS NOT NULL AND (COUNTER_ROWS = 0 OR \"LAST\" IS NULL OR \"LAST\" <= HIGHEST_ISSUED))"
+    "  OR COUNTER_ROWS > 1";
+
+const char *const kVisitCustomer =
+    "SELECT v.rowid AS ROW, v.ID, v.HMEROMHNIA, v.AITIA FROM EPISKEPSEIS v"
+    " WHERE NOT EXISTS (SELECT 1 FROM STOIXEIA_PELATH c WHERE c.ID = v.ID) ORDER BY v.rowid";
+
+const char *const kTakingCustomer =
+    "SELECT e.rowid AS ROW, e.ID, e.HMEROMHNIA, e.POSO, e.AR_APODEIKSHS FROM EISPRAKSH_PELATH e"
+    " WHERE NOT EXISTS (SELECT 1 FROM STOIXEIA_PELATH c WHERE c.ID = e.ID) ORDER BY e.rowid";
+
+qint64 rowsOf(DbConnection &conn, const QString &table)
+{
+    QString quoted = table;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return conn.scalarNative(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(quoted)).toLongLong();
+}
+
+}   // namespace
+
+namespace Check {
+
+QStringList tables(DbConnection &conn)
+{
+    QStringList names;
+    DbStatement st(conn, QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"
+                                        " AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name"));
+    while (st.step())
+        names << st.columnValue(0).toString();
+    return names;
+}
+
+TableRows countRows(DbConnection &conn)
+{
+    TableRows counts;
+    for (const QString &table : tables(conn))
+        counts.insert(table, rowsOf(conn, table));
+    return counts;
+}
+
+bool Report::ok() const
+{
+    for (const Finding &f : findings)
+        if (!f.reportOnly && !f.rows.isEmpty())
+            return false;
+    return true;
+}
+
+const Finding *Report::find(Rule rule) const
+{
+    for (const Finding &f : findings)
+        if (f.rule == rule)
+            return &f;
+    return nullptr;
+}
+
+QStringList integrity(DbConnection &conn, bool quick, int maxRows)
+{
+    QStringList rows;
+    try {
+        DbStatement st(conn, QStringLiteral("PRAGMA %1(%2)").arg(quick ? QLatin1String("quick_check") : QLatin1String("integrity_check")).arg(maxRows));
+        while (st.step())
+            rows << st.columnValue(0).toString();
+    } catch (const DbError &e) {
+        // A page too damaged to walk stops the check itself.
+        rows << e.message();
+    }
+    return rows;
+}
+
+Report run(DbConnection &conn, int maxRows)
+{
+    Report r;
+    QStringList damage = integrity(conn, false, maxRows);
+    if (damage == QStringList{QStringLiteral("ok")})
+        damage.clear();
+    r.findings << Finding{Rule::Integrity, QStringLiteral("integrity_check"), false, damage};
+
+    struct Query {
+        Rule rule;
+        const char *name;
+        bool reportOnly;
+        const char *sql;
+    };
+    const Query queries[] = {
+        {Rule::ReceiptTaking, "απόδειξη-είσπραξη", false, kReceiptTaking},
+        {Rule::TakingReceipt, "είσπραξη-χωρίς-απόδειξη", false, kTakingReceipt},
+        {Rule::Counter, "μετρητής-αποδείξεων", false, kCounter},
+        {Rule::VisitCustomer, "επισκέψεις-χωρίς-πελάτη", true, kVisitCustomer},
+        {Rule::TakingCustomer, "εισπράξεις-χωρίς-πελάτη", true, kTakingCustomer},
+    };
+    for (const Query &q : queries) {
+        QStringList rows;
+        try {
+            rows = offending(conn, QString::fromLatin1(q.sql), maxRows);
+        } catch (const DbError &e) {
+            // A damaged file may refuse the query: the rule cannot be shown to hold.
+            rows << e.message();
+        }
+        r.findings << Finding{q.rule, QString::fromUtf8(q.name), q.reportOnly, rows};
+    }
+
+    // Every table is read to its end, those no rule names too.
+    QStringList unreadable;
+    try {
+        for (const QString &table : tables(conn)) {
+            try {
+                r.tableRows.insert(table, rowsOf(conn, table));
+            } catch (const DbError &e) {
+                unreadable << table + QStringLiteral(": ") + e.message();
+            }
+        }
+    } catch (const DbError &e) {
+        unreadable << e.message();
+    }
+    r.findings << Finding{Rule::Tables, QString::fromUtf8("πίνακες"), false, unreadable};
+    return r;
+}
+
+}

@@ -1,0 +1,309 @@
+#include "data/practice/practicefile.h"
+#include "data/db/connection.h"
+#include "data/db/dberror.h"
+#include "data/db/helpers.h"
+#include "data/db/jetsql.h"
+#include "data/db/practicekey.h"
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+#include <functional>
+#include <sqlite3.h>
+
+namespace PracticeFile {
+
+const char *const LegacyKey = "QT40718ZKM";
+
+}   // namespace PracticeFile
+
+namespace {
+
+using PracticeKey::wipe;
+
+// A bare handle for the checks below; closed on scope exit.
+class Handle {
+public:
+    explicit Handle(const QString &file)
+    {
+        const QByteArray native = file.toUtf8();
+        if (sqlite3_open_v2(native.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+            const QString msg = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory");
+            sqlite3_close(m_db);
+            m_db = nullptr;
+            throw DbError(QStringLiteral("The database file '%1' cannot be opened: %2").arg(file, msg));
+        }
+        sqlite3_busy_timeout(m_db, 30000);
+    }
+    ~Handle() { sqlite3_close(m_db); }
+    Handle(const Handle &) = delete;
+    Handle &operator=(const Handle &) = delete;
+    sqlite3 *db() const { return m_db; }
+    // SQLite's code of the first read: NOTADB when the key is wrong.
+    int firstRead() const { return sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr); }
+    QString error() const { return QString::fromUtf8(sqlite3_errmsg(m_db)); }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+// One column of the first row of a statement, as text; a null QString when no row.
+QString firstText(sqlite3 *db, const char *sql, const QString &file, bool *hadRow = nullptr)
+{
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
+        const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(st);
+        throw DbError(QStringLiteral("%1 (%2)").arg(msg, file));
+    }
+    QString out;
+    const int rc = sqlite3_step(st);
+    if (hadRow)
+        *hadRow = rc == SQLITE_ROW;
+    if (rc == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL)
+        out = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)), sqlite3_column_bytes(st, 0));
+    else if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(st);
+        throw DbError(QStringLiteral("%1 (%2)").arg(msg, file));
+    }
+    sqlite3_finalize(st);
+    return out;
+}
+
+// The stored password as the access check reads it: first column of the
+// first row, blanks and control characters removed at both ends.
+bool storedPasswordIs(sqlite3 *db, const QString &file, const QString &password)
+{
+    QString stored = firstText(db, "SELECT * FROM SECURITY", file);
+    auto blank = [](QChar c) { return c.unicode() <= 0x20 || c.isSpace(); };
+    qsizetype b = 0, e = stored.size();
+    while (b < e && blank(stored[b]))
+        ++b;
+    while (e > b && blank(stored[e - 1]))
+        --e;
+    const bool same = !password.isEmpty() && QStringView(stored).mid(b, e - b) == password;
+    wipe(stored);
+    return same;
+}
+
+bool openWithLegacyKey(Handle &h)
+{
+    // The old files use SQLCipher's own defaults for page size and rounds.
+    return sqlite3_key(h.db(), PracticeFile::LegacyKey, int(qstrlen(PracticeFile::LegacyKey))) == SQLITE_OK
+        && h.firstRead() == SQLITE_OK;
+}
+
+QByteArray fileHash(const QString &file)
+{
+    QFile f(file);
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    if (!f.open(QIODevice::ReadOnly) || !h.addData(&f))
+        return {};
+    return h.result();
+}
+
+QString integrity(sqlite3 *db, const QString &file) { return firstText(db, "PRAGMA integrity_check", file); }
+
+QStringList tables(sqlite3 *db, const QString &file)
+{
+    QStringList names;
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite%' ORDER BY name",
+                           -1, &st, nullptr)
+        != SQLITE_OK) {
+        sqlite3_finalize(st);
+        throw DbError(QStringLiteral("The tables of '%1' cannot be listed.").arg(file));
+    }
+    while (sqlite3_step(st) == SQLITE_ROW)
+        names << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    return names;
+}
+
+qint64 rowCount(sqlite3 *db, const QString &table, const QString &file)
+{
+    const QByteArray sql = QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table).toUtf8();
+    return firstText(db, sql.constData(), file).toLongLong();
+}
+
+// A copy of the file beside it, byte for byte the same and whole by
+// SQLite's own check, before anything replaces it.
+QString verifiedCopy(const QString &file)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString copy = file + QStringLiteral(".%1.bak").arg(stamp);
+    for (int n = 2; QFileInfo::exists(copy); ++n)
+        copy = file + QStringLiteral(".%1-%2.bak").arg(stamp).arg(n);
+    auto failed = [&](const QString &why) {
+        QFile::remove(copy);
+        return DbError(QStringLiteral("The copy of '%1' before its move to the password key failed: %2").arg(file, why));
+    };
+    if (!QFile::copy(file, copy))
+        throw failed(QStringLiteral("the copy cannot be written"));
+    const QByteArray want = fileHash(file);
+    if (want.isEmpty() || fileHash(copy) != want)
+        throw failed(QStringLiteral("the copy differs from the file"));
+    Handle h(copy);
+    if (!openWithLegacyKey(h))
+        throw failed(QStringLiteral("the copy does not open"));
+    SqlFunctions::registerAll(h.db());   // the indexes use the Greek collation
+    if (integrity(h.db(), copy) != QLatin1String("ok"))
+        throw failed(QStringLiteral("the copy does not pass the integrity check"));
+    return copy;
+}
+
+// Exports an old fixed-key file into a fresh file keyed with the password
+// (4096-byte pages), checks it table by table, and puts it in the old
+// one's place. Returns the backup's path; key receives the new raw key.
+QString moveLegacyFile(const QString &file, const QString &password, QByteArray &key)
+{
+    const QString backup = verifiedCopy(file);
+    const QString fresh = file + QStringLiteral(".rekeyed");
+    QFile::remove(fresh);
+    const QByteArray salt = PracticeKey::randomSalt();
+    key = PracticeKey::derive(password, salt);
+    try {
+        QStringList names;
+        QList<qint64> counts;
+        {
+            Handle old(file);
+            if (!openWithLegacyKey(old))
+                throw DbError(QStringLiteral("The file '%1' no longer opens with its old key.").arg(file));
+            SqlFunctions::registerAll(old.db());   // the collation of the text columns
+            names = tables(old.db(), file);
+            for (const QString &t : names)
+                counts << rowCount(old.db(), t, file);
+
+            // The handle may not create files: the new one starts empty.
+            QFile empty(fresh);
+            if (!empty.open(QIODevice::WriteOnly))
+                throw DbError(QStringLiteral("'%1' cannot be created.").arg(fresh));
+            empty.close();
+            if (PracticeKey::attachWithRaw(old.db(), fresh, "fresh", key, salt) != SQLITE_OK)
+                throw DbError(QStringLiteral("%1 (%2)").arg(old.error(), fresh));
+            if (sqlite3_exec(old.db(), "SELECT sqlcipher_export('fresh')", nullptr, nullptr, nullptr) != SQLITE_OK)
+                throw DbError(QStringLiteral("The data of '%1' cannot be copied: %2").arg(file, old.error()));
+            sqlite3_exec(old.db(), "DETACH DATABASE fresh", nullptr, nullptr, nullptr);
+        }
+        {
+            // The new file must hold everything the old one held.
+            DbConnection check;
+            check.setConnectionString(QStringLiteral("Data Source=") + fresh);
+            check.setRawKey(key);
+            check.open();
+            sqlite3 *db = check.handle();
+            if (integrity(db, fresh) != QLatin1String("ok") || tables(db, fresh) != names)
+                throw DbError(QStringLiteral("The copy of '%1' under the new key is not whole.").arg(file));
+            for (int i = 0; i < names.size(); ++i)
+                if (rowCount(db, names[i], fresh) != counts[i])
+                    throw DbError(QStringLiteral("The copy of '%1' under the new key misses rows of %2.").arg(file, names[i]));
+        }
+        if (std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(file).constData()) != 0)
+            throw DbError(QStringLiteral("'%1' cannot be replaced by its copy under the new key.").arg(file));
+    } catch (...) {
+        QFile::remove(fresh);
+        wipe(key);
+        throw;
+    }
+    return backup;
+}
+
+}   // namespace
+
+namespace PracticeFile {
+
+bool isLegacy(const QString &file)
+{
+    if (!PracticeKey::looksEncrypted(file))
+        return false;
+    Handle h(file);
+    return openWithLegacyKey(h);
+}
+
+Unlocked unlock(const QString &file, const QString &password)
+{
+    const QFileInfo fi(file);
+    if (!fi.exists() || !fi.isFile())
+        throw DbError(QStringLiteral("Could not find file '%1'").arg(file));
+    if (!PracticeKey::looksEncrypted(file))
+        throw DbError(QStringLiteral("The file '%1' is not a Molarix database.").arg(file));
+    Unlocked result;
+    if (password.isEmpty())
+        return result;
+
+    const QByteArray salt = PracticeKey::readSalt(file);
+    QByteArray key = PracticeKey::derive(password, salt);
+    {
+        Handle h(file);
+        PracticeKey::keyWithRaw(h.db(), key);
+        const int rc = h.firstRead();
+        if (rc == SQLITE_OK) {
+            if (storedPasswordIs(h.db(), file, password)) {
+                PracticeKey::setSessionKey(key, salt);
+                result.access = Access::Granted;
+            }
+            wipe(key);
+            return result;
+        }
+        if (rc != SQLITE_NOTADB)
+            throw DbError(QStringLiteral("The database file '%1' cannot be read: %2").arg(file, h.error()));
+    }
+    wipe(key);
+
+    // Not the password's key: perhaps a file made before the password was the key.
+    {
+        Handle h(file);
+        if (!openWithLegacyKey(h) || !storedPasswordIs(h.db(), file, password))
+            return result;
+    }
+    result.backup = moveLegacyFile(file, password, key);
+    PracticeKey::setSessionKey(key, PracticeKey::readSalt(file));
+    wipe(key);
+    result.access = Access::Moved;
+    return result;
+}
+
+void changePassword(DbConnection &conn, const QString &newPassword)
+{
+    const QString file = conn.fileName();
+    if (newPassword.isEmpty() || newPassword.trimmed() != newPassword || !HasNoSpecialChars(newPassword))
+        throw DbError(QStringLiteral("The new password cannot be used."));
+    // SQLCipher keeps the file's salt through a rekey.
+    const QByteArray salt = PracticeKey::readSalt(file);
+    QByteArray key = PracticeKey::derive(newPassword, salt);
+    try {
+        DbTransaction tx(conn);
+        // The text passed HasNoSpecialChars, so it holds no quote.
+        conn.execute(QStringLiteral("UPDATE SECURITY SET [PASSWORD]='") + newPassword + QLatin1Char('\''));
+        PracticeKey::rekeyWithRaw(conn.handle(), key);
+        tx.commit();
+    } catch (...) {
+        // The handle may hold the new key for pages it never wrote.
+        conn.close();
+        wipe(key);
+        throw;
+    }
+    // SQLCipher reports no failure of its own rekey: only a fresh open
+    // with the new key proves it.
+    bool changed = false;
+    try {
+        Handle h(file);
+        changed = PracticeKey::keyWithRaw(h.db(), key) == SQLITE_OK && h.firstRead() == SQLITE_OK
+            && storedPasswordIs(h.db(), file, newPassword);
+    } catch (const DbError &) {
+        changed = false;
+    }
+    if (!changed) {
+        conn.close();
+        wipe(key);
+        throw DbError(QStringLiteral("The password of '%1' was not changed; the old one still holds.").arg(file));
+    }
+    PracticeKey::setSessionKey(key, salt);
+    wipe(key);
+    DbConnection::reopenOthers(&conn);
+}
+
+}   // namespace PracticeFile

@@ -1,0 +1,99 @@
+#include "data/practice/practicefolder.h"
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace PracticeFolder {
+
+namespace {
+const char *const kKey = "practice";
+
+bool hasReports(const QString &dir)
+{
+    return !QDir(dir).entryList({QStringLiteral("*.RAV")}, QDir::Files).isEmpty();
+}
+}
+
+bool holdsPractice(const QString &dir)
+{
+    return !dir.isEmpty()
+        && (QFileInfo(QDir(dir).absoluteFilePath(QStringLiteral("data.mdb"))).isFile()
+            || QFileInfo(QDir(dir).absoluteFilePath(QStringLiteral("server.conf"))).isFile());
+}
+
+Location locate(const QString &currentDir)
+{
+    if (holdsPractice(currentDir))
+        return {Source::Current, QDir::cleanPath(QDir(currentDir).absolutePath())};
+    const QString last = remembered();
+    if (holdsPractice(last))
+        return {Source::Remembered, last};
+    return {Source::None, last};
+}
+
+QString settingsFile()
+{
+    // Read afresh each time: the configuration folder follows the
+    // environment (tests point it elsewhere).
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/Molarix/molarix.conf");
+}
+
+QString remembered()
+{
+    const QString file = settingsFile();
+    if (!QFileInfo::exists(file))
+        return {};
+    QSettings s(file, QSettings::IniFormat);
+    const QString dir = s.value(QLatin1String(kKey)).toString();
+    return dir.isEmpty() ? QString() : QDir::cleanPath(dir);
+}
+
+void remember(const QString &dir)
+{
+    QSettings s(settingsFile(), QSettings::IniFormat);
+    s.setValue(QLatin1String(kKey), QDir::cleanPath(QDir(dir).absolutePath()));
+    s.sync();
+}
+
+QString defaultNewFolder()
+{
+    return QDir::cleanPath(QDir::homePath() + QStringLiteral("/Molarix"));
+}
+
+QString installedReports()
+{
+    const QString bin = QCoreApplication::applicationDirPath();
+    QStringList candidates = {bin + QStringLiteral("/../share/molarix/reports"), bin + QStringLiteral("/reports")};
+    candidates += QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("molarix/reports"),
+                                            QStandardPaths::LocateDirectory);
+    for (const QString &dir : candidates) {
+        if (hasReports(dir))
+            return QDir::cleanPath(dir);
+    }
+    return {};
+}
+
+int copyMissingReports(const QString &sourceDir, const QString &dir)
+{
+    if (sourceDir.isEmpty())
+        return 0;
+    int copied = 0;
+    const QDir src(sourceDir);
+    for (const QString &f : src.entryList({QStringLiteral("*.RAV")}, QDir::Files)) {
+        const QString target = QDir(dir).absoluteFilePath(f);
+        if (QFileInfo::exists(target))
+            continue;
+        if (QFile::copy(src.absoluteFilePath(f), target)) {
+            // Installed files are read-only; the practice's copy is its own to change.
+            QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner | QFile::ReadOwner);
+            ++copied;
+        }
+    }
+    return copied;
+}
+
+}

@@ -1,0 +1,122 @@
+#include "data/practice/schemaversion.h"
+#include "data/db/connection.h"
+#include "data/db/serverddl.h"
+#include <QDir>
+
+namespace {
+
+QList<SchemaVersion::Migration> buildMigrations()
+{
+    QList<SchemaVersion::Migration> list;
+    // The tooth chart: one row per finding or treatment of one tooth,
+    // keyed by the customer's ID like the visits. EPIFANEIES holds the
+    // surfaces as letters (M, D, O, B, L), empty for the whole tooth;
+    // KATAXWRHSH the moment of entry, which orders entries of one day.
+    list.append({1, QStringLiteral("Οδοντόγραμμα (πίνακας ODONTOGRAMMA)"), {QStringLiteral("CREATE TABLE ODONTOGRAMMA (ID INTEGER, HMEROMHNIA DATE, DONTI INTEGER,"
+                                                                                           " EPIFANEIES TEXT, KATASTASH TEXT, SHMEIWSH MEMO, KATAXWRHSH DATE)"),
+                                                                            QStringLiteral("CREATE INDEX IX_ODONTOGRAMMA_ID ON ODONTOGRAMMA (ID, HMEROMHNIA)")}});
+    return list;
+}
+
+// Where the number lives. The encrypted file keeps it in its header, where
+// it is written in the same transaction as the migration itself.
+// A server keeps it in its one-row table, read under lock within a
+// migration's unit so that two workstations never migrate twice.
+int readNumber(DbConnection &conn)
+{
+    if (conn.onServer()) {
+        const QString sql = QStringLiteral("SELECT VERSION FROM SCHEMA_VERSION");
+        const QVariant v = conn.scalarNative(conn.inTransaction() ? conn.engine().forUpdate(sql) : sql);
+        if (!v.isValid())
+            throw DbError(QStringLiteral("The database holds no layout version (%1).").arg(conn.engine().where()));
+        return v.toInt();
+    }
+    return conn.scalarNative(QStringLiteral("PRAGMA user_version")).toInt();
+}
+
+void writeNumber(DbConnection &conn, int version)
+{
+    if (conn.onServer())
+        conn.executeNative(QStringLiteral("UPDATE SCHEMA_VERSION SET VERSION=?"), {version});
+    else
+        conn.executeNative(QStringLiteral("PRAGMA user_version=%1").arg(version));
+}
+
+void apply(DbConnection &conn, const SchemaVersion::Migration &m)
+{
+    for (const QString &statement : m.statements) {
+        if (conn.onServer())
+            conn.executeNative(ServerTableStatement(statement));
+        else
+            conn.execute(statement);
+    }
+    writeNumber(conn, m.to);
+}
+
+}   // namespace
+
+namespace SchemaVersion {
+
+const QList<Migration> &migrations()
+{
+    static const QList<Migration> list = buildMigrations();
+    return list;
+}
+
+int current() { return int(migrations().size()); }
+
+QStringList addedTables() { return {QStringLiteral("ODONTOGRAMMA")}; }
+
+int read(DbConnection &conn) { return readNumber(conn); }
+
+State state(int fileVersion)
+{
+    if (fileVersion > current())
+        return State::Newer;
+    return fileVersion < current() ? State::Older : State::UpToDate;
+}
+
+QString newerText(const QString &fileName, int fileVersion)
+{
+    return QStringLiteral("Το αρχείο δεδομένων %1 έχει γραφτεί από νεότερη έκδοση του προγράμματος "
+                          "(έκδοση δομής %2· αυτό το πρόγραμμα γνωρίζει έως την %3). "
+                          "Δεν ανοίγεται και δεν αλλάζει· χρησιμοποιήστε τη νεότερη έκδοση του Molarix.")
+        .arg(QDir::toNativeSeparators(fileName))
+        .arg(fileVersion)
+        .arg(current());
+}
+
+QList<int> upgrade(DbConnection &conn, const std::function<void(int, int)> &beforeEach)
+{
+    QList<int> applied;
+    int version = read(conn);
+    if (version < 0 || state(version) == State::Newer)
+        throw DbError(newerText(conn.fileName(), version));
+    while (version < current()) {
+        const Migration &m = migrations().at(version);
+        if (beforeEach)
+            beforeEach(version, m.to);
+        DbTransaction tx(conn);
+        // Another copy of the program may have done it meanwhile.
+        const int now = read(conn);
+        if (now != version) {
+            if (state(now) == State::Newer)
+                throw DbError(newerText(conn.fileName(), now));
+            version = now;
+            continue;
+        }
+        apply(conn, m);
+        tx.commit();
+        applied << m.to;
+        version = m.to;
+    }
+    return applied;
+}
+
+void applyAll(DbConnection &conn)
+{
+    for (const Migration &m : migrations())
+        apply(conn, m);
+}
+
+}
