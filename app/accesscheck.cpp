@@ -7,8 +7,8 @@
 #include "data/practice/appstate.h"
 #include "data/db/dataset.h"
 #include "data/db/helpers.h"
-#include "data/practice/practicefile.h"
 #include "data/db/practicekey.h"
+#include "data/practice/security.h"
 #include "ui_accesscheck.h"
 #include <QDir>
 
@@ -55,54 +55,23 @@ void TForm65::Button1Click()
     ADOTable1->close();
     ADOConnection1.close();
     AccessGranted = false;
-    // The typed password must open the file; the key it gives is kept for
-    // every window's connection. The stored password is read afresh.
-    PracticeFile::Unlocked unlocked;
-    bool opened = false;
-    const ConnectionInfo where = ParseConnectionString(ADOConnection1.connectionString());
-    if (where.onServer()) {
-        // On a server the typed password is the login's: the server says
-        // whether it holds; any other failure (server away) is reported as such.
-        try {
-            ADOConnection1.open();
-            opened = true;
-        } catch (const DbError &e) {
-            if (e.cause() != DbError::Cause::WrongPassword)
-                throw;
-        }
-    } else {
-        unlocked = PracticeFile::unlock(where.dataSource, EnteredPassword);
-        opened = unlocked.access != PracticeFile::Access::Refused;
-        if (opened)
-            ADOConnection1.open();
-    }
-    if (opened) {
-        ADOTable1->open();
-        QString stored = StoredPassword(*ADOTable1);
-        const bool same = stored == EnteredPassword;
-        PracticeKey::wipe(stored);
-        if (same) {
-            AccessGranted = true;
-            ADOTable1->close();
-            ADOConnection1.close();
-            m_countdown.stop();
-            // A server has no derived key: every window's connection logs in
-            // with the password itself, so it stays for the run.
-            QString login = where.onServer() ? EnteredPassword : QString();
-            ui->Edit1->clear();   // which also empties EnteredPassword
-            ui->Edit1->setText(QString());
-            PracticeKey::wipe(EnteredPassword);
-            EnteredPassword = std::move(login);
-            if (unlocked.access == PracticeFile::Access::Moved)
-                Messages::plain(QStringLiteral("Το αρχείο δεδομένων κλειδώθηκε με τον κωδικό πρόσβασης. "
-                                               "Αντίγραφο του αρχείου όπως ήταν: %1 (ανοίγει χωρίς κωδικό: "
-                                               "φυλάξτε το σε ασφαλές μέρος ή σβήστε το).")
-                                    .arg(QDir::toNativeSeparators(unlocked.backup)),
-                                this);
-            accept();
-            return;
-        }
-        PracticeKey::clearSessionKey();
+    // The typed password must open the practice and equal the stored one;
+    // the session then opens every window's connection. Nothing typed is kept.
+    const PracticeFile::Unlocked unlocked = Security::signIn(ADOConnection1, *ADOTable1, EnteredPassword);
+    if (unlocked.access != PracticeFile::Access::Refused) {
+        AccessGranted = true;
+        m_countdown.stop();
+        PracticeKey::wipe(EnteredPassword);
+        ui->Edit1->clear();
+        ui->Edit1->setText(QString());
+        if (unlocked.access == PracticeFile::Access::Moved)
+            Messages::plain(QStringLiteral("Το αρχείο δεδομένων κλειδώθηκε με τον κωδικό πρόσβασης. "
+                                           "Αντίγραφο του αρχείου όπως ήταν: %1 (ανοίγει χωρίς κωδικό: "
+                                           "φυλάξτε το σε ασφαλές μέρος ή σβήστε το).")
+                                .arg(QDir::toNativeSeparators(unlocked.backup)),
+                            this);
+        accept();
+        return;
     }
     ADOTable1->close();
     ADOConnection1.close();

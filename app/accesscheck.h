@@ -18,6 +18,9 @@ public:
 
     DbConnection ADOConnection1;
     DataSet *ADOTable1;
+    // The input's text, trimmed, as of its last change; wiped once the
+    // practice is open.
+    QString EnteredPassword;
 
     void reject() override;   // Esc and the exit button
     void done(int result) override;

@@ -1,14 +1,12 @@
 #include "app/passwordchange.h"
-#include "data/practice/appstate.h"
-#include "data/db/pgengine.h"
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "gui/messages.h"
 #include "app/passwordtext.h"
 #include "data/db/dataset.h"
 #include "data/db/helpers.h"
-#include "data/practice/practicefile.h"
 #include "data/db/practicekey.h"
+#include "data/practice/security.h"
 #include "ui_passwordchange.h"
 
 TForm66::TForm66(QWidget *parent)
@@ -41,8 +39,7 @@ void TForm66::FormCreate()
 {
     ADOConnection1.prepare();
     ADOTable1->close();
-    ADOTable1->open();
-    CurrentPassword = StoredPassword(*ADOTable1);
+    CurrentPassword = Security::storedPassword(*ADOTable1);
 }
 
 void TForm66::UpdateChangeButton()
@@ -60,22 +57,14 @@ void TForm66::UpdateChangeButton()
 
 void TForm66::Button1Click()
 {
-    if (ADOConnection1.onServer()) {
-        // On a server the access password is the login's: both change in one unit.
-        DbTransaction tx(ADOConnection1);
-        ADOConnection1.executeNative(QStringLiteral("ALTER ROLE CURRENT_USER PASSWORD ") + PgText::literal(NewPasswordText));
-        ADOConnection1.executeNative(QStringLiteral("UPDATE SECURITY SET \"PASSWORD\"=?"), {NewPasswordText});
-        tx.commit();
-        EnteredPassword = NewPasswordText;
-    } else {
-        // The stored password and the file's key change as one unit; a failure
-        // leaves the old password in force and reaches the error report.
-        PracticeFile::changePassword(ADOConnection1, NewPasswordText);
-        for (QString *text : {&CurrentPassword, &OldPasswordText, &NewPasswordText, &ConfirmPasswordText})
-            PracticeKey::wipe(*text);
-        for (QLineEdit *e : {ui->Edit1, ui->Edit2, ui->Edit3})
-            e->setText(QString());
-    }
+    // The stored password and the file's key (on a server, the login's
+    // password) change as one unit; a failure leaves the old password in
+    // force and reaches the error report.
+    Security::changePassword(ADOConnection1, NewPasswordText);
+    for (QString *text : {&CurrentPassword, &OldPasswordText, &NewPasswordText, &ConfirmPasswordText})
+        PracticeKey::wipe(*text);
+    for (QLineEdit *e : {ui->Edit1, ui->Edit2, ui->Edit3})
+        e->setText(QString());
     Messages::plain(QStringLiteral("Η αλλαγή του κωδικού πρόσβασης έγινε με επιτυχία."), this);
     accept();
 }

@@ -7,6 +7,7 @@
 #include "data/db/jetsql.h"
 #include "data/practice/practicefile.h"
 #include "data/db/practicekey.h"
+#include "data/practice/session.h"
 #include "data/practice/schema.h"
 #include <QCoreApplication>
 #include <QDir>
@@ -90,7 +91,7 @@ void BM_AccessCheck(benchmark::State &state)
 {
     const QString file = files().practice;
     for (auto _ : state) {
-        PracticeKey::clearSessionKey();
+        Session::current().signOut();
         if (PracticeFile::unlock(file, Password).access != PracticeFile::Access::Granted)
             state.SkipWithError("the password does not open the file");
         DbConnection c;

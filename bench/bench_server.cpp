@@ -98,7 +98,7 @@ struct Practices {
         conf.open(QIODevice::WriteOnly);
         conf.write(TestServer::serverConf(TestServer::newPracticeDatabase()).toUtf8());
         conf.close();
-        EnteredPassword = TestServer::loginPassword();
+        Session::current().logIn(BuildConnectionString(serverDir.path()), TestServer::loginPassword());
         for (const QString &dir : {fileDir.path(), serverDir.path()}) {
             DbConnection c;
             c.setConnectionString(connectionString(dir));

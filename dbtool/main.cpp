@@ -13,6 +13,7 @@
 #include "data/practice/practicefile.h"
 #include "data/db/practicekey.h"
 #include "data/practice/schema.h"
+#include "data/practice/session.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -183,8 +184,10 @@ void openPractice(DbConnection &conn, const QString &dir, QString password = QSt
         throw DbError(QString::fromUtf8("Ο φάκελος '%1' δεν υπάρχει.").arg(QDir::toNativeSeparators(dir)));
     // On a server the login's password is the access password; the server checks it.
     if (ServerConf::exists(fi.absoluteFilePath())) {
-        EnteredPassword = password;
-        conn.setConnectionString(BuildConnectionString(fi.absoluteFilePath()));
+        const QString connectionString = BuildConnectionString(fi.absoluteFilePath());
+        Session::current().logIn(connectionString, password);
+        PracticeKey::wipe(password);
+        conn.setConnectionString(connectionString);
         conn.open();
         return;
     }
@@ -209,8 +212,11 @@ int createServer(const QString &dir)
         if (!ServerConf::exists(dir))
             return failure(QString::fromUtf8("Ο φάκελος '%1' δεν έχει server.conf.").arg(QDir::toNativeSeparators(dir)));
         DbConnection conn;
-        openPractice(conn, dir);
-        Schema::createOnServer(conn, EnteredPassword);
+        // The login's password becomes the practice's stored password too.
+        QString password = passwordFrom(g_password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false);
+        openPractice(conn, dir, password);
+        Schema::createOnServer(conn, password);
+        PracticeKey::wipe(password);
         Schema::copyReportFiles(reportSource(), dir);
         out() << QString::fromUtf8("Η βάση %1 είναι έτοιμη· κωδικός πρόσβασης ο κωδικός του χρήστη της.\n")
                      .arg(conn.engine().where());

@@ -1,5 +1,5 @@
 #include "data/db/connection.h"
-#include "data/practice/appstate.h"
+#include "data/db/credentials.h"
 #include "data/db/jetsql.h"
 #include "data/db/writegate.h"
 #include "data/db/practicekey.h"
@@ -105,7 +105,8 @@ void DbConnection::setConnectionString(const QString &cs)
 void DbConnection::prepare()
 {
     close();
-    setConnectionString(DbConnectionString);
+    const Credentials *session = Credentials::installed();
+    setConnectionString(session ? session->connectionString() : QString());
     setCommandTimeout(0);
     setConnectionTimeout(0);
     open();
@@ -198,7 +199,7 @@ void DbConnection::openResolved(bool create)
         keyed = PracticeKey::keyWithRaw(db, m_rawKey, create ? m_rawSalt : QByteArray()) == SQLITE_OK;
     } else if (!m_info.password.isEmpty()) {
         keyed = PracticeKey::keyWithPassword(db, m_info.password) == SQLITE_OK;
-    } else if (PracticeKey::keyWithSessionKey(db, create)) {
+    } else if (const Credentials *session = Credentials::installed(); session && session->keyFile(db, create)) {
         keyed = m_sessionKeyed = true;
     } else {
         sqlite3_close(db);
@@ -248,12 +249,19 @@ void DbConnection::openResolved(bool create)
 
 void DbConnection::openServer()
 {
-    // The server's login password is the practice's access password.
+    // The server's login password is the practice's access password: the
+    // signed-in session lends it for this one attempt.
     ConnectionInfo info = m_info;
-    if (info.password.isEmpty())
-        info.password = EnteredPassword;
+    if (const Credentials *session = Credentials::installed(); info.password.isEmpty() && session)
+        info.password = session->loginPassword(info);
     m_busyLimitMs = m_commandTimeout <= 0 ? g_busyWaitMs : m_commandTimeout * 1000;
-    m_engine = connectServer(info, m_connectionTimeout <= 0 ? 15 : m_connectionTimeout, m_busyLimitMs);
+    try {
+        m_engine = connectServer(info, m_connectionTimeout <= 0 ? 15 : m_connectionTimeout, m_busyLimitMs);
+    } catch (...) {
+        PracticeKey::wipe(info.password);
+        throw;
+    }
+    PracticeKey::wipe(info.password);
 }
 
 void DbConnection::close()

@@ -27,7 +27,8 @@ public:
     void setConnectionTimeout(int seconds) { m_connectionTimeout = seconds; }
 
     // Opens with, in this order: the raw key given by setRawKey, the
-    // password of the connection string, the run's session key.
+    // password of the connection string, the signed-in session's key or
+    // login (see Credentials).
     void open();
     // Opens another file (a backup copy) with this connection's credentials,
     // so a copy is keyed exactly as the practice file it came from.
@@ -45,8 +46,8 @@ public:
     bool isOpen() const { return m_engine != nullptr; }
     bool onServer() const { return m_info.onServer(); }
 
-    // The windows' own-connection convention: close, take DbConnectionString,
-    // both time-outs 0, open.
+    // The windows' own-connection convention: close, take the session's
+    // connection string (DbConnectionString), both time-outs 0, open.
     void prepare();
 
     // Runs one statement of the program's (Jet) dialect that returns no rows.

@@ -27,3 +27,14 @@ bool HasNoSpecialChars(const QString &text)
     }
     return true;
 }
+
+QString TrimText(const QString &text)
+{
+    auto blank = [](QChar c) { return c.unicode() <= 0x20 || c.isSpace(); };
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && blank(text[begin]))
+        ++begin;
+    while (end > begin && blank(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
+}

@@ -7,3 +7,6 @@ void SqlDateLiteral(QString &text);
 
 // True when the text holds none of the 31 forbidden punctuation characters.
 bool HasNoSpecialChars(const QString &text);
+
+// Blanks and control characters removed at both ends (typed and stored passwords).
+QString TrimText(const QString &text);

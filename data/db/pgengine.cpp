@@ -1,5 +1,6 @@
 #include "data/db/pgengine.h"
 #include "data/db/connectioninfo.h"
+#include "data/db/practicekey.h"
 #include "data/db/regional.h"
 #include <QHash>
 #include <cstdlib>
@@ -479,16 +480,26 @@ QString identifier(const QString &name)
 
 }   // namespace PgText
 
+QString loginPassword(const DbEngine &engine)
+{
+    const auto *pg = dynamic_cast<const PgEngine *>(&engine);
+    const char *pass = pg ? PQpass(pg->conn()) : nullptr;
+    return pass ? QString::fromUtf8(pass) : QString();
+}
+
 std::unique_ptr<DbEngine> connectServer(const ConnectionInfo &info, int timeoutSeconds, int lockWaitMs)
 {
     const QByteArray host = info.host.toUtf8(), port = QByteArray::number(info.port),
-                     db = info.database.toUtf8(), user = info.user.toUtf8(), password = info.password.toUtf8(),
+                     db = info.database.toUtf8(), user = info.user.toUtf8(),
                      timeout = QByteArray::number(std::max(1, timeoutSeconds));
+    QByteArray password = info.password.toUtf8();
     const char *keys[] = {"host", "port", "dbname", "user", "password", "connect_timeout",
                           "client_encoding", "application_name", nullptr};
     const char *values[] = {host.constData(), port.constData(), db.constData(), user.constData(),
                             password.constData(), timeout.constData(), "UTF8", "molarix", nullptr};
     PGconn *conn = PQconnectdbParams(keys, values, 0);
+    // libpq keeps its own copy for as long as the connection lives.
+    PracticeKey::wipe(password);
     const QString where = QStringLiteral("%1:%2/%3").arg(info.host).arg(info.port).arg(info.database);
     if (!conn)
         throw DbError(QStringLiteral("Δεν έγινε σύνδεση με τον διακομιστή %1 στη θύρα %2.").arg(info.host).arg(info.port));

@@ -10,6 +10,9 @@ struct ConnectionInfo;
 // server's lower case. Opening throws DbError: a wrong password with the
 // program's wrong-password text, an unreachable server naming host and port.
 std::unique_ptr<DbEngine> connectServer(const ConnectionInfo &info, int timeoutSeconds, int lockWaitMs);
+// The password a server connection logged in with, as libpq keeps it for
+// the connection's life (a broken connection too); empty for the file.
+QString loginPassword(const DbEngine &engine);
 
 namespace PgText {
 // The native text as the server takes it: $1, $2 ... for '?', quoted names

@@ -2,7 +2,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <array>
-#include <mutex>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
@@ -10,14 +9,6 @@
 #include <stdexcept>
 
 namespace {
-
-// The session key lives outside any shared container, so wiping it reaches
-// the only copy.
-std::array<unsigned char, PracticeKey::KeySize> g_sessionKey{};
-QByteArray g_sessionSalt;
-bool g_hasSessionKey = false;
-// Backups run on a worker thread while the windows open connections.
-std::mutex g_sessionMutex;
 
 using KeyText = std::array<char, 3 + 2 * (PracticeKey::KeySize + PracticeKey::SaltSize)>;
 
@@ -122,7 +113,12 @@ int keyWithRaw(sqlite3 *db, const QByteArray &key, const QByteArray &salt)
 {
     if (key.size() != KeySize)
         return SQLITE_MISUSE;
-    const int rc = keyRawBytes(db, reinterpret_cast<const unsigned char *>(key.constData()), salt);
+    return keyWithRawBytes(db, reinterpret_cast<const unsigned char *>(key.constData()), salt);
+}
+
+int keyWithRawBytes(sqlite3 *db, const unsigned char *key, const QByteArray &salt)
+{
+    const int rc = keyRawBytes(db, key, salt);
     return rc != SQLITE_OK ? rc : applyFormat(db);
 }
 
@@ -162,47 +158,6 @@ int keyWithPassword(sqlite3 *db, const QString &password)
     const int rc = sqlite3_key(db, pass.constData(), int(pass.size()));
     wipe(pass);
     return rc != SQLITE_OK ? rc : applyFormat(db);
-}
-
-void setSessionKey(const QByteArray &key, const QByteArray &salt)
-{
-    if (key.size() != KeySize)
-        throw std::invalid_argument("a practice key has 32 bytes");
-    if (salt.size() != SaltSize)
-        throw std::invalid_argument("a practice salt has 16 bytes");
-    const std::lock_guard<std::mutex> lock(g_sessionMutex);
-    std::copy(key.begin(), key.end(), g_sessionKey.begin());
-    g_sessionSalt = salt;
-    g_sessionSalt.detach();
-    g_hasSessionKey = true;
-}
-
-bool hasSessionKey()
-{
-    const std::lock_guard<std::mutex> lock(g_sessionMutex);
-    return g_hasSessionKey;
-}
-
-void clearSessionKey()
-{
-    const std::lock_guard<std::mutex> lock(g_sessionMutex);
-    OPENSSL_cleanse(g_sessionKey.data(), g_sessionKey.size());
-    g_sessionSalt.clear();
-    g_hasSessionKey = false;
-}
-
-bool keyWithSessionKey(sqlite3 *db, bool newFile)
-{
-    {
-        const std::lock_guard<std::mutex> lock(g_sessionMutex);
-        if (!g_hasSessionKey)
-            return false;
-        // A new file takes the practice file's salt: the password then
-        // derives the same key for it, so a copy opens as the original does.
-        if (keyRawBytes(db, g_sessionKey.data(), newFile ? g_sessionSalt : QByteArray()) != SQLITE_OK)
-            return false;
-    }
-    return applyFormat(db) == SQLITE_OK;
 }
 
 void wipe(QByteArray &bytes)

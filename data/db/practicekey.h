@@ -6,8 +6,8 @@ struct sqlite3;
 
 // The practice password is the key of data.mdb. SQLCipher derives the page
 // key from it with PBKDF2-HMAC-SHA1 over the file's own 16-byte salt; the
-// program does the same derivation once per run and hands every connection
-// the raw key, so no window pays for the derivation again.
+// program does the same derivation once per sign-in and the session hands
+// every connection the raw key, so no window pays for the derivation again.
 namespace PracticeKey {
 inline constexpr int PageSize = 4096;
 inline constexpr int Rounds = 256000;
@@ -30,6 +30,8 @@ bool looksEncrypted(const QString &file);
 // when the file is new), or a passphrase for SQLCipher to derive from, then
 // the page size and rounds of the program's files. Returns SQLite's code.
 int keyWithRaw(sqlite3 *db, const QByteArray &key, const QByteArray &salt = {});
+// The same from KeySize bytes kept outside any shared container.
+int keyWithRawBytes(sqlite3 *db, const unsigned char *key, const QByteArray &salt = {});
 int keyWithPassword(sqlite3 *db, const QString &password);
 // Attaches a new file as schema, keyed with the raw key and its salt, in
 // the format of practice files.
@@ -39,15 +41,6 @@ int attachWithRaw(sqlite3 *db, const QString &file, const char *schema, const QB
 int rekeyWithRaw(sqlite3 *db, const QByteArray &key);
 // The settings of practice files, for a handle already keyed.
 int applyFormat(sqlite3 *db, const char *schema = "main");
-
-// The key of the practice file this run opened, and that file's salt.
-// Connections whose connection string carries no password open with it.
-void setSessionKey(const QByteArray &key, const QByteArray &salt);
-bool hasSessionKey();
-void clearSessionKey();
-// Keys a fresh handle with the session key; false when there is none. A
-// new (empty) file is given the practice file's salt with it.
-bool keyWithSessionKey(sqlite3 *db, bool newFile = false);
 
 // Overwrites the bytes before they are released (when nothing else shares them).
 void wipe(QByteArray &bytes);

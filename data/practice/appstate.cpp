@@ -3,10 +3,7 @@
 #include "data/practice/serverconf.h"
 #include <QDir>
 
-QString AppDirectory;
-QString DbConnectionString;
 bool AccessGranted = false;
-QString EnteredPassword;
 bool NumberingFixed = false;
 std::uint16_t StartDay = 0, StartMonth = 0, StartYear = 0;
 
@@ -23,7 +20,7 @@ QString BuildConnectionString(const QString &appDirectory)
     }
     // The path in double quotes, its own quotes doubled (the OLE DB rules),
     // so that a folder name with ';' or '=' cannot cut the string. No
-    // password: every connection opens with the key the access check derived.
+    // password: every connection opens with the signed-in session's key.
     const QString path = QDir::toNativeSeparators(appDirectory) + QDir::toNativeSeparators(QStringLiteral("/data.mdb"));
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";Data Source=") + QuoteConnectionValue(path)
         + QStringLiteral(";Persist Security Info=True;Jet OLEDB:Database Password=");

@@ -4,6 +4,7 @@
 #include "data/db/helpers.h"
 #include "data/db/jetsql.h"
 #include "data/db/practicekey.h"
+#include "data/practice/session.h"
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -78,13 +79,9 @@ QString firstText(sqlite3 *db, const char *sql, const QString &file, bool *hadRo
 bool storedPasswordIs(sqlite3 *db, const QString &file, const QString &password)
 {
     QString stored = firstText(db, "SELECT * FROM SECURITY", file);
-    auto blank = [](QChar c) { return c.unicode() <= 0x20 || c.isSpace(); };
-    qsizetype b = 0, e = stored.size();
-    while (b < e && blank(stored[b]))
-        ++b;
-    while (e > b && blank(stored[e - 1]))
-        --e;
-    const bool same = !password.isEmpty() && QStringView(stored).mid(b, e - b) == password;
+    QString trimmed = TrimText(stored);
+    const bool same = !password.isEmpty() && trimmed == password;
+    wipe(trimmed);   // first: it may share the stored text's bytes
     wipe(stored);
     return same;
 }
@@ -242,7 +239,7 @@ Unlocked unlock(const QString &file, const QString &password)
         const int rc = h.firstRead();
         if (rc == SQLITE_OK) {
             if (storedPasswordIs(h.db(), file, password)) {
-                PracticeKey::setSessionKey(key, salt);
+                Session::current().useKey(key, salt);
                 result.access = Access::Granted;
             }
             wipe(key);
@@ -260,7 +257,7 @@ Unlocked unlock(const QString &file, const QString &password)
             return result;
     }
     result.backup = moveLegacyFile(file, password, key);
-    PracticeKey::setSessionKey(key, PracticeKey::readSalt(file));
+    Session::current().useKey(key, PracticeKey::readSalt(file));
     wipe(key);
     result.access = Access::Moved;
     return result;
@@ -301,7 +298,7 @@ void changePassword(DbConnection &conn, const QString &newPassword)
         wipe(key);
         throw DbError(QStringLiteral("The password of '%1' was not changed; the old one still holds.").arg(file));
     }
-    PracticeKey::setSessionKey(key, salt);
+    Session::current().useKey(key, salt, Session::current().userName());
     wipe(key);
     DbConnection::reopenOthers(&conn);
 }

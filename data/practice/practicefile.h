@@ -22,15 +22,15 @@ struct Unlocked {
     QString backup;   // Moved: the verified copy of the file as it was
 };
 
-// Tries the password on the file. On success the run's session key is set
-// (every connection without a password in its connection string opens
-// with it). Throws DbError when the file is missing, is not a database,
+// Tries the password on the file. On success the session is signed in with
+// the password's key (every connection without a password in its connection
+// string opens with it). Throws DbError when the file is missing, is not a database,
 // or cannot be read (SECURITY missing, locked, unreadable).
 Unlocked unlock(const QString &file, const QString &password);
 
 // Replaces the password: SECURITY and the file's key change together, in
-// one transaction on the given open connection. Afterwards the session key
-// is the new one and the run's other connections reopen with it. On a
+// one transaction on the given open connection. Afterwards the session
+// holds the new key and the run's other connections reopen with it. On a
 // failure (DbError) the old password still opens the file and the
 // connection is closed.
 void changePassword(DbConnection &conn, const QString &newPassword);

@@ -3,6 +3,7 @@
 #include "app/molarixapplication.h"
 #include "data/practice/appstate.h"
 #include "data/practice/practicefile.h"
+#include "data/practice/session.h"
 #include "data/db/practicekey.h"
 #include "tests/app/typing.h"
 #include "tests/common/testmain.h"
@@ -66,14 +67,13 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, enabled);
         TempPractice p;
-        EnteredPassword.clear();   // nothing typed yet, as at start-up
-        TForm65 f;
+        TForm65 f;   // nothing typed yet, as at start-up
         auto *edit = child<QLineEdit>(&f, "Edit1");
         auto *enter = child<QPushButton>(&f, "Button1");
         QVERIFY(!enter->isEnabled());
         typeInto(edit, typed);
         QCOMPARE(enter->isEnabled(), enabled);
-        QCOMPARE(EnteredPassword, typed.trimmed());
+        QCOMPARE(f.EnteredPassword, typed.trimmed());
     }
 
     void triesAgainstTheStoredPassword_data()
@@ -179,19 +179,19 @@ private slots:
         f.show();
         // Another copy of the program changes the password while the window waits.
         PracticeFile::changePassword(p.conn(), QStringLiteral("Νέος1"));
-        PracticeKey::clearSessionKey();
+        Session::current().signOut();
         auto *edit = child<QLineEdit>(&f, "Edit1");
         typeInto(edit, QStringLiteral("molarix"));
         QTest::keyClick(edit, Qt::Key_Return);
         QVERIFY(!AccessGranted);
-        QVERIFY(!PracticeKey::hasSessionKey());
+        QVERIFY(!Session::current().hasKey());
         QCOMPARE(Messages::takeShown().size(), 1);
         QTRY_VERIFY(edit->isEnabled());
         typeInto(edit, QStringLiteral("Νέος1"));
         QTest::keyClick(edit, Qt::Key_Return);
         QVERIFY(AccessGranted);
         // The typed password is not kept once the file is open.
-        QVERIFY(EnteredPassword.isEmpty());
+        QVERIFY(f.EnteredPassword.isEmpty());
         QVERIFY(edit->text().isEmpty());
         // Every window's connection opens with the key the check derived.
         DbConnection window;
@@ -250,7 +250,7 @@ private slots:
         TempPractice p;
         p.makeLegacy();
         for (int start = 0; start < 2; ++start) {
-            PracticeKey::clearSessionKey();
+            Session::current().signOut();
             TForm65 f;
             f.show();
             typeInto(child<QLineEdit>(&f, "Edit1"), QStringLiteral("molarix"));

@@ -3,6 +3,7 @@
 #include "data/practice/appstate.h"
 #include "data/db/dataset.h"
 #include "data/practice/schema.h"
+#include "data/practice/session.h"
 #include "data/db/jetsql.h"
 #include "data/practice/practicefile.h"
 #include "data/db/practicekey.h"
@@ -40,16 +41,18 @@ TempPractice::TempPractice()
         conf.close();
         // A password change in an earlier test must not lock the next one out.
         TestServer::superExec(QStringLiteral("postgres"), QStringLiteral("ALTER ROLE %1 PASSWORD '%2'").arg(TestServer::loginUser(), TestServer::loginPassword()));
-        EnteredPassword = TestServer::loginPassword();
     } else {
         static TemplatePractice made;
         if (!QFile::copy(made.dir.filePath(QStringLiteral("data.mdb")), m_dir.filePath(QStringLiteral("data.mdb"))))
             throw std::runtime_error("the practice file cannot be copied");
         // The run's key, as the access check leaves it.
-        PracticeKey::setSessionKey(made.key, made.salt);
+        Session::current().useKey(made.key, made.salt);
     }
     AppDirectory = QDir::toNativeSeparators(m_dir.path());
     DbConnectionString = BuildConnectionString(AppDirectory);
+    // Signed in as the access check leaves it.
+    if (TestServer::practicesOnServer())
+        Session::current().logIn(DbConnectionString, TestServer::loginPassword());
     Messages::setScripted(true);
     Messages::takeShown();
 }
@@ -192,7 +195,7 @@ void TempPractice::makeLegacy()
     const QString legacy = file + QStringLiteral(".legacy");
     sqlite3 *db = nullptr;
     sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    const bool keyed = PracticeKey::keyWithSessionKey(db);
+    const bool keyed = Session::current().keyFile(db, false);
     SqlFunctions::registerAll(db);
     const QByteArray sql = QStringLiteral("ATTACH DATABASE '%1' AS legacy KEY '%2'; SELECT sqlcipher_export('legacy');")
                                .arg(legacy, QLatin1String(PracticeFile::LegacyKey))
@@ -201,5 +204,5 @@ void TempPractice::makeLegacy()
     sqlite3_close(db);
     if (rc != SQLITE_OK || !QFile::remove(file) || !QFile::rename(legacy, file))
         throw std::runtime_error("no old-style practice file");
-    PracticeKey::clearSessionKey();
+    Session::current().signOut();
 }

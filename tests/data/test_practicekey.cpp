@@ -4,6 +4,7 @@
 #include "data/db/jetsql.h"
 #include "data/practice/practicefile.h"
 #include "data/db/practicekey.h"
+#include "data/practice/session.h"
 #include "data/practice/schema.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
@@ -81,7 +82,7 @@ void makeLegacyCopy(const QString &source, const QString &password, const QStrin
 class PracticeKeyTest : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { PracticeKey::clearSessionKey(); }
+    void cleanup() { Session::current().signOut(); }
 
     void newFileOpensWithThePasswordAsSqlcipherDerivesIt()
     {
@@ -132,11 +133,11 @@ private slots:
         Practice p(QStringLiteral("Molar1"));
         using PracticeFile::Access;
         QCOMPARE(PracticeFile::unlock(p.file, QStringLiteral("molar1")).access, Access::Refused);
-        QVERIFY(!PracticeKey::hasSessionKey());
+        QVERIFY(!Session::current().hasKey());
         QCOMPARE(PracticeFile::unlock(p.file, QStringLiteral("Molar")).access, Access::Refused);
         QCOMPARE(PracticeFile::unlock(p.file, QString()).access, Access::Refused);
         QCOMPARE(PracticeFile::unlock(p.file, QStringLiteral("Molar1")).access, Access::Granted);
-        QVERIFY(PracticeKey::hasSessionKey());
+        QVERIFY(Session::current().hasKey());
 
         // A window's connection left open during the change goes on with the new key.
         DbConnection window;
@@ -155,7 +156,7 @@ private slots:
         changer.close();
 
         // The next start: only the new password opens it.
-        PracticeKey::clearSessionKey();
+        Session::current().signOut();
         QCOMPARE(PracticeFile::unlock(p.file, QStringLiteral("Molar1")).access, Access::Refused);
         QCOMPARE(PracticeFile::unlock(p.file, QStringLiteral("γόμφιος 2")).access, Access::Refused);
         QCOMPARE(PracticeFile::unlock(p.file, QStringLiteral("Γόμφιος 2")).access, Access::Granted);
@@ -171,9 +172,9 @@ private slots:
         c.open();
         c.execute(QStringLiteral("DELETE FROM SECURITY"));
         c.close();
-        PracticeKey::clearSessionKey();
+        Session::current().signOut();
         QCOMPARE(PracticeFile::unlock(p.file, QStringLiteral("molarix")).access, PracticeFile::Access::Refused);
-        QVERIFY(!PracticeKey::hasSessionKey());
+        QVERIFY(!Session::current().hasKey());
     }
 
     void failedChangeKeepsTheOldPassword()
@@ -193,7 +194,7 @@ private slots:
         }
         QVERIFY(!changer.isOpen());
         writer.close();
-        PracticeKey::clearSessionKey();
+        Session::current().signOut();
         QCOMPARE(PracticeFile::unlock(p.file, QStringLiteral("new1")).access, PracticeFile::Access::Refused);
         QCOMPARE(PracticeFile::unlock(p.file, QStringLiteral("molarix")).access, PracticeFile::Access::Granted);
         QCOMPARE(scalarWithSessionKey(QStringLiteral("SELECT * FROM SECURITY")).toString(), QStringLiteral("molarix"));
@@ -262,7 +263,7 @@ private slots:
             c.execute(QStringLiteral("INSERT INTO EPISKEPSEIS (ID, HMEROMHNIA, AITIA) VALUES (1, #5/2/2008#, 'Σφράγισμα')"));
             tx.commit();
         }
-        PracticeKey::clearSessionKey();
+        Session::current().signOut();
         QTemporaryDir legacyDir;
         const QString legacy = legacyDir.filePath(QStringLiteral("data.mdb"));
         makeLegacyCopy(p.file, QStringLiteral("Παλιός1"), legacy);
@@ -288,7 +289,7 @@ private slots:
         QCOMPARE(scalarWithSessionKey(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
 
         // Moved once: the next start opens it with the password like any new file.
-        PracticeKey::clearSessionKey();
+        Session::current().signOut();
         QCOMPARE(PracticeFile::unlock(legacy, QStringLiteral("Παλιός1")).access, PracticeFile::Access::Granted);
         QCOMPARE(QDir(legacyDir.path()).entryList(QDir::Files).size(), 2);
     }
@@ -341,7 +342,7 @@ private slots:
         QVERIFY(!bytesOf(after).contains(QByteArrayLiteral("Τσακίρη")));
 
         auto customers = [](const QString &file, const QString &password) {
-            PracticeKey::clearSessionKey();
+            Session::current().signOut();
             if (PracticeFile::unlock(file, password).access != Access::Granted)
                 return -1;
             DbConnection c;

@@ -2,6 +2,7 @@
 #include "data/db/connection.h"
 #include "data/practice/practicefile.h"
 #include "data/db/practicekey.h"
+#include "data/practice/session.h"
 #include "data/practice/schema.h"
 #include "tests/common/testmain.h"
 #include <QDir>
@@ -34,7 +35,7 @@ After inspect(const QString &dir)
     After a;
     for (int i = 0; i < 2; ++i) {
         const QString pw = i == 0 ? OldPassword : NewPassword;
-        PracticeKey::clearSessionKey();
+        Session::current().signOut();
         if (PracticeFile::unlock(file, pw).access != PracticeFile::Access::Granted)
             continue;
         a.opens |= 1 << i;
@@ -44,7 +45,7 @@ After inspect(const QString &dir)
         a.integrity = c.scalarNative(QStringLiteral("PRAGMA integrity_check")).toString();
         a.stored = c.scalarNative(QStringLiteral("SELECT * FROM SECURITY")).toString();
     }
-    PracticeKey::clearSessionKey();
+    Session::current().signOut();
     return a;
 }
 
@@ -87,7 +88,7 @@ private slots:
         tx.commit();
         QCOMPARE(c.scalarNative(QStringLiteral("SELECT count(*) FROM STOIXEIA_PELATH")).toInt(), 100000);
         c.close();
-        PracticeKey::clearSessionKey();
+        Session::current().signOut();
         m_pristine = m_dir.filePath(QStringLiteral("pristine.mdb"));
         QVERIFY(copyFile(file, m_pristine));
     }

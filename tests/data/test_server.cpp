@@ -5,6 +5,7 @@
 #include "data/db/pgengine.h"
 #include "data/practice/schema.h"
 #include "data/practice/serverconf.h"
+#include "data/practice/session.h"
 #include "receipts/issuereceipt.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testserver.h"
@@ -33,7 +34,7 @@ struct ServerFolder {
     {
         database = TestServer::newPracticeDatabase();
         writeFile(dir.filePath(QStringLiteral("server.conf")), TestServer::serverConf(database));
-        EnteredPassword = TestServer::loginPassword();
+        Session::current().logIn(BuildConnectionString(dir.path()), TestServer::loginPassword());
     }
     std::unique_ptr<DbConnection> open() const
     {
@@ -116,10 +117,16 @@ private slots:
     {
         MOLARIX_REQUIRE_SERVER();
         ServerFolder f;
-        EnteredPassword = QStringLiteral("not-the-password");
-        QCOMPARE(openError(BuildConnectionString(f.dir.path())), QStringLiteral("Λανθασμένος κωδικός πρόσβασης."));
-        EnteredPassword = TestServer::loginPassword();
-        QVERIFY(openError(BuildConnectionString(f.dir.path())).isEmpty());
+        const QString practice = BuildConnectionString(f.dir.path());
+        try {
+            Session::current().logIn(practice, QStringLiteral("not-the-password"));
+            QFAIL("the server took a wrong password");
+        } catch (const DbError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Λανθασμένος κωδικός πρόσβασης."));
+        }
+        QCOMPARE(openError(practice), QStringLiteral("Λανθασμένος κωδικός πρόσβασης."));
+        Session::current().logIn(practice, TestServer::loginPassword());
+        QVERIFY(openError(practice).isEmpty());
     }
 
     void unreachableServerIsNamed()
@@ -277,7 +284,7 @@ private slots:
         if (dir.isEmpty())
             QSKIP("runs only as a worker of threeProgramsIssueOneThousandReceipts");
         const int share = qEnvironmentVariableIntValue("MOLARIX_RECEIPT_SHARE");
-        EnteredPassword = TestServer::loginPassword();
+        Session::current().logIn(BuildConnectionString(dir), TestServer::loginPassword());
         DbConnection conn;
         conn.setConnectionString(BuildConnectionString(dir));
         conn.setCommandTimeout(60);

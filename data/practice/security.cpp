@@ -1,0 +1,84 @@
+#include "data/practice/security.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
+#include "data/db/helpers.h"
+#include "data/db/pgengine.h"
+#include "data/db/practicekey.h"
+#include "data/practice/session.h"
+
+namespace Security {
+
+QString storedPassword(DataSet &security)
+{
+    security.setTableName(QStringLiteral("SECURITY"));
+    security.open();
+    if (security.recordCount() == 0 || security.fieldCount() == 0)
+        return {};
+    const QVariant v = security.value(0, 0);
+    return v.isValid() ? TrimText(v.toString()) : QString();
+}
+
+PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QString &password)
+{
+    Session &session = Session::current();
+    session.signOut();
+    security.close();
+    conn.close();
+    PracticeFile::Unlocked unlocked;
+    const ConnectionInfo where = ParseConnectionString(conn.connectionString());
+    if (where.onServer()) {
+        // The typed password is the login's: the server says whether it
+        // holds; any other failure (server away) is reported as such.
+        try {
+            session.logIn(conn.connectionString(), password);
+        } catch (const DbError &e) {
+            if (e.cause() != DbError::Cause::WrongPassword)
+                throw;
+            return unlocked;
+        }
+        unlocked.access = PracticeFile::Access::Granted;
+    } else {
+        unlocked = PracticeFile::unlock(where.dataSource, password);
+        if (unlocked.access == PracticeFile::Access::Refused)
+            return unlocked;
+    }
+    // The stored password is read afresh, through the practice's own connection.
+    bool same = false;
+    try {
+        conn.open();
+        QString stored = storedPassword(security);
+        same = stored == password;
+        PracticeKey::wipe(stored);
+    } catch (...) {
+        security.close();
+        conn.close();
+        session.signOut();
+        throw;
+    }
+    security.close();
+    conn.close();
+    if (!same) {
+        session.signOut();
+        unlocked.access = PracticeFile::Access::Refused;
+    }
+    return unlocked;
+}
+
+void changePassword(DbConnection &conn, const QString &newPassword)
+{
+    if (!conn.onServer()) {
+        PracticeFile::changePassword(conn, newPassword);
+        return;
+    }
+    {
+        DbTransaction tx(conn);
+        conn.executeNative(QStringLiteral("ALTER ROLE CURRENT_USER PASSWORD ") + PgText::literal(newPassword));
+        conn.executeNative(QStringLiteral("UPDATE SECURITY SET \"PASSWORD\"=?"), {newPassword});
+        tx.commit();
+    }
+    // The login that lends its password to later connections holds the old one.
+    Session &session = Session::current();
+    session.logIn(conn.connectionString(), newPassword, session.userName());
+}
+
+}   // namespace Security

@@ -1,0 +1,29 @@
+#pragma once
+#include "data/practice/practicefile.h"
+#include <QString>
+
+class DataSet;
+class DbConnection;
+
+// The practice's password: reading it, signing in with it, changing it.
+namespace Security {
+
+// The stored password: the first column of the first row of SECURITY, which
+// the data set opens, trimmed; empty when there is no row or no value.
+QString storedPassword(DataSet &security);
+
+// One try of the access check. The password must open the practice (the
+// file's key, or the server's login) and equal the stored password, read
+// through the given connection and data set, which are closed again. On
+// success the session is signed in (an old fixed-key file is first moved
+// to the password: Access::Moved); on a refusal nobody is. Throws DbError
+// when the practice cannot be reached or read.
+PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QString &password);
+
+// Replaces the password on the open connection. On a file SECURITY and the
+// key change as one unit (PracticeFile::changePassword); on a server the
+// login's password and SECURITY change as one unit and the session logs in
+// again with the new one.
+void changePassword(DbConnection &conn, const QString &newPassword);
+
+}
