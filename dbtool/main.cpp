@@ -115,7 +115,11 @@ QString reportSource()
     return PracticeFolder::installedReports();
 }
 
-QString g_password, g_newPassword;   // from --password / --new-password
+// The passwords of the command line (--password, --new-password), handed to
+// each command rather than kept where anything could read them.
+struct Given {
+    QString password, newPassword;
+};
 
 // One line from the terminal without echo, or from standard input when it
 // is not a terminal (a script piping the password in).
@@ -175,10 +179,10 @@ QString databasePath(const QString &dir)
 
 // Opens the practice with the password, as the access check does: an old
 // fixed-key file moves to the password key (after a verified copy).
-void openPractice(DbConnection &conn, const QString &dir, QString password = QString())
+void openPractice(DbConnection &conn, const QString &dir, const Given &given, QString password = QString())
 {
     if (password.isEmpty())
-        password = passwordFrom(g_password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false);
+        password = passwordFrom(given.password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false);
     const QFileInfo fi(dir);
     if (!fi.isDir())
         throw DbError(QString::fromUtf8("Ο φάκελος '%1' δεν υπάρχει.").arg(QDir::toNativeSeparators(dir)));
@@ -206,15 +210,15 @@ void openPractice(DbConnection &conn, const QString &dir, QString password = QSt
 
 // Fills the empty server database named by DIR/server.conf with the
 // practice's tables, and copies the report files beside server.conf.
-int createServer(const QString &dir)
+int createServer(const QString &dir, const Given &given)
 {
     try {
         if (!ServerConf::exists(dir))
             return failure(QString::fromUtf8("Ο φάκελος '%1' δεν έχει server.conf.").arg(QDir::toNativeSeparators(dir)));
         DbConnection conn;
         // The login's password becomes the practice's stored password too.
-        QString password = passwordFrom(g_password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false);
-        openPractice(conn, dir, password);
+        QString password = passwordFrom(given.password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false);
+        openPractice(conn, dir, given, password);
         Schema::createOnServer(conn, password);
         PracticeKey::wipe(password);
         Schema::copyReportFiles(reportSource(), dir);
@@ -226,14 +230,14 @@ int createServer(const QString &dir)
     }
 }
 
-int create(const QString &dir, const DemoData::Options *demo)
+int create(const QString &dir, const DemoData::Options *demo, const Given &given)
 {
     // The demo practice's password is known; a real one is asked for.
-    const bool demoPassword = demo && g_password.isEmpty() && qEnvironmentVariableIsEmpty("MOLARIX_PASSWORD");
+    const bool demoPassword = demo && given.password.isEmpty() && qEnvironmentVariableIsEmpty("MOLARIX_PASSWORD");
     QString password;
     try {
         password = demoPassword ? QString::fromLatin1(Schema::FirstPassword)
-                                : passwordFrom(g_password, "MOLARIX_PASSWORD",
+                                : passwordFrom(given.password, "MOLARIX_PASSWORD",
                                                QString::fromUtf8("Κωδικός πρόσβασης του νέου αρχείου: "), true);
         Schema::createDatabase(dir, password);
     } catch (const DbError &e) {
@@ -247,7 +251,7 @@ int create(const QString &dir, const DemoData::Options *demo)
         timer.start();
         try {
             DbConnection conn;
-            openPractice(conn, dir, password);
+            openPractice(conn, dir, given, password);
             const DemoData::Summary s = DemoData::fill(conn, *demo);
             out() << QString::fromUtf8("Δείγμα ιατρείου: %1 πελάτες, %2 επισκέψεις, %3 αποδείξεις "
                                        "(%4 ακυρωμένες, επόμενη η %5), %6 έξοδα,\n"
@@ -362,11 +366,11 @@ void runStatement(DbConnection &conn, const QString &native, QStringList &lines)
     }
 }
 
-int sql(const QString &dir, const QString &statement)
+int sql(const QString &dir, const QString &statement, const Given &given)
 {
     try {
         DbConnection conn;
-        openPractice(conn, dir);
+        openPractice(conn, dir, given);
         const QStringList statements = splitStatements(JetSql::translate(statement, conn.dialect()));
         if (statements.isEmpty())
             return failure(QString::fromUtf8("Δεν δόθηκε εντολή."));
@@ -425,11 +429,11 @@ QString totalRows(const Backup::TableCounts &counts)
     return QString::number(total);
 }
 
-int backup(const QString &dir, const QString &dest)
+int backup(const QString &dir, const QString &dest, const Given &given)
 {
     try {
         DbConnection conn;
-        openPractice(conn, dir);
+        openPractice(conn, dir, given);
         QElapsedTimer timer;
         timer.start();
         QString written;
@@ -453,7 +457,7 @@ int backup(const QString &dir, const QString &dest)
     }
 }
 
-int restore(const QString &dir, const QString &backupFile)
+int restore(const QString &dir, const QString &backupFile, const Given &given)
 {
     try {
         if (!QFileInfo(dir).isDir())
@@ -464,7 +468,7 @@ int restore(const QString &dir, const QString &backupFile)
         // copy then goes in place keyed as it is, so afterwards the practice
         // opens with the password the copy was made under.
         const QString copy = QFileInfo(backupFile).absoluteFilePath();
-        QString password = passwordFrom(g_password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false);
+        QString password = passwordFrom(given.password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false);
         const PracticeFile::Unlocked u = PracticeFile::unlock(copy, password);
         PracticeKey::wipe(password);
         if (u.access == PracticeFile::Access::Refused)
@@ -481,11 +485,11 @@ int restore(const QString &dir, const QString &backupFile)
     }
 }
 
-int check(const QString &dir)
+int check(const QString &dir, const Given &given)
 {
     try {
         DbConnection conn;
-        openPractice(conn, dir);
+        openPractice(conn, dir, given);
         const int version = SchemaVersion::read(conn);
         switch (SchemaVersion::state(version)) {
         case SchemaVersion::State::UpToDate:
@@ -523,12 +527,12 @@ int check(const QString &dir)
     }
 }
 
-int passwd(const QString &dir)
+int passwd(const QString &dir, const Given &given)
 {
     try {
         DbConnection conn;
-        openPractice(conn, dir, passwordFrom(g_password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false));
-        QString fresh = passwordFrom(g_newPassword, "MOLARIX_NEW_PASSWORD", QString::fromUtf8("Νέος κωδικός πρόσβασης: "), true);
+        openPractice(conn, dir, given, passwordFrom(given.password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false));
+        QString fresh = passwordFrom(given.newPassword, "MOLARIX_NEW_PASSWORD", QString::fromUtf8("Νέος κωδικός πρόσβασης: "), true);
         PracticeFile::changePassword(conn, fresh);
         PracticeKey::wipe(fresh);
         out() << QString::fromUtf8("Η αλλαγή του κωδικού πρόσβασης έγινε με επιτυχία.\n");
@@ -544,16 +548,16 @@ int passwd(const QString &dir)
 // server to file. The target is made when missing (a new data.mdb, or the
 // tables in the server's empty database) and must hold no rows; the copy
 // counts only when every table has the source's rows and amounts.
-int copyPractice(const QString &fromDir, const QString &toDir)
+int copyPractice(const QString &fromDir, const QString &toDir, const Given &given)
 {
     try {
         DbConnection from;
-        openPractice(from, fromDir);
+        openPractice(from, fromDir, given);
         const QString password = from.scalarNative(QStringLiteral("SELECT \"PASSWORD\" FROM SECURITY")).toString();
         if (!ServerConf::exists(toDir) && !QFileInfo::exists(databasePath(toDir)))
             Schema::createDatabase(toDir, password);
         DbConnection to;
-        openPractice(to, toDir);
+        openPractice(to, toDir, given);
         if (to.onServer()
             && to.scalarNative(QStringLiteral("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
                                               " WHERE n.nspname = current_schema() AND c.relname = 'security'"))
@@ -616,13 +620,14 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
+    Given given;
     for (const char *option : {"--password", "--new-password"}) {
         const qsizetype at = args.indexOf(QLatin1String(option));
         if (at < 0)
             continue;
         if (at + 1 >= args.size() || args.at(at + 1).isEmpty())
             return usage();
-        (qstrcmp(option, "--password") == 0 ? g_password : g_newPassword) = args.at(at + 1);
+        (qstrcmp(option, "--password") == 0 ? given.password : given.newPassword) = args.at(at + 1);
         args.remove(at, 2);
     }
     if (args.isEmpty())
@@ -636,7 +641,7 @@ int main(int argc, char **argv)
     } else if (command == QLatin1String("create")) {
         if (args.size() != 2)
             return usage();
-        rc = create(args.at(1), nullptr);
+        rc = create(args.at(1), nullptr, given);
     } else if (command == QLatin1String("demo")) {
         DemoData::Options options;
         QString dir;
@@ -659,19 +664,19 @@ int main(int argc, char **argv)
         }
         if (dir.isEmpty())
             return usage();
-        rc = create(dir, &options);
+        rc = create(dir, &options, given);
     } else if (command == QLatin1String("create-server")) {
         if (args.size() != 2)
             return usage();
-        rc = createServer(args.at(1));
+        rc = createServer(args.at(1), given);
     } else if (command == QLatin1String("copy")) {
         if (args.size() != 3)
             return usage();
-        rc = copyPractice(args.at(1), args.at(2));
+        rc = copyPractice(args.at(1), args.at(2), given);
     } else if (command == QLatin1String("sql")) {
         if (args.size() != 3)
             return usage();
-        rc = sql(args.at(1), args.at(2));
+        rc = sql(args.at(1), args.at(2), given);
     } else if (command == QLatin1String("import-jet")) {
         QStringList plain;
         bool accept = false;
@@ -689,19 +694,19 @@ int main(int argc, char **argv)
     } else if (command == QLatin1String("backup")) {
         if (args.size() != 2 && args.size() != 3)
             return usage();
-        rc = backup(args.at(1), args.size() == 3 ? args.at(2) : QString());
+        rc = backup(args.at(1), args.size() == 3 ? args.at(2) : QString(), given);
     } else if (command == QLatin1String("restore")) {
         if (args.size() != 3)
             return usage();
-        rc = restore(args.at(1), args.at(2));
+        rc = restore(args.at(1), args.at(2), given);
     } else if (command == QLatin1String("check")) {
         if (args.size() != 2)
             return usage();
-        rc = check(args.at(1));
+        rc = check(args.at(1), given);
     } else if (command == QLatin1String("passwd")) {
         if (args.size() != 2)
             return usage();
-        rc = passwd(args.at(1));
+        rc = passwd(args.at(1), given);
     } else {
         return usage(QString::fromUtf8("Άγνωστη εντολή: %1").arg(command));
     }
