@@ -6,6 +6,8 @@ scripts/deps.sh
 # Sources in the house style (.clang-format); `scripts/format-check.sh --fix` rewrites them.
 scripts/format-check.sh
 scripts/build.sh
-cd build && ctest --output-on-failure -j"$(nproc)"
+(cd build && ctest --output-on-failure -j"$(nproc)")
+# Each mutant of scripts/mutants/list.txt, applied in turn, must make its tests fail.
+scripts/mutants.sh build
 # The data and receipt tests again under AddressSanitizer and UBSan.
-cd .. && scripts/sanitize-tests.sh
+scripts/sanitize-tests.sh

@@ -15,6 +15,12 @@ namespace {
 const char *const kNamePattern = "^data-(\\d{4}-\\d{2}-\\d{2}-\\d{6})\\.mdb$";
 const char *const kStampFormat = "yyyy-MM-dd-HHmmss";
 
+std::function<void(const QString &)> &beforeVerifyHook()
+{
+    static std::function<void(const QString &)> hook;
+    return hook;
+}
+
 QString native(const QString &path) { return QDir::toNativeSeparators(path); }
 
 // Runs the online backup from one open database into another in one step,
@@ -196,6 +202,8 @@ TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials)
     return counts;
 }
 
+void setBeforeVerifyHook(std::function<void(const QString &path)> hook) { beforeVerifyHook() = std::move(hook); }
+
 TableCounts makeVerified(DbConnection &source, const QString &dest)
 {
     const QString shown = native(dest);
@@ -234,6 +242,8 @@ TableCounts makeVerified(DbConnection &source, const QString &dest)
             expected = countRows(source);
         }
         target.close();
+        if (beforeVerifyHook())
+            beforeVerifyHook()(part);
 
         const TableCounts got = verifyFile(part, source.credentials());
         if (got != expected)

@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // Copies of the practice file: made through SQLite's online backup while the
 // program runs, counted as made only once opened on their own and checked.
@@ -32,6 +33,10 @@ TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials);
 // moment of the copy, which it returns. A copy that fails is removed and
 // DbError thrown.
 TableCounts makeVerified(DbConnection &source, const QString &dest);
+
+// Called with the path of each copy makeVerified has just written, before
+// it is verified: lets a test damage the copy at that moment. Empty: none.
+void setBeforeVerifyHook(std::function<void(const QString &path)> hook);
 
 // An automatic copy into folder(practiceDir), then the rotation. Returns
 // the file written.

@@ -56,13 +56,35 @@ QTemporaryDir *newPractice(int customers)
     return dir;
 }
 
+// A long note, written last: the file ends in its overflow pages, which
+// only a full integrity check reads (a row count does not).
+void addLongNote(DbConnection &c)
+{
+    c.executeNative(QStringLiteral("INSERT INTO SHMEIWSEIS(TITLOS,PERIGRAFH) VALUES(?,?)"),
+                    {QStringLiteral("Ιστορικό"), QString(150000, QChar(0x03B1))});
+}
+
+// Overwrites part of the tenth page from the end.
+void damageLatePage(const QString &path, qint64 pageSize)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.size() > 40 * pageSize);
+    f.seek(f.size() - 10 * pageSize + 100);
+    f.write(QByteArray(300, '\x5a'));
+}
+
 }   // namespace
 
 class BackupTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { Clock::reset(); }
+    void cleanup()
+    {
+        Clock::reset();
+        Backup::setBeforeVerifyHook({});
+    }
 
     void everyConnectionSealsCommitsWithASyncedJournal()
     {
@@ -189,6 +211,32 @@ private slots:
         }
     }
 
+    // The password opens such a copy and its rows count as they should: only
+    // reading every page finds the damage, both when a copy is made and
+    // before one is restored.
+    void aCopyDamagedInALatePageIsRefused()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(300));
+        auto source = openPracticeDir(dir->path());
+        addLongNote(*source);
+        const qint64 pageSize = number(*source, QStringLiteral("PRAGMA page_size"));
+        const QString live = dir->path() + QStringLiteral("/data.mdb");
+        const QString damaged = dir->path() + QStringLiteral("/damaged.mdb");
+        Backup::makeVerified(*source, damaged);
+        damageLatePage(damaged, pageSize);
+        const QByteArray original = fileBytes(live);
+        QVERIFY_THROWS_EXCEPTION(DbError, Backup::restore(source->credentials(), damaged));
+        QCOMPARE(fileBytes(live), original);
+        QCOMPARE(QDir(dir->path()).entryList({QStringLiteral("data.mdb.before-restore-*")}, QDir::Files), QStringList());
+
+        // Damaged after it is written, before it is verified.
+        Backup::setBeforeVerifyHook([&](const QString &part) { damageLatePage(part, pageSize); });
+        const QString dest = dir->path() + QStringLiteral("/copy/data.mdb");
+        QVERIFY_THROWS_EXCEPTION(DbError, Backup::makeVerified(*source, dest));
+        QVERIFY(!QFile::exists(dest));
+        QVERIFY(!QFile::exists(dest + QStringLiteral(".part")));
+    }
+
     void restorePutsTheBackupInPlaceAndKeepsTheCurrentFile()
     {
         std::unique_ptr<QTemporaryDir> dir(newPractice(300));
@@ -280,6 +328,38 @@ private slots:
         QCOMPARE(Backup::rotate(dir.path()), QStringList());
     }
 
+    // The ISO week around 1 January is one week, its December and January
+    // days together: its newest copy is its only keeper. One copy a day.
+    void rotationTakesTheNewYearWeekAsOne_data()
+    {
+        QTest::addColumn<QDate>("first");
+        QTest::addColumn<QDate>("last");
+        QTest::addColumn<QStringList>("kept");
+        QTest::newRow("week 1 from Monday 29 December")
+            << QDate(2025, 12, 1) << QDate(2026, 1, 23)
+            << QStringList{"2025-12-28", "2025-12-31", "2026-01-04", "2026-01-11", "2026-01-17", "2026-01-18",
+                           "2026-01-19", "2026-01-20", "2026-01-21", "2026-01-22", "2026-01-23"};
+        QTest::newRow("week 53 to Sunday 3 January")
+            << QDate(2020, 12, 1) << QDate(2021, 1, 22)
+            << QStringList{"2020-12-27", "2020-12-31", "2021-01-03", "2021-01-10", "2021-01-16", "2021-01-17",
+                           "2021-01-18", "2021-01-19", "2021-01-20", "2021-01-21", "2021-01-22"};
+    }
+
+    void rotationTakesTheNewYearWeekAsOne()
+    {
+        QFETCH(QDate, first);
+        QFETCH(QDate, last);
+        QFETCH(QStringList, kept);
+        QTemporaryDir dir;
+        for (QDate d = first; d <= last; d = d.addDays(1))
+            QVERIFY(QFile(QDir(dir.path()).absoluteFilePath(Backup::automaticName(QDateTime(d, QTime(19, 30))))).open(QIODevice::WriteOnly));
+        Backup::rotate(dir.path());
+        QStringList left;
+        for (const QString &name : QDir(dir.path()).entryList(QDir::Files, QDir::Name))
+            left << Backup::timeOfName(name).date().toString(Qt::ISODate);
+        QCOMPARE(left, kept);
+    }
+
     void automaticCopiesGoIntoBackupsAndRotate()
     {
         std::unique_ptr<QTemporaryDir> dir(newPractice(10));
@@ -366,6 +446,35 @@ private slots:
         for (const Check::Finding &f : report.findings)
             if (f.rule != Check::Rule::Integrity)
                 QVERIFY2(r.out.contains(f.name), qPrintable(f.name));
+    }
+
+    // The counter must be one row, above every issued number (receipts 1
+    // to 10 here, counter 11).
+    void counterRowsAreChecked_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("finding");
+        QTest::newRow("one row above") << ""
+                                       << "";
+        QTest::newRow("two rows above") << "INSERT INTO LAST_APODEIKSH(\"LAST\") VALUES(50)"
+                                        << "COUNTER_ROWS=2, LAST=11, HIGHEST_ISSUED=10";
+        QTest::newRow("no row") << "DELETE FROM LAST_APODEIKSH"
+                                << "COUNTER_ROWS=0, LAST=NULL, HIGHEST_ISSUED=10";
+        QTest::newRow("at the highest") << "UPDATE LAST_APODEIKSH SET \"LAST\"=10"
+                                        << "COUNTER_ROWS=1, LAST=10, HIGHEST_ISSUED=10";
+    }
+
+    void counterRowsAreChecked()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, finding);
+        std::unique_ptr<QTemporaryDir> dir(newPractice(5));
+        auto c = openPracticeDir(dir->path());
+        if (!change.isEmpty())
+            c->executeNative(change);
+        const Check::Report report = Check::run(*c);
+        QCOMPARE(report.find(Check::Rule::Counter)->rows.join(QLatin1Char('|')), finding);
+        QCOMPARE(report.ok(), finding.isEmpty());
     }
 
     // A table the program does not know (an imported file's duplicate

@@ -569,6 +569,49 @@ private slots:
         QCOMPARE(ds.fieldText("PERIGRAFH"), QStringLiteral("α1"));
     }
 
+    // Rows of equal keys keep the order they were read in, in either
+    // direction and on several keys; more rows than a sort handles by
+    // insertion, so that an unstable sort would mix them.
+    void sortKeepsTheReadOrderOfEqualKeys_data()
+    {
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QStringList>("groups");   // "date amount" of each run of equal keys, in order
+        QTest::newRow("one key ascending") << "POSO ASC" << QStringList{"* 1", "* 2", "* 3"};
+        QTest::newRow("one key descending") << "POSO DESC" << QStringList{"* 3", "* 2", "* 1"};
+        QTest::newRow("two keys") << "HMEROMHNIA DESC, POSO ASC"
+                                  << QStringList{"2/1/2008 1", "2/1/2008 2", "2/1/2008 3", "1/1/2008 1", "1/1/2008 2", "1/1/2008 3"};
+        QTest::newRow("two keys, other directions") << "POSO DESC, HMEROMHNIA ASC"
+                                                    << QStringList{"1/1/2008 3", "2/1/2008 3", "1/1/2008 2", "2/1/2008 2", "1/1/2008 1", "2/1/2008 1"};
+    }
+
+    void sortKeepsTheReadOrderOfEqualKeys()
+    {
+        QFETCH(QString, order);
+        QFETCH(QStringList, groups);
+        TempPractice p;
+        {
+            DbTransaction t(p.conn());
+            for (int i = 0; i < 60; ++i)
+                addExpense(p, i % 2 ? "#1/2/2008#" : "#1/1/2008#", QString::number(1 + i * 7 % 3), QString::number(i));
+            t.commit();
+        }
+        DataSet ds(&p.conn());
+        ds.setTableName("EKSODA");
+        ds.open();
+        const QStringList read = columnTexts(ds, "PERIGRAFH");
+        ds.setSort(order);
+        QStringList expected;
+        for (const QString &group : groups) {
+            const QStringList key = group.split(u' ');
+            for (const QString &id : read) {
+                const int i = id.toInt();
+                if ((key[0] == "*" || key[0] == (i % 2 ? "2/1/2008" : "1/1/2008")) && key[1] == QString::number(1 + i * 7 % 3))
+                    expected << id;
+            }
+        }
+        QCOMPARE(columnTexts(ds, "PERIGRAFH"), expected);
+    }
+
     void sortBooleansTrueFirst()
     {
         TempPractice p;

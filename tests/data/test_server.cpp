@@ -14,8 +14,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QScopeGuard>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -268,6 +271,53 @@ private slots:
         first.setFieldValue(QStringLiteral("AITIA"), QStringLiteral("Άλλο"));
         QVERIFY_THROWS_EXCEPTION(DbError, first.post());
         QCOMPARE(a->scalarNative(QStringLiteral("SELECT count(*) FROM EPISKEPSEIS")).toInt(), 0);
+    }
+
+    // Both read the row; the first posts inside a unit still open when the
+    // second posts. The second's check waits for that unit, then sees the
+    // change and refuses: the check and the write are one step.
+    void aPostWhileAnotherUnitHoldsTheRowIsRefused()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        ServerFolder f;
+        auto a = f.open();
+        auto b = f.open();
+        auto watch = f.open();
+        a->executeNative(QStringLiteral("INSERT INTO EPISKEPSEIS(ID,HMEROMHNIA,AITIA,PERIGRAFH) VALUES(7,'2026-03-02','Πόνος','')"));
+        DataSet first(a.get()), second(b.get());
+        for (DataSet *ds : {&first, &second}) {
+            ds->setSql(QStringLiteral("SELECT * FROM EPISKEPSEIS WHERE ID=7"));
+            ds->open();
+            ds->edit();
+        }
+        QString refused = QStringLiteral("(stored)");
+        std::optional<DbTransaction> unit;
+        std::unique_ptr<QThread> poster;
+        // A failed check ends the unit first, so that the poster finishes.
+        const auto finish = qScopeGuard([&] {
+            unit.reset();
+            if (poster)
+                poster->wait();
+        });
+        unit.emplace(*a);
+        first.setFieldValue(QStringLiteral("AITIA"), QStringLiteral("Σφράγισμα"));
+        first.post();
+        second.setFieldValue(QStringLiteral("AITIA"), QStringLiteral("Εξαγωγή"));
+        poster.reset(QThread::create([&] {
+            try {
+                second.post();
+            } catch (const DbError &e) {
+                refused = e.message();
+            }
+        }));
+        poster->start();
+        const QString waiting = QStringLiteral("SELECT count(*) FROM pg_stat_activity"
+                                               " WHERE datname = current_database() AND wait_event_type = 'Lock'");
+        QTRY_VERIFY_WITH_TIMEOUT(watch->scalarNative(waiting).toInt() == 1, 120000);
+        unit->commit();
+        QVERIFY(poster->wait(120000));
+        QVERIFY2(refused.startsWith(QStringLiteral("Η εγγραφή άλλαξε από άλλο χρήστη")), qPrintable(refused));
+        QCOMPARE(watch->scalarNative(QStringLiteral("SELECT AITIA FROM EPISKEPSEIS")).toString(), QStringLiteral("Σφράγισμα"));
     }
 };
 
