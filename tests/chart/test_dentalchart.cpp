@@ -204,6 +204,18 @@ private slots:
         QCOMPARE(chart->surfaceColor(36, QLatin1Char('O')), colour("έμφραξη"));
     }
 
+    // Surfaces kept otherwise (an older file, typed by hand) are stored in
+    // the chart's order when their entry is next posted.
+    void aCorrectedEntryStoresItsSurfacesInTheChartsOrder()
+    {
+        addEntry(id, "2009-03-01", 24, "ldo", "τερηδόνα");
+        auto w = open(id);
+        choose(child<QComboBox>(w.get(), "DBComboBox1"), QStringLiteral("έμφραξη"));
+        post(*w);
+        QCOMPARE(p->conn().scalarNative(QStringLiteral("SELECT EPIFANEIES || '|' || KATASTASH FROM ODONTOGRAMMA")).toString(),
+                 QStringLiteral("DOL|έμφραξη"));
+    }
+
     void entriesAreCorrectedAndDeletedWithTheNavigator()
     {
         addEntry(id, "2009-03-01", 24, "D", "τερηδόνα");
