@@ -83,10 +83,10 @@ ConnectionInfo ParseConnectionString(const QString &cs)
     }
     if (info.onServer()) {
         if (info.database.isEmpty() || info.user.isEmpty() || info.port <= 0 || info.port > 65535)
-            throw DbError(QStringLiteral("The connection string names a server without its port, database or user."));
+            throw DbError(QStringLiteral("Τα στοιχεία σύνδεσης ορίζουν διακομιστή χωρίς θύρα, βάση δεδομένων ή χρήστη."));
         return info;
     }
     if (info.dataSource.isEmpty())
-        throw DbError(QStringLiteral("The connection string names no database file (Data Source)."));
+        throw DbError(QStringLiteral("Τα στοιχεία σύνδεσης δεν ορίζουν αρχείο βάσης δεδομένων (Data Source)."));
     return info;
 }

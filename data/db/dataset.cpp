@@ -16,7 +16,7 @@ namespace {
 
 const QLatin1String kRowidColumn("__rowid");
 
-QString closedError() { return QStringLiteral("Cannot perform this operation on a closed dataset"); }
+QString closedError() { return QStringLiteral("Η ενέργεια δεν γίνεται σε κλειστό σύνολο δεδομένων"); }
 
 QString quoteIdent(QString name)
 {
@@ -254,21 +254,21 @@ QString DataSet::selectText(QString *baseTable) const
         return QStringLiteral("SELECT rowid AS __rowid, * FROM ") + quoteIdent(m_tableName);
     }
     if (m_sql.trimmed().isEmpty())
-        throw DbError(QStringLiteral("No table name or SQL statement has been set"));
+        throw DbError(QStringLiteral("Δεν έχει οριστεί πίνακας ή εντολή SQL"));
     return JetSql::translateForEdit(m_sql, baseTable, m_conn ? m_conn->dialect() : Dialect::Sqlite);
 }
 
 void DataSet::fetch()
 {
     if (!m_conn)
-        throw DbError(QStringLiteral("Missing Connection or ConnectionString"));
+        throw DbError(QStringLiteral("Λείπει η σύνδεση ή τα στοιχεία σύνδεσης"));
     QString baseTable;
     const QString native = selectText(&baseTable);
     DbStatement st(*m_conn, native);
     const DbCursor &h = st.cursor();
     const int n = h.columnCount();
     if (n == 0)
-        throw DbError(QStringLiteral("The statement returns no rows: %1").arg(m_sql));
+        throw DbError(QStringLiteral("Η εντολή δεν επιστρέφει γραμμές: %1").arg(m_sql));
 
     const bool withRowid = h.columnName(0).compare(kRowidColumn, Qt::CaseInsensitive) == 0;
     const int first = withRowid ? 1 : 0;
@@ -490,7 +490,7 @@ int DataSet::requireField(const QString &name) const
 {
     const int i = fieldIndex(name);
     if (i < 0)
-        throw DbError(QStringLiteral("Field '%1' not found").arg(name));
+        throw DbError(QStringLiteral("Το πεδίο '%1' δεν υπάρχει").arg(name));
     return i;
 }
 
@@ -568,18 +568,18 @@ QVariant DataSet::convertText(int col, const QString &text) const
             if (d && tm.isValid())
                 return tm == QTime(0, 0) ? QVariant(*d) : QVariant(QDateTime(*d, tm));
         }
-        throw DbError(QStringLiteral("'%1' is not a valid date for field %2").arg(text, f.name));
+        throw DbError(QStringLiteral("Το '%1' δεν είναι έγκυρη ημερομηνία για το πεδίο %2").arg(text, f.name));
     }
     case FieldType::Float:
         if (const auto v = Regional::parseAmount(t))
             return *v;
-        throw DbError(QStringLiteral("'%1' is not a valid floating point value for field %2").arg(text, f.name));
+        throw DbError(QStringLiteral("Το '%1' δεν είναι έγκυρος αριθμός για το πεδίο %2").arg(text, f.name));
     case FieldType::Integer: {
         bool ok = false;
         const qlonglong v = t.toLongLong(&ok);
         if (ok)
             return v;
-        throw DbError(QStringLiteral("'%1' is not a valid integer value for field %2").arg(text, f.name));
+        throw DbError(QStringLiteral("Το '%1' δεν είναι έγκυρος ακέραιος για το πεδίο %2").arg(text, f.name));
     }
     case FieldType::Boolean: {
         // Any beginning of "True" or "False", in any letter case.
@@ -587,7 +587,7 @@ QVariant DataSet::convertText(int col, const QString &text) const
             return true;
         if (QStringLiteral("False").startsWith(t, Qt::CaseInsensitive))
             return false;
-        throw DbError(QStringLiteral("'%1' is not a valid boolean value for field %2").arg(text, f.name));
+        throw DbError(QStringLiteral("Το '%1' δεν είναι έγκυρη τιμή ναι/όχι για το πεδίο %2").arg(text, f.name));
     }
     }
     return text;
@@ -631,7 +631,7 @@ QVariant DataSet::convertValue(int col, const QVariant &value) const
         break;
     }
     if (!ok)
-        throw DbError(QStringLiteral("'%1' is not a valid value for field %2").arg(value.toString(), f.name));
+        throw DbError(QStringLiteral("Το '%1' δεν είναι έγκυρη τιμή για το πεδίο %2").arg(value.toString(), f.name));
     return out;
 }
 
@@ -654,7 +654,7 @@ void DataSet::setFieldText(const QString &name, const QString &text)
 void DataSet::setField(int col, const QVariant &v)
 {
     if (canModify() && m_baseColumns[size_t(col)].isEmpty())
-        throw DbError(QStringLiteral("Field '%1' cannot be modified").arg(m_fields[size_t(col)].name));
+        throw DbError(QStringLiteral("Το πεδίο '%1' δεν μπορεί να αλλάξει").arg(m_fields[size_t(col)].name));
     if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
         edit();
     m_buffer.values[size_t(col)] = v;
@@ -680,7 +680,7 @@ QVariantList DataSet::rowValues(int row) const
 void DataSet::checkCanModify() const
 {
     if (!canModify())
-        throw DbError(QStringLiteral("Cannot modify a read-only dataset"));
+        throw DbError(QStringLiteral("Το σύνολο δεδομένων είναι μόνο για ανάγνωση"));
 }
 
 void DataSet::setState(DataSetState s)
@@ -701,7 +701,7 @@ void DataSet::edit()
     // row by its key and found none must not add a row by being typed into.
     if (m_order.empty()) {
         if (m_tableName.isEmpty())
-            throw DbError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+            throw DbError(QStringLiteral("Η ενέργεια δεν γίνεται σε κενό σύνολο δεδομένων"));
         insert();
         return;
     }
@@ -912,7 +912,7 @@ QString DataSet::rowChangedError()
 
 QString DataSet::rowNotFoundError()
 {
-    return QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read.");
+    return QStringLiteral("Η εγγραφή δεν βρέθηκε για να αποθηκευτεί· κάποιες τιμές της μπορεί να άλλαξαν μετά την ανάγνωσή της.");
 }
 
 void DataSet::cancel()
@@ -953,7 +953,7 @@ void DataSet::deleteRecord()
     }
     checkCanModify();
     if (m_order.empty())
-        throw DbError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+        throw DbError(QStringLiteral("Η ενέργεια δεν γίνεται σε κενό σύνολο δεδομένων"));
     const int pos = m_current;
     const int fi = m_order[size_t(pos)];
     {
@@ -1007,7 +1007,7 @@ void DataSet::setSort(const QString &order)
         }
         const int col = fieldIndex(part);
         if (col < 0)
-            throw DbError(QStringLiteral("Sort order: field '%1' not found").arg(part.trimmed()));
+            throw DbError(QStringLiteral("Ταξινόμηση: το πεδίο '%1' δεν υπάρχει").arg(part.trimmed()));
         keys.push_back({col, desc});
     }
     checkBrowseMode();

@@ -36,7 +36,7 @@ QString sqlQuoted(const QString &text)
 
 [[noreturn]] void syntaxError(const QString &what, const QString &jet)
 {
-    throw DbError(QStringLiteral("Syntax error in statement (%1): %2").arg(what, jet));
+    throw DbError(QStringLiteral("Συντακτικό λάθος στην εντολή (%1): %2").arg(what, jet));
 }
 
 int yearOf(const QString &digits)
@@ -54,7 +54,7 @@ int yearOf(const QString &digits)
 QString dateConstant(const QString &body, const QString &jet)
 {
     auto bad = [&]() -> QString {
-        throw DbError(QStringLiteral("Invalid date constant #%1# in statement: %2").arg(body, jet));
+        throw DbError(QStringLiteral("Μη έγκυρη ημερομηνία #%1# στην εντολή: %2").arg(body, jet));
     };
     const QStringList parts = body.simplified().split(u' ', Qt::SkipEmptyParts);
     if (parts.isEmpty() || parts.size() > 3)
@@ -155,12 +155,12 @@ std::vector<Token> tokenize(const QString &jet)
                 text += jet[i++];
             }
             if (!closed)
-                syntaxError(QStringLiteral("unterminated text"), jet);
+                syntaxError(QStringLiteral("κείμενο χωρίς το κλείσιμό του"), jet);
             toks.push_back({Kind::String, sqlQuoted(text), {}});
         } else if (c == u'[') {
             const qsizetype close = jet.indexOf(u']', i + 1);
             if (close < 0)
-                syntaxError(QStringLiteral("missing ]"), jet);
+                syntaxError(QStringLiteral("λείπει το ]"), jet);
             QString name = jet.mid(i + 1, close - i - 1);
             name.replace(u'"', QStringLiteral("\"\""));
             toks.push_back({Kind::Name, u'"' + name + u'"', {}});
@@ -168,7 +168,7 @@ std::vector<Token> tokenize(const QString &jet)
         } else if (c == u'#') {
             const qsizetype close = jet.indexOf(u'#', i + 1);
             if (close < 0)
-                syntaxError(QStringLiteral("unterminated date constant"), jet);
+                syntaxError(QStringLiteral("ημερομηνία χωρίς το κλείσιμό της"), jet);
             toks.push_back({Kind::Date, dateConstant(jet.mid(i + 1, close - i - 1), jet), {}});
             i = close + 1;
         } else if (c.isDigit() || (c == u'.' && i + 1 < n && jet[i + 1].isDigit())) {
@@ -327,7 +327,7 @@ void rewriteLike(std::vector<Token> &toks)
         while (rightEnd >= 0 && isOp(toks, nextSignificant(toks, rightEnd + 1), "||"))
             rightEnd = operandEndingAfter(toks, nextSignificant(toks, nextSignificant(toks, rightEnd + 1) + 1));
         if (leftStart < 0 || leftEnd < 0 || rightStart < 0 || rightEnd < 0)
-            throw DbError(QStringLiteral("Syntax error in statement (LIKE without its two sides)"));
+            throw DbError(QStringLiteral("Συντακτικό λάθος στην εντολή (το LIKE χωρίς τις δύο πλευρές του)"));
         toks[size_t(leftStart)].out.prepend(QStringLiteral("molarix_fold("));
         toks[size_t(leftEnd)].out += u')';
         const bool spaced = rightStart > 0 && toks[size_t(rightStart - 1)].kind == Kind::Space;

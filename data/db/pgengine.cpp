@@ -66,7 +66,7 @@ private:
     int at(int i) const
     {
         if (i < 0 || size_t(i) >= m_visible.size())
-            throw DbError(QStringLiteral("The statement has no column %1").arg(i));
+            throw DbError(QStringLiteral("Η εντολή δεν έχει στήλη %1").arg(i));
         return m_visible[size_t(i)];
     }
     const ColumnOrigin *origin(int i) const;
@@ -100,7 +100,7 @@ public:
         for (int i = 0; i < params.size(); ++i)
             st.bind(i + 1, params[i]);
         if (!st.step())
-            throw DbError(QStringLiteral("The new row was not stored (%1)").arg(m_where));
+            throw DbError(QStringLiteral("Η νέα εγγραφή δεν αποθηκεύτηκε (%1)").arg(m_where));
         return st.kind(0) == CellKind::Null ? 0 : st.integer(0);
     }
     bool inTransaction() const override { return PQtransactionStatus(m_conn) != PQTRANS_IDLE; }
@@ -109,7 +109,7 @@ public:
     {
         // A unit whose statement failed ends in ROLLBACK even when asked to commit.
         if (command("COMMIT") != "COMMIT")
-            throw DbError(QStringLiteral("The changes were not stored: the unit of work had failed (%1)").arg(m_where));
+            throw DbError(QStringLiteral("Οι αλλαγές δεν αποθηκεύτηκαν: μια εντολή της ίδιας ενέργειας είχε αποτύχει (%1)").arg(m_where));
     }
     void rollback() override { command("ROLLBACK"); }
     QString forUpdate(const QString &nativeSelect) const override { return nativeSelect + QStringLiteral(" FOR UPDATE"); }
@@ -129,7 +129,7 @@ public:
         if (msg.isEmpty())
             msg = serverText(PQerrorMessage(m_conn));
         PQclear(res);
-        QString text = QStringLiteral("The statement failed: %1 (%2)\n%3").arg(msg, m_where, QString::fromUtf8(sql));
+        QString text = QStringLiteral("Η εντολή απέτυχε: %1 (%2)\n%3").arg(msg, m_where, QString::fromUtf8(sql));
         if (PQstatus(m_conn) != CONNECTION_OK)
             text = QStringLiteral("Η σύνδεση με τον διακομιστή %1 χάθηκε: %2").arg(m_where, msg);
         const QString line = DbCauseText(cause);
@@ -216,7 +216,7 @@ void PgCursor::clear()
 void PgCursor::bind(int i, const QVariant &v)
 {
     if (i < 1 || i > m_paramCount)
-        throw DbError(QStringLiteral("A value could not be bound: the statement has no parameter %1 (%2)")
+        throw DbError(QStringLiteral("Μια τιμή δεν δόθηκε στην εντολή: η εντολή δεν έχει παράμετρο %1 (%2)")
                           .arg(i)
                           .arg(m_engine.where()));
     const size_t k = size_t(i - 1);

@@ -224,7 +224,7 @@ void jetFormatFunc(sqlite3_context *ctx, int, sqlite3_value **argv)
         resultText(ctx, valueDate(x, y, m, d) ? formatDate(y, m, d, fmt, &ok) : valueText);
         return;
     }
-    const QByteArray msg = QStringLiteral("Format: unsupported format \"%1\"").arg(fmt).toUtf8();
+    const QByteArray msg = QStringLiteral("Format: η μορφή \"%1\" δεν υποστηρίζεται").arg(fmt).toUtf8();
     sqlite3_result_error(ctx, msg.constData(), int(msg.size()));
 }
 
@@ -460,7 +460,7 @@ int greekCollation(void *, int n1, const void *s1, int n2, const void *s2)
 void check(sqlite3 *db, int rc, const char *what)
 {
     if (rc != SQLITE_OK)
-        throw DbError(QStringLiteral("Cannot register %1: %2").arg(QLatin1String(what), QString::fromUtf8(sqlite3_errmsg(db))));
+        throw DbError(QStringLiteral("Η συνάρτηση %1 δεν καταχωρίστηκε: %2").arg(QLatin1String(what), QString::fromUtf8(sqlite3_errmsg(db))));
 }
 
 }   // namespace

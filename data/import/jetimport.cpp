@@ -345,7 +345,7 @@ public:
                                    .arg(table, quoted.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))
                                    .toUtf8();
         if (sqlite3_prepare_v2(conn.handle(), sql.constData(), -1, &m_st, nullptr) != SQLITE_OK)
-            conn.fail(QStringLiteral("The import could not prepare its statement for %1").arg(table));
+            conn.fail(QStringLiteral("Η μεταφορά δεν ετοίμασε την εντολή της για τον πίνακα %1").arg(table));
     }
     ~Insert() { sqlite3_finalize(m_st); }
     // False when a constraint refuses the row; other failures throw.
@@ -360,7 +360,7 @@ public:
             return true;
         if ((rc & 0xff) == SQLITE_CONSTRAINT)
             return false;
-        m_conn.fail(QStringLiteral("A row could not be written"));
+        m_conn.fail(QStringLiteral("Μια γραμμή δεν γράφτηκε"));
     }
 
 private:

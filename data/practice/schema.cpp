@@ -117,10 +117,10 @@ void createDatabase(const QString &dir, const QString &givenPassword)
     const QString password = givenPassword.isEmpty() ? QString::fromLatin1(FirstPassword) : givenPassword;
     const QFileInfo di(dir);
     if (!di.exists() || !di.isDir())
-        throw DbError(QStringLiteral("The folder '%1' does not exist.").arg(dir));
+        throw DbError(QStringLiteral("Ο φάκελος '%1' δεν υπάρχει.").arg(dir));
     const QString path = QDir(dir).absoluteFilePath(QStringLiteral("data.mdb"));
     if (QFileInfo::exists(path))
-        throw DbError(QStringLiteral("'%1' already exists; it is left as it is.").arg(QDir::toNativeSeparators(path)));
+        throw DbError(QStringLiteral("Το '%1' υπάρχει ήδη· μένει όπως είναι.").arg(QDir::toNativeSeparators(path)));
 
     if (!acceptablePassword(password))
         throw DbError(QString::fromUtf8("Ο κωδικός πρόσβασης δεν μπορεί να είναι κενός, να αρχίζει ή να τελειώνει "
@@ -158,7 +158,7 @@ void createDatabase(const QString &dir, const QString &givenPassword)
     QFile::remove(temp + QStringLiteral("-journal"));
     if (!QFile::rename(temp, path)) {
         QFile::remove(temp);
-        throw DbError(QStringLiteral("'%1' cannot be created.").arg(QDir::toNativeSeparators(path)));
+        throw DbError(QStringLiteral("Το '%1' δεν μπορεί να δημιουργηθεί.").arg(QDir::toNativeSeparators(path)));
     }
 }
 

@@ -28,7 +28,7 @@ int readNumber(DbConnection &conn)
         const QString sql = QStringLiteral("SELECT VERSION FROM SCHEMA_VERSION");
         const QVariant v = conn.scalarNative(conn.inTransaction() ? conn.engine().forUpdate(sql) : sql);
         if (!v.isValid())
-            throw DbError(QStringLiteral("The database holds no layout version (%1).").arg(conn.engine().where()));
+            throw DbError(QStringLiteral("Η βάση δεδομένων δεν γράφει την έκδοση της μορφής της (%1).").arg(conn.engine().where()));
         return v.toInt();
     }
     return conn.scalarNative(QStringLiteral("PRAGMA user_version")).toInt();

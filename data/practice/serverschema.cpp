@@ -132,13 +132,13 @@ namespace Schema {
 void createOnServer(DbConnection &conn, const QString &password)
 {
     if (!conn.onServer())
-        throw DbError(QStringLiteral("The connection is not to a database server."));
+        throw DbError(QStringLiteral("Η σύνδεση δεν είναι με διακομιστή βάσης δεδομένων."));
     const qlonglong existing =
         conn.scalarNative(QStringLiteral("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
                                          " WHERE n.nspname = current_schema() AND c.relname = 'security'"))
             .toLongLong();
     if (existing > 0)
-        throw DbError(QStringLiteral("The database already holds a practice; it is left as it is."));
+        throw DbError(QStringLiteral("Η βάση δεδομένων έχει ήδη ιατρείο· μένει όπως είναι."));
     DbTransaction tx(conn);
     for (const char *stmt : kServerTypes)
         conn.executeNative(QString::fromUtf8(stmt));

@@ -88,7 +88,7 @@ private slots:
         QCOMPARE(ds.value(2, 0), QVariant(QDateTime(QDate(2008, 1, 2), QTime(14, 30, 5))));
         QCOMPARE(ds.fieldText("PERIGRAFH"), QStringLiteral("Γάζες"));
         QCOMPARE(ds.rowValues(1).value(3).toString(), QStringLiteral("Ενοίκιο"));
-        QCOMPARE(errorOf([&] { ds.fieldValue("NOSUCH"); }), QStringLiteral("Field 'NOSUCH' not found"));
+        QCOMPARE(errorOf([&] { ds.fieldValue("NOSUCH"); }), QStringLiteral("Το πεδίο 'NOSUCH' δεν υπάρχει"));
 
         // Booleans, integers and long texts.
         p.exec("INSERT INTO APODEIKSEIS(AR_APODEIKSHS,POSO) VALUES(7,10)");
@@ -469,7 +469,7 @@ private slots:
         p.exec("DELETE FROM EKSODA WHERE PERIGRAFH='α'");
         ds.setFieldText("POSO", "5");
         const QString msg = errorOf([&] { ds.post(); });
-        QCOMPARE(msg, QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read."));
+        QCOMPARE(msg, QStringLiteral("Η εγγραφή δεν βρέθηκε για να αποθηκευτεί· κάποιες τιμές της μπορεί να άλλαξαν μετά την ανάγνωσή της."));
         QCOMPARE(ds.state(), DataSetState::Edit);
         ds.cancel();
         QCOMPARE(errorOf([&] { ds.deleteRecord(); }), msg);
@@ -489,9 +489,9 @@ private slots:
         ds.open();
         ds.edit();
         QCOMPARE(errorOf([&] { ds.setFieldText("HMEROMHNIA", "31/02/2008"); }),
-                 QStringLiteral("'31/02/2008' is not a valid date for field HMEROMHNIA"));
+                 QStringLiteral("Το '31/02/2008' δεν είναι έγκυρη ημερομηνία για το πεδίο HMEROMHNIA"));
         QCOMPARE(errorOf([&] { ds.setFieldText("POSO", "abc"); }),
-                 QStringLiteral("'abc' is not a valid floating point value for field POSO"));
+                 QStringLiteral("Το 'abc' δεν είναι έγκυρος αριθμός για το πεδίο POSO"));
         QVERIFY(errorOf([&] { ds.setFieldText("POSO", "1.234,5"); }).contains("POSO"));
         QCOMPARE(ds.state(), DataSetState::Edit);
         QCOMPARE(ds.fieldText("HMEROMHNIA"), QStringLiteral("1/1/2008"));
@@ -513,7 +513,7 @@ private slots:
         r.setTableName("APODEIKSEIS");
         r.open();
         QCOMPARE(errorOf([&] { r.setFieldText("AR_APODEIKSHS", "12a"); }),
-                 QStringLiteral("'12a' is not a valid integer value for field AR_APODEIKSHS"));
+                 QStringLiteral("Το '12a' δεν είναι έγκυρος ακέραιος για το πεδίο AR_APODEIKSHS"));
         QVERIFY(errorOf([&] { r.setFieldText("EGKYRH", "ναι"); }).contains("EGKYRH"));
         r.setFieldText("EGKYRH", "FALSE");
         QCOMPARE(r.fieldValue("EGKYRH"), QVariant(false));
