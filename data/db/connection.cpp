@@ -98,7 +98,7 @@ DbConnection::~DbConnection()
 void DbConnection::setConnectionString(const QString &cs)
 {
     if (isOpen())
-        throw DbError(QStringLiteral("Operation is not allowed when the object is open."));
+        throw DbError(QStringLiteral("Η ενέργεια δεν επιτρέπεται όσο η σύνδεση είναι ανοιχτή."));
     m_connectionString = cs;
 }
 
@@ -144,7 +144,7 @@ void DbConnection::openOrCreate(bool create)
     m_info = ParseConnectionString(m_connectionString);
     if (m_info.onServer()) {
         if (create)
-            throw DbError(QStringLiteral("A practice on a server is made by its administrator and molarix-db create-server."));
+            throw DbError(QStringLiteral("Ιατρείο σε διακομιστή δημιουργεί ο διαχειριστής του με το molarix-db create-server."));
         openServer();
     } else {
         openResolved(create);
@@ -154,7 +154,7 @@ void DbConnection::openOrCreate(bool create)
 void DbConnection::openFile(const QString &path, const ConnectionInfo &credentials)
 {
     if (isOpen())
-        throw DbError(QStringLiteral("Operation is not allowed when the object is open."));
+        throw DbError(QStringLiteral("Η ενέργεια δεν επιτρέπεται όσο η σύνδεση είναι ανοιχτή."));
     m_info = credentials;
     m_info.dataSource = path;
     openResolved(false);
@@ -163,7 +163,7 @@ void DbConnection::openFile(const QString &path, const ConnectionInfo &credentia
 void DbConnection::createFile(const QString &path, const ConnectionInfo &credentials)
 {
     if (isOpen())
-        throw DbError(QStringLiteral("Operation is not allowed when the object is open."));
+        throw DbError(QStringLiteral("Η ενέργεια δεν επιτρέπεται όσο η σύνδεση είναι ανοιχτή."));
     m_info = credentials;
     m_info.dataSource = path;
     openResolved(true);
@@ -176,12 +176,12 @@ void DbConnection::openResolved(bool create)
     if (create) {
         // An empty file is one a caller made to receive a copy.
         if (fi.exists() && (!fi.isFile() || fi.size() > 0))
-            throw DbError(QStringLiteral("'%1' already exists; it is left as it is.").arg(path));
+            throw DbError(QStringLiteral("Το '%1' υπάρχει ήδη· μένει όπως είναι.").arg(path));
     } else {
         if (!fi.exists() || !fi.isFile())
-            throw DbError(QStringLiteral("Could not find file '%1'").arg(path));
+            throw DbError(QStringLiteral("Το αρχείο '%1' δεν βρέθηκε").arg(path));
         if (!PracticeKey::looksEncrypted(path))
-            throw DbError(QStringLiteral("The file '%1' is not a Molarix database.").arg(path));
+            throw DbError(QStringLiteral("Το αρχείο '%1' δεν είναι βάση δεδομένων του Molarix.").arg(path));
     }
 
     sqlite3 *db = nullptr;
@@ -191,7 +191,7 @@ void DbConnection::openResolved(bool create)
     if (rc != SQLITE_OK) {
         const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
         sqlite3_close(db);
-        throw DbError(QStringLiteral("The database file '%1' cannot be opened: %2").arg(path, msg));
+        throw DbError(QStringLiteral("Το αρχείο της βάσης '%1' δεν ανοίγει: %2").arg(path, msg));
     }
     bool keyed = false;
     m_sessionKeyed = false;
@@ -205,11 +205,11 @@ void DbConnection::openResolved(bool create)
         sqlite3_close(db);
         if (create)
             QFile::remove(path);
-        throw DbError(QStringLiteral("The file '%1' cannot be opened before the access password is given.").arg(path));
+        throw DbError(QStringLiteral("Το αρχείο '%1' δεν ανοίγει πριν δοθεί ο κωδικός πρόσβασης.").arg(path));
     }
     if (!keyed) {
         sqlite3_close(db);
-        throw DbError(QStringLiteral("The database file '%1' cannot be opened: no encryption.").arg(path));
+        throw DbError(QStringLiteral("Το αρχείο της βάσης '%1' δεν ανοίγει: δεν είναι κρυπτογραφημένο.").arg(path));
     }
     // Another program's lock is waited for a bounded time, then reported.
     m_busyLimitMs = m_commandTimeout <= 0 ? g_busyWaitMs : m_commandTimeout * 1000;
@@ -222,9 +222,9 @@ void DbConnection::openResolved(bool create)
         sqlite3_free(err);
         sqlite3_close(db);
         if (rc == SQLITE_NOTADB)
-            throw DbError(QStringLiteral("The password does not open the database file '%1'.").arg(path));
+            throw DbError(QStringLiteral("Ο κωδικός πρόσβασης δεν ανοίγει το αρχείο της βάσης '%1'.").arg(path));
         const DbError::Cause cause = causeOf(rc, path);
-        throw DbError(withCause(QStringLiteral("The database file '%1' cannot be read: %2").arg(path, msg), cause), cause);
+        throw DbError(withCause(QStringLiteral("Το αρχείο της βάσης '%1' δεν διαβάζεται: %2").arg(path, msg), cause), cause);
     }
     sqlite3_exec(db, "PRAGMA foreign_keys=OFF", nullptr, nullptr, nullptr);
     // A commit is sealed by a synced write to the journal (truncating it),
@@ -294,7 +294,7 @@ void DbConnection::reopenOthers(const DbConnection *changer)
 DbEngine &DbConnection::engine() const
 {
     if (!m_engine)
-        throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
+        throw DbError(QStringLiteral("Η ενέργεια δεν επιτρέπεται όσο η σύνδεση είναι κλειστή."));
     return *m_engine;
 }
 
@@ -302,7 +302,7 @@ sqlite3 *DbConnection::handle() const
 {
     engine();
     if (!m_db)
-        throw DbError(QStringLiteral("This works only on a practice file, not on a database server."));
+        throw DbError(QStringLiteral("Αυτό γίνεται μόνο σε αρχείο ιατρείου, όχι σε διακομιστή βάσης δεδομένων."));
     return m_db;
 }
 
@@ -313,7 +313,7 @@ qint64 DbConnection::insertRow(const QString &sql, const QVariantList &params)
 
 void DbConnection::fail(const QString &what) const
 {
-    const QString msg = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("not open");
+    const QString msg = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("η σύνδεση δεν είναι ανοιχτή");
     const DbError::Cause cause = m_db ? causeOf(sqlite3_extended_errcode(m_db), m_info.dataSource) : DbError::Cause::None;
     throw DbError(withCause(QStringLiteral("%1: %2 (%3)").arg(what, msg, m_info.dataSource), cause), cause);
 }
@@ -404,7 +404,7 @@ SqliteCursor::SqliteCursor(const DbConnection &conn, sqlite3 *db, const QString 
     if (rc != SQLITE_OK) {
         sqlite3_finalize(m_stmt);
         m_stmt = nullptr;
-        conn.fail(QStringLiteral("The statement was refused"));
+        conn.fail(QStringLiteral("Η εντολή δεν έγινε δεκτή"));
     }
 }
 
@@ -433,7 +433,7 @@ void SqliteCursor::bind(int i, const QVariant &v)
     }
     }
     if (rc != SQLITE_OK)
-        m_conn.fail(QStringLiteral("A value could not be bound"));
+        m_conn.fail(QStringLiteral("Μια τιμή δεν δόθηκε στην εντολή"));
 }
 
 bool SqliteCursor::step()
@@ -448,7 +448,7 @@ bool SqliteCursor::step()
     if (rc == SQLITE_DONE)
         return false;
     sqlite3_reset(m_stmt);
-    m_conn.fail(QStringLiteral("The statement failed"));
+    m_conn.fail(QStringLiteral("Η εντολή απέτυχε"));
 }
 
 void SqliteCursor::reset()
@@ -537,7 +537,7 @@ sqlite3_stmt *DbStatement::handle() const
 {
     auto *c = dynamic_cast<SqliteCursor *>(m_cursor.get());
     if (!c)
-        throw DbError(QStringLiteral("This works only on a practice file, not on a database server."));
+        throw DbError(QStringLiteral("Αυτό γίνεται μόνο σε αρχείο ιατρείου, όχι σε διακομιστή βάσης δεδομένων."));
     return c->handle();
 }
 

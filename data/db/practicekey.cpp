@@ -58,7 +58,7 @@ QByteArray randomSalt()
 {
     QByteArray salt(SaltSize, '\0');
     if (RAND_bytes(reinterpret_cast<unsigned char *>(salt.data()), SaltSize) != 1)
-        throw std::runtime_error("no random bytes for a new key");
+        throw std::runtime_error("δεν βρέθηκαν τυχαία bytes για νέο κλειδί");
     return salt;
 }
 
@@ -72,7 +72,7 @@ QByteArray derive(const QString &password, const QByteArray &salt, int rounds)
                                           reinterpret_cast<unsigned char *>(key.data()));
     wipe(pass);
     if (ok != 1)
-        throw std::runtime_error("the key derivation failed");
+        throw std::runtime_error("η παραγωγή του κλειδιού απέτυχε");
     return key;
 }
 

@@ -34,7 +34,7 @@ public:
             const QString msg = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory");
             sqlite3_close(m_db);
             m_db = nullptr;
-            throw DbError(QStringLiteral("The database file '%1' cannot be opened: %2").arg(file, msg));
+            throw DbError(QStringLiteral("Το αρχείο της βάσης '%1' δεν ανοίγει: %2").arg(file, msg));
         }
         sqlite3_busy_timeout(m_db, 30000);
     }
@@ -112,7 +112,7 @@ QStringList tables(sqlite3 *db, const QString &file)
                            -1, &st, nullptr)
         != SQLITE_OK) {
         sqlite3_finalize(st);
-        throw DbError(QStringLiteral("The tables of '%1' cannot be listed.").arg(file));
+        throw DbError(QStringLiteral("Οι πίνακες του '%1' δεν διαβάζονται.").arg(file));
     }
     while (sqlite3_step(st) == SQLITE_ROW)
         names << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
@@ -136,19 +136,19 @@ QString verifiedCopy(const QString &file)
         copy = file + QStringLiteral(".%1-%2.bak").arg(stamp).arg(n);
     auto failed = [&](const QString &why) {
         QFile::remove(copy);
-        return DbError(QStringLiteral("The copy of '%1' before its move to the password key failed: %2").arg(file, why));
+        return DbError(QStringLiteral("Το αντίγραφο του '%1' πριν από το κλειδί του κωδικού απέτυχε: %2").arg(file, why));
     };
     if (!QFile::copy(file, copy))
-        throw failed(QStringLiteral("the copy cannot be written"));
+        throw failed(QStringLiteral("το αντίγραφο δεν γράφεται"));
     const QByteArray want = fileHash(file);
     if (want.isEmpty() || fileHash(copy) != want)
-        throw failed(QStringLiteral("the copy differs from the file"));
+        throw failed(QStringLiteral("το αντίγραφο διαφέρει από το αρχείο"));
     Handle h(copy);
     if (!openWithLegacyKey(h))
-        throw failed(QStringLiteral("the copy does not open"));
+        throw failed(QStringLiteral("το αντίγραφο δεν ανοίγει"));
     SqlFunctions::registerAll(h.db());   // the indexes use the Greek collation
     if (integrity(h.db(), copy) != QLatin1String("ok"))
-        throw failed(QStringLiteral("the copy does not pass the integrity check"));
+        throw failed(QStringLiteral("το αντίγραφο δεν περνά τον έλεγχο ακεραιότητας"));
     return copy;
 }
 
@@ -168,7 +168,7 @@ QString moveLegacyFile(const QString &file, const QString &password, QByteArray 
         {
             Handle old(file);
             if (!openWithLegacyKey(old))
-                throw DbError(QStringLiteral("The file '%1' no longer opens with its old key.").arg(file));
+                throw DbError(QStringLiteral("Το αρχείο '%1' δεν ανοίγει πια με το παλιό του κλειδί.").arg(file));
             SqlFunctions::registerAll(old.db());   // the collation of the text columns
             names = tables(old.db(), file);
             for (const QString &t : names)
@@ -177,12 +177,12 @@ QString moveLegacyFile(const QString &file, const QString &password, QByteArray 
             // The handle may not create files: the new one starts empty.
             QFile empty(fresh);
             if (!empty.open(QIODevice::WriteOnly))
-                throw DbError(QStringLiteral("'%1' cannot be created.").arg(fresh));
+                throw DbError(QStringLiteral("Το '%1' δεν μπορεί να δημιουργηθεί.").arg(fresh));
             empty.close();
             if (PracticeKey::attachWithRaw(old.db(), fresh, "fresh", key, salt) != SQLITE_OK)
                 throw DbError(QStringLiteral("%1 (%2)").arg(old.error(), fresh));
             if (sqlite3_exec(old.db(), "SELECT sqlcipher_export('fresh')", nullptr, nullptr, nullptr) != SQLITE_OK)
-                throw DbError(QStringLiteral("The data of '%1' cannot be copied: %2").arg(file, old.error()));
+                throw DbError(QStringLiteral("Τα δεδομένα του '%1' δεν αντιγράφονται: %2").arg(file, old.error()));
             sqlite3_exec(old.db(), "DETACH DATABASE fresh", nullptr, nullptr, nullptr);
         }
         {
@@ -193,13 +193,13 @@ QString moveLegacyFile(const QString &file, const QString &password, QByteArray 
             check.open();
             sqlite3 *db = check.handle();
             if (integrity(db, fresh) != QLatin1String("ok") || tables(db, fresh) != names)
-                throw DbError(QStringLiteral("The copy of '%1' under the new key is not whole.").arg(file));
+                throw DbError(QStringLiteral("Το αντίγραφο του '%1' με το νέο κλειδί δεν είναι πλήρες.").arg(file));
             for (int i = 0; i < names.size(); ++i)
                 if (rowCount(db, names[i], fresh) != counts[i])
-                    throw DbError(QStringLiteral("The copy of '%1' under the new key misses rows of %2.").arg(file, names[i]));
+                    throw DbError(QStringLiteral("Στο αντίγραφο του '%1' με το νέο κλειδί λείπουν γραμμές του πίνακα %2.").arg(file, names[i]));
         }
         if (std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(file).constData()) != 0)
-            throw DbError(QStringLiteral("'%1' cannot be replaced by its copy under the new key.").arg(file));
+            throw DbError(QStringLiteral("Το '%1' δεν αντικαθίσταται από το αντίγραφό του με το νέο κλειδί.").arg(file));
     } catch (...) {
         QFile::remove(fresh);
         wipe(key);
@@ -224,9 +224,9 @@ Unlocked unlock(const QString &file, const QString &password)
 {
     const QFileInfo fi(file);
     if (!fi.exists() || !fi.isFile())
-        throw DbError(QStringLiteral("Could not find file '%1'").arg(file));
+        throw DbError(QStringLiteral("Το αρχείο '%1' δεν βρέθηκε").arg(file));
     if (!PracticeKey::looksEncrypted(file))
-        throw DbError(QStringLiteral("The file '%1' is not a Molarix database.").arg(file));
+        throw DbError(QStringLiteral("Το αρχείο '%1' δεν είναι βάση δεδομένων του Molarix.").arg(file));
     Unlocked result;
     if (password.isEmpty())
         return result;
@@ -246,7 +246,7 @@ Unlocked unlock(const QString &file, const QString &password)
             return result;
         }
         if (rc != SQLITE_NOTADB)
-            throw DbError(QStringLiteral("The database file '%1' cannot be read: %2").arg(file, h.error()));
+            throw DbError(QStringLiteral("Το αρχείο της βάσης '%1' δεν διαβάζεται: %2").arg(file, h.error()));
     }
     wipe(key);
 
@@ -267,7 +267,7 @@ void changePassword(DbConnection &conn, const QString &newPassword)
 {
     const QString file = conn.fileName();
     if (newPassword.isEmpty() || newPassword.trimmed() != newPassword || !HasNoSpecialChars(newPassword))
-        throw DbError(QStringLiteral("The new password cannot be used."));
+        throw DbError(QStringLiteral("Ο νέος κωδικός πρόσβασης δεν μπορεί να χρησιμοποιηθεί."));
     // SQLCipher keeps the file's salt through a rekey.
     const QByteArray salt = PracticeKey::readSalt(file);
     QByteArray key = PracticeKey::derive(newPassword, salt);
@@ -296,7 +296,7 @@ void changePassword(DbConnection &conn, const QString &newPassword)
     if (!changed) {
         conn.close();
         wipe(key);
-        throw DbError(QStringLiteral("The password of '%1' was not changed; the old one still holds.").arg(file));
+        throw DbError(QStringLiteral("Ο κωδικός πρόσβασης του '%1' δεν άλλαξε· ισχύει ο παλιός.").arg(file));
     }
     Session::current().useKey(key, salt, Session::current().userName());
     wipe(key);

@@ -71,9 +71,9 @@ void Session::signOut()
 void Session::useKey(const QByteArray &key, const QByteArray &salt, const QString &user)
 {
     if (key.size() != PracticeKey::KeySize)
-        throw std::invalid_argument("a practice key has 32 bytes");
+        throw std::invalid_argument("το κλειδί ιατρείου έχει 32 bytes");
     if (salt.size() != PracticeKey::SaltSize)
-        throw std::invalid_argument("a practice salt has 16 bytes");
+        throw std::invalid_argument("το salt του κλειδιού έχει 16 bytes");
     const std::lock_guard<std::mutex> lock(m_mutex);
     clear();
     std::copy(key.begin(), key.end(), m_key.begin());

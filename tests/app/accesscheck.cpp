@@ -305,7 +305,7 @@ private slots:
         const auto shown = Messages::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].kind, Messages::Kind::Error);
-        QVERIFY(shown[0].text.contains(QStringLiteral("not a Molarix database")));
+        QVERIFY(shown[0].text.contains(QStringLiteral("δεν είναι βάση δεδομένων του Molarix")));
         QVERIFY(child<QLineEdit>(&f, "Edit1")->isEnabled());   // no wait: nobody guessed wrong
     }
 

@@ -29,7 +29,7 @@ std::vector<Literal> literalsOf(const QString &s)
     std::vector<bool> nest;   // open ( and {: does each make a message?
     bool inThrow = false, pendingBody = false, joinable = false;
     size_t throwDepth = 0;
-    QString ident;            // the token just before, when a name
+    QString ident;   // the token just before, when a name
     int line = 1;
     const qsizetype n = s.size();
     auto inMessage = [&] { return inThrow || std::find(nest.begin(), nest.end(), true) != nest.end(); };
@@ -194,7 +194,11 @@ private slots:
         row("engine words matched", R"x(if (msg.contains(QLatin1String("password authentication failed"))) return;)x",
             {});
         // Split so that moc's own scan of this file sees no comment.
-        row("comments", "/" "/ throw DbError(QStringLiteral(\"An English comment\"));\n/" "* fail(\"Not this\") *" "/", {});
+        row("comments", "/"
+                        "/ throw DbError(QStringLiteral(\"An English comment\"));\n/"
+                        "* fail(\"Not this\") *"
+                        "/",
+            {});
         row("quote as a char", "if (c == '\"') throw DbError(QStringLiteral(\"Λάθος\"));", {});
         row("after the throw", R"x(throw DbError(QStringLiteral("Λάθος")); call(QStringLiteral("two words"));)x", {});
         row("a call after an Error call", R"x(if (isError(x)) { log(QStringLiteral("two words")); })x", {});

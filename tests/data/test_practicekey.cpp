@@ -237,7 +237,7 @@ private slots:
             PracticeFile::unlock(file, QStringLiteral("molarix"));
             QFAIL("a file that is no database was opened");
         } catch (const DbError &e) {
-            QVERIFY2(e.message().contains(QLatin1String("not a Molarix database")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("δεν είναι βάση δεδομένων του Molarix")), qPrintable(e.message()));
         }
         QCOMPARE(bytesOf(file), content);
 
