@@ -5,7 +5,6 @@
 #include "gui/customerfields.h"
 #include "data/practice/appstate.h"
 #include "data/db/clock.h"
-#include "data/work/customerid.h"
 #include "data/db/dataset.h"
 #include "data/db/regional.h"
 #include "gui/formstyle.h"
@@ -13,12 +12,6 @@
 #include "reports/reportengine.h"
 #include <QDir>
 #include <QShowEvent>
-
-namespace {
-
-const QString kOrder = QStringLiteral(" ORDER BY HMEROMHNIA DESC, KATAXWRHSH DESC");
-
-}
 
 TForm80::TForm80(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::TForm80>())
@@ -113,16 +106,11 @@ void TForm80::FormShow()
     ui->DateTimePicker1->setDate(Clock::today());
     m_loading = false;
     ADOConnection1.prepare();
-    ADOQuery1->close();
-    ADOQuery1->setSql(QStringLiteral("SELECT * FROM ODONTOGRAMMA WHERE ID=") + customer.text() + kOrder);
-    ADOQuery1->open();
+    Chart::open(*ADOQuery1, customer);
     ReadEntries();
-    // A child's chart opens on the primary teeth when only those have entries.
-    bool primary = !m_entries.isEmpty();
-    for (const Chart::Entry &e : std::as_const(m_entries))
-        primary = primary && Chart::dentitionOf(e.tooth) == Chart::Dentition::Primary;
-    (primary ? ui->RadioButton2 : ui->RadioButton1)->setChecked(true);
-    ToothChart1->setDentition(primary ? Chart::Dentition::Primary : Chart::Dentition::Permanent);
+    const Chart::Dentition dentition = Chart::openingDentition(m_entries);
+    (dentition == Chart::Dentition::Primary ? ui->RadioButton2 : ui->RadioButton1)->setChecked(true);
+    ToothChart1->setDentition(dentition);
     ShowChart();
     ShowCurrentEntry();
 }
@@ -130,21 +118,7 @@ void TForm80::FormShow()
 // The stored rows as chart entries; the data set is browsing.
 void TForm80::ReadEntries()
 {
-    m_entries.clear();
-    const int date = ADOQuery1->fieldIndex(QStringLiteral("HMEROMHNIA"));
-    const int entered = ADOQuery1->fieldIndex(QStringLiteral("KATAXWRHSH"));
-    const int tooth = ADOQuery1->fieldIndex(QStringLiteral("DONTI"));
-    const int surfaces = ADOQuery1->fieldIndex(QStringLiteral("EPIFANEIES"));
-    const int condition = ADOQuery1->fieldIndex(QStringLiteral("KATASTASH"));
-    for (int r = 0; r < ADOQuery1->recordCount(); ++r) {
-        Chart::Entry e;
-        e.date = ADOQuery1->value(r, date).toDate();
-        e.entered = ADOQuery1->value(r, entered).toDateTime();
-        e.tooth = ADOQuery1->value(r, tooth).toInt();
-        e.surfaces = ADOQuery1->value(r, surfaces).toString();
-        e.condition = ADOQuery1->value(r, condition).toString();
-        m_entries << e;
-    }
+    m_entries = Chart::entries(*ADOQuery1);
     ui->Label8->setText(QStringLiteral("Βρέθηκαν ") + QString::number(m_entries.size()) + QStringLiteral(" καταχωρήσεις"));
 }
 
@@ -171,11 +145,6 @@ void TForm80::ShowCurrentEntry()
     ToothChart1->setSelection(Chart::isTooth(tooth) ? tooth : 0, letters);
 }
 
-void TForm80::SetSurfaces(const QString &letters)
-{
-    ADOQuery1->setFieldValue(QStringLiteral("EPIFANEIES"), Chart::normalizeSurfaces(letters));
-}
-
 // Browsing, a click starts a new entry for the tooth (the whole tooth);
 // while an entry is open, a click on its tooth turns a surface on or off
 // and a click on another tooth moves the entry there.
@@ -189,15 +158,10 @@ void TForm80::ToothChart1Click(int fdi, QChar surface)
     }
     if (ADOQuery1->fieldValue(QStringLiteral("DONTI")).toInt() != fdi) {
         ADOQuery1->setFieldValue(QStringLiteral("DONTI"), fdi);
-        SetSurfaces(QString());
+        Chart::setSurfaces(*ADOQuery1, QString());
         return;
     }
-    QString letters = Chart::normalizeSurfaces(ADOQuery1->fieldText(QStringLiteral("EPIFANEIES")));
-    if (letters.contains(surface))
-        letters.remove(surface);
-    else
-        letters += surface;
-    SetSurfaces(letters);
+    Chart::setSurfaces(*ADOQuery1, Chart::toggleSurface(ADOQuery1->fieldText(QStringLiteral("EPIFANEIES")), surface));
 }
 
 // A new entry: the customer's, dated today, for the tooth when one was clicked.
@@ -205,11 +169,7 @@ void TForm80::StartEntry(int fdi)
 {
     if (ADOQuery1->state() != DataSetState::Insert)
         return;
-    ADOQuery1->setFieldValue(QStringLiteral("ID"), CustomerRef::require(CustomerId).value());
-    ADOQuery1->setFieldValue(QStringLiteral("HMEROMHNIA"), Clock::today());
-    if (fdi)
-        ADOQuery1->setFieldValue(QStringLiteral("DONTI"), fdi);
-    SetSurfaces(QString());
+    Chart::startEntry(*ADOQuery1, CustomerRef::require(CustomerId), fdi);
 }
 
 void TForm80::CheckBoxClick()
@@ -218,7 +178,7 @@ void TForm80::CheckBoxClick()
     for (int i = 0; i < 5; ++i)
         if (m_surfaceBoxes[i]->isChecked())
             letters += QLatin1Char(Chart::Surfaces[i]);
-    SetSurfaces(letters);
+    Chart::setSurfaces(*ADOQuery1, letters);
 }
 
 void TForm80::RadioButtonClick()
@@ -226,26 +186,9 @@ void TForm80::RadioButtonClick()
     ToothChart1->setDentition(ui->RadioButton2->isChecked() ? Chart::Dentition::Primary : Chart::Dentition::Permanent);
 }
 
-// Before a row is stored: a tooth, a condition from the list and a date
-// (today when left empty); the customer and the moment of entry are the
-// program's.
 void TForm80::ADOQuery1UpdateRecord()
 {
-    const int tooth = ADOQuery1->fieldValue(QStringLiteral("DONTI")).toInt();
-    if (!Chart::isTooth(tooth))
-        throw DbError(QStringLiteral("Διαλέξτε ένα δόντι στο οδοντόγραμμα ή γράψτε τον αριθμό του (π.χ. 16 ή 55)."));
-    if (!Chart::conditions().contains(ADOQuery1->fieldText(QStringLiteral("KATASTASH"))))
-        throw DbError(QStringLiteral("Διαλέξτε την κατάσταση του δοντιού από τη λίστα."));
-    if (ADOQuery1->fieldValue(QStringLiteral("HMEROMHNIA")).isNull())
-        ADOQuery1->setFieldValue(QStringLiteral("HMEROMHNIA"), Clock::today());
-    const QString letters = ADOQuery1->fieldText(QStringLiteral("EPIFANEIES"));
-    if (letters != Chart::normalizeSurfaces(letters))
-        SetSurfaces(letters);
-    ADOQuery1->setFieldValue(QStringLiteral("ID"), CustomerRef::require(CustomerId).value());
-    if (ADOQuery1->fieldValue(QStringLiteral("KATAXWRHSH")).isNull()) {
-        const QDateTime now = Clock::now();
-        ADOQuery1->setFieldValue(QStringLiteral("KATAXWRHSH"), QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second())));
-    }
+    Chart::completeEntry(*ADOQuery1, CustomerRef::require(CustomerId));
 }
 
 // After a stored, corrected or deleted entry: the rows again, newest first.
@@ -268,12 +211,7 @@ void TForm80::Button1Click()
     const CustomerRef customer = CustomerRef::require(CustomerId);
     ADOQuery1->checkBrowseMode();
     DBNavigator1Click();
-    ADOQuery2->close();
-    ADOQuery2->setSql(QStringLiteral("SELECT * FROM STOIXEIA_PELATH WHERE ID=") + customer.text());
-    ADOQuery2->open();
-    ADOQuery3->close();
-    ADOQuery3->setSql(QStringLiteral("SELECT * FROM INFORMATION"));
-    ADOQuery3->open();
+    Chart::openPrintout(*ADOQuery2, *ADOQuery3, customer);
     // The chart as drawn now (the teeth shown, on the chosen day), without
     // the outline of the current entry.
     ToothChart1->setSelection(0, QString());

@@ -49,7 +49,6 @@ private:
     void ADOQuery1UpdateRecord();
     void DBNavigator1Click();
     void Button1Click();
-    void SetSurfaces(const QString &letters);
 
     std::unique_ptr<Ui::TForm80> ui;
     ToothChart *ToothChart1;

@@ -4,7 +4,7 @@
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "gui/customerfields.h"
-#include "data/work/customerid.h"
+#include "data/work/customers.h"
 #include "data/db/dataset.h"
 
 TForm19::TForm19(QWidget *parent)
@@ -31,12 +31,7 @@ void TForm19::FormShow()
 {
     const CustomerRef customer = CustomerRef::require(CustomerId);
     ADOConnection1.prepare();
-    ADOQuery1->close();
-    ADOQuery1->setSql(QStringLiteral("SELECT ID,ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,DIEYTHYNSH,THLEFWNO_1,")
-                      + QStringLiteral("THLEFWNO_2,EPAGGELMA, TAMEIO FROM STOIXEIA_PELATH WHERE ID=")
-                      + customer.text());
-    ADOQuery1->open();
-    RequireCustomerRow(ADOQuery1);
+    Customers::openCard(*ADOQuery1, customer);
     ADOQuery1->edit();
 }
 

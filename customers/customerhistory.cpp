@@ -4,7 +4,7 @@
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "gui/customerfields.h"
-#include "data/work/customerid.h"
+#include "data/work/customers.h"
 #include "data/db/dataset.h"
 
 TForm20::TForm20(QWidget *parent)
@@ -32,10 +32,7 @@ void TForm20::FormShow()
 {
     const CustomerRef customer = CustomerRef::require(CustomerId);
     ADOConnection1.prepare();
-    ADOQuery1->close();
-    ADOQuery1->setSql(QStringLiteral("SELECT * FROM STOIXEIA_PELATH WHERE ID=") + customer.text());
-    ADOQuery1->open();
-    RequireCustomerRow(ADOQuery1);
+    Customers::openHistory(*ADOQuery1, customer);
     ui->Label7->setText(CustomerBirthDate);
     ui->Label6->setText(CustomerSurname);
     ui->Label5->setText(CustomerFirstName);

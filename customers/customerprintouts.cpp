@@ -5,7 +5,7 @@
 #include "gui/guard.h"
 #include "gui/customerfields.h"
 #include "data/practice/appstate.h"
-#include "data/work/customerid.h"
+#include "data/work/customers.h"
 #include "data/db/dataset.h"
 #include "reports/reportengine.h"
 #include <QDir>
@@ -31,18 +31,18 @@ TForm22::TForm22(QWidget *parent)
     RvProject7 = project("RvProject7");
     RvProject9 = project("RvProject9");
 
-    const QString one = QStringLiteral(" WHERE ID=");
+    using Customers::Printout;
     connect(ui->Button1, &QPushButton::clicked, this, guarded([this] {
-                Print(RvProject5, DataStatement() + ListCriteria, QStringLiteral("STOIXEIA.RAV"));
+                Print(RvProject5, Customers::printoutSql(Printout::Data, ListCriteria), QStringLiteral("STOIXEIA.RAV"));
             }));
-    connect(ui->Button2, &QPushButton::clicked, this, guarded([this, one] {
-                Print(RvProject5, DataStatement() + one + CustomerRef::require(CustomerId).text(), QStringLiteral("STOIXEIA.RAV"));
+    connect(ui->Button2, &QPushButton::clicked, this, guarded([this] {
+                Print(RvProject5, Customers::printoutSql(Printout::Data, CustomerRef::require(CustomerId)), QStringLiteral("STOIXEIA.RAV"));
             }));
     connect(ui->Button8, &QPushButton::clicked, this, guarded([this] {
-                Print(RvProject7, HistoryStatement() + ListCriteria, QStringLiteral("ISTORIKO.RAV"));
+                Print(RvProject7, Customers::printoutSql(Printout::History, ListCriteria), QStringLiteral("ISTORIKO.RAV"));
             }));
-    connect(ui->Button9, &QPushButton::clicked, this, guarded([this, one] {
-                Print(RvProject7, HistoryStatement() + one + CustomerRef::require(CustomerId).text(), QStringLiteral("ISTORIKO.RAV"));
+    connect(ui->Button9, &QPushButton::clicked, this, guarded([this] {
+                Print(RvProject7, Customers::printoutSql(Printout::History, CustomerRef::require(CustomerId)), QStringLiteral("ISTORIKO.RAV"));
             }));
     connect(ui->Button10, &QPushButton::clicked, this, guarded([this] {
                 Print(RvProject9, ListSql, QStringLiteral("LIST.RAV"));
@@ -51,18 +51,6 @@ TForm22::TForm22(QWidget *parent)
 }
 
 TForm22::~TForm22() = default;
-
-QString TForm22::DataStatement() const
-{
-    return QStringLiteral("SELECT ID, ONOMA, EPWNYMO, FYLO, HMEROMHNIA_GENNHSEWS, THLEFWNO_1, THLEFWNO_2, "
-                          "DIEYTHYNSH, EPAGGELMA, TAMEIO FROM STOIXEIA_PELATH ");
-}
-
-QString TForm22::HistoryStatement() const
-{
-    return QStringLiteral("SELECT ID, ONOMA, EPWNYMO, FYLO, HMEROMHNIA_GENNHSEWS, THLEFWNO_1, THLEFWNO_2, "
-                          "DIEYTHYNSH, EPAGGELMA, TAMEIO, ISTORIKO FROM STOIXEIA_PELATH ");
-}
 
 // A failed print leaves the query and the connection open; the window's
 // closing closes them.

@@ -27,8 +27,6 @@ public:
 
 private:
     void Print(ReportProject *project, const QString &statement, const QString &reportFile);
-    QString DataStatement() const;
-    QString HistoryStatement() const;
 
     std::unique_ptr<Ui::TForm22> ui;
     DbConnection ADOConnection1;

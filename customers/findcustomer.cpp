@@ -7,13 +7,8 @@
 #include "gui/customerfields.h"
 #include "customers/customerlist.h"
 #include "gui/modal.h"
-#include "data/db/jetsql.h"
 #include "data/db/helpers.h"
-
-namespace {
-const QString Columns = QStringLiteral(
-    "SELECT ID,ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,THLEFWNO_1,THLEFWNO_2,DIEYTHYNSH, EPAGGELMA, TAMEIO FROM STOIXEIA_PELATH");
-}
+#include "data/work/customers.h"
 
 TForm17::TForm17(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::TForm17>())
@@ -39,38 +34,13 @@ TForm17::TForm17(QWidget *parent)
 
 TForm17::~TForm17() = default;
 
-QString TForm17::InitialsCriteria(const QString &initials)
-{
-    return QStringLiteral("WHERE EPWNYMO LIKE'") + initials + QStringLiteral("%") + QStringLiteral("'")
-        + QStringLiteral(" ORDER BY EPWNYMO ASC");
-}
-
-QString TForm17::InitialsSql(const QString &initials)
-{
-    return Columns + QStringLiteral(" WHERE EPWNYMO LIKE'") + initials + QStringLiteral("%")
-        + QStringLiteral("'") + QStringLiteral(" ORDER BY EPWNYMO ASC");
-}
-
-QString TForm17::AllSql()
-{
-    return Columns + QStringLiteral(" ORDER BY EPWNYMO ASC");
-}
-
-QString TForm17::BirthDateCriteria(const QString &from, const QString &to)
-{
-    return QStringLiteral(" WHERE HMEROMHNIA_GENNHSEWS BETWEEN ") + from + QStringLiteral(" AND ") + to
-        + QStringLiteral(" ORDER BY EPWNYMO ASC");
-}
-
-QString TForm17::BirthDateSql(const QString &from, const QString &to)
-{
-    return Columns + BirthDateCriteria(from, to);
-}
+QString TForm17::InitialsCriteria(const QString &initials) { return Customers::byInitials(initials).criteria; }
+QString TForm17::InitialsSql(const QString &initials) { return Customers::byInitials(initials).sql; }
+QString TForm17::AllSql() { return Customers::all().sql; }
 
 void TForm17::Edit1Change()
 {
-    const QString t = ui->Edit1->text().trimmed();
-    ui->Button1->setEnabled(!t.isEmpty() && HasNoSpecialChars(t));
+    ui->Button1->setEnabled(Customers::initialsAllowed(ui->Edit1->text()));
 }
 
 void TForm17::Edit2Change()
@@ -81,44 +51,32 @@ void TForm17::Edit2Change()
 
 void TForm17::Button1Click()
 {
-    const QString t = ui->Edit1->text().trimmed();
-    ShowList(InitialsSql(t), InitialsCriteria(t));
+    ShowList(Customers::byInitials(ui->Edit1->text()));
 }
 
 void TForm17::Button2Click()
 {
-    ShowList(AllSql(), QString());
+    ShowList(Customers::all());
 }
 
 void TForm17::Button4Click()
 {
-    QString a = ui->Edit2->text().trimmed();
-    QString b = ui->Edit3->text().trimmed();
-    SqlDateLiteral(a);
-    SqlDateLiteral(b);
     // A date the database cannot take is wrong criteria too, not an error
     // report over a list of the previous search.
-    bool readable = a != QLatin1String("ERROR") && b != QLatin1String("ERROR");
-    if (readable) {
-        try {
-            JetSql::translate(BirthDateSql(a, b));
-        } catch (const DbError &) {
-            readable = false;
-        }
-    }
-    if (!readable) {
+    const auto search = Customers::byBirthDates(ui->Edit2->text(), ui->Edit3->text());
+    if (!search) {
         ui->Button4->setEnabled(false);
         Messages::plain(QStringLiteral("Λανθασμένα κριτήρια."), this);
         return;
     }
-    ShowList(BirthDateSql(a, b), BirthDateCriteria(a, b));
+    ShowList(*search);
 }
 
-void TForm17::ShowList(const QString &sql, const QString &criteria)
+void TForm17::ShowList(const Customers::Search &search)
 {
     if (!Form18)
         Form18 = new TForm18;
-    Form18->ListCriteria = criteria;
-    Form18->ListSql = sql;
+    Form18->ListCriteria = search.criteria;
+    Form18->ListSql = search.sql;
     ShowModal(Form18);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "data/work/customers.h"
 #include <QDialog>
 #include <memory>
 
@@ -18,8 +19,6 @@ public:
     static QString InitialsSql(const QString &initials);
     static QString InitialsCriteria(const QString &initials);
     static QString AllSql();
-    static QString BirthDateSql(const QString &from, const QString &to);
-    static QString BirthDateCriteria(const QString &from, const QString &to);
 
 private:
     void Edit1Change();
@@ -27,7 +26,7 @@ private:
     void Button1Click();
     void Button2Click();
     void Button4Click();
-    void ShowList(const QString &sql, const QString &criteria);
+    void ShowList(const Customers::Search &search);
 
     std::unique_ptr<Ui::TForm17> ui;
 };

@@ -5,6 +5,7 @@
 #include "gui/guard.h"
 #include "gui/customerfields.h"
 #include "data/db/dataset.h"
+#include "data/work/customers.h"
 
 TForm16::TForm16(QWidget *parent)
     : FormDialog(parent), ui(std::make_unique<Ui::TForm16>())
@@ -31,10 +32,7 @@ TForm16::~TForm16() = default;
 void TForm16::FormCreate()
 {
     ADOConnection1.prepare();
-    ADOTable1->close();
-    // The window only adds rows: none of the stored customers is fetched.
-    ADOTable1->setSql(QStringLiteral("SELECT * FROM STOIXEIA_PELATH WHERE ID IS NULL"));
-    ADOTable1->open();
+    Customers::openForEntry(*ADOTable1);
     ADOTable1->insert();
 }
 

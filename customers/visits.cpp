@@ -5,7 +5,7 @@
 #include "gui/guard.h"
 #include "gui/customerfields.h"
 #include "data/practice/appstate.h"
-#include "data/work/customerid.h"
+#include "data/work/visits.h"
 #include "data/db/dataset.h"
 
 TFORM17A::TFORM17A(QWidget *parent)
@@ -55,9 +55,7 @@ void TFORM17A::FormCreate()
     ADOConnection1.setCommandTimeout(0);
     ADOConnection1.setConnectionTimeout(0);
     ADOConnection1.open();
-    // Used only to add visits: none of the stored ones is fetched.
-    ADOTable1->setSql(QStringLiteral("SELECT * FROM EPISKEPSEIS WHERE 1=0"));
-    ADOTable1->open();
+    Visits::openForEntry(*ADOTable1);
 }
 
 void TFORM17A::FormShow()
@@ -67,11 +65,8 @@ void TFORM17A::FormShow()
     // Without a customer no visit row is started: nothing can be stored.
     const CustomerRef customer = CustomerRef::require(CustomerId);
     StartNewVisit();
-    ADOTable1->setFieldValue(QStringLiteral("ID"), customer.value());
-    ADOQuery1->close();
-    ADOQuery1->setSql(QStringLiteral("select ID AS ID,HMEROMHNIA AS HMEROMHNIA,AITIA AS AITIA,PERIGRAFH AS PERIGRAFH from EPISKEPSEIS WHERE ID=")
-                      + customer.text() + QStringLiteral(" ORDER BY HMEROMHNIA ASC"));
-    ADOQuery1->open();
+    Visits::assign(*ADOTable1, customer);
+    Visits::openList(*ADOQuery1, customer);
     RefreshCount();
 }
 
@@ -87,11 +82,9 @@ void TFORM17A::StartNewVisit()
         ADOTable1->append();
 }
 
-// Every visit is stored with the customer's ID, also those entered after
-// the first.
 void TFORM17A::DataSource1UpdateData()
 {
-    ADOTable1->setFieldValue(QStringLiteral("ID"), CustomerRef::require(CustomerId).value());
+    Visits::assign(*ADOTable1, CustomerRef::require(CustomerId));
 }
 
 void TFORM17A::DBNavigator1Click()

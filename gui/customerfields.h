@@ -2,7 +2,6 @@
 #include "gui/formstyle.h"
 #include "data/db/clock.h"
 #include "data/db/dataset.h"
-#include "data/db/dberror.h"
 #include "gui/dbcontrols.h"
 #include "data/db/regional.h"
 #include <QDateEdit>
@@ -50,17 +49,6 @@ inline void PutPickedBirthDate(const QDate &picked, DbEdit *box, DataSet *ds)
     box->setText(text);
     if (ds->state() == DataSetState::Edit || ds->state() == DataSetState::Insert)
         ds->setFieldText(QStringLiteral("HMEROMHNIA_GENNHSEWS"), text);
-}
-
-// A customer window edits one stored row. When the row is gone (deleted
-// from another window or workstation) the result is closed, so that typing
-// cannot turn into a new customer, and the user is told.
-inline void RequireCustomerRow(DataSet *ds)
-{
-    if (!ds->isEmpty())
-        return;
-    ds->close();
-    throw DbError(QStringLiteral("Ο πελάτης δεν βρέθηκε."));
 }
 
 // The customer windows have no default button: Enter presses nothing, Esc

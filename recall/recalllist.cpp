@@ -5,7 +5,8 @@
 #include "customers/customerlist.h"
 #include "data/practice/appstate.h"
 #include "data/db/clock.h"
-#include "data/work/customerid.h"
+#include "data/work/customers.h"
+#include "data/work/recall.h"
 #include "data/db/dataset.h"
 #include "gui/formstyle.h"
 #include "gui/guard.h"
@@ -13,12 +14,6 @@
 #include "reports/reportengine.h"
 #include <QDir>
 #include <QShowEvent>
-
-namespace {
-
-QString jetDate(const QDate &d) { return QStringLiteral("#%1/%2/%3#").arg(d.month()).arg(d.day()).arg(d.year()); }
-
-}
 
 TForm81::TForm81(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::TForm81>())
@@ -62,24 +57,7 @@ TForm81::TForm81(QWidget *parent)
 
 TForm81::~TForm81() = default;
 
-// Whole months since the last visit: the calendar months between the two
-// dates, one less when the day of the month has not come round again.
-// Written as one integer division so that it needs no conditional.
-QString TForm81::RecallSql(int months, const QDate &today)
-{
-    const QDate cutoff = today.addMonths(-months);
-    const qint64 todayKey = (qint64(today.year()) * 12 + today.month()) * 100 + today.day();
-    return QStringLiteral(
-               "SELECT P.ID AS ID, P.EPWNYMO AS EPWNYMO, P.ONOMA AS ONOMA, P.THLEFWNO_1 AS THLEFWNO_1,"
-               " P.THLEFWNO_2 AS THLEFWNO_2, Format(V.TELEYTAIA,'d/m/yyyy') AS TELEYTAIA_EPISKEPSH,"
-               " (%1 - ((YEAR(V.TELEYTAIA)*12+MONTH(V.TELEYTAIA))*100+DAY(V.TELEYTAIA)))/100 AS MHNES"
-               " FROM STOIXEIA_PELATH AS P INNER JOIN"
-               " (SELECT ID, MAX(HMEROMHNIA) AS TELEYTAIA FROM EPISKEPSEIS GROUP BY ID) AS V ON V.ID = P.ID"
-               " WHERE V.TELEYTAIA < %2"
-               " ORDER BY V.TELEYTAIA, P.EPWNYMO, P.ONOMA")
-        .arg(todayKey)
-        .arg(jetDate(cutoff));
-}
+QString TForm81::RecallSql(int months, const QDate &today) { return Recall::listSql(months, today); }
 
 void TForm81::showEvent(QShowEvent *e)
 {
@@ -96,9 +74,7 @@ void TForm81::FormShow()
 
 void TForm81::Button1Click()
 {
-    ADOQuery1->close();
-    ADOQuery1->setSql(RecallSql(ui->SpinEdit1->value(), Clock::today()));
-    ADOQuery1->open();
+    Recall::open(*ADOQuery1, ui->SpinEdit1->value(), Clock::today());
     ui->Label1->setText(QStringLiteral("Βρέθηκαν ") + QString::number(ADOQuery1->recordCount())
                         + QStringLiteral(" πελάτες"));
     ui->Button2->setEnabled(ADOQuery1->recordCount() > 0);
@@ -106,9 +82,7 @@ void TForm81::Button1Click()
 
 void TForm81::Button2Click()
 {
-    ADOQuery2->close();
-    ADOQuery2->setSql(QStringLiteral("SELECT * FROM INFORMATION"));
-    ADOQuery2->open();
+    Recall::openPrintout(*ADOQuery2);
     RvProject1->setValue(QStringLiteral("MONTHS"), QString::number(ui->SpinEdit1->value()));
     RvProject1->setProjectFile(AppDirectory + QDir::separator() + QStringLiteral("ANAKLHSH.RAV"));
     RvProject1->execute();
@@ -122,8 +96,9 @@ void TForm81::DBGrid1DblClick(int row)
     const CustomerRef customer = CustomerRef::require(ADOQuery1->fieldText(QStringLiteral("ID")));
     if (!Form18)
         Form18 = new TForm18;
-    Form18->ListCriteria = QStringLiteral(" WHERE ID=") + customer.text();
-    Form18->ListSql = QStringLiteral("SELECT * FROM STOIXEIA_PELATH") + Form18->ListCriteria;
+    const Customers::Search search = Customers::one(customer);
+    Form18->ListCriteria = search.criteria;
+    Form18->ListSql = search.sql;
     ShowModal(Form18);
 }
 

@@ -1,0 +1,23 @@
+#include "data/work/visits.h"
+#include "data/db/dataset.h"
+
+namespace Visits {
+
+void openForEntry(DataSet &ds)
+{
+    ds.close();
+    ds.setSql(QStringLiteral("SELECT * FROM EPISKEPSEIS WHERE 1=0"));
+    ds.open();
+}
+
+void assign(DataSet &entry, CustomerRef customer) { entry.setFieldValue(QStringLiteral("ID"), customer.value()); }
+
+void openList(DataSet &ds, CustomerRef customer)
+{
+    ds.close();
+    ds.setSql(QStringLiteral("select ID AS ID,HMEROMHNIA AS HMEROMHNIA,AITIA AS AITIA,PERIGRAFH AS PERIGRAFH from EPISKEPSEIS WHERE ID=")
+              + customer.text() + QStringLiteral(" ORDER BY HMEROMHNIA ASC"));
+    ds.open();
+}
+
+}
