@@ -43,11 +43,16 @@ private slots:
     {
         QTest::addColumn<QString>("given");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("reversed") << "LBODM" << "MDOBL";
-        QTest::newRow("some, shuffled") << "LOM" << "MOL";
-        QTest::newRow("small letters") << "bdm" << "MDB";
-        QTest::newRow("twice and others") << "OxoDD" << "DO";
-        QTest::newRow("none") << "" << "";
+        QTest::newRow("reversed") << "LBODM"
+                                  << "MDOBL";
+        QTest::newRow("some, shuffled") << "LOM"
+                                        << "MOL";
+        QTest::newRow("small letters") << "bdm"
+                                       << "MDB";
+        QTest::newRow("twice and others") << "OxoDD"
+                                          << "DO";
+        QTest::newRow("none") << ""
+                              << "";
     }
     void surfacesAreStoredInCanonicalOrder()
     {

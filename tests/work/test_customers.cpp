@@ -81,15 +81,33 @@ private slots:
         QTest::addColumn<QString>("b");
         QTest::addColumn<QStringList>("surnames");
         const QStringList pap{"Παπαγεωργίου", "Παπαδόπουλος", "ΠΑΠΑΣ"};
-        QTest::newRow("all") << "all" << "" << "" << QStringList{"Άγνωστος", "Αντωνίου", "Ζήνωνος", "Παπαγεωργίου", "Παπαδόπουλος", "ΠΑΠΑΣ"};
-        QTest::newRow("initials, small letters") << "initials" << "παπ" << "" << pap;
-        QTest::newRow("initials, capitals and blanks") << "initials" << "  ΠΑΠ " << "" << pap;
-        QTest::newRow("initials, accent") << "initials" << "Άγν" << "" << QStringList{"Άγνωστος"};
-        QTest::newRow("nobody") << "initials" << "Ω" << "" << QStringList{};
-        QTest::newRow("no initials") << "initials" << "" << "" << QStringList{"Άγνωστος", "Αντωνίου", "Ζήνωνος", "Παπαγεωργίου", "Παπαδόπουλος", "ΠΑΠΑΣ"};
-        QTest::newRow("birth dates, both ends") << "dates" << "5/3/1980" << " 06/03/1980 " << QStringList{"Αντωνίου", "Παπαγεωργίου", "ΠΑΠΑΣ"};
-        QTest::newRow("birth dates, one day") << "dates" << "4/3/80" << "4/3/1980" << QStringList{"Ζήνωνος"};
-        QTest::newRow("one customer") << "one" << "" << "" << QStringList{"ΠΑΠΑΣ"};
+        QTest::newRow("all") << "all"
+                             << ""
+                             << "" << QStringList{"Άγνωστος", "Αντωνίου", "Ζήνωνος", "Παπαγεωργίου", "Παπαδόπουλος", "ΠΑΠΑΣ"};
+        QTest::newRow("initials, small letters") << "initials"
+                                                 << "παπ"
+                                                 << "" << pap;
+        QTest::newRow("initials, capitals and blanks") << "initials"
+                                                       << "  ΠΑΠ "
+                                                       << "" << pap;
+        QTest::newRow("initials, accent") << "initials"
+                                          << "Άγν"
+                                          << "" << QStringList{"Άγνωστος"};
+        QTest::newRow("nobody") << "initials"
+                                << "Ω"
+                                << "" << QStringList{};
+        QTest::newRow("no initials") << "initials"
+                                     << ""
+                                     << "" << QStringList{"Άγνωστος", "Αντωνίου", "Ζήνωνος", "Παπαγεωργίου", "Παπαδόπουλος", "ΠΑΠΑΣ"};
+        QTest::newRow("birth dates, both ends") << "dates"
+                                                << "5/3/1980"
+                                                << " 06/03/1980 " << QStringList{"Αντωνίου", "Παπαγεωργίου", "ΠΑΠΑΣ"};
+        QTest::newRow("birth dates, one day") << "dates"
+                                              << "4/3/80"
+                                              << "4/3/1980" << QStringList{"Ζήνωνος"};
+        QTest::newRow("one customer") << "one"
+                                      << ""
+                                      << "" << QStringList{"ΠΑΠΑΣ"};
     }
     void searchesAndTheirPrintouts()
     {
