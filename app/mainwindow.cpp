@@ -15,6 +15,7 @@
 #include "data/db/clock.h"
 #include "data/db/dataset.h"
 #include "data/db/regional.h"
+#include "data/work/settings.h"
 #include "tools/remindersviewer.h"
 #include "ui_mainwindow.h"
 #include <QCloseEvent>
@@ -175,18 +176,11 @@ void TForm3::CheckNumbering()
 {
     NumberingFixed = false;
     ADOConnection1.prepare();
-    ADOQuery1->close();
-    ADOQuery1->setSql(QStringLiteral("SELECT * from LAST_APODEIKSH"));
-    ADOQuery1->open();
     // A row without a usable number (left by an earlier version) counts as
     // no numbering, so the numbering window is offered to mend it.
-    bool ok = false;
-    const qlonglong next = ADOQuery1->recordCount() > 0 ? ADOQuery1->fieldValue(QStringLiteral("LAST")).toLongLong(&ok) : 0;
-    const int count = ok && next > 0 ? ADOQuery1->recordCount() : 0;
-    ADOQuery1->close();
-    ADOQuery1->setSql(QString());
+    const bool defined = Settings::numberingDefined(ADOConnection1);
     ADOConnection1.close();
-    if (count != 0) {
+    if (defined) {
         findChild<QAction *>(QStringLiteral("N8"))->setVisible(false);
         NumberingFixed = true;
     }

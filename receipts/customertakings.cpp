@@ -4,6 +4,7 @@
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "data/work/customerid.h"
+#include "data/work/receipts.h"
 #include "data/db/dataset.h"
 
 TForm57::TForm57(QWidget *parent)
@@ -45,21 +46,10 @@ void TForm57::FormShow()
 {
     ui->Label3->setText(CustomerFirstName);
     ui->Label4->setText(CustomerSurname);
-    const QString id = CustomerRef::require(CustomerId).text();
+    const CustomerRef customer = CustomerRef::require(CustomerId);
     ADOConnection1.prepare();
-
-    ADOQuery1->close();
-    ADOQuery1->setSql(QStringLiteral("SELECT AR_APODEIKSHS, HMEROMHNIA, Format(POSO,'0.00') as POSO, PERIGRAFH, "
-                                     "TAMEIO, Format(POSO_CY,'0.00') as POSO_CY, ID FROM EISPRAKSH_PELATH WHERE ID=")
-                      + id + QStringLiteral(" ORDER BY HMEROMHNIA ASC"));
-    ADOQuery1->open();
-
-    // Count and sums from the database; the sum over no takings is empty.
-    ADOQuery2->close();
-    ADOQuery2->setSql(QStringLiteral("SELECT COUNT(*) AS SYNOLO,Format(SUM(POSO),'0.00') as EISPRAKSH, "
-                                     "Format(SUM(POSO_CY),'0.00') as EISPRAKSHCY FROM EISPRAKSH_PELATH WHERE ID=")
-                      + id);
-    ADOQuery2->open();
+    Receipts::openTakings(*ADOQuery1, customer);
+    Receipts::openTakingTotals(*ADOQuery2, customer);
 }
 
 void TForm57::FormClose()

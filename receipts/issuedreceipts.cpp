@@ -5,14 +5,11 @@
 #include "gui/guard.h"
 #include "gui/messages.h"
 #include "data/db/dataset.h"
+#include "data/work/receipts.h"
 #include "receipts/receiptprintout.h"
 #include <QGuiApplication>
 
 namespace {
-const QString ListStatement = QStringLiteral(
-    "SELECT AR_APODEIKSHS, HMEROMHNIA, ONOMA, EPWNYMO, PARALHPTHS, Format(POSO,'0.00') AS POSO, TAMEIO, "
-    "Format(POSO_CY,'0.00') AS POSO_CY, PERIGRAFH, EGKYRH FROM APODEIKSEIS ORDER BY HMEROMHNIA");
-
 // Reading years of receipts takes a moment: the busy cursor shows it.
 struct BusyCursor {
     BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -35,7 +32,6 @@ TForm71::TForm71(QWidget *parent)
 
     ADOQuery1 = new DataSet(&ADOConnection1, this);
     ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));
-    ADOQuery1->setSql(ListStatement);
 
     DbGrid *g = ui->DBGrid1;
     g->setDataSet(ADOQuery1);
@@ -81,8 +77,7 @@ void TForm71::FormShow()
 {
     BusyCursor busy;
     ADOConnection1.prepare();
-    ADOQuery1->close();
-    ADOQuery1->open();
+    Receipts::openIssued(*ADOQuery1);
     ADOQuery1->setSort(QStringLiteral("HMEROMHNIA ASC"));
 
     const int n = ADOQuery1->recordCount();
@@ -137,11 +132,11 @@ void TForm71::Button2Click()
 
 void TForm71::CancelReceipt(DbConnection &conn, const QString &number)
 {
-    // The taking goes and the receipt turns invalid, both or neither.
-    DbTransaction tx(conn);
-    conn.execute(QStringLiteral("DELETE FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=") + number);
-    conn.execute(QStringLiteral("UPDATE APODEIKSEIS SET EGKYRH=FALSE WHERE AR_APODEIKSHS=") + number);
-    tx.commit();
+    bool ok = false;
+    const qint64 n = number.trimmed().toLongLong(&ok);
+    if (!ok)
+        throw DbError(QStringLiteral("Δεν έχει επιλεγεί απόδειξη."));
+    Receipts::cancel(conn, n);
 }
 
 void TForm71::Button1Click()
@@ -155,14 +150,14 @@ void TForm71::Button1Click()
                            this))
         return;
 
-    CancelReceipt(ADOConnection1, number);
+    Receipts::cancel(ADOConnection1, *current);
 
     // Read again in the statement's date order, first row current.
     BusyCursor busy;
     ADOConnection1.close();
     ADOQuery1->close();
     ADOConnection1.prepare();
-    ADOQuery1->open();
+    Receipts::openIssued(*ADOQuery1);
     UpdateReceiptButtons();
 }
 

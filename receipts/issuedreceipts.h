@@ -23,7 +23,7 @@ public:
 
     // Keeps both actions in step with the current row's validity.
     void UpdateReceiptButtons();
-    // Cancels receipt number (digits): its taking goes and it turns invalid, as one unit.
+    // Cancels receipt number (digits) through Receipts::cancel.
     static void CancelReceipt(DbConnection &conn, const QString &number);
     void Button1Click();   // cancel the receipt
     void Button2Click();   // print it again

@@ -5,6 +5,8 @@
 #include "gui/guard.h"
 #include "gui/messages.h"
 #include "data/work/customerid.h"
+#include "data/work/receipts.h"
+#include "data/work/settings.h"
 #include "data/db/dataset.h"
 #include "data/db/helpers.h"
 #include "data/db/regional.h"
@@ -14,9 +16,6 @@
 namespace {
 const QString NotAcceptable = QStringLiteral("Μη αποδεκτή τιμή");
 const QString NotEntered = QStringLiteral("Η καταχώρηση δεν έγινε");
-
-// Cyprus pounds per euro, the fixed conversion rate.
-constexpr double PoundsPerEuro = 0.585274;
 
 // A whole number written back as plain decimal digits, or empty when the
 // text is none.
@@ -40,7 +39,6 @@ TForm56::TForm56(QWidget *parent)
 
     ADOTable1 = new DataSet(&ADOConnection1, this);
     ADOTable1->setObjectName(QStringLiteral("ADOTable1"));
-    ADOTable1->setTableName(QStringLiteral("LAST_APODEIKSH"));
     ui->DBText2->setDataSource(ADOTable1, QStringLiteral("LAST"));
 
     connect(ui->Edit3, &QLineEdit::textChanged, this, guarded([this] { UpdateEntryButton(); }));
@@ -51,44 +49,14 @@ TForm56::TForm56(QWidget *parent)
 
     // The number shown is the one this receipt gets; it is read once.
     ADOConnection1.prepare();
-    ADOTable1->close();
-    ADOTable1->open();
+    Settings::openNumbering(*ADOTable1);
 }
 
 TForm56::~TForm56() = default;
 
 QString TForm56::StatementNumber(double value)
 {
-    if (value == 0)
-        return QStringLiteral("0");
-    // Fifteen significant digits in scientific form, then written out.
-    QString s = QString::number(value, 'e', 14);
-    const bool negative = s.startsWith(QLatin1Char('-'));
-    if (negative)
-        s.remove(0, 1);
-    const qsizetype e = s.indexOf(QLatin1Char('e'));
-    const int exponent = s.mid(e + 1).toInt();
-    QString digits = s.left(e);
-    digits.remove(QLatin1Char('.'));
-    while (digits.size() > 1 && digits.endsWith(QLatin1Char('0')))
-        digits.chop(1);
-
-    const int point = exponent + 1;   // digits before the decimal point
-    QString out;
-    if (point <= 0)
-        out = QStringLiteral("0.") + QString(-point, QLatin1Char('0')) + digits;
-    else if (point >= digits.size())
-        out = digits + QString(point - digits.size(), QLatin1Char('0'));
-    else
-        out = digits.left(point) + QLatin1Char('.') + digits.mid(point);
-    return negative ? QLatin1Char('-') + out : out;
-}
-
-QString TForm56::Quoted(const QString &text)
-{
-    QString t = text;
-    t.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + t + QLatin1Char('\'');
+    return Receipts::statementNumber(value);
 }
 
 void TForm56::FormShow()
@@ -122,32 +90,11 @@ void TForm56::StoreReceipt(DbConnection &conn, const Entry &entry)
 
 void TForm56::StoreReceipt(DbConnection &conn, const Entry &entry, const QString &fullName)
 {
-    const QString poso = StatementNumber(entry.amount);
-    const QString posoCy = StatementNumber(entry.amount * PoundsPerEuro);
-    const QString &number = entry.number;
-    const QString taking =
-        QStringLiteral("INSERT INTO EISPRAKSH_PELATH(ID,POSO,PERIGRAFH,TAMEIO,POSO_CY,AR_APODEIKSHS) VALUES(")
-        + entry.customerId + u',' + poso + u',' + Quoted(entry.description) + u',' + Quoted(entry.fund) + u','
-        + posoCy + u',' + number + u')';
-    // The names come from the customer's row and may hold an apostrophe.
-    const QString receipt =
-        QStringLiteral("INSERT INTO APODEIKSEIS(AR_APODEIKSHS,ONOMA,EPWNYMO,PARALHPTHS,POSO,TAMEIO,POSO_CY,PERIGRAFH) VALUES(")
-        + number + u',' + Quoted(entry.firstName) + u',' + Quoted(entry.surname) + u',' + Quoted(fullName)
-        + u',' + poso + u',' + Quoted(entry.fund) + u',' + posoCy + u',' + Quoted(entry.description) + u')';
-
-    // All three or none. A number another copy of the program issued in the
-    // meantime is refused by the receipt insert and rolls the taking back.
-    DbTransaction tx(conn);
-    // The counter row is held until the unit ends (on a server the row is
-    // locked; the file is held whole), so two workstations never issue one
-    // number: the later one finds the counter moved and issues nothing.
-    const QVariant last = conn.scalarNative(conn.engine().forUpdate(QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")));
-    if (!last.isValid() || QString::number(last.toLongLong()) != number)
-        throw DbError(QStringLiteral("Receipt number %1 was issued meanwhile by another workstation.").arg(number));
-    conn.execute(taking);
-    conn.execute(receipt);
-    conn.execute(QStringLiteral("UPDATE LAST_APODEIKSH SET [LAST]=[LAST]+1"));
-    tx.commit();
+    bool ok = false;
+    const qint64 number = entry.number.toLongLong(&ok);
+    if (!ok)
+        throw DbError(NotEntered);
+    Receipts::issue(conn, {.number = number, .customer = CustomerRef::require(entry.customerId), .amount = entry.amount, .firstName = entry.firstName, .surname = entry.surname, .receiver = fullName, .description = entry.description, .fund = entry.fund});
 }
 
 void TForm56::Button1Click()
@@ -162,7 +109,7 @@ void TForm56::Button1Click()
         refuse();
         return;
     }
-    if (!(*amount > 0) || *amount > Regional::MaxAmount) {
+    if (!Receipts::acceptableAmount(*amount)) {
         Messages::plain(NotAcceptable, this);
         ClearInputs();
         return;
@@ -170,32 +117,24 @@ void TForm56::Button1Click()
 
     // A counter that could not be read after a refusal is read now.
     if (!ADOTable1->isOpen())
-        ADOTable1->open();
+        Settings::openNumbering(*ADOTable1);
     const QString number = WholeNumber(ui->DBText2->text().trimmed());
     const std::optional<CustomerRef> customer = CustomerRef::parse(CustomerId);
     if (number.isEmpty() || !customer) {
         refuse();
         return;
     }
-    Entry entry;
-    entry.number = number;
-    entry.customerId = customer->text();
-    entry.amount = *amount;
-    entry.firstName = CustomerFirstName;
-    entry.surname = CustomerSurname;
-    entry.description = ui->Edit2->text().trimmed();
-    entry.fund = ui->Edit4->text().trimmed();
     // The shown names make up the receiver (PARALHPTHS).
     const QString shownFirst = ui->Label3->text().trimmed();
     const QString shownLast = ui->Label4->text().trimmed();
     try {
-        StoreReceipt(ADOConnection1, entry, shownFirst + QLatin1Char(' ') + shownLast);
+        Receipts::issue(ADOConnection1, {.number = number.toLongLong(), .customer = *customer, .amount = *amount, .firstName = CustomerFirstName, .surname = CustomerSurname, .receiver = shownFirst + QLatin1Char(' ') + shownLast, .description = ui->Edit2->text().trimmed(), .fund = ui->Edit4->text().trimmed()});
     } catch (const DbError &e) {
         // The counter again: when another copy took this number, the next
         // press uses the new one.
         ADOTable1->close();
         try {
-            ADOTable1->open();
+            Settings::openNumbering(*ADOTable1);
         } catch (const DbError &) {
         }
         const bool numberTaken = ui->DBText2->text().trimmed() != number;

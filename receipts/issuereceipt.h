@@ -23,22 +23,19 @@ public:
     QString CustomerFirstName;
     QString CustomerSurname;
 
-    // An amount as statement text: a point, at most 15 significant digits,
-    // no exponent, no trailing zeros (12.5, 7.315925, 29.2637).
+    // An amount as the receipt's statements write it (Receipts::statementNumber).
     static QString StatementNumber(double value);
-    // A text from a stored row between apostrophes, its own apostrophes doubled.
-    static QString Quoted(const QString &text);
 
-    // One receipt as the entry stores it.
+    // One receipt as texts, for callers that hold the counter and the
+    // customer as the windows show them.
     struct Entry {
         QString number;       // the counter's value, as digits
         QString customerId;   // as digits
         double amount = 0;
         QString firstName, surname, description, fund;
     };
-    // Stores the taking, the receipt and the counter's step as one unit of
-    // work: all three or none (DbError). A number issued meanwhile by
-    // another copy of the program is refused.
+    // Issues it through Receipts::issue: all three rows or none (DbError),
+    // a number issued meanwhile by another copy of the program refused.
     static void StoreReceipt(DbConnection &conn, const Entry &entry);
     // The same, with the receiver's name as the window shows it.
     static void StoreReceipt(DbConnection &conn, const Entry &entry, const QString &fullName);

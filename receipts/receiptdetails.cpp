@@ -6,6 +6,7 @@
 #include "data/practice/appstate.h"
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
+#include "data/work/settings.h"
 #include "receipts/receiptprintout.h"
 
 TForm73::TForm73(QWidget *parent)
@@ -19,7 +20,6 @@ TForm73::TForm73(QWidget *parent)
 
     ADOTable1 = new DataSet(ADOConnection1.get(), this);
     ADOTable1->setObjectName(QStringLiteral("ADOTable1"));
-    ADOTable1->setTableName(QStringLiteral("INFORMATION"));
     const struct {
         DbEdit *edit;
         const char *field;
@@ -38,7 +38,7 @@ TForm73::TForm73(QWidget *parent)
         ADOConnection1->setCommandTimeout(0);
         ADOConnection1->setConnectionTimeout(0);
         ADOConnection1->open();
-        ADOTable1->open();
+        Settings::openPracticeDetails(*ADOTable1);
     });
 }
 
@@ -52,7 +52,7 @@ void TForm73::Button2Click()
     ADOConnection1->close();
     ADOConnection1->setConnectionString(DbConnectionString);
     ADOConnection1->open();
-    ADOTable1->open();
+    Settings::openPracticeDetails(*ADOTable1);
 
     // The printout lives for the whole run; a stand-in serves when this
     // window is used on its own.

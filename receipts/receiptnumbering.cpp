@@ -5,6 +5,7 @@
 #include "gui/guard.h"
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
+#include "data/work/settings.h"
 
 TForm9::TForm9(QWidget *parent)
     : FormDialog(parent), ui(std::make_unique<Ui::TForm9>()), ADOConnection1(std::make_unique<DbConnection>())
@@ -16,7 +17,6 @@ TForm9::TForm9(QWidget *parent)
 
     ADOTable1 = new DataSet(ADOConnection1.get(), this);
     ADOTable1->setObjectName(QStringLiteral("ADOTable1"));
-    ADOTable1->setTableName(QStringLiteral("LAST_APODEIKSH"));
     ui->DBEdit1->setDataSource(ADOTable1, QStringLiteral("LAST"));
     ui->DBNavigator1->setDataSet(ADOTable1);
     ui->DBNavigator1->setVisibleButtons({DbNavigator::Post});
@@ -33,8 +33,7 @@ TForm9::TForm9(QWidget *parent)
     // FormCreate
     runGuarded([this] {
         ADOConnection1->prepare();
-        ADOTable1->close();
-        ADOTable1->open();
+        Settings::openNumbering(*ADOTable1);
     });
 }
 

@@ -4,6 +4,8 @@
 #include "data/practice/appstate.h"
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
+#include "data/work/receipts.h"
+#include "data/work/settings.h"
 #include "reports/reportengine.h"
 
 #include <QDir>
@@ -19,7 +21,6 @@ TForm72::TForm72(QWidget *parent)
     ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));
     ADOTable1 = new DataSet(ADOConnection1.get(), this);
     ADOTable1->setObjectName(QStringLiteral("ADOTable1"));
-    ADOTable1->setTableName(QStringLiteral("INFORMATION"));
 
     RvProject69 = new ReportProject(this);
     RvProject69->setObjectName(QStringLiteral("RvProject69"));
@@ -42,21 +43,16 @@ void TForm72::PrintReceipt()
     ADOConnection1->setCommandTimeout(0);
     ADOConnection1->setConnectionTimeout(0);
 
-    const QString statement =
-        QStringLiteral("SELECT AR_APODEIKSHS, HMEROMHNIA, ONOMA, EPWNYMO, PARALHPTHS, Format(POSO,'0.00') AS POSO, "
-                       "TAMEIO, Format(POSO_cy,'0.00') as POSO_CY, PERIGRAFH FROM APODEIKSEIS ")
-        + QStringLiteral(" WHERE AR_APODEIKSHS=") + QString::number(ReceiptNumber);
-
     ADOConnection1->close();
     ADOConnection1->open();
 
     // Left closed: the report engine opens it when it reads the receipt.
     ADOQuery1->close();
     ADOQuery1->setSql(QString());
-    ADOQuery1->setSql(statement);
+    Receipts::setPrintout(*ADOQuery1, ReceiptNumber);
 
     ADOTable1->close();
-    ADOTable1->open();
+    Settings::openPracticeDetails(*ADOTable1);
 
     RvProject69->setProjectFile(AppDirectory + QDir::separator() + QStringLiteral("APODEIKSEIS.RAV"));
     RvProject69->execute();

@@ -7,10 +7,11 @@
 #include "data/practice/appstate.h"
 #include "data/db/dataset.h"
 #include "data/db/helpers.h"
+#include "data/db/regional.h"
+#include "data/work/receipts.h"
 
 namespace {
 const QString WrongCriteria = QStringLiteral("Λανθασμένα κριτήρια.");
-const QString Error = QStringLiteral("ERROR");
 }
 
 TForm59::TForm59(QWidget *parent)
@@ -60,22 +61,16 @@ void TForm59::Search()
     ADOConnection1.setConnectionTimeout(0);
     ADOConnection1.open();
 
-    QString from = ui->Edit1->text().trimmed();
-    QString to = ui->Edit2->text().trimmed();
-    SqlDateLiteral(from);
-    SqlDateLiteral(to);
-    if (from == Error || to == Error) {
+    const std::optional<QDate> from = Regional::parseDate(ui->Edit1->text().trimmed());
+    const std::optional<QDate> to = Regional::parseDate(ui->Edit2->text().trimmed());
+    if (!from || !to) {
         // The total of the previous dates must not stand beside these.
         ADOQuery1->close();
         Messages::plain(WrongCriteria, this);
         return;
     }
 
-    ADOQuery1->close();
-    ADOQuery1->setSql(QStringLiteral("SELECT Format(sum(POSO),'0.00') AS POSO, Format(sum(POSO_CY),'0.00') AS POSO_CY "
-                                     "FROM APODEIKSEIS WHERE HMEROMHNIA BETWEEN ")
-                      + from + QStringLiteral(" AND ") + to + QStringLiteral(" AND EGKYRH=TRUE"));
-    ADOQuery1->open();
+    Receipts::openTotalBetween(*ADOQuery1, *from, *to);
 }
 
 void TForm59::FormClose()

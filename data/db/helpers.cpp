@@ -4,15 +4,16 @@
 void SqlDateLiteral(QString &text)
 {
     const auto d = Regional::parseDate(text);
-    if (!d) {
-        text = QStringLiteral("ERROR");
-        return;
-    }
+    text = d ? SqlDateLiteral(*d) : QStringLiteral("ERROR");
+}
+
+QString SqlDateLiteral(const QDate &date)
+{
     // A year below 100 is written with four digits, so that it is not read
     // back as a two-digit year of this or the last century.
-    const QString year = d->year() < 100 ? QStringLiteral("%1").arg(d->year(), 4, 10, QLatin1Char('0'))
-                                         : QString::number(d->year());
-    text = QStringLiteral("#%1/%2/%3#").arg(d->month()).arg(d->day()).arg(year);
+    const QString year = date.year() < 100 ? QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0'))
+                                           : QString::number(date.year());
+    return QStringLiteral("#%1/%2/%3#").arg(date.month()).arg(date.day()).arg(year);
 }
 
 bool HasNoSpecialChars(const QString &text)

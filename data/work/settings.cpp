@@ -1,0 +1,22 @@
+#include "data/work/settings.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
+
+bool Settings::numberingDefined(DbConnection &conn)
+{
+    bool ok = false;
+    const qlonglong next = conn.scalarNative(QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")).toLongLong(&ok);
+    return ok && next > 0;
+}
+
+void Settings::openNumbering(DataSet &numbering)
+{
+    numbering.setTableName(QStringLiteral("LAST_APODEIKSH"));
+    numbering.open();
+}
+
+void Settings::openPracticeDetails(DataSet &details)
+{
+    details.setTableName(QStringLiteral("INFORMATION"));
+    details.open();
+}
