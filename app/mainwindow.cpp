@@ -16,6 +16,7 @@
 #include "data/db/dataset.h"
 #include "data/db/regional.h"
 #include "data/work/settings.h"
+#include "data/work/reminders.h"
 #include "tools/remindersviewer.h"
 #include "ui_mainwindow.h"
 #include <QCloseEvent>
@@ -151,23 +152,14 @@ void TForm3::EndAtStartup()
 
 void TForm3::CheckReminders()
 {
-    const QString day = QStringLiteral("DAY(HMEROMHNIA)=%1 AND MONTH(HMEROMHNIA)=%2 AND YEAR(HMEROMHNIA)=%3")
-                            .arg(StartDay)
-                            .arg(StartMonth)
-                            .arg(StartYear);
+    const QDate day(StartYear, StartMonth, StartDay);
     ADOConnection1.prepare();
-    ADOQuery1->close();
-    ADOQuery1->setSql(QStringLiteral("SELECT HMEROMHNIA from YPENTHIMISEIS WHERE ") + day);
-    ADOQuery1->open();
-    const int count = ADOQuery1->recordCount();
-    ADOQuery1->close();
-    ADOQuery1->setSql(QString());
+    const int count = Reminders::countOn(ADOConnection1, day);
     ADOConnection1.close();
 
     if (count == 1) {
         TForm12 viewer;
-        viewer.ADOQuery1->close();
-        viewer.ADOQuery1->setSql(QStringLiteral("SELECT * from YPENTHIMISEIS WHERE ") + day);
+        Reminders::selectDay(*viewer.ADOQuery1, day);
         ShowModal(&viewer);
     }
 }

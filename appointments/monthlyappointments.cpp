@@ -7,7 +7,7 @@
 #include "appointments/daysheet.h"
 #include "data/db/clock.h"
 #include "data/db/dataset.h"
-#include "data/db/helpers.h"
+#include "data/work/appointments.h"
 
 #include <QDate>
 #include <QEvent>
@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QSignalBlocker>
-#include <array>
 
 namespace {
 // Calendar geometry: seven columns, Monday first; row 6 holds cells 36 and 37.
@@ -82,10 +81,7 @@ int DaysInMonth(int year, int month)
 
 bool SlotIsFilled(const QString &value)
 {
-    for (QChar c : value)
-        if (c.unicode() > 0x20)
-            return true;
-    return false;
+    return Appointments::slotIsFilled(value);
 }
 
 std::function<void(TForm2a &)> &TForm1a::sheetShower()
@@ -277,40 +273,7 @@ int TForm1a::cellOfDay(int day) const
 void TForm1a::CountMonthAppointments()
 {
     ADOConnection1.prepare();
-
-    // One statement for the whole month; each row's count is made as for
-    // a single day: the non-blank values among the row's first 29 columns,
-    // less one for the date.
-    QString first = QStringLiteral("1/%1/%2").arg(SelectedMonth).arg(SelectedYear);
-    QString last = QStringLiteral("%1/%2/%3").arg(MonthLength).arg(SelectedMonth).arg(SelectedYear);
-    SqlDateLiteral(first);
-    SqlDateLiteral(last);
-    ADOQuery1->close();
-    ADOQuery1->setSql(QStringLiteral("SELECT * FROM RANTEBOU WHERE HMEROMHNIA BETWEEN ")
-                      + first + QStringLiteral(" AND ") + last);
-    ADOQuery1->open();
-
-    std::array<int, 32> counts;
-    counts.fill(-1);
-    const int dateColumn = ADOQuery1->fieldIndex(QStringLiteral("HMEROMHNIA"));
-    const int columns = std::min(ADOQuery1->fieldCount(), 29);
-    const int rows = ADOQuery1->recordCount();
-    for (int row = 0; row < rows; ++row) {
-        // A stored time would keep the row from matching its day's date.
-        const QVariant stamp = ADOQuery1->value(row, dateColumn);
-        if (stamp.typeId() != QMetaType::QDate)
-            continue;
-        const QDate date = stamp.toDate();
-        if (date.year() != SelectedYear || date.month() != SelectedMonth)
-            continue;
-        int n = -1;
-        for (int c = 0; c < columns; ++c)
-            if (SlotIsFilled(ADOQuery1->displayText(row, c)))
-                ++n;
-        counts[size_t(date.day())] = n;
-    }
-    ADOQuery1->close();
-
+    const Appointments::MonthCounts counts = Appointments::countMonth(ADOConnection1, SelectedYear, SelectedMonth);
     for (int d = 1; d <= MonthLength; ++d) {
         const int n = counts[size_t(d)];
         if (n <= 0)
@@ -367,25 +330,14 @@ void TForm1a::LabelDClick(int cell)
 void TForm1a::OpenDaySheet()
 {
     ADOConnection1.prepare();
-    const QString dateText = QStringLiteral("%1/%2/%3").arg(SelectedDay).arg(SelectedMonth).arg(SelectedYear);
-    QString literal = dateText;
-    SqlDateLiteral(literal);
-    // The day's row is made the first time the day is opened; for a day
-    // that has its row already the insert is refused, which is expected.
-    try {
-        ADOConnection1.execute(QStringLiteral("INSERT INTO RANTEBOU(HMEROMHNIA) VALUES(") + literal + QStringLiteral(")"));
-    } catch (const DbError &) {
-    } catch (const std::exception &) {
-    }
+    const QDate day(SelectedYear, SelectedMonth, SelectedDay);
+    Appointments::makeDay(ADOConnection1, day);
     ADOConnection1.close();
 
     auto sheet = std::make_unique<TForm2a>(this);
-    sheet->Label83->setText(dateText);
+    sheet->Label83->setText(QStringLiteral("%1/%2/%3").arg(SelectedDay).arg(SelectedMonth).arg(SelectedYear));
     sheet->ADOConnection1.prepare();
-    sheet->ADOQuery1->close();
-    sheet->ADOQuery1->setSql(QString());
-    sheet->ADOQuery1->setSql(QStringLiteral("SELECT * FROM RANTEBOU WHERE HMEROMHNIA=") + literal);
-    sheet->ADOQuery1->open();
+    Appointments::openDay(*sheet->ADOQuery1, day);
     sheetShower()(*sheet);
     sheet.reset();
 

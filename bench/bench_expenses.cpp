@@ -9,6 +9,7 @@
 #include "data/practice/practicefile.h"
 #include <QDir>
 #include "data/practice/schema.h"
+#include "data/work/expenses.h"
 
 #include <QApplication>
 #include <QDate>
@@ -135,14 +136,9 @@ void BM_MonthlyStatementsOnly(benchmark::State &state)
     conn.setConnectionString(DbConnectionString);
     conn.open();
     DataSet months(&conn), totals(&conn);
-    const QString from = QString::number(FirstYear), to = QString::number(FirstYear + Years - 1);
-    months.setSql(TForm15::MonthlyStatement(from, to));
-    totals.setSql(TForm15::TotalsStatement(from, to));
     for (auto _ : state) {
-        months.close();
-        months.open();
-        totals.close();
-        totals.open();
+        Expenses::byMonth(months, FirstYear, FirstYear + Years - 1);
+        Expenses::totalsOfYears(totals, FirstYear, FirstYear + Years - 1);
         benchmark::DoNotOptimize(months.recordCount());
     }
 }

@@ -7,7 +7,7 @@
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
 #include "data/practice/schema.h"
-#include "expenses/expensesbymonth.h"
+#include "data/work/expenses.h"
 #include "tests/common/testserver.h"
 
 #include <QApplication>
@@ -139,7 +139,7 @@ void BM_CustomerList(benchmark::State &state) { readList(state, TForm17::AllSql(
 void BM_IssuedReceipts(benchmark::State &state) { readList(state, QString::fromUtf8(IssuedList), state.range(0) == 1, Receipts); }
 void BM_ExpensesByMonth20Years(benchmark::State &state)
 {
-    readList(state, TForm15::MonthlyStatement(QStringLiteral("1990"), QStringLiteral("2009")), state.range(0) == 1, 240);
+    readList(state, Expenses::monthsStatement(1990, 2009), state.range(0) == 1, 240);
 }
 
 // Argument 0: the local file; 1: the server over its local socket.

@@ -3,6 +3,7 @@
 
 #include "gui/formstyle.h"
 #include "data/db/dataset.h"
+#include "data/work/expenses.h"
 
 TForm13::TForm13(QWidget *parent)
     : FormDialog(parent), ui(std::make_unique<Ui::TForm13>())
@@ -37,12 +38,7 @@ TForm13::TForm13(QWidget *parent)
     connect(ui->Button1, &QPushButton::clicked, this, &QDialog::reject);
 
     ADOConnection1.prepare();
-    ADOTable1->setTableName(QStringLiteral("EKSODA"));
-    ADOTable1->close();
-    ADOTable1->open();
-    // Newest expense first.
-    ADOTable1->setSort(QStringLiteral("HMEROMHNIA DESC"));
-    ADOTable1->first();
+    Expenses::openRegister(*ADOTable1);
 }
 
 TForm13::~TForm13()

@@ -4,6 +4,7 @@
 #include "gui/guard.h"
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
+#include "data/work/notes.h"
 #include "tools/notesprint.h"
 
 TForm6::TForm6(QWidget *parent)
@@ -18,7 +19,6 @@ TForm6::TForm6(QWidget *parent)
 
     ADOTable1 = new DataSet(ADOConnection1.get(), this);
     ADOTable1->setObjectName(QStringLiteral("ADOTable1"));
-    ADOTable1->setTableName(QStringLiteral("SHMEIWSEIS"));
     ui->DBEdit1->setDataSource(ADOTable1, QStringLiteral("TITLOS"));
     ui->DBMemo1->setDataSource(ADOTable1, QStringLiteral("PERIGRAFH"));
     ui->DBText1->setDataSource(ADOTable1, QStringLiteral("ID"));
@@ -37,9 +37,7 @@ TForm6::TForm6(QWidget *parent)
     // FormCreate
     runGuarded([this] {
         ADOConnection1->prepare();
-        ADOTable1->close();
-        ADOTable1->open();
-        ADOTable1->setSort(QStringLiteral("TITLOS ASC"));
+        Notes::openNotebook(*ADOTable1);
     });
     UpdatePrintButton();
 }

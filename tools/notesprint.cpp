@@ -5,6 +5,7 @@
 #include "data/practice/appstate.h"
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
+#include "data/work/notes.h"
 #include "reports/reportengine.h"
 #include <QDir>
 
@@ -31,7 +32,7 @@ TForm7::~TForm7() = default;
 
 void TForm7::Button1Click()
 {
-    printNotes(QStringLiteral("SELECT TITLOS,PERIGRAFH FROM SHMEIWSEIS ORDER BY TITLOS ASC"));
+    printNotes([](DataSet &print) { Notes::selectAll(print); });
 }
 
 void TForm7::Button2Click()
@@ -39,18 +40,16 @@ void TForm7::Button2Click()
     // The key comes from the notebook's own row, digits only; a note not yet
     // stored has none, and then nothing is printed rather than a refused statement.
     bool isNumber = false;
-    SelectedNoteId.toLongLong(&isNumber);
+    const qint64 id = SelectedNoteId.toLongLong(&isNumber);
     if (!isNumber)
         return;
-    printNotes(QStringLiteral("SELECT TITLOS,PERIGRAFH FROM SHMEIWSEIS WHERE ID=") + SelectedNoteId);
+    printNotes([id](DataSet &print) { Notes::selectOne(print, id); });
 }
 
-void TForm7::printNotes(const QString &statement)
+void TForm7::printNotes(const std::function<void(DataSet &)> &select)
 {
     ADOConnection1->prepare();
-    ADOQuery1->close();
-    ADOQuery1->setSql(statement);
-    ADOQuery1->open();
+    select(*ADOQuery1);
     RvProject2->setProjectFile(AppDirectory + QDir::separator() + QStringLiteral("NOTES.RAV"));
     RvProject2->execute();
     ADOQuery1->close();

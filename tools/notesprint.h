@@ -1,6 +1,7 @@
 #pragma once
 #include "gui/formdialog.h"
 #include <QString>
+#include <functional>
 #include <memory>
 
 class DataSet;
@@ -27,7 +28,7 @@ protected:
     void FormClose() override;
 
 private:
-    void printNotes(const QString &statement);
+    void printNotes(const std::function<void(DataSet &)> &select);
 
     std::unique_ptr<Ui::TForm7> ui;
     std::unique_ptr<DbConnection> ADOConnection1;

@@ -2,6 +2,7 @@
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "data/db/dataset.h"
+#include "data/work/reminders.h"
 #include "ui_reminders.h"
 #include <QHeaderView>
 
@@ -10,7 +11,6 @@ TForm11::TForm11(QWidget *parent)
 {
     ui->setupUi(this);
     ADOTable1->setObjectName(QStringLiteral("ADOTable1"));
-    ADOTable1->setTableName(QStringLiteral("YPENTHIMISEIS"));
     setupDialog(this);
     makeBold(ui->Label1);
     makeBold(ui->Label2);
@@ -37,10 +37,7 @@ TForm11::~TForm11() = default;
 void TForm11::FormShow()
 {
     ADOConnection1.prepare();
-    ADOTable1->close();
-    ADOTable1->open();
-    ADOTable1->setSort(QStringLiteral("HMEROMHNIA DESC"));
-    ADOTable1->first();   // start on the newest reminder
+    Reminders::openList(*ADOTable1);   // on the newest reminder
 }
 
 void TForm11::FormClose()

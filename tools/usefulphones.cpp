@@ -4,6 +4,7 @@
 #include "gui/guard.h"
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
+#include "data/work/phones.h"
 
 TForm10::TForm10(QWidget *parent)
     : FormDialog(parent), ui(std::make_unique<Ui::TForm10>()), ADOConnection1(std::make_unique<DbConnection>())
@@ -17,7 +18,6 @@ TForm10::TForm10(QWidget *parent)
 
     ADOTable1 = new DataSet(ADOConnection1.get(), this);
     ADOTable1->setObjectName(QStringLiteral("ADOTable1"));
-    ADOTable1->setTableName(QStringLiteral("XRHSIMA_THLEFWNA"));
 
     const struct {
         DbEdit *edit;
@@ -47,9 +47,7 @@ TForm10::TForm10(QWidget *parent)
     // FormCreate
     runGuarded([this] {
         ADOConnection1->prepare();
-        ADOTable1->close();
-        ADOTable1->open();
-        ADOTable1->setSort(QStringLiteral("ONOMATEPWNYMO ASC"));
+        Phones::openList(*ADOTable1);
     });
 }
 
