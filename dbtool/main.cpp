@@ -620,6 +620,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.value(0) == QLatin1String(JetImport::ChildCommand))   // not in the usage: the import's own reader
+        return JetImport::childMain(args.mid(1));
     Given given;
     for (const char *option : {"--password", "--new-password"}) {
         const qsizetype at = args.indexOf(QLatin1String(option));

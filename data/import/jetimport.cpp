@@ -13,6 +13,13 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -782,20 +789,38 @@ qint64 JetFile::readRows(const QString &table, const std::function<void(const st
 
 // ---- the import ----
 
-Result importFile(const QString &jetPath, const QString &dir, bool acceptReport)
+namespace {
+
+// The folder's absolute path, when it exists and holds no data.mdb yet.
+QString folderWithoutDatabase(const QString &dir)
 {
-    Result result;
-    result.jetPath = QFileInfo(jetPath).absoluteFilePath();
     const QFileInfo di(dir);
     if (!di.isDir())
         throw DbError(tr8("Ο φάκελος '%1' δεν υπάρχει.").arg(native(dir)));
     const QString folder = di.absoluteFilePath();
-    const QString target = QDir(folder).absoluteFilePath(QStringLiteral("data.mdb"));
-    if (QFileInfo::exists(target))
+    if (QFileInfo::exists(QDir(folder).absoluteFilePath(QStringLiteral("data.mdb"))))
         throw DbError(tr8("Ο φάκελος '%1' έχει ήδη data.mdb· η μεταφορά γίνεται μόνο σε φάκελο χωρίς βάση.")
                           .arg(native(folder)));
+    return folder;
+}
+
+}   // namespace
+
+Result importHere(const QString &jetPath, const QString &dir, bool acceptReport)
+{
+    Result result;
+    result.jetPath = QFileInfo(jetPath).absoluteFilePath();
+    const QString folder = folderWithoutDatabase(dir);
+    const QString target = QDir(folder).absoluteFilePath(QStringLiteral("data.mdb"));
 
     const JetFile jet(jetPath);
+    // An Access file of something else would otherwise become an empty
+    // practice with the first password.
+    const QStringList practiceTables = Schema::tableNames();
+    if (std::none_of(practiceTables.cbegin(), practiceTables.cend(), [&](const QString &t) { return jet.hasTable(t); }))
+        throw DbError(tr8("Το αρχείο '%1' είναι βάση Access, αλλά δεν έχει κανέναν από τους πίνακες του ιατρείου "
+                          "(π.χ. STOIXEIA_PELATH, APODEIKSEIS)· δεν είναι αρχείο του προγράμματος και δεν μεταφέρεται.")
+                          .arg(native(jetPath)));
     result.version = jet.kind() == FileKind::Jet3 ? tr8("Jet 3, Access 97") : tr8("Jet 4, Access 2000-2003");
 
     // Built in a side folder and moved in at the end: a failure leaves
@@ -879,6 +904,203 @@ Result importFile(const QString &jetPath, const QString &dir, bool acceptReport)
         throw DbError(tr8("Η νέα βάση δεν μπήκε στη θέση της '%1'.").arg(native(target)));
     result.made = true;
     result.databasePath = target;
+    writeReport(folder, result.reportText());
+    return result;
+}
+
+// ---- the child process that reads the old file ----
+
+namespace {
+
+ChildLimits &givenLimits()
+{
+    static ChildLimits limits;
+    return limits;
+}
+
+enum ChildExit { ChildDone = 0,
+                 ChildRefused = 1,
+                 ChildUsage = 2,
+                 ChildOutOfMemory = 3 };
+
+constexpr const char *ChildResultFile = ".result";
+// Tests make the child misbehave as damaged files have made the Jet library
+// do: "stall" waits for ever, "hog" takes memory up to 4 GiB, then reads.
+constexpr const char *TestVariable = "MOLARIX_JET_CHILD_TEST";
+
+void misbehaveForTests()
+{
+    const QByteArray how = qgetenv(TestVariable);
+    if (how == "stall")
+        for (;;)
+            pause();
+    if (how == "hog") {
+        std::vector<std::unique_ptr<char[]>> held;
+        for (int i = 0; i < 256; ++i) {
+            held.emplace_back(new char[16 << 20]);
+            std::memset(held.back().get(), 1, 16 << 20);
+        }
+    }
+}
+
+void setLimit(int resource, qint64 bytes)
+{
+    const rlimit l{rlim_t(bytes), rlim_t(bytes)};
+    setrlimit(resource, &l);
+}
+
+QString megabytes(qint64 bytes) { return QString::number((bytes + (1 << 20) - 1) >> 20); }
+
+}   // namespace
+
+// Found by argument lookup in this namespace, so outside the unnamed one.
+static QDataStream &operator<<(QDataStream &s, const AmountSum &a) { return s << a.column << a.jet << a.stored << a.notStored; }
+static QDataStream &operator>>(QDataStream &s, AmountSum &a) { return s >> a.column >> a.jet >> a.stored >> a.notStored; }
+static QDataStream &operator<<(QDataStream &s, const TableCount &c)
+{
+    return s << c.table << c.present << c.jet << c.stored << c.setAside << c.notStored << c.sums;
+}
+static QDataStream &operator>>(QDataStream &s, TableCount &c)
+{
+    return s >> c.table >> c.present >> c.jet >> c.stored >> c.setAside >> c.notStored >> c.sums;
+}
+static QDataStream &operator<<(QDataStream &s, const Result &r)
+{
+    return s << r.version << r.counts << r.findings << r.notes << r.made;
+}
+static QDataStream &operator>>(QDataStream &s, Result &r)
+{
+    return s >> r.version >> r.counts >> r.findings >> r.notes >> r.made;
+}
+
+void setChildLimits(const ChildLimits &limits) { givenLimits() = limits; }
+
+ChildLimits childLimits(qint64 fileSize)
+{
+    ChildLimits l = givenLimits();
+    const qint64 mb = fileSize >> 20;
+    if (l.program.isEmpty())
+        l.program = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("molarix-db"));
+    // A sound file reads at well over a megabyte a second even on a slow
+    // machine; the floor covers making the new, encrypted file.
+    if (l.timeMs <= 0)
+        l.timeMs = 120000 + 2000 * mb;
+    if (l.memoryBytes <= 0)
+        l.memoryBytes = (qint64(1) << 30) + 16 * fileSize;
+    return l;
+}
+
+int childMain(const QStringList &args)
+{
+    if (args.size() != 5)
+        return ChildUsage;
+    const QString jetPath = args.at(0), stage = args.at(1);
+    const bool accept = args.at(2) == QLatin1String("1");
+    const qint64 memory = args.at(3).toLongLong(), seconds = args.at(4).toLongLong();
+    setLimit(RLIMIT_CORE, 0);   // a crash writes nothing either
+    if (memory > 0)
+        setLimit(RLIMIT_AS, memory);
+    // Should the program that waits for it be gone, a looping child still ends.
+    if (seconds > 0)
+        setLimit(RLIMIT_CPU, seconds);
+
+    QByteArray bytes;
+    QDataStream s(&bytes, QIODevice::WriteOnly);
+    int rc = ChildDone;
+    try {
+        misbehaveForTests();
+        const Result r = importHere(jetPath, stage, accept);
+        s << quint8(ChildDone) << r;
+    } catch (const DbError &e) {
+        s << quint8(ChildRefused) << e.message();
+        rc = ChildRefused;
+    } catch (const std::bad_alloc &) {
+        return ChildOutOfMemory;
+    }
+    QSaveFile f(QDir(stage).absoluteFilePath(QLatin1String(ChildResultFile)));
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
+        return ChildUsage;
+    return rc;
+}
+
+Result importFile(const QString &jetPath, const QString &dir, bool acceptReport)
+{
+    const QString folder = folderWithoutDatabase(dir);
+    const QString target = QDir(folder).absoluteFilePath(QStringLiteral("data.mdb"));
+    const QString jet = QFileInfo(jetPath).absoluteFilePath();
+    const ChildLimits limits = childLimits(QFileInfo(jet).size());
+
+    // The child writes only here; what it leaves behind when stopped goes
+    // with the folder.
+    QTemporaryDir stage(QDir(folder).absoluteFilePath(QStringLiteral(".molarix-import-XXXXXX")));
+    if (!stage.isValid())
+        throw DbError(tr8("Δεν γίνεται να γραφτεί στον φάκελο '%1'.").arg(native(folder)));
+    QProcess child;
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.setStandardInputFile(QProcess::nullDevice());
+    child.start(limits.program, {QLatin1String(ChildCommand), jet, stage.path(), acceptReport ? QStringLiteral("1") : QStringLiteral("0"), QString::number(limits.memoryBytes), QString::number(limits.timeMs / 1000 + 1)});
+    if (!child.waitForStarted(-1))
+        throw DbError(tr8("Το πρόγραμμα '%1', που διαβάζει τα αρχεία Access, δεν ξεκινά.").arg(native(limits.program)));
+    // What the Jet library prints is kept up to a limit and the rest let
+    // go, however much a damaged file makes it write.
+    QByteArray output;
+    const auto drain = [&] {
+        const QByteArray more = child.readAll();
+        if (output.size() < limits.outputBytes)
+            output += more.left(limits.outputBytes - output.size());
+    };
+    QElapsedTimer clock;
+    clock.start();
+    bool late = false;
+    while (child.state() != QProcess::NotRunning) {
+        const qint64 left = limits.timeMs - clock.elapsed();
+        if (left <= 0) {
+            late = true;
+            child.kill();
+            child.waitForFinished(-1);
+            break;
+        }
+        child.waitForReadyRead(int(std::min<qint64>(left, 1000)));
+        drain();
+    }
+    drain();
+    if (late)
+        throw DbError(tr8("Η ανάγνωση του αρχείου '%1' δεν τελείωσε σε %2 δευτερόλεπτα και σταμάτησε: το αρχείο "
+                          "είναι μάλλον κατεστραμμένο. Δεν δημιουργήθηκε βάση.")
+                          .arg(native(jet))
+                          .arg((limits.timeMs + 999) / 1000));
+
+    QFile resultFile(QDir(stage.path()).absoluteFilePath(QLatin1String(ChildResultFile)));
+    quint8 status = ChildUsage;
+    QDataStream in(&resultFile);
+    if (child.exitStatus() == QProcess::NormalExit && child.exitCode() != ChildOutOfMemory && resultFile.open(QIODevice::ReadOnly))
+        in >> status;
+    if (status != ChildDone && status != ChildRefused) {
+        if (!output.isEmpty())
+            qWarning("%s", output.left(2048).constData());
+        throw DbError(tr8("Η ανάγνωση του αρχείου '%1' σταμάτησε πριν τελειώσει: το αρχείο είναι κατεστραμμένο ή "
+                          "χρειάστηκε περισσότερη μνήμη από %2 MB. Δεν δημιουργήθηκε βάση.")
+                          .arg(native(jet), megabytes(limits.memoryBytes)));
+    }
+    const QString stagedReport = QDir(stage.path()).absoluteFilePath(QLatin1String(ReportFileName));
+    if (status == ChildRefused) {
+        QString message;
+        in >> message;
+        QFile report(stagedReport);
+        if (report.open(QIODevice::ReadOnly))
+            writeReport(folder, QString::fromUtf8(report.readAll()));
+        throw DbError(message);
+    }
+    Result result;
+    in >> result;
+    if (in.status() != QDataStream::Ok)
+        throw DbError(tr8("Η ανάγνωση του αρχείου '%1' δεν έδωσε αποτέλεσμα. Δεν δημιουργήθηκε βάση.").arg(native(jet)));
+    result.jetPath = jet;
+    if (result.made) {
+        if (!QFile::rename(QDir(stage.path()).absoluteFilePath(QStringLiteral("data.mdb")), target))
+            throw DbError(tr8("Η νέα βάση δεν μπήκε στη θέση της '%1'.").arg(native(target)));
+        result.databasePath = target;
+    }
     writeReport(folder, result.reportText());
     return result;
 }

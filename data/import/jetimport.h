@@ -107,8 +107,30 @@ struct Result {
 // data.mdb). The new file is made by the same code as `molarix-db create`.
 // Findings leave dir without data.mdb unless acceptReport is set; either
 // way the report is written to dir/import-report.txt. Unreadable input
-// (missing, truncated, .accdb, not Jet) and failed verification throw
-// DbError with a Greek message and leave nothing in dir.
+// (missing, truncated, .accdb, not Jet, no table of the practice) and
+// failed verification throw DbError with a Greek message and leave nothing
+// in dir.
+// The old file is read in a child process (molarix-db's ChildCommand) under
+// the limits below: a damaged file can make the Jet library loop, take all
+// memory or print warnings without end. A child that trips them is stopped
+// and nothing is written.
 Result importFile(const QString &jetPath, const QString &dir, bool acceptReport);
+// The same in this process, without limits: what the child runs.
+Result importHere(const QString &jetPath, const QString &dir, bool acceptReport);
+
+struct ChildLimits {
+    QString program;                  // molarix-db; empty: the one beside this program
+    qint64 timeMs = 0;                // wall time; 0: by the file's size
+    qint64 memoryBytes = 0;           // address space; 0: by the file's size
+    qint64 outputBytes = 64 * 1024;   // kept of what the child prints
+};
+// The limits of every later import in this process (tests lower them).
+void setChildLimits(const ChildLimits &limits);
+// What importFile applies to a file of fileSize bytes.
+ChildLimits childLimits(qint64 fileSize);
+
+inline constexpr const char *ChildCommand = "jet-import-child";
+// The child's side: args follow ChildCommand. Returns the exit code.
+int childMain(const QStringList &args);
 
 }

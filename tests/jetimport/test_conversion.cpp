@@ -7,6 +7,7 @@
 #include "data/practice/practicefile.h"
 #include "data/db/connection.h"
 #include "data/practice/schema.h"
+#include "data/import/jetimport.h"
 #include "gui/messages.h"
 #include "gui/modal.h"
 #include "tests/app/typing.h"
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -59,6 +61,7 @@ class JetConversion : public QObject {
 private slots:
     void init()
     {
+        JetImport::setChildLimits({QStringLiteral(MOLARIX_BINARY_DIR "/molarix-db")});
         Messages::setScripted(true);
         Messages::takeShown();
         m_report.clear();
@@ -132,17 +135,43 @@ private slots:
         QCOMPARE(m_reports, 0);
     }
 
-    // A damaged old file: the message says why and the file is back.
+    // A damaged old file, or an Access file of something else: the message
+    // says why and the folder is as it was.
+    // A file that makes the reader hang or hold ever more memory (here the
+    // reader is told to) trips the child's limits.
+    void failedTheFolderIsAsItWas_data()
+    {
+        QTest::addColumn<QString>("dir");
+        QTest::addColumn<QString>("why");
+        QTest::addColumn<QByteArray>("misbehave");
+        QTest::newRow("cut short") << practice("damaged", {}, 8 * 4096) << QStringLiteral("κομμένο") << QByteArray();
+        const QString unrelated = m_dir.filePath(QStringLiteral("unrelated"));
+        QDir().mkpath(unrelated);
+        QFile::copy(QStringLiteral(MOLARIX_SHARED_DIR "/fixtures/jet/access2000-types.mdb"), unrelated + QStringLiteral("/data.mdb"));
+        QTest::newRow("not a practice") << unrelated << QStringLiteral("δεν έχει κανέναν από τους πίνακες του ιατρείου") << QByteArray();
+        QTest::newRow("hangs") << practice("hangs") << QStringLiteral("δεν τελείωσε σε 2 δευτερόλεπτα") << QByteArray("stall");
+        QTest::newRow("memory") << practice("memory") << QStringLiteral("περισσότερη μνήμη από 512 MB") << QByteArray("hog");
+    }
     void failedTheFolderIsAsItWas()
     {
-        const QString dir = practice("damaged", {}, 8 * 4096);
+        QFETCH(QString, dir);
+        QFETCH(QString, why);
+        QFETCH(QByteArray, misbehave);
+        JetImport::ChildLimits limits{QStringLiteral(MOLARIX_BINARY_DIR "/molarix-db")};
+        if (misbehave == "stall")
+            limits.timeMs = 2000;
+        if (misbehave == "hog")
+            limits.memoryBytes = qint64(512) << 20;
+        JetImport::setChildLimits(limits);
+        qputenv("MOLARIX_JET_CHILD_TEST", misbehave);
+        const auto restore = qScopeGuard([] { qunsetenv("MOLARIX_JET_CHILD_TEST"); });
         const QByteArray before = hashOf(dir + QStringLiteral("/data.mdb"));
         Messages::setNextAnswer(true);
         QVERIFY(!OfferJetConversion(dir));
         const auto shown = Messages::takeShown();
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown[1].kind, Messages::Kind::Error);
-        QVERIFY2(shown[1].text.contains(QStringLiteral("κομμένο")), qPrintable(shown[1].text));
+        QVERIFY2(shown[1].text.contains(why), qPrintable(shown[1].text));
         QCOMPARE(entries(dir), QStringList{QStringLiteral("data.mdb")});
         QCOMPARE(hashOf(dir + QStringLiteral("/data.mdb")), before);
         QCOMPARE(m_reports, 0);

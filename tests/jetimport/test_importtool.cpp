@@ -23,6 +23,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
 #include <cmath>
 
@@ -284,14 +285,32 @@ private slots:
             QVERIFY2(entries(dir).isEmpty(), qPrintable(entries(dir).join(QLatin1Char(' '))));
         }
 
-        const QString accdb = QStringLiteral(MOLARIX_SHARED_DIR "/fixtures/jet/access2007-types.accdb");
-        QVERIFY2(QFile::exists(accdb), "the shared Access files are missing beside the repository");
-        const QString dir = m_tmp.filePath(QStringLiteral("bad-accdb"));
-        QVERIFY(QDir().mkpath(dir));
-        Run r = runTool({QStringLiteral("import-jet"), accdb, dir});
-        QCOMPARE(r.code, 1);
-        QVERIFY(r.err.contains(QStringLiteral("Access 2007 ή νεότερη (.accdb)")));
-        QVERIFY(entries(dir).isEmpty());
+        // Access files the practice never had: a newer format, and one
+        // without the practice's tables (not even with the report accepted).
+        for (const auto &[name, message] : {std::pair{"access2007-types.accdb", "Access 2007 ή νεότερη (.accdb)"},
+                                            std::pair{"access2000-types.mdb", "δεν έχει κανέναν από τους πίνακες του ιατρείου"}}) {
+            const QString file = QStringLiteral(MOLARIX_SHARED_DIR "/fixtures/jet/") + QLatin1String(name);
+            QVERIFY2(QFile::exists(file), "the shared Access files are missing beside the repository");
+            const QString dir = m_tmp.filePath(QStringLiteral("bad-") + QLatin1String(name));
+            QVERIFY(QDir().mkpath(dir));
+            const Run r = runTool({QStringLiteral("import-jet"), file, dir, QStringLiteral("--accept-report")});
+            QCOMPARE(r.code, 1);
+            QVERIFY2(r.err.contains(QString::fromUtf8(message)), qPrintable(r.err));
+            QVERIFY(entries(dir).isEmpty());
+        }
+        // A file that makes the reader hold ever more memory (here the
+        // reader is told to) stops at the tool's own limit.
+        {
+            qputenv("MOLARIX_JET_CHILD_TEST", "hog");
+            const auto restore = qScopeGuard([] { qunsetenv("MOLARIX_JET_CHILD_TEST"); });
+            const QString dir = m_tmp.filePath(QStringLiteral("bad-hog"));
+            QVERIFY(QDir().mkpath(dir));
+            const Run r = runTool({QStringLiteral("import-jet"), good, dir, QStringLiteral("--accept-report")});
+            QCOMPARE(r.code, 1);
+            QVERIFY2(r.err.contains(QStringLiteral("χρειάστηκε περισσότερη μνήμη")), qPrintable(r.err));
+            QVERIFY(entries(dir).isEmpty());
+        }
+        Run r;
 
         // A folder that already has a database is refused, and so is a
         // Jet file lacking a table unless the report is accepted.
