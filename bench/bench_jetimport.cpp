@@ -66,6 +66,7 @@ const QStringList kTables{QStringLiteral("STOIXEIA_PELATH"), QStringLiteral("EPI
 void BM_ImportJet(benchmark::State &state)
 {
     OldPractice &p = old();
+    JetImport::setChildLimits({QStringLiteral(MOLARIX_BINARY_DIR "/molarix-db")});
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir target;
