@@ -936,9 +936,11 @@ void misbehaveForTests()
             pause();
     if (how == "hog") {
         std::vector<std::unique_ptr<char[]>> held;
+        static volatile char seen;   // the memory is used, not optimised away
         for (int i = 0; i < 256; ++i) {
             held.emplace_back(new char[16 << 20]);
-            std::memset(held.back().get(), 1, 16 << 20);
+            std::memset(held.back().get(), i, 16 << 20);
+            seen = char(seen + held.back()[size_t(i) << 16]);
         }
     }
 }
@@ -1000,6 +1002,8 @@ int childMain(const QStringList &args)
     setLimit(RLIMIT_CORE, 0);   // a crash writes nothing either
     if (memory > 0)
         setLimit(RLIMIT_AS, memory);
+    // Nor can it fill the disk: the new file is never many times the old one.
+    setLimit(RLIMIT_FSIZE, (qint64(256) << 20) + 16 * QFileInfo(jetPath).size());
     // Should the program that waits for it be gone, a looping child still ends.
     if (seconds > 0)
         setLimit(RLIMIT_CPU, seconds);
