@@ -135,10 +135,10 @@ private slots:
         QCOMPARE(m_reports, 0);
     }
 
-    // A damaged old file, or an Access file of something else: the message
-    // says why and the folder is as it was.
-    // A file that makes the reader hang or hold ever more memory (here the
-    // reader is told to) trips the child's limits.
+    // A damaged old file, an Access file of something else, or one that
+    // makes the reader hang or hold ever more memory (here the reader is
+    // told to, and trips the child's limits): the message says why and the
+    // folder is as it was.
     void failedTheFolderIsAsItWas_data()
     {
         QTest::addColumn<QString>("dir");
