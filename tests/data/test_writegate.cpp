@@ -22,6 +22,10 @@ qlonglong notes(DbConnection &c) { return c.scalarNative(QStringLiteral("SELECT 
 
 void addNote(DbConnection &c) { c.executeNative(QStringLiteral("INSERT INTO SHMEIWSEIS(TITLOS) VALUES('Σημείωση')")); }
 
+// Released when a write starts to wait, as the windows are told to show it.
+QSemaphore g_waiting;
+void tellWaiting() { g_waiting.release(); }
+
 }   // namespace
 
 class WriteGateTest : public QObject {
@@ -35,6 +39,7 @@ private slots:
     {
         WriteGate::open(dataFile(*p));
         WriteGate::setWaitLimitMs(30000);
+        DbConnection::setBusyNotifier(nullptr);
         p.reset();
     }
 
@@ -42,13 +47,13 @@ private slots:
     {
         WriteGate::hold(dataFile(*p));
         QCOMPARE(WriteGate::state(dataFile(*p)), WriteGate::State::Held);
-        QSemaphore started;
+        g_waiting.acquire(g_waiting.available());
+        DbConnection::setBusyNotifier(&tellWaiting);
         std::atomic<bool> done{false};
         QString failure;
         QThread *writer = QThread::create([&] {
             try {
                 auto c = openPracticeDir(p->path());
-                started.release();
                 addNote(*c);
             } catch (const DbError &e) {
                 failure = e.message();
@@ -56,8 +61,7 @@ private slots:
             done = true;
         });
         writer->start();
-        started.acquire();
-        QThread::msleep(150);
+        QTRY_VERIFY_WITH_TIMEOUT(done || g_waiting.available() > 0, 120000);
         // Still waiting: nothing reached the file, and reading goes on.
         QVERIFY(!done);
         QCOMPARE(notes(p->conn()), 0);

@@ -89,7 +89,7 @@ private slots:
         const QString confirm = m_x.waitForWindow(QStringLiteral("^Confirm$"));
         QVERIFY2(!confirm.isEmpty(), "no exit question");
         m_x.keys(confirm, {"Return"});
-        QVERIFY(molarix.waitForFinished(20000));
+        QVERIFY(molarix.waitForFinished(120000));
         QCOMPARE(molarix.exitCode(), 0);
     }
 };

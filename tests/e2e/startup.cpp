@@ -31,7 +31,7 @@ class EndToEndTest : public QObject {
 
     static void ends(QProcess &program)
     {
-        if (!program.waitForFinished(20000)) {
+        if (!program.waitForFinished(120000)) {
             program.kill();
             program.waitForFinished();
             QFAIL("the program did not end");

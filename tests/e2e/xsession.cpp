@@ -26,7 +26,7 @@ bool XSession::start()
     m_xvfb.start(tool("xvfb-run"), {"-a", "-s", "-screen 0 1280x1024x24", "sh", "-c", "echo \"$DISPLAY $XAUTHORITY\"; read x"});
     if (!m_xvfb.waitForStarted())
         return false;
-    QDeadlineTimer deadline(30000);
+    QDeadlineTimer deadline(120000);
     while (!m_xvfb.canReadLine() && !deadline.hasExpired() && m_xvfb.state() == QProcess::Running)
         m_xvfb.waitForReadyRead(500);
     const QStringList server = QString::fromLocal8Bit(m_xvfb.readLine()).trimmed().split(QLatin1Char(' '));
@@ -67,7 +67,7 @@ QString XSession::waitForWindow(const QString &title) const
 
 bool XSession::noWindow(const QString &title) const
 {
-    QDeadlineTimer deadline(10000);
+    QDeadlineTimer deadline(120000);
     while (!deadline.hasExpired()) {
         if (xdotool({"search", "--onlyvisible", "--name", title}).isEmpty())
             return true;

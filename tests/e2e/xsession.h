@@ -22,10 +22,12 @@ public:
     QProcessEnvironment environment() const;
     void setAdjust(std::function<void(QProcessEnvironment &)> adjust) { m_adjust = std::move(adjust); }
 
-    QString xdotool(const QStringList &args, int timeoutMs = 15000) const;
+    // Bounds are generous: a loaded machine may take long to show a window,
+    // and a wait ends as soon as its condition holds.
+    QString xdotool(const QStringList &args, int timeoutMs = 120000) const;
     // The id of the first visible window whose title matches, or empty.
     QString waitForWindow(const QString &title) const;
-    // True once no visible window's title matches (within 10 seconds).
+    // True once no visible window's title matches (within two minutes).
     bool noWindow(const QString &title) const;
     void keys(const QString &window, const QStringList &keyNames) const;
     void type(const QString &window, const QString &text) const;

@@ -16,6 +16,17 @@ deb="$("$src/scripts/package.sh" --from "$bin" | tail -n 1)"
 [ -f "$deb" ] || fail "no package built"
 echo "package: $deb"
 
+# The README's install command names this very file (its folder is the
+# build folder here) and apt takes it with every dependency.
+install_cmd="$(sed -n 's|^    sudo apt install \(\./build-package/\)|\1|p' "$src/README.md")"
+[ "$(grep -c . <<<"$install_cmd")" = 1 ] || fail "README has no single install command: $install_cmd"
+shopt -s nullglob
+named=("$bin/"${install_cmd#./build-package/})
+shopt -u nullglob
+[ "${#named[@]}" = 1 ] && [ "${named[0]}" = "$deb" ] || fail "README installs '$install_cmd', not $(basename "$deb")"
+apt-get install --simulate --no-install-recommends "${named[0]}" >"$work/apt" 2>&1 || { cat "$work/apt"; fail "apt refuses the package"; }
+grep -Eq '^(Inst molarix |molarix is already the newest)' "$work/apt" || { cat "$work/apt"; fail "apt would not install molarix"; }
+
 # Control fields: version from the project, computed library dependencies.
 version="$(dpkg-deb -f "$deb" Version)"
 [[ "$version" == 1.* ]] || fail "version $version"

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -32,15 +33,16 @@ void writeFile(const QString &path, const QString &text)
     f.write(text.toUtf8());
 }
 
-// Runs `act` on the modal window of type W as soon as it is shown.
+// Runs `act` on the modal window of type W as soon as it is shown (looking
+// for it for two minutes at most: a loaded machine may be slow to show it).
 template <class W>
-void whenModal(std::function<void(W *)> act, int triesLeft = 250)
+void whenModal(std::function<void(W *)> act, QDeadlineTimer deadline = QDeadlineTimer(120000))
 {
-    QTimer::singleShot(20, [act, triesLeft] {
+    QTimer::singleShot(20, [act, deadline] {
         if (auto *w = qobject_cast<W *>(QApplication::activeModalWidget()))
             act(w);
-        else if (triesLeft > 0)
-            whenModal<W>(act, triesLeft - 1);
+        else if (!deadline.hasExpired())
+            whenModal<W>(act, deadline);
     });
 }
 
