@@ -85,8 +85,7 @@ private slots:
         m_x.keys(access, {"Return"});
         const QString main = m_x.waitForWindow(QStringLiteral("^Molarix created by Ortelis$"));
         QVERIFY2(!main.isEmpty(), "no main window");
-        m_x.keys(main, {"alt+Greek_xi"});
-        const QString confirm = m_x.waitForWindow(QStringLiteral("^Confirm$"));
+        const QString confirm = m_x.keysUntil(main, {"alt+Greek_xi"}, QStringLiteral("^Confirm$"));
         QVERIFY2(!confirm.isEmpty(), "no exit question");
         m_x.keys(confirm, {"Return"});
         QVERIFY(molarix.waitForFinished(120000));

@@ -67,8 +67,7 @@ private slots:
         QVERIFY2(!main.isEmpty(), "no main window");
 
         // Alt+ξ: the menu's "Έ&ξοδος", then "&Yes".
-        m_x.keys(main, {"alt+Greek_xi"});
-        const QString confirm = m_x.waitForWindow(QStringLiteral("^Confirm$"));
+        const QString confirm = m_x.keysUntil(main, {"alt+Greek_xi"}, QStringLiteral("^Confirm$"));
         QVERIFY2(!confirm.isEmpty(), "no exit question");
         m_x.keys(confirm, {"Return"});
         ends(program);

@@ -60,9 +60,9 @@ QString XSession::xdotool(const QStringList &args, int timeoutMs) const
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
-QString XSession::waitForWindow(const QString &title) const
+QString XSession::waitForWindow(const QString &title, int timeoutMs) const
 {
-    return xdotool({"search", "--sync", "--onlyvisible", "--name", title}).section(QLatin1Char('\n'), 0, 0);
+    return xdotool({"search", "--sync", "--onlyvisible", "--name", title}, timeoutMs).section(QLatin1Char('\n'), 0, 0);
 }
 
 bool XSession::noWindow(const QString &title) const
@@ -80,6 +80,18 @@ void XSession::keys(const QString &window, const QStringList &keyNames) const
 {
     xdotool({"windowfocus", "--sync", window});
     xdotool(QStringList{"key", "--delay", "30"} + keyNames);
+}
+
+QString XSession::keysUntil(const QString &window, const QStringList &keyNames, const QString &title) const
+{
+    QDeadlineTimer deadline(120000);
+    do {
+        keys(window, keyNames);
+        const QString shown = waitForWindow(title, 10000);
+        if (!shown.isEmpty())
+            return shown;
+    } while (!deadline.hasExpired());
+    return {};
 }
 
 void XSession::type(const QString &window, const QString &text) const

@@ -26,10 +26,14 @@ public:
     // and a wait ends as soon as its condition holds.
     QString xdotool(const QStringList &args, int timeoutMs = 120000) const;
     // The id of the first visible window whose title matches, or empty.
-    QString waitForWindow(const QString &title) const;
+    QString waitForWindow(const QString &title, int timeoutMs = 120000) const;
     // True once no visible window's title matches (within two minutes).
     bool noWindow(const QString &title) const;
     void keys(const QString &window, const QStringList &keyNames) const;
+    // Presses keyNames on window until a window titled title shows (a key
+    // that reaches a window before the program made it active is lost);
+    // that window's id, or empty after two minutes.
+    QString keysUntil(const QString &window, const QStringList &keyNames, const QString &title) const;
     void type(const QString &window, const QString &text) const;
 
 private:
