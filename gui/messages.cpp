@@ -1,4 +1,5 @@
 #include "gui/messages.h"
+#include "data/db/dataset.h"
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -18,6 +19,13 @@ QWidget *owner(QWidget *parent)
 {
     return parent ? parent : QApplication::activeWindow();
 }
+
+// Every data set asks here before it writes over another user's change,
+// so each window that posts gets the question.
+[[maybe_unused]] const bool g_overwriteAsked = [] {
+    DataSet::setOverwriteQuestion([](const QString &question) { return Messages::confirm(question); });
+    return true;
+}();
 }
 
 namespace Messages {

@@ -11,10 +11,26 @@
 #include <limits>
 #include <numeric>
 #include <optional>
+#include <utility>
 
 namespace {
 
 const QLatin1String kRowidColumn("__rowid");
+
+QString rowChangedError(const QString &typed)
+{
+    return QStringLiteral("Η εγγραφή άλλαξε από άλλο χρήστη μετά την ανάγνωσή της και οι αλλαγές σας δεν "
+                          "αποθηκεύτηκαν.\nΣτην οθόνη φαίνονται τώρα οι τιμές του άλλου χρήστη. Είχατε γράψει:")
+        + typed
+        + QStringLiteral("\nΑν αποθηκεύσετε ξανά, θα ερωτηθείτε αν θα γραφτούν αυτές στη θέση τους.");
+}
+
+QString rowGoneError(const QString &typed)
+{
+    if (typed.isEmpty())
+        return QStringLiteral("Η εγγραφή είχε ήδη διαγραφεί από άλλο χρήστη.");
+    return QStringLiteral("Η εγγραφή διαγράφηκε από άλλο χρήστη και οι αλλαγές σας δεν αποθηκεύτηκαν. Είχατε γράψει:") + typed;
+}
 
 QString closedError() { return QStringLiteral("Η ενέργεια δεν γίνεται σε κλειστό σύνολο δεδομένων"); }
 
@@ -173,6 +189,14 @@ constexpr qint64 kOddKey = kNullKey + 1;
 
 }   // namespace
 
+namespace {
+DataSet::OverwriteQuestion &overwriteQuestion()
+{
+    static DataSet::OverwriteQuestion ask;
+    return ask;
+}
+}
+
 DataSet::DataSet(QObject *parent) : QObject(parent) {}
 
 DataSet::DataSet(DbConnection *conn, QObject *parent) : QObject(parent), m_conn(conn) {}
@@ -228,6 +252,7 @@ void DataSet::close()
     m_buffer = Row();
     m_modified.clear();
     m_recordModified = false;
+    m_refused.clear();
     m_insertPos = -1;
     m_current = -1;
     m_bof = m_eof = true;
@@ -747,6 +772,7 @@ void DataSet::postRow()
 {
     const QString table = quoteIdent(m_baseTable);
     if (m_state == DataSetState::Edit) {
+        askOverwrite();
         QStringList sets;
         QVariantList params;
         for (size_t c = 0; c < m_fields.size(); ++c) {
@@ -764,14 +790,26 @@ void DataSet::postRow()
                 unit.emplace(*m_conn);
             Row &read = m_rows[size_t(m_order[size_t(m_current)])];
             std::vector<QVariant> stored;
-            if (!readStoredRow(read.rowid, stored))
-                throw DbError(rowNotFoundError());
-            for (size_t c = 0; c < m_fields.size(); ++c) {
-                if (m_modified[c] && !sameValue(stored[c], read.values[c])) {
-                    unit.reset();
-                    takeStoredRow(read, stored);
-                    throw DbError(rowChangedError());
-                }
+            std::vector<int> typed, clash;
+            for (size_t c = 0; c < m_fields.size(); ++c)
+                if (m_modified[c])
+                    typed.push_back(int(c));
+            if (!readStoredRow(read.rowid, stored)) {
+                unit.reset();
+                const QString lost = valueList(typed, m_buffer.values);
+                removeCurrentRow();
+                throw DbError(rowGoneError(lost));
+            }
+            // A column typed into that another user changed meanwhile, unless
+            // both wrote the same.
+            for (int c : typed)
+                if (!sameValue(stored[size_t(c)], read.values[size_t(c)]) && !sameValue(stored[size_t(c)], m_buffer.values[size_t(c)]))
+                    clash.push_back(c);
+            if (!clash.empty()) {
+                unit.reset();
+                const QString lost = valueList(clash, m_buffer.values);
+                takeStoredRow(read, stored, clash);
+                throw DbError(rowChangedError(lost));
             }
             params << m_buffer.rowid;
             DbStatement st(*m_conn, QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(table, sets.join(u',')));
@@ -781,6 +819,10 @@ void DataSet::postRow()
                 throw DbError(rowNotFoundError());
             if (unit)
                 unit->commit();
+            // The columns not written show what is stored now.
+            for (size_t c = 0; c < m_fields.size(); ++c)
+                if (!m_modified[c])
+                    m_buffer.values[c] = stored[c];
         }
         m_rows[size_t(m_order[size_t(m_current)])] = std::move(m_buffer);
         m_buffer = Row();
@@ -890,11 +932,17 @@ bool DataSet::sameValue(const QVariant &a, const QVariant &b)
 }
 
 // Another user changed the row: this data set takes the stored values as
-// read, and the row being edited shows them in the columns the user has
-// not changed, so that a second post writes the user's values knowingly.
-void DataSet::takeStoredRow(Row &read, const std::vector<QVariant> &stored)
+// read, and the row being edited shows them, the other user's values in the
+// clashing columns too. What was typed there is kept for the next post to
+// offer; the columns typed into without a clash keep the typed values.
+void DataSet::takeStoredRow(Row &read, const std::vector<QVariant> &stored, const std::vector<int> &clash)
 {
     read.values = stored;
+    m_refused.clear();
+    for (int c : clash) {
+        m_refused.emplace_back(c, m_buffer.values[size_t(c)]);
+        m_modified[size_t(c)] = false;
+    }
     for (size_t c = 0; c < m_fields.size(); ++c) {
         if (m_modified[c] || sameValue(m_buffer.values[c], stored[c]))
             continue;
@@ -903,11 +951,51 @@ void DataSet::takeStoredRow(Row &read, const std::vector<QVariant> &stored)
     }
 }
 
-QString DataSet::rowChangedError()
+// The post after a refusal: the values typed before it overwrite the other
+// user's only when the question, which names both, is answered yes. A column
+// typed into again since is the user's new choice and is not asked about.
+void DataSet::askOverwrite()
 {
-    return QStringLiteral("Η εγγραφή άλλαξε από άλλο χρήστη μετά την ανάγνωσή της και οι αλλαγές σας δεν "
-                          "αποθηκεύτηκαν.\nΟι τιμές του άλλου χρήστη διαβάστηκαν ξανά· οι δικές σας αλλαγές "
-                          "παραμένουν στην οθόνη: ελέγξτε τις και αποθηκεύστε ξανά.");
+    std::vector<int> cols;
+    std::vector<QVariant> typed(m_fields.size());
+    for (const auto &[c, v] : m_refused) {
+        if (m_modified[size_t(c)])
+            continue;
+        cols.push_back(c);
+        typed[size_t(c)] = v;
+    }
+    m_refused.clear();
+    if (cols.empty())
+        return;
+    QString question = QStringLiteral("Η εγγραφή άλλαξε από άλλο χρήστη. Αν αποθηκευτούν οι δικές σας τιμές, "
+                                      "θα χαθούν οι τιμές που αποθήκευσε εκείνος:");
+    question += valueList(cols, m_buffer.values);
+    question += QStringLiteral("\nΟι δικές σας τιμές:") + valueList(cols, typed);
+    question += QStringLiteral("\nΝα αποθηκευτούν οι δικές σας τιμές στη θέση των τιμών του άλλου χρήστη;");
+    const OverwriteQuestion &ask = overwriteQuestion();
+    if (!ask || !ask(question))
+        return;
+    for (int c : cols) {
+        m_buffer.values[size_t(c)] = typed[size_t(c)];
+        m_modified[size_t(c)] = true;
+        emit fieldChanged(c);
+    }
+}
+
+DataSet::OverwriteQuestion DataSet::setOverwriteQuestion(OverwriteQuestion ask)
+{
+    return std::exchange(overwriteQuestion(), std::move(ask));
+}
+
+// One line per column: its name and the value, as the user reads them.
+QString DataSet::valueList(const std::vector<int> &cols, const std::vector<QVariant> &values) const
+{
+    QString out;
+    for (int c : cols) {
+        const QString text = formatValue(c, values[size_t(c)]);
+        out += QStringLiteral("\n%1: %2").arg(m_fields[size_t(c)].name, text.isEmpty() ? QStringLiteral("(κενό)") : u'«' + text + u'»');
+    }
+    return out;
 }
 
 QString DataSet::rowNotFoundError()
@@ -918,6 +1006,7 @@ QString DataSet::rowNotFoundError()
 void DataSet::cancel()
 {
     checkActive();
+    m_refused.clear();
     if (m_state == DataSetState::Edit) {
         std::vector<int> changed;
         for (size_t c = 0; c < m_modified.size(); ++c)
@@ -954,20 +1043,29 @@ void DataSet::deleteRecord()
     checkCanModify();
     if (m_order.empty())
         throw DbError(QStringLiteral("Η ενέργεια δεν γίνεται σε κενό σύνολο δεδομένων"));
-    const int pos = m_current;
-    const int fi = m_order[size_t(pos)];
     {
         DbStatement st(*m_conn, QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quoteIdent(m_baseTable)));
-        st.bind(1, m_rows[size_t(fi)].rowid);
+        st.bind(1, m_rows[size_t(m_order[size_t(m_current)])].rowid);
         st.step();
-        if (m_conn->changes() == 0)
-            throw DbError(rowNotFoundError());
+        if (m_conn->changes() == 0) {
+            removeCurrentRow();
+            throw DbError(rowGoneError(QString()));
+        }
     }
-    // An unposted change to the deleted row goes with it.
+    removeCurrentRow();
+    emit afterDelete();
+}
+
+// Drops the current row from the data set, with an unposted change to it.
+void DataSet::removeCurrentRow()
+{
+    const int pos = m_current;
+    const int fi = m_order[size_t(pos)];
     if (m_state == DataSetState::Edit) {
         m_buffer = Row();
         m_modified.assign(m_fields.size(), false);
         m_recordModified = false;
+        m_refused.clear();
         setState(DataSetState::Browse);
     }
     m_rows.erase(m_rows.begin() + fi);
@@ -981,7 +1079,6 @@ void DataSet::deleteRecord()
     m_eof = m_order.empty();
     emit dataReset();
     emit currentChanged();
-    emit afterDelete();
 }
 
 // ---- sorting -------------------------------------------------------------------------------

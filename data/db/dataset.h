@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
+#include <utility>
 #include <vector>
 
 class DbConnection;
@@ -97,7 +99,10 @@ public:
     void append();   // a new empty row at the end
     // Throws DbError; the row stays in editing on failure. A row another
     // user changed since it was read (in a column changed here) is refused
-    // and read again; the user's changes stay for a second post.
+    // and read again: the row shows the stored values, and the refusal names
+    // the typed ones. The next post asks (overwriteQuestion) before it writes
+    // them over the stored ones; a column typed into again is written as is.
+    // A row another user deleted is refused and leaves the data set.
     void post();
     void cancel();
     void deleteRecord();   // no confirmation here; the navigator asks
@@ -113,6 +118,13 @@ public:
     // Rows added or changed later keep their place until the next sort.
     void setSort(const QString &order);
     QString sort() const { return m_sortSpec; }
+
+    // Asked before a post writes typed values over ones another user stored
+    // meanwhile: gets a Greek question naming what would be lost, answers
+    // true to overwrite. The windows' layer sets it; unset, nothing is
+    // overwritten. Returns the one it replaces.
+    using OverwriteQuestion = std::function<bool(const QString &question)>;
+    static OverwriteQuestion setOverwriteQuestion(OverwriteQuestion ask);
 
     // Values of a row as the data set holds them (pending edits for the
     // current row), for the report engine.
@@ -149,9 +161,11 @@ private:
     void postRow();
     void rereadRow(Row &row);
     static QString rowNotFoundError();
-    static QString rowChangedError();
+    QString valueList(const std::vector<int> &cols, const std::vector<QVariant> &values) const;
     bool readStoredRow(qint64 rowid, std::vector<QVariant> &out) const;
-    void takeStoredRow(Row &read, const std::vector<QVariant> &stored);
+    void takeStoredRow(Row &read, const std::vector<QVariant> &stored, const std::vector<int> &clash);
+    void askOverwrite();
+    void removeCurrentRow();
     static bool sameValue(const QVariant &a, const QVariant &b);
     std::vector<qint64> sortKeys(int col) const;
     static std::vector<int> textRanks(const std::vector<const QString *> &texts);
@@ -171,6 +185,9 @@ private:
     int m_insertPos = -1;                 // view position of a pending insert
     std::vector<QString> m_baseColumns;   // table column behind each field, "" when computed
     bool m_recordModified = false;        // a field of the buffer was set
+    // Columns of the row being edited whose typed values a conflict refused,
+    // and those values; the buffer shows the stored ones.
+    std::vector<std::pair<int, QVariant>> m_refused;
     int m_currentBeforeInsert = -1;
     bool m_droppedInsert = false;   // the last checkBrowseMode cancelled a new row
     bool m_bof = true;

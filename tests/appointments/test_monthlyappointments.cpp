@@ -384,6 +384,44 @@ private slots:
         QCOMPARE(p.scalar(QStringLiteral("SELECT COUNT(*) FROM RANTEBOU WHERE HMEROMHNIA=#2/1/2009#")).toInt(), 1);
     }
 
+    // Two desks on one day: the second to book the same slot is told, sees
+    // the first's booking, and keeps it when it does not confirm.
+    void aBookingFromAnotherDeskIsShownAfterTheRefusal()
+    {
+        TempPractice p;
+        p.exec(QStringLiteral("INSERT INTO RANTEBOU(HMEROMHNIA) VALUES(#3/12/2008#)"));
+        TForm1a deskA, deskB;
+        showMonth(deskA, 2008, 3);
+        showMonth(deskB, 2008, 3);
+        TForm2a *sheetA = nullptr;
+        int shows = 0;
+        SheetHand hand([&](TForm2a &sheet) {
+            if (++shows == 1) {
+                sheetA = &sheet;
+                clickDay(deskB, 12);
+                return;
+            }
+            type(sheetA->slotEdit(5), QStringLiteral("Ιωάννου"));
+            sheetA->DBNavigator1->button(DbNavigator::Post)->click();
+            type(sheet.slotEdit(5), QStringLiteral("Παπαδόπουλος"));
+            sheet.DBNavigator1->button(DbNavigator::Post)->click();
+            auto shown = Messages::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QVERIFY2(shown[0].text.startsWith(QStringLiteral("Η εγγραφή άλλαξε από άλλο χρήστη")), qPrintable(shown[0].text));
+            QCOMPARE(sheet.slotEdit(5)->text(), QStringLiteral("Ιωάννου"));
+            Messages::setNextAnswer(false);
+            sheet.DBNavigator1->button(DbNavigator::Post)->click();
+            shown = Messages::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].kind, Messages::Kind::Confirm);
+            QCOMPARE(sheet.slotEdit(5)->text(), QStringLiteral("Ιωάννου"));
+        });
+        clickDay(deskA, 12);
+        QCOMPARE(shows, 2);
+        QVERIFY(Messages::takeShown().isEmpty());
+        QCOMPARE(slot(p, "1000-1030", "#3/12/2008#"), QStringLiteral("Ιωάννου"));
+    }
+
     // Without a database the window reports once and no sheet appears.
     void missingDatabase()
     {

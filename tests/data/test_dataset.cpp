@@ -1,9 +1,11 @@
 #include "data/db/dataset.h"
 #include "data/db/connection.h"
 #include "data/db/jetsql.h"
+#include "data/practice/appstate.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
@@ -468,15 +470,124 @@ private slots:
         ds.open();
         p.exec("DELETE FROM EKSODA WHERE PERIGRAFH='α'");
         ds.setFieldText("POSO", "5");
-        const QString msg = errorOf([&] { ds.post(); });
-        QCOMPARE(msg, QStringLiteral("Η εγγραφή δεν βρέθηκε για να αποθηκευτεί· κάποιες τιμές της μπορεί να άλλαξαν μετά την ανάγνωσή της."));
-        QCOMPARE(ds.state(), DataSetState::Edit);
-        ds.cancel();
-        QCOMPARE(errorOf([&] { ds.deleteRecord(); }), msg);
-        QCOMPARE(ds.recordCount(), 2);
-        ds.next();
-        ds.deleteRecord();
-        QCOMPARE(p.count("EKSODA"), 0);
+        // Said so, with what was typed; the row leaves the data set.
+        QCOMPARE(errorOf([&] { ds.post(); }), QStringLiteral("Η εγγραφή διαγράφηκε από άλλο χρήστη και οι αλλαγές σας δεν "
+                                                             "αποθηκεύτηκαν. Είχατε γράψει:\nPOSO: «5»"));
+        QCOMPARE(ds.state(), DataSetState::Browse);
+        QCOMPARE(ds.recordCount(), 1);
+        QCOMPARE(ds.fieldText("PERIGRAFH"), QStringLiteral("β"));
+        QCOMPARE(p.count("EKSODA"), 1);
+        // Deleting a row deleted meanwhile: said so, and gone here too.
+        p.exec("DELETE FROM EKSODA");
+        QCOMPARE(errorOf([&] { ds.deleteRecord(); }), QStringLiteral("Η εγγραφή είχε ήδη διαγραφεί από άλλο χρήστη."));
+        QVERIFY(ds.isEmpty());
+    }
+
+    // Two workstations post one field of one row, as a form, a grid and the
+    // day sheet hold it: the second is refused and shows the first's value,
+    // and overwrites it only when the question is answered yes.
+    void anotherUsersChangeIsShownAndOverwrittenOnlyWhenConfirmed_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("table");    // a table, or
+        QTest::addColumn<QString>("select");   // a query
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("form") << "INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Άννα','Αντωνίου')"
+                              << ""
+                              << "SELECT * FROM STOIXEIA_PELATH WHERE EPWNYMO='Αντωνίου'" << 0 << "THLEFWNO_1"
+                              << "SELECT THLEFWNO_1 FROM STOIXEIA_PELATH";
+        QTest::newRow("grid") << "INSERT INTO EPISKEPSEIS(ID,HMEROMHNIA,AITIA) VALUES(7,#3/2/2026#,'Πόνος');"
+                                 "INSERT INTO EPISKEPSEIS(ID,HMEROMHNIA,AITIA) VALUES(7,#3/5/2026#,'Έλεγχος')"
+                              << "" << visitsSql(7) << 1 << "AITIA"
+                              << "SELECT AITIA FROM EPISKEPSEIS WHERE HMEROMHNIA=#3/5/2026#";
+        QTest::newRow("day sheet") << "INSERT INTO RANTEBOU(HMEROMHNIA) VALUES(#3/12/2008#)"
+                                   << ""
+                                   << "SELECT * FROM RANTEBOU WHERE HMEROMHNIA=#3/12/2008#" << 0 << "1000-1030"
+                                   << "SELECT [1000-1030] FROM RANTEBOU";
+        QTest::newRow("table") << "INSERT INTO XRHSIMA_THLEFWNA(ONOMATEPWNYMO) VALUES('Εργαστήριο')"
+                               << "XRHSIMA_THLEFWNA"
+                               << "" << 0 << "THLEFWNO_1"
+                               << "SELECT THLEFWNO_1 FROM XRHSIMA_THLEFWNA";
+    }
+    void anotherUsersChangeIsShownAndOverwrittenOnlyWhenConfirmed()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, table);
+        QFETCH(QString, select);
+        QFETCH(int, row);
+        QFETCH(QString, field);
+        QFETCH(QString, stored);
+        TempPractice p;
+        for (const QString &statement : setup.split(u';'))
+            p.exec(statement);
+        DbConnection otherDesk;
+        otherDesk.setConnectionString(DbConnectionString);
+        otherDesk.open();
+        DataSet a(&otherDesk), b(&p.conn());
+        for (DataSet *ds : {&a, &b}) {
+            if (table.isEmpty())
+                ds->setSql(select);
+            else
+                ds->setTableName(table);
+            ds->open();
+            ds->moveTo(row);
+        }
+        bool answer = false;
+        QStringList asked;
+        const DataSet::OverwriteQuestion before = DataSet::setOverwriteQuestion([&](const QString &q) {
+            asked << q;
+            return answer;
+        });
+        const auto restore = qScopeGuard([&] { DataSet::setOverwriteQuestion(before); });
+        auto post = [&](DataSet &ds, const QString &text) {
+            ds.setFieldText(field, text);
+            return errorOf([&] { ds.post(); });
+        };
+        auto storedNow = [&] { return p.scalar(stored).toString(); };
+
+        QCOMPARE(post(a, "Ιωάννου"), QString());
+        const QString refused = post(b, "Παπαδόπουλος");
+        QVERIFY2(refused.startsWith("Η εγγραφή άλλαξε από άλλο χρήστη") && refused.contains("«Παπαδόπουλος»"), qPrintable(refused));
+        QCOMPARE(b.fieldText(field), QStringLiteral("Ιωάννου"));
+        QCOMPARE(storedNow(), QStringLiteral("Ιωάννου"));
+
+        // Posted again, not confirmed: the stored value stays, and the
+        // question named both values.
+        QCOMPARE(errorOf([&] { b.post(); }), QString());
+        QCOMPARE(asked.size(), 1);
+        QVERIFY2(asked[0].contains("«Ιωάννου»") && asked[0].contains("«Παπαδόπουλος»"), qPrintable(asked[0]));
+        QCOMPARE(b.state(), DataSetState::Browse);
+        QCOMPARE(b.fieldText(field), QStringLiteral("Ιωάννου"));
+        QCOMPARE(storedNow(), QStringLiteral("Ιωάννου"));
+
+        // Refused again, then confirmed: the typed value is stored.
+        QCOMPARE(post(a, "Ιωάννου Μ."), QString());
+        QVERIFY(!post(b, "Παπαδόπουλος").isEmpty());
+        answer = true;
+        QCOMPARE(errorOf([&] { b.post(); }), QString());
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(storedNow(), QStringLiteral("Παπαδόπουλος"));
+
+        // Typed again after the refusal: a new choice, written without a question.
+        a.refresh();
+        a.moveTo(row);
+        QCOMPARE(post(a, "Ιωάννου"), QString());
+        QVERIFY(!post(b, "Παπαδόπουλος").isEmpty());
+        QCOMPARE(post(b, "Γεωργίου"), QString());
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(storedNow(), QStringLiteral("Γεωργίου"));
+
+        // A row the other user deleted is said so and leaves the data set;
+        // nothing stores it again.
+        const int rows = p.count(b.baseTable());
+        a.deleteRecord();
+        const QString gone = post(b, "Νίκου");
+        QVERIFY2(gone.startsWith("Η εγγραφή διαγράφηκε από άλλο χρήστη") && gone.contains("«Νίκου»"), qPrintable(gone));
+        QCOMPARE(b.state(), DataSetState::Browse);
+        QCOMPARE(b.recordCount(), rows - 1);
+        QCOMPARE(p.count(b.baseTable()), rows - 1);
     }
 
     void typedTextsAreCheckedByFieldType()
