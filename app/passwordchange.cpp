@@ -8,6 +8,7 @@
 #include "data/db/practicekey.h"
 #include "data/practice/security.h"
 #include "ui_passwordchange.h"
+#include <QDir>
 
 TForm66::TForm66(QWidget *parent)
     : QDialog(parent), ADOTable1(new DataSet(&ADOConnection1, this)), ui(std::make_unique<Ui::TForm66>())
@@ -60,12 +61,23 @@ void TForm66::Button1Click()
     // The stored password and the file's key (on a server, the login's
     // password) change as one unit; a failure leaves the old password in
     // force and reaches the error report.
-    Security::changePassword(ADOConnection1, NewPasswordText);
+    if (const QString why = Security::passwordProblem(NewPasswordText); !why.isEmpty()) {
+        Messages::plain(why, this);
+        return;
+    }
+    const Security::Changed changed = Security::changePassword(ADOConnection1, NewPasswordText);
     for (QString *text : {&CurrentPassword, &OldPasswordText, &NewPasswordText, &ConfirmPasswordText})
         PracticeKey::wipe(*text);
     for (QLineEdit *e : {ui->Edit1, ui->Edit2, ui->Edit3})
         e->setText(QString());
-    Messages::plain(QStringLiteral("Η αλλαγή του κωδικού πρόσβασης έγινε με επιτυχία."), this);
+    QString text = QStringLiteral("Η αλλαγή του κωδικού πρόσβασης έγινε με επιτυχία.");
+    if (!changed.backup.isEmpty())
+        text += QStringLiteral("\nΑντίγραφο ασφαλείας με τον νέο κωδικό: %1").arg(QDir::toNativeSeparators(changed.backup));
+    else if (!changed.backupFailure.isEmpty())
+        text += QStringLiteral("\nΤο αντίγραφο ασφαλείας με τον νέο κωδικό δεν έγινε: %1\n"
+                               "Κάντε αντίγραφο από το μενού πριν κλείσετε το πρόγραμμα· τα παλαιότερα ανοίγουν μόνο με τον παλιό κωδικό.")
+                    .arg(changed.backupFailure);
+    Messages::plain(text, this);
     accept();
 }
 

@@ -93,6 +93,17 @@ void RunWithProgress(QWidget *parent, const QString &text, const std::function<v
         std::rethrow_exception(failure);
 }
 
+// A newer copy than any offered, made under another password: which one
+// it needs, and that the tool restores it with that password.
+static QString OtherPasswordNote(const QString &copy)
+{
+    if (copy.isEmpty())
+        return QString();
+    return QStringLiteral("Το αντίγραφο %1 δεν ανοίγει με τον κωδικό που δόθηκε. %2 "
+                          "Επαναφέρεται με εκείνον τον κωδικό: molarix-db restore.\n")
+        .arg(shown(copy), Backup::passwordHint(practiceDir(), copy));
+}
+
 // The damage the check found is reported and the newest backup that still
 // verifies offered. True when that backup is now in place.
 static bool OfferRestore(QWidget *parent, const QStringList &problems)
@@ -103,21 +114,26 @@ static bool OfferRestore(QWidget *parent, const QStringList &problems)
 
     // The newest copy that still passes its check is the one offered.
     const ConnectionInfo credentials = ParseConnectionString(DbConnectionString);
-    QString offered;
+    QString offered, otherPassword;
     for (const QString &copy : automaticCopies()) {
         try {
             Backup::verifyFile(copy, credentials);
             offered = copy;
             break;
-        } catch (const DbError &) {
+        } catch (const DbError &e) {
+            if (otherPassword.isEmpty() && e.cause() == DbError::Cause::WrongPassword)
+                otherPassword = copy;
         }
     }
+    const QString otherNote = OtherPasswordNote(otherPassword);
     if (offered.isEmpty()) {
-        Messages::plain(damage + QStringLiteral("\n\nΔεν βρέθηκε επαληθευμένο αντίγραφο ασφαλείας.\n") + closing, parent);
+        Messages::plain(damage + QStringLiteral("\n\nΔεν βρέθηκε επαληθευμένο αντίγραφο ασφαλείας.\n") + otherNote + closing, parent);
         return false;
     }
     const QDateTime when = Backup::timeOfName(QFileInfo(offered).fileName());
-    if (!Messages::confirm(damage + QStringLiteral("\n\nΝα γίνει επαναφορά από το νεότερο επαληθευμένο αντίγραφο ασφαλείας\n%1 (%2);").arg(shown(offered), when.toString(QStringLiteral("d/M/yyyy HH:mm"))),
+    if (!Messages::confirm(damage + QStringLiteral("\n\nΝα γίνει επαναφορά από το νεότερο επαληθευμένο αντίγραφο ασφαλείας\n%1 (%2);").arg(shown(offered), when.toString(QStringLiteral("d/M/yyyy HH:mm")))
+                               + QStringLiteral("\nΜετά την επαναφορά ο κωδικός πρόσβασης θα είναι αυτός με τον οποίο ανοίγει το αντίγραφο.\n")
+                               + otherNote,
                            parent)) {
         Messages::plain(closing, parent);
         return false;
@@ -222,8 +238,7 @@ QString BackupAtExit(QWidget *parent)
 {
     if (ServerConf::exists(practiceDir()))
         return QString();
-    const QString newest = Backup::newest(practiceDir());
-    if (!newest.isEmpty() && Backup::timeOfName(QFileInfo(newest).fileName()).date() == Clock::today())
+    if (!Backup::dueToday(practiceDir(), Clock::now()))
         return QString();
     QString written;
     try {

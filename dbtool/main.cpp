@@ -13,6 +13,7 @@
 #include "data/practice/practicefile.h"
 #include "data/db/practicekey.h"
 #include "data/practice/schema.h"
+#include "data/practice/security.h"
 #include "data/practice/session.h"
 #include <QCoreApplication>
 #include <QDir>
@@ -70,10 +71,12 @@ const char *const kUsage =
     "      μετράει μόνο αφού ανοίξει μόνο του με integrity_check \"ok\" και τις ίδιες γραμμές\n"
     "      σε κάθε πίνακα· αλλιώς σβήνεται. Στο backups/ μένουν τα νεότερα 7 ημερήσια,\n"
     "      5 εβδομαδιαία και 12 μηνιαία· όσα γράφτηκαν σε ΠΡΟΟΡΙΣΜΟ δεν σβήνονται ποτέ\n"
-    "  molarix-db restore ΦΑΚΕΛΟΣ ΑΝΤΙΓΡΑΦΟ\n"
+    "  molarix-db restore ΦΑΚΕΛΟΣ ΑΝΤΙΓΡΑΦΟ [--yes]\n"
     "      ελέγχει το αντίγραφο, φυλάει το τρέχον ως data.mdb.before-restore-ΣΦΡΑΓΙΔΑ και\n"
     "      βάζει το αντίγραφο στη θέση του· αρνείται χωρίς αλλαγή αν το αντίγραφο δεν\n"
-    "      περνά τον έλεγχο ή αν άλλο πρόγραμμα γράφει στη βάση\n"
+    "      περνά τον έλεγχο ή αν άλλο πρόγραμμα χρησιμοποιεί τη βάση. Ο κωδικός είναι αυτός\n"
+    "      που ανοίγει το αντίγραφο και γίνεται ο κωδικός του ιατρείου· ζητείται\n"
+    "      επιβεβαίωση πριν αρχίσει (--yes: χωρίς ερώτηση)\n"
     "  molarix-db check ΦΑΚΕΛΟΣ\n"
     "      η έκδοση δομής του αρχείου,\n"
     "      integrity_check και οι κανόνες του ιατρείου (κάθε έγκυρη απόδειξη έχει μία\n"
@@ -86,9 +89,13 @@ const char *const kUsage =
     "      ό,τι δεν μεταφέρεται όπως ήταν γράφεται στο import-report.txt και, χωρίς\n"
     "      --accept-report, η βάση δεν δημιουργείται\n"
     "  molarix-db passwd ΦΑΚΕΛΟΣ [--new-password ΝΕΟΣ]\n"
-    "      αλλάζει τον κωδικό πρόσβασης και το κλειδί του αρχείου μαζί\n"
-    "Ο κωδικός πρόσβασης δίνεται με --password ΚΩΔΙΚΟΣ ή στη μεταβλητή MOLARIX_PASSWORD,\n"
-    "αλλιώς ζητείται στο τερματικό (ο νέος: --new-password ή MOLARIX_NEW_PASSWORD).\n"
+    "      αλλάζει τον κωδικό πρόσβασης και το κλειδί του αρχείου μαζί και κάνει αμέσως\n"
+    "      επαληθευμένο αντίγραφο ασφαλείας με τον νέο κωδικό στο ΦΑΚΕΛΟΣ/backups\n"
+    "Ο κωδικός πρόσβασης ζητείται στο τερματικό, αλλιώς δίνεται στη μεταβλητή\n"
+    "MOLARIX_PASSWORD ή με --password-file ΑΡΧΕΙΟ (η πρώτη γραμμή του αρχείου· \"-\":\n"
+    "από την είσοδο). Το --password ΚΩΔΙΚΟΣ τον δείχνει σε κάθε χρήστη του υπολογιστή\n"
+    "(ps)· προτιμήστε τους άλλους τρόπους. Ο νέος: τερματικό, MOLARIX_NEW_PASSWORD\n"
+    "ή --new-password.\n"
 
     "Κωδικοί εξόδου: 0 επιτυχία, 1 αποτυχία (με την αιτία), 2 λάθος χρήση.\n";
 
@@ -148,6 +155,44 @@ QString readSecret(const QString &prompt)
     QString text = QString::fromLocal8Bit(line);
     PracticeKey::wipe(line);
     return text;
+}
+
+// The first line of a file, or of standard input for "-", without its
+// line end: a password kept out of the command line, where every user of
+// the computer can read it.
+QString passwordFromFile(const QString &path)
+{
+    QByteArray line;
+    if (path == QLatin1String("-")) {
+        // Character by character: what follows the line (an answer) stays to be read.
+        for (int c; (c = std::getchar()) != EOF && c != '\n';)
+            line.append(char(c));
+    } else {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            throw DbError(QString::fromUtf8("Το αρχείο κωδικού %1 δεν διαβάζεται: %2").arg(QDir::toNativeSeparators(path), f.errorString()));
+        line = f.readLine();
+    }
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    QString text = QString::fromUtf8(line);
+    PracticeKey::wipe(line);
+    if (text.isEmpty())
+        throw DbError(QString::fromUtf8("Το αρχείο κωδικού %1 δεν έχει κωδικό στην πρώτη του γραμμή.").arg(QDir::toNativeSeparators(path)));
+    return text;
+}
+
+// Asks on standard error and reads the answer from standard input.
+bool confirmed(const QString &question)
+{
+    err() << question << ' ';
+    err().flush();
+    QByteArray line;
+    for (int c; (c = std::getchar()) != EOF && c != '\n';)
+        line.append(char(c));
+    const QString answer = QString::fromLocal8Bit(line).trimmed().toLower();
+    return answer == QString::fromUtf8("ν") || answer == QString::fromUtf8("ναι") || answer == QLatin1String("y")
+        || answer == QLatin1String("yes");
 }
 
 // The password: --password, then the environment, then the terminal
@@ -457,7 +502,7 @@ int backup(const QString &dir, const QString &dest, const Given &given)
     }
 }
 
-int restore(const QString &dir, const QString &backupFile, const Given &given)
+int restore(const QString &dir, const QString &backupFile, const Given &given, bool yes)
 {
     try {
         if (!QFileInfo(dir).isDir())
@@ -472,7 +517,12 @@ int restore(const QString &dir, const QString &backupFile, const Given &given)
         const PracticeFile::Unlocked u = PracticeFile::unlock(copy, password);
         PracticeKey::wipe(password);
         if (u.access == PracticeFile::Access::Refused)
-            throw DbError(QString::fromUtf8("Ο κωδικός πρόσβασης δεν ανοίγει το αντίγραφο %1.").arg(QDir::toNativeSeparators(copy)));
+            throw DbError(QString::fromUtf8("Ο κωδικός πρόσβασης δεν ανοίγει το αντίγραφο %1. %2")
+                              .arg(QDir::toNativeSeparators(copy), Backup::passwordHint(QFileInfo(dir).absoluteFilePath(), copy)));
+        err() << QString::fromUtf8("Μετά την επαναφορά ο κωδικός πρόσβασης του ιατρείου θα είναι ο κωδικός που ανοίγει "
+                                   "το αντίγραφο (αυτός που δόθηκε), όποιος κι αν ισχύει τώρα.\n");
+        if (!yes && !confirmed(QString::fromUtf8("Να γίνει η επαναφορά; [ν/Ο]")))
+            throw DbError(QString::fromUtf8("Η επαναφορά ακυρώθηκε· δεν άλλαξε τίποτα."));
         const ConnectionInfo credentials =
             ParseConnectionString(BuildConnectionString(QFileInfo(dir).absoluteFilePath()));
         const QString kept = Backup::restore(credentials, copy);
@@ -533,9 +583,14 @@ int passwd(const QString &dir, const Given &given)
         DbConnection conn;
         openPractice(conn, dir, given, passwordFrom(given.password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false));
         QString fresh = passwordFrom(given.newPassword, "MOLARIX_NEW_PASSWORD", QString::fromUtf8("Νέος κωδικός πρόσβασης: "), true);
-        PracticeFile::changePassword(conn, fresh);
+        const Security::Changed changed = Security::changePassword(conn, fresh);
         PracticeKey::wipe(fresh);
         out() << QString::fromUtf8("Η αλλαγή του κωδικού πρόσβασης έγινε με επιτυχία.\n");
+        if (!changed.backup.isEmpty())
+            out() << QString::fromUtf8("Αντίγραφο ασφαλείας με τον νέο κωδικό: %1\n").arg(QDir::toNativeSeparators(changed.backup));
+        if (!conn.onServer() && changed.backup.isEmpty())
+            return failure(QString::fromUtf8("ο κωδικός άλλαξε, αλλά το αντίγραφο ασφαλείας με τον νέο κωδικό δεν έγινε: %1")
+                               .arg(changed.backupFailure));
         return Ok;
     } catch (const DbError &e) {
         return failure(e.message());
@@ -632,6 +687,16 @@ int main(int argc, char **argv)
         (qstrcmp(option, "--password") == 0 ? given.password : given.newPassword) = args.at(at + 1);
         args.remove(at, 2);
     }
+    if (const qsizetype at = args.indexOf(QLatin1String("--password-file")); at >= 0) {
+        if (at + 1 >= args.size() || args.at(at + 1).isEmpty() || !given.password.isEmpty())
+            return usage();
+        try {
+            given.password = passwordFromFile(args.at(at + 1));
+        } catch (const DbError &e) {
+            return failure(e.message());
+        }
+        args.remove(at, 2);
+    }
     if (args.isEmpty())
         return usage();
     const QString command = args.at(0);
@@ -698,9 +763,10 @@ int main(int argc, char **argv)
             return usage();
         rc = backup(args.at(1), args.size() == 3 ? args.at(2) : QString(), given);
     } else if (command == QLatin1String("restore")) {
+        const bool yes = args.removeAll(QStringLiteral("--yes")) > 0;
         if (args.size() != 3)
             return usage();
-        rc = restore(args.at(1), args.at(2), given);
+        rc = restore(args.at(1), args.at(2), given, yes);
     } else if (command == QLatin1String("check")) {
         if (args.size() != 2)
             return usage();

@@ -222,7 +222,8 @@ void DbConnection::openResolved(bool create)
         sqlite3_free(err);
         sqlite3_close(db);
         if (rc == SQLITE_NOTADB)
-            throw DbError(QStringLiteral("Ο κωδικός πρόσβασης δεν ανοίγει το αρχείο της βάσης '%1'.").arg(path));
+            throw DbError(QStringLiteral("Ο κωδικός πρόσβασης δεν ανοίγει το αρχείο της βάσης '%1'.").arg(path),
+                          DbError::Cause::WrongPassword);
         const DbError::Cause cause = causeOf(rc, path);
         throw DbError(withCause(QStringLiteral("Το αρχείο της βάσης '%1' δεν διαβάζεται: %2").arg(path, msg), cause), cause);
     }

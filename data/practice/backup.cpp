@@ -144,6 +144,101 @@ bool replaceWhole(const QString &from, const QString &to)
     return true;
 }
 
+// SQLite's exclusive lock on a file its key does not open (another key,
+// or damage), taken through SQLite's own file object: SQLite's bookkeeping
+// of this process's locks stays true, and reads and writes go through the
+// same descriptor, so no closing of another one drops the lock.
+class HeldFile {
+    // SQLite's unix file writes at most 128 KiB in one call.
+    static constexpr int Chunk = 64 * 1024;
+
+public:
+    HeldFile(const QString &path, int waitMs, const QString &inUse)
+    {
+        const QByteArray name = path.toUtf8();
+        if (sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK
+            || sqlite3_file_control(m_db, "main", SQLITE_FCNTL_FILE_POINTER, &m_file) != SQLITE_OK || !m_file
+            || !m_file->pMethods) {
+            sqlite3_close(m_db);
+            throw DbError(QString::fromUtf8("Το αρχείο %1 δεν ανοίγει.").arg(native(path)));
+        }
+        // Shared, reserved, then exclusive once the readers have gone; the
+        // pending lock taken on the way keeps new readers out meanwhile.
+        int rc = SQLITE_OK;
+        for (const int level : {SQLITE_LOCK_SHARED, SQLITE_LOCK_RESERVED, SQLITE_LOCK_EXCLUSIVE}) {
+            for (int waited = 0;; waited += 50) {
+                rc = m_file->pMethods->xLock(m_file, level);
+                if (rc != SQLITE_BUSY || waited >= waitMs)
+                    break;
+                sqlite3_sleep(50);
+            }
+            if (rc != SQLITE_OK) {
+                release();
+                throw DbError(inUse);
+            }
+        }
+    }
+    ~HeldFile() { release(); }
+    HeldFile(const HeldFile &) = delete;
+    HeldFile &operator=(const HeldFile &) = delete;
+
+    // The whole file into a new file; false when it cannot be written.
+    bool copyTo(const QString &dest) const
+    {
+        QFile out(dest);
+        sqlite3_int64 size = 0;
+        if (!out.open(QIODevice::NewOnly) || m_file->pMethods->xFileSize(m_file, &size) != SQLITE_OK)
+            return false;
+        QByteArray chunk;
+        for (sqlite3_int64 at = 0; at < size; at += chunk.size()) {
+            chunk.resize(int(std::min<sqlite3_int64>(size - at, Chunk)));
+            if (m_file->pMethods->xRead(m_file, chunk.data(), int(chunk.size()), at) != SQLITE_OK
+                || out.write(chunk) != chunk.size())
+                return false;
+        }
+        return out.flush();
+    }
+
+    // The file's bytes replaced by those of from, in place: every program
+    // that has the file open reads the new bytes (after a rename it would
+    // go on with the old file, and its writes would be lost).
+    bool overwriteWith(const QString &from)
+    {
+        QFile in(from);
+        if (!in.open(QIODevice::ReadOnly))
+            return false;
+        sqlite3_int64 at = 0;
+        while (!in.atEnd()) {
+            const QByteArray chunk = in.read(Chunk);
+            if (chunk.isEmpty() || m_file->pMethods->xWrite(m_file, chunk.constData(), int(chunk.size()), at) != SQLITE_OK)
+                return false;
+            at += chunk.size();
+        }
+        return m_file->pMethods->xTruncate(m_file, at) == SQLITE_OK
+            && m_file->pMethods->xSync(m_file, SQLITE_SYNC_FULL) == SQLITE_OK;
+    }
+
+private:
+    void release()
+    {
+        if (m_file && m_file->pMethods)
+            m_file->pMethods->xUnlock(m_file, SQLITE_LOCK_NONE);
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        m_file = nullptr;
+    }
+
+    sqlite3 *m_db = nullptr;
+    sqlite3_file *m_file = nullptr;
+};
+
+QString keyChangesFile(const QString &practiceDir)
+{
+    return QDir(Backup::folder(practiceDir)).absoluteFilePath(QStringLiteral("key-changes.txt"));
+}
+
+QString shownTime(const QDateTime &when) { return when.toString(QStringLiteral("dd/MM/yyyy HH:mm")); }
+
 }   // namespace
 
 namespace Backup {
@@ -340,6 +435,63 @@ QString newest(const QString &practiceDir)
     return best;
 }
 
+QDateTime madeAt(const QString &path)
+{
+    const QDateTime named = timeOfName(QFileInfo(path).fileName());
+    return named.isValid() ? named : QFileInfo(path).lastModified();
+}
+
+bool noteKeyChange(const QString &practiceDir, const QDateTime &when)
+{
+    if (!QDir().mkpath(folder(practiceDir)))
+        return false;
+    QFile f(keyChangesFile(practiceDir));
+    if (!f.open(QIODevice::Append | QIODevice::Text))
+        return false;
+    const QByteArray line = when.toString(Qt::ISODate).toLatin1() + '\n';
+    return f.write(line) == line.size() && f.flush();
+}
+
+QList<QDateTime> keyChanges(const QString &practiceDir)
+{
+    QList<QDateTime> changes;
+    QFile f(keyChangesFile(practiceDir));
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return changes;
+    while (!f.atEnd()) {
+        const QDateTime when = QDateTime::fromString(QString::fromLatin1(f.readLine().trimmed()), Qt::ISODate);
+        if (when.isValid())
+            changes << when;
+    }
+    std::sort(changes.begin(), changes.end());
+    return changes;
+}
+
+QString passwordHint(const QString &practiceDir, const QString &copy)
+{
+    const QDateTime made = madeAt(copy);
+    QString hint = QString::fromUtf8("Το αντίγραφο αυτό ανοίγει με τον κωδικό που ίσχυε στις %1").arg(shownTime(made));
+    for (const QDateTime &change : keyChanges(practiceDir)) {
+        if (change > made) {
+            hint += QString::fromUtf8(", πριν αλλάξει ο κωδικός στις %1").arg(shownTime(change));
+            break;
+        }
+    }
+    return hint + QLatin1Char('.');
+}
+
+bool dueToday(const QString &practiceDir, const QDateTime &now)
+{
+    const QString last = newest(practiceDir);
+    if (last.isEmpty())
+        return true;
+    const QDateTime made = timeOfName(QFileInfo(last).fileName());
+    if (made.date() != now.date())
+        return true;
+    const QList<QDateTime> changes = keyChanges(practiceDir);
+    return !changes.isEmpty() && changes.last() > made;
+}
+
 QString restore(const ConnectionInfo &credentials, const QString &backupPath)
 {
     const QString live = credentials.dataSource;
@@ -355,6 +507,7 @@ QString restore(const ConnectionInfo &credentials, const QString &backupPath)
     DbConnection current;
     current.setCommandTimeout(3);
     bool readable = true;
+    bool otherKey = false;
     if (QFileInfo::exists(live)) {
         try {
             current.openFile(live, credentials);
@@ -362,6 +515,7 @@ QString restore(const ConnectionInfo &credentials, const QString &backupPath)
             if (e.message().contains(QLatin1String("locked")))
                 throw DbError(inUse);
             readable = false;
+            otherKey = e.cause() == DbError::Cause::WrongPassword;
         }
     } else {
         readable = false;
@@ -414,20 +568,33 @@ QString restore(const ConnectionInfo &credentials, const QString &backupPath)
             }
         }
         current.close();
+    } else if (QFileInfo::exists(live)) {
+        // A file these credentials cannot read may still be in use under
+        // its own key (another workstation, with the password of before):
+        // it is held exclusively all the same, kept, and overwritten in place.
+        HeldFile held(live, 3000, inUse);
+        if (!held.copyTo(kept)) {
+            QFile::remove(kept);
+            throw DbError(QString::fromUtf8("Το τρέχον αρχείο δεν μπορεί να φυλαχτεί ως %1.").arg(native(kept)));
+        }
+        // A journal left by a writer that died belongs to the file kept:
+        // rolled back into the copy put in place it would spoil it.
+        const QString journal = live + QStringLiteral("-journal");
+        if (QFileInfo(journal).size() > 0)
+            QFile::rename(journal, kept + QStringLiteral("-journal"));
+        if (!held.overwriteWith(backupPath)) {
+            // The file may be half written: the kept bytes go back.
+            held.overwriteWith(kept);
+            QFile::rename(kept + QStringLiteral("-journal"), journal);
+            QFile::remove(kept);
+            throw DbError(QString::fromUtf8("Η επαναφορά απέτυχε· το αρχείο %1 έμεινε όπως ήταν.").arg(native(live)));
+        }
+        if (otherKey)
+            noteKeyChange(QFileInfo(live).absolutePath(), Clock::now());
     } else {
-        // A file SQLite cannot read (another key, not a database) is in
-        // nobody's use: it is moved aside whole and the copy put in place.
-        if (QFileInfo::exists(live)) {
-            if (!QFile::copy(live, kept))
-                throw DbError(QString::fromUtf8("Το τρέχον αρχείο δεν μπορεί να φυλαχτεί ως %1.").arg(native(kept)));
-        } else {
-            kept.clear();
-        }
-        if (!replaceWhole(backupPath, live)) {
-            if (!kept.isEmpty())
-                QFile::remove(kept);
+        kept.clear();
+        if (!replaceWhole(backupPath, live))
             throw DbError(inUse);
-        }
     }
 
     // What is in place now must be what was verified.

@@ -50,11 +50,35 @@ QStringList rotate(const QString &dir);
 // The newest automatic copy in folder(practiceDir), or "".
 QString newest(const QString &practiceDir);
 
+// When a copy was made: the time in an automatic copy's name, else when
+// the file was last written.
+QDateTime madeAt(const QString &path);
+
+// The practice's key changes (a new password, a copy of another password
+// restored) are noted beside the copies, so that a copy the password in
+// force does not open can be told apart from a damaged one. Noting is best
+// effort: false when the note could not be written.
+bool noteKeyChange(const QString &practiceDir, const QDateTime &when);
+QList<QDateTime> keyChanges(const QString &practiceDir);
+
+// Which password opens a copy the given one did not open, in a Greek
+// sentence: the one in force when the copy was made, and, when the
+// password changed after that, when it changed.
+QString passwordHint(const QString &practiceDir, const QString &copy);
+
+// True when the day's automatic copy is still to be made: none was made
+// today, or none since the key last changed (older copies of the day open
+// only with the old password).
+bool dueToday(const QString &practiceDir, const QDateTime &now);
+
 // Puts a verified backup in place of the practice file named by
 // credentials.dataSource. The current file is kept beside it as
-// data.mdb.before-restore-<stamp> (returned). Refuses with DbError, nothing
-// changed, when the backup fails verification or another connection is
-// writing to the practice file.
+// data.mdb.before-restore-<stamp> (returned). The practice file is held
+// exclusively throughout, whatever key it has: when the credentials (those
+// of the backup) do not open it, the backup's key becomes the practice's
+// and the change is noted. Refuses with DbError, nothing changed, when the
+// backup fails verification or another connection is using the practice
+// file.
 QString restore(const ConnectionInfo &credentials, const QString &backupPath);
 
 }

@@ -4,12 +4,15 @@
 #include "data/db/helpers.h"
 #include "data/db/jetsql.h"
 #include "data/db/practicekey.h"
+#include "data/practice/security.h"
 #include "data/practice/session.h"
+#include "data/db/credentials.h"
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
 #include <sqlite3.h>
@@ -208,6 +211,44 @@ QString moveLegacyFile(const QString &file, const QString &password, QByteArray 
     return backup;
 }
 
+// True when a fresh handle keyed by keyer reads the file and, when a
+// password is given, finds it in SECURITY as the access check would.
+bool opensWith(const QString &file, const std::function<bool(sqlite3 *)> &keyer, const QString &password = {})
+{
+    try {
+        Handle h(file);
+        return keyer(h.db()) && h.firstRead() == SQLITE_OK && (password.isEmpty() || storedPasswordIs(h.db(), file, password));
+    } catch (const DbError &) {
+        return false;
+    }
+}
+
+// A scratch file keyed with the key and salt, its SECURITY written as the
+// practice's is, opened again the way the access check opens it: with the
+// key derived afresh from the password as typed.
+bool newKeyOpensScratch(const QByteArray &key, const QByteArray &salt, const QString &password)
+{
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return false;
+    const QString scratch = dir.filePath(QStringLiteral("keycheck.mdb"));
+    try {
+        DbConnection c;
+        c.setConnectionString(QStringLiteral("Data Source=") + scratch);
+        c.setRawKey(key, salt);
+        c.create();
+        c.executeNative(QStringLiteral("CREATE TABLE SECURITY (\"PASSWORD\" TEXT)"));
+        c.executeNative(QStringLiteral("INSERT INTO SECURITY (\"PASSWORD\") VALUES (?)"), {password});
+    } catch (const DbError &) {
+        return false;
+    }
+    QByteArray again = PracticeKey::derive(password, PracticeKey::readSalt(scratch));
+    const bool opens = opensWith(
+        scratch, [&](sqlite3 *db) { return PracticeKey::keyWithRaw(db, again) == SQLITE_OK; }, password);
+    wipe(again);
+    return opens;
+}
+
 }   // namespace
 
 namespace PracticeFile {
@@ -266,15 +307,23 @@ Unlocked unlock(const QString &file, const QString &password)
 void changePassword(DbConnection &conn, const QString &newPassword)
 {
     const QString file = conn.fileName();
-    if (newPassword.isEmpty() || newPassword.trimmed() != newPassword || !HasNoSpecialChars(newPassword))
-        throw DbError(QStringLiteral("Ο νέος κωδικός πρόσβασης δεν μπορεί να χρησιμοποιηθεί."));
+    if (const QString why = Security::passwordProblem(newPassword); !why.isEmpty())
+        throw DbError(why);
     // SQLCipher keeps the file's salt through a rekey.
     const QByteArray salt = PracticeKey::readSalt(file);
     QByteArray key = PracticeKey::derive(newPassword, salt);
+    // The rekey commits as it goes: the new key is proved on a scratch
+    // file first, so a password the access check could not take back
+    // never reaches the practice file.
+    if (!newKeyOpensScratch(key, salt, newPassword)) {
+        wipe(key);
+        throw DbError(QStringLiteral("Ο νέος κωδικός πρόσβασης δεν ανοίγει αρχείο κλειδωμένο μ' αυτόν· "
+                                     "ο κωδικός του '%1' δεν άλλαξε, ισχύει ο παλιός.")
+                          .arg(file));
+    }
     try {
         DbTransaction tx(conn);
-        // The text passed HasNoSpecialChars, so it holds no quote.
-        conn.execute(QStringLiteral("UPDATE SECURITY SET [PASSWORD]='") + newPassword + QLatin1Char('\''));
+        conn.executeNative(QStringLiteral("UPDATE SECURITY SET \"PASSWORD\"=?"), {newPassword});
         PracticeKey::rekeyWithRaw(conn.handle(), key);
         tx.commit();
     } catch (...) {
@@ -285,22 +334,32 @@ void changePassword(DbConnection &conn, const QString &newPassword)
     }
     // SQLCipher reports no failure of its own rekey: only a fresh open
     // with the new key proves it.
-    bool changed = false;
-    try {
-        Handle h(file);
-        changed = PracticeKey::keyWithRaw(h.db(), key) == SQLITE_OK && h.firstRead() == SQLITE_OK
-            && storedPasswordIs(h.db(), file, newPassword);
-    } catch (const DbError &) {
-        changed = false;
-    }
-    if (!changed) {
-        conn.close();
+    if (opensWith(
+            file, [&](sqlite3 *db) { return PracticeKey::keyWithRaw(db, key) == SQLITE_OK; }, newPassword)) {
+        Session::current().useKey(key, salt, Session::current().userName());
         wipe(key);
-        throw DbError(QStringLiteral("Ο κωδικός πρόσβασης του '%1' δεν άλλαξε· ισχύει ο παλιός.").arg(file));
+        DbConnection::reopenOthers(&conn);
+        return;
     }
-    Session::current().useKey(key, salt, Session::current().userName());
+    // Whatever is said next must be what opens the file now.
+    conn.close();
+    const bool oldOpens = opensWith(file, [](sqlite3 *db) {
+        const Credentials *session = Credentials::installed();
+        return session && session->keyFile(db, false);
+    });
+    const bool newKeyOpens = !oldOpens && opensWith(file, [&](sqlite3 *db) { return PracticeKey::keyWithRaw(db, key) == SQLITE_OK; });
+    if (newKeyOpens)
+        Session::current().useKey(key, salt, Session::current().userName());
     wipe(key);
-    DbConnection::reopenOthers(&conn);
+    if (oldOpens)
+        throw DbError(QStringLiteral("Ο κωδικός πρόσβασης του '%1' δεν άλλαξε· ισχύει ο παλιός.").arg(file));
+    if (newKeyOpens)
+        throw DbError(QStringLiteral("Το '%1' κλειδώθηκε με τον νέο κωδικό, αλλά ο κωδικός που φυλάχτηκε μέσα του διαφέρει· "
+                                     "κάντε επαναφορά από το νεότερο αντίγραφο ασφαλείας.")
+                          .arg(file));
+    throw DbError(QStringLiteral("Ούτε ο παλιός ούτε ο νέος κωδικός ανοίγει πια το '%1'· "
+                                 "κάντε επαναφορά από το νεότερο αντίγραφο ασφαλείας.")
+                      .arg(file));
 }
 
 }   // namespace PracticeFile

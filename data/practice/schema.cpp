@@ -2,6 +2,7 @@
 #include "data/db/helpers.h"
 #include "data/db/connection.h"
 #include "data/practice/schemaversion.h"
+#include "data/practice/security.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -65,13 +66,6 @@ const char *const kTables[] = {
     "CREATE TABLE SECURITY ([PASSWORD] TEXT)",
 };
 
-// What the access check lets through: a word typed without blanks at its
-// ends and without the punctuation the program refuses in passwords.
-bool acceptablePassword(const QString &password)
-{
-    return !password.isEmpty() && password.trimmed() == password && HasNoSpecialChars(password);
-}
-
 QString rantebouTable()
 {
     QString sql = QStringLiteral("CREATE TABLE RANTEBOU (HMEROMHNIA DATE NOT NULL UNIQUE");
@@ -122,9 +116,8 @@ void createDatabase(const QString &dir, const QString &givenPassword)
     if (QFileInfo::exists(path))
         throw DbError(QStringLiteral("Το '%1' υπάρχει ήδη· μένει όπως είναι.").arg(QDir::toNativeSeparators(path)));
 
-    if (!acceptablePassword(password))
-        throw DbError(QString::fromUtf8("Ο κωδικός πρόσβασης δεν μπορεί να είναι κενός, να αρχίζει ή να τελειώνει "
-                                        "με κενό, ούτε να έχει σημεία στίξης ή σύμβολα."));
+    if (const QString why = Security::passwordProblem(password); !why.isEmpty())
+        throw DbError(why);
 
     // Built in a side file and renamed at the end, so a failure leaves no
     // half-made data.mdb behind.

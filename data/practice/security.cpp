@@ -1,10 +1,13 @@
 #include "data/practice/security.h"
+#include "data/db/clock.h"
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
 #include "data/db/helpers.h"
 #include "data/db/pgengine.h"
 #include "data/db/practicekey.h"
+#include "data/practice/backup.h"
 #include "data/practice/session.h"
+#include <QFileInfo>
 
 namespace Security {
 
@@ -64,12 +67,33 @@ PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QStri
     return unlocked;
 }
 
-void changePassword(DbConnection &conn, const QString &newPassword)
+QString passwordProblem(const QString &password)
 {
+    if (password.isEmpty() || password.trimmed() != password || !HasNoSpecialChars(password))
+        return QStringLiteral("Ο κωδικός πρόσβασης δεν μπορεί να είναι κενός, να αρχίζει ή να τελειώνει "
+                              "με κενό, ούτε να έχει σημεία στίξης ή σύμβολα.");
+    if (password.contains(QChar(0)) || QString::fromUtf8(password.toUtf8()) != password)
+        return QStringLiteral("Ο κωδικός πρόσβασης έχει χαρακτήρα που δεν μπορεί να φυλαχτεί όπως γράφτηκε "
+                              "(μισό σύμβολο ή μηδενικό χαρακτήρα)· γράψτε τον ξανά με γράμματα και αριθμούς.");
+    return {};
+}
+
+Changed changePassword(DbConnection &conn, const QString &newPassword)
+{
+    Changed changed;
     if (!conn.onServer()) {
         PracticeFile::changePassword(conn, newPassword);
-        return;
+        const QString dir = QFileInfo(conn.fileName()).absolutePath();
+        try {
+            Backup::noteKeyChange(dir, Clock::now());
+            changed.backup = Backup::makeAutomatic(conn, dir);
+        } catch (const DbError &e) {
+            changed.backupFailure = e.message();
+        }
+        return changed;
     }
+    if (const QString why = passwordProblem(newPassword); !why.isEmpty())
+        throw DbError(why);
     {
         DbTransaction tx(conn);
         conn.executeNative(QStringLiteral("ALTER ROLE CURRENT_USER PASSWORD ") + PgText::literal(newPassword));
@@ -79,6 +103,7 @@ void changePassword(DbConnection &conn, const QString &newPassword)
     // The login that lends its password to later connections holds the old one.
     Session &session = Session::current();
     session.logIn(conn.connectionString(), newPassword, session.userName());
+    return changed;
 }
 
 }   // namespace Security

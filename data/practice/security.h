@@ -20,10 +20,23 @@ QString storedPassword(DataSet &security);
 // when the practice cannot be reached or read.
 PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QString &password);
 
+// Why a text cannot be the practice's password, as a Greek sentence; empty
+// when it can. A password must come back from the file as it was typed:
+// half of a surrogate pair or a NUL would key the file with a text nobody
+// can type again.
+QString passwordProblem(const QString &password);
+
+struct Changed {
+    QString backup;          // the verified copy made under the new password
+    QString backupFailure;   // why there is none (the password changed all the same)
+};
+
 // Replaces the password on the open connection. On a file SECURITY and the
-// key change as one unit (PracticeFile::changePassword); on a server the
+// key change as one unit (PracticeFile::changePassword), the change is
+// noted beside the backups and a verified copy is made under the new key
+// at once (older copies open only with the old password); on a server the
 // login's password and SECURITY change as one unit and the session logs in
 // again with the new one.
-void changePassword(DbConnection &conn, const QString &newPassword);
+Changed changePassword(DbConnection &conn, const QString &newPassword);
 
 }

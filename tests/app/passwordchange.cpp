@@ -7,6 +7,8 @@
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include "tests/common/testserver.h"
+#include "data/practice/backup.h"
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -143,13 +145,36 @@ private slots:
             const auto shown = Messages::takeShown();
             QCOMPARE(shown.size(), 1);
             QCOMPARE(shown[0].kind, Messages::Kind::Plain);
-            QCOMPARE(shown[0].text, QStringLiteral("Η αλλαγή του κωδικού πρόσβασης έγινε με επιτυχία."));
+            QVERIFY(shown[0].text.startsWith(QStringLiteral("Η αλλαγή του κωδικού πρόσβασης έγινε με επιτυχία.")));
+            // On a file the copy under the new key is named.
+            const QString copy = Backup::newest(p.path());
+            QCOMPARE(copy.isEmpty(), TestServer::practicesOnServer());
+            if (!copy.isEmpty())
+                QVERIFY2(shown[0].text.endsWith(QStringLiteral("Αντίγραφο ασφαλείας με τον νέο κωδικό: ") + QDir::toNativeSeparators(copy)),
+                         qPrintable(shown[0].text));
         }
         QCOMPARE(p.scalar(QStringLiteral("SELECT [PASSWORD] FROM SECURITY")).toString(), QStringLiteral("Οδόντας7"));
         QVERIFY(!accessAccepts(QStringLiteral("molarix")));
         QVERIFY(!accessAccepts(QStringLiteral("οδόντας7")));
         QVERIFY(accessAccepts(QStringLiteral("Οδόντας7")));
         ResetTerminateRequest();
+    }
+
+    void passwordThatCannotBeKeptIsRefusedWithItsReason()
+    {
+        TempPractice p;
+        TForm66 f;
+        f.show();
+        const QString lone = QStringLiteral("new") + QChar(0xD801);
+        type(f, QStringLiteral("molarix"), QString(), QString());
+        for (const char *e : {"Edit2", "Edit3"})
+            child<QLineEdit>(&f, e)->setText(lone);
+        child<QPushButton>(&f, "Button1")->click();
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.contains(QStringLiteral("μισό σύμβολο")), qPrintable(shown[0].text));
+        QVERIFY(f.isVisible());
+        QCOMPARE(p.scalar(QStringLiteral("SELECT [PASSWORD] FROM SECURITY")).toString(), QStringLiteral("molarix"));
     }
 
     void exitChangesNothing()

@@ -1,6 +1,7 @@
 // The program's backups and its start-up check of the practice file.
 #include "data/practice/appstate.h"
 #include "data/practice/backup.h"
+#include "data/practice/practicefile.h"
 #include "data/db/clock.h"
 #include "gui/messages.h"
 #include "data/db/writegate.h"
@@ -231,6 +232,35 @@ private slots:
         QCOMPARE(p->count(QStringLiteral("SHMEIWSEIS")), 1);
         p->conn().close();
         QVERIFY(checkAtStartup());
+    }
+
+    // A newer copy made under another password cannot be offered: it is
+    // named with the password it needs. The question says whose password
+    // the practice will have.
+    void copyUnderAnotherPasswordIsNamedWithItsPassword()
+    {
+        addCustomers(3000);
+        Clock::setNow(QDateTime(QDate(2026, 5, 18), QTime(20, 0)));
+        const QString good = Backup::makeAutomatic(p->conn(), p->path());
+        PracticeFile::changePassword(p->conn(), QStringLiteral("Άλλος1"));
+        Clock::setNow(QDateTime(QDate(2026, 5, 19), QTime(20, 0)));
+        const QString other = Backup::makeAutomatic(p->conn(), p->path());
+        PracticeFile::changePassword(p->conn(), QStringLiteral("molarix"));
+        Backup::noteKeyChange(p->path(), QDateTime(QDate(2026, 5, 20), QTime(8, 5)));
+        p->conn().close();
+        damage(dataFile());
+
+        Messages::setNextAnswer(false);
+        QVERIFY(!checkAtStartup());
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY(shown[0].text.contains(QDir::toNativeSeparators(good)));
+        QVERIFY2(shown[0].text.contains(QStringLiteral("Το αντίγραφο %1 δεν ανοίγει με τον κωδικό που δόθηκε. Το αντίγραφο αυτό "
+                                                       "ανοίγει με τον κωδικό που ίσχυε στις 19/05/2026 20:00, πριν αλλάξει ο "
+                                                       "κωδικός στις 20/05/2026 08:05.")
+                                            .arg(QDir::toNativeSeparators(other))),
+                 qPrintable(shown[0].text));
+        QVERIFY(shown[0].text.contains(QStringLiteral("ο κωδικός πρόσβασης θα είναι αυτός με τον οποίο ανοίγει το αντίγραφο")));
     }
 
     // The report waits until no window stands over the main window, so

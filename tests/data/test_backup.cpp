@@ -203,7 +203,7 @@ private slots:
         }
 
         for (const QString &bad : {truncated.fileName(), plain.fileName(), otherKey}) {
-            const Run r = runTool({QStringLiteral("restore"), dir->path(), bad});
+            const Run r = runTool({QStringLiteral("restore"), dir->path(), bad, QStringLiteral("--yes")});
             QVERIFY2(r.code == 1, qPrintable(bad));
             QVERIFY2(!r.err.isEmpty(), qPrintable(bad));
             QCOMPARE(fileBytes(live), original);
@@ -251,7 +251,7 @@ private slots:
 
         // A connection left open, as a window keeps one, sees the restored data.
         auto idle = openPracticeDir(dir->path());
-        const Run r = runTool({QStringLiteral("restore"), dir->path(), backup});
+        const Run r = runTool({QStringLiteral("restore"), dir->path(), backup, QStringLiteral("--yes")});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(number(*idle, QStringLiteral("SELECT count(*) FROM STOIXEIA_PELATH")), 300);
         idle.reset();
@@ -279,13 +279,55 @@ private slots:
         const QByteArray before = fileBytes(live);
         writer->executeNative(QStringLiteral("BEGIN IMMEDIATE"));
         writer->executeNative(QStringLiteral("DELETE FROM EKSODA"));
-        const Run r = runTool({QStringLiteral("restore"), dir->path(), backup});
+        const Run r = runTool({QStringLiteral("restore"), dir->path(), backup, QStringLiteral("--yes")});
         writer->executeNative(QStringLiteral("ROLLBACK"));
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(QStringLiteral("χρησιμοποιείται")), qPrintable(r.err));
         QCOMPARE(fileBytes(live), before);
         QCOMPARE(number(*writer, QStringLiteral("SELECT count(*) FROM EKSODA")), 1);
         QCOMPARE(QDir(dir->path()).entryList({QStringLiteral("data.mdb.before-restore-*")}, QDir::Files), QStringList());
+    }
+
+    // A copy made under the password of before does not open the practice
+    // file, keyed with today's: the file is held all the same, and the tool
+    // says whose password the practice will have and asks before it starts.
+    void restoreUnderAnotherPasswordHoldsTheFileAndAsks()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(50));
+        const QString live = dir->path() + QStringLiteral("/data.mdb");
+        const QString backup = dir->path() + QStringLiteral("/b.mdb");
+        auto writer = openPracticeDir(dir->path());
+        Backup::makeVerified(*writer, backup);
+        PracticeFile::changePassword(*writer, QStringLiteral("Νέο3"));
+        writer->executeNative(QStringLiteral("INSERT INTO EKSODA(POSO) VALUES(12)"));
+        const QByteArray before = fileBytes(live);
+        auto unchanged = [&] {
+            QCOMPARE(fileBytes(live), before);
+            QCOMPARE(QDir(dir->path()).entryList({QStringLiteral("data.mdb.before-restore-*")}, QDir::Files), QStringList());
+        };
+
+        writer->executeNative(QStringLiteral("BEGIN IMMEDIATE"));
+        writer->executeNative(QStringLiteral("DELETE FROM EKSODA"));
+        const Run held = runTool({QStringLiteral("restore"), dir->path(), backup, QStringLiteral("--yes")});
+        writer->executeNative(QStringLiteral("ROLLBACK"));
+        QCOMPARE(held.code, 1);
+        QVERIFY2(held.err.contains(QStringLiteral("χρησιμοποιείται")), qPrintable(held.err));
+        unchanged();
+        writer.reset();
+
+        const Run unanswered = runTool({QStringLiteral("restore"), dir->path(), backup});
+        QCOMPARE(unanswered.code, 1);
+        QVERIFY2(unanswered.err.contains(QStringLiteral("ο κωδικός πρόσβασης του ιατρείου θα είναι ο κωδικός που ανοίγει το αντίγραφο")),
+                 qPrintable(unanswered.err));
+        unchanged();
+
+        const Run r = runTool({QStringLiteral("restore"), dir->path(), backup, QStringLiteral("--yes")});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(number(*openPracticeDir(dir->path()), QStringLiteral("SELECT count(*) FROM EKSODA")), 0);
+        const QStringList kept = QDir(dir->path()).entryList({QStringLiteral("data.mdb.before-restore-*")}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(fileBytes(dir->path() + QLatin1Char('/') + kept.first()), before);
+        QCOMPARE(Backup::keyChanges(dir->path()).size(), 1);
     }
 
     // One copy a day from 1 Jan 2025 to Sat 28 Feb 2026, plus copies that

@@ -89,6 +89,48 @@ private slots:
         QTest::newRow("customers missing") << QStringList{"demo", "@", "--customers"};
         QTest::newRow("bad today") << QStringList{"demo", "@", "--today", "5/3/2008"};
         QTest::newRow("unknown option") << QStringList{"demo", "@", "--fast"};
+        QTest::newRow("password file not named") << QStringList{"check", "@", "--password-file"};
+        QTest::newRow("password twice") << QStringList{"check", "@", "--password", "x", "--password-file", "-"};
+    }
+
+    // The password kept off the command line: the first line of a file, or
+    // of standard input for "-", with nothing in the environment.
+    void passwordFromAFileOrStandardInput_data()
+    {
+        QTest::addColumn<QString>("source");   // a file written with fileText, "-", or a missing file
+        QTest::addColumn<QByteArray>("fileText");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("code");
+        QTest::newRow("file") << "file" << QByteArray("molarix\nsecond line\n") << QByteArray() << 0;
+        QTest::newRow("file with CRLF") << "file" << QByteArray("molarix\r\n") << QByteArray() << 0;
+        QTest::newRow("wrong in file") << "file" << QByteArray("molarik\n") << QByteArray() << 1;
+        QTest::newRow("empty file") << "file" << QByteArray("") << QByteArray() << 1;
+        QTest::newRow("standard input") << "-" << QByteArray() << QByteArray("molarix\n") << 0;
+        QTest::newRow("missing file") << "missing" << QByteArray() << QByteArray("molarix\n") << 1;
+    }
+    void passwordFromAFileOrStandardInput()
+    {
+        QFETCH(QString, source);
+        QFETCH(QByteArray, fileText);
+        QFETCH(QByteArray, input);
+        QFETCH(int, code);
+        QTemporaryDir dir;
+        if (source != QLatin1String("-")) {
+            const bool write = source == QLatin1String("file");
+            source = dir.filePath(QStringLiteral("pass"));
+            QFile f(source);
+            QVERIFY(!write || (f.open(QIODevice::WriteOnly) && f.write(fileText) == fileText.size()));
+        }
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("MOLARIX_PASSWORD"));
+        p.setProcessEnvironment(env);
+        p.start(Tool, {QStringLiteral("sql"), m_demo.path(), QStringLiteral("SELECT count(*) FROM SECURITY"), QStringLiteral("--password-file"), source});
+        p.write(input);
+        p.closeWriteChannel();
+        QVERIFY(p.waitForFinished(300000));
+        QCOMPARE(p.exitCode(), code);
+        QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()).contains(QLatin1Char('1')), code == 0);
     }
     void usageErrors()
     {

@@ -6,11 +6,14 @@
 #include "data/db/practicekey.h"
 #include "data/practice/session.h"
 #include "data/practice/schema.h"
+#include "data/practice/security.h"
+#include "data/db/clock.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -82,7 +85,11 @@ void makeLegacyCopy(const QString &source, const QString &password, const QStrin
 class PracticeKeyTest : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { Session::current().signOut(); }
+    void cleanup()
+    {
+        Clock::reset();
+        Session::current().signOut();
+    }
 
     void newFileOpensWithThePasswordAsSqlcipherDerivesIt()
     {
@@ -206,6 +213,78 @@ private slots:
         for (const QString &bad : {QString(), QStringLiteral(" lead"), QStringLiteral("a'b"), QStringLiteral("a;b")})
             QVERIFY_THROWS_EXCEPTION(DbError, PracticeFile::changePassword(c, bad));
         QVERIFY_THROWS_EXCEPTION(DbError, Schema::createDatabase(p.dir.filePath(QStringLiteral("sub")), QStringLiteral("x.y")));
+    }
+
+    // Texts that do not come back from the file as typed: half of a
+    // surrogate pair becomes "?" on its way to UTF-8, a NUL ends the text.
+    // Neither may key a file, and the old password must still open it.
+    void passwordsThatCannotBeTypedBackAreRefused_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("lone high surrogate") << QString(QChar(0xD800)) + QStringLiteral("x");
+        QTest::newRow("lone low surrogate") << QStringLiteral("ab") + QChar(0xDC01);
+        QTest::newRow("NUL inside") << QStringLiteral("ab") + QChar(0) + QStringLiteral("cd");
+    }
+    void passwordsThatCannotBeTypedBackAreRefused()
+    {
+        QFETCH(QString, password);
+        Practice p(QStringLiteral("molarix"));
+        QCOMPARE(PracticeFile::unlock(p.file, QStringLiteral("molarix")).access, PracticeFile::Access::Granted);
+        const QByteArray before = bytesOf(p.file);
+        DbConnection c;
+        c.setConnectionString(DbConnectionString);
+        c.open();
+        try {
+            Security::changePassword(c, password);
+            QFAIL("the change was made");
+        } catch (const DbError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("μισό σύμβολο ή μηδενικό χαρακτήρα")), qPrintable(e.message()));
+        }
+        c.close();
+        QCOMPARE(bytesOf(p.file), before);
+        Session::current().signOut();
+        QCOMPARE(PracticeFile::unlock(p.file, QStringLiteral("molarix")).access, PracticeFile::Access::Granted);
+        // The first-run window makes a practice by the same rule.
+        QVERIFY_THROWS_EXCEPTION(DbError, Schema::createDatabase(p.dir.filePath(QStringLiteral("sub")), password));
+        QVERIFY(!QFile::exists(p.dir.filePath(QStringLiteral("sub/data.mdb"))));
+    }
+
+    // A change of password leaves every older copy openable only with the
+    // old one: a copy under the new key is made at once, and a copy of the
+    // day made before the change no longer counts as the day's.
+    void aPasswordChangeIsBackedUpUnderTheNewKey()
+    {
+        Practice p(QStringLiteral("Κλειδί1"));
+        QCOMPARE(PracticeFile::unlock(p.file, QStringLiteral("Κλειδί1")).access, PracticeFile::Access::Granted);
+        DbConnection c;
+        c.setConnectionString(DbConnectionString);
+        c.open();
+        Clock::setNow(QDateTime(QDate(2026, 12, 9), QTime(9, 15)));
+        const QString morning = p.dir.filePath(QStringLiteral("morning/") + Backup::automaticName(Clock::now()));
+        Backup::makeVerified(c, morning);
+        Backup::makeAutomatic(c, p.dir.path());
+        QVERIFY(!Backup::dueToday(p.dir.path(), QDateTime(QDate(2026, 12, 9), QTime(19, 0))));
+
+        Clock::setNow(QDateTime(QDate(2026, 12, 9), QTime(12, 40)));
+        const Security::Changed changed = Security::changePassword(c, QStringLiteral("Νέο3"));
+        Clock::reset();
+        QVERIFY2(!changed.backup.isEmpty(), qPrintable(changed.backupFailure));
+        QCOMPARE(changed.backup, Backup::newest(p.dir.path()));
+        Backup::verifyFile(changed.backup, c.credentials());   // the new key opens it
+        QVERIFY(!Backup::dueToday(p.dir.path(), QDateTime(QDate(2026, 12, 9), QTime(19, 0))));
+        // Had that copy failed, the morning's would be the day's newest.
+        QVERIFY(QFile::remove(changed.backup));
+        QVERIFY(QFile::copy(morning, QDir(Backup::folder(p.dir.path())).filePath(QFileInfo(morning).fileName())));
+        QVERIFY(Backup::dueToday(p.dir.path(), QDateTime(QDate(2026, 12, 9), QTime(19, 0))));
+        c.close();
+
+        // The copy of the morning says which password it needs.
+        const ToolRun r = runTool({QStringLiteral("restore"), p.dir.path(), morning, QStringLiteral("--yes")}, 600000,
+                                  QStringLiteral("Νέο3"));
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("ανοίγει με τον κωδικό που ίσχυε στις 09/12/2026 09:15, "
+                                               "πριν αλλάξει ο κωδικός στις 09/12/2026 12:40.")),
+                 qPrintable(r.err));
     }
 
     void notADatabaseIsNotAWrongPassword_data()
@@ -356,11 +435,11 @@ private slots:
         QCOMPARE(customers(after, QStringLiteral("νέο3")), -1);
 
         // Restoring the older copy brings back its password with its rows.
-        const ToolRun wrong = runTool({QStringLiteral("restore"), p.dir.path(), before}, 600000, QStringLiteral("Νέο3"));
+        const ToolRun wrong = runTool({QStringLiteral("restore"), p.dir.path(), before, QStringLiteral("--yes")}, 600000, QStringLiteral("Νέο3"));
         QCOMPARE(wrong.code, 1);
         QVERIFY2(wrong.err.contains(QStringLiteral("δεν ανοίγει το αντίγραφο")), qPrintable(wrong.err));
         QCOMPARE(customers(p.file, QStringLiteral("Νέο3")), 2);
-        const ToolRun r = runTool({QStringLiteral("restore"), p.dir.path(), before}, 600000, QStringLiteral("Κλειδί1"));
+        const ToolRun r = runTool({QStringLiteral("restore"), p.dir.path(), before, QStringLiteral("--yes")}, 600000, QStringLiteral("Κλειδί1"));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
         QCOMPARE(customers(p.file, QStringLiteral("Νέο3")), -1);
         QCOMPARE(customers(p.file, QStringLiteral("Κλειδί1")), 1);
