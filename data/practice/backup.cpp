@@ -275,7 +275,7 @@ TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials)
     try {
         conn.openFile(path, credentials);
     } catch (const DbError &e) {
-        throw DbError(QString::fromUtf8("Το αντίγραφο %1 δεν ανοίγει: %2").arg(shown, e.message()));
+        throw DbError(QString::fromUtf8("Το αντίγραφο %1 δεν ανοίγει: %2").arg(shown, e.message()), e.cause());
     }
     QStringList problems;
     TableCounts counts;
