@@ -10,6 +10,7 @@
 #include "app/upgrade.h"
 #include "app/molarixapplication.h"
 #include "app/openers.h"
+#include "data/db/dberror.h"
 #include "app/splash.h"
 #include "data/practice/appstate.h"
 #include "data/db/clock.h"
@@ -172,10 +173,10 @@ void TForm3::CheckNumbering()
     // no numbering, so the numbering window is offered to mend it.
     const bool defined = Settings::numberingDefined(ADOConnection1);
     ADOConnection1.close();
-    if (defined) {
-        findChild<QAction *>(QStringLiteral("N8"))->setVisible(false);
-        NumberingFixed = true;
-    }
+    // Shown again when the numbering went bad after it was set (the last
+    // number reached), so the practice can always set it.
+    findChild<QAction *>(QStringLiteral("N8"))->setVisible(!defined);
+    NumberingFixed = defined;
 }
 
 void TForm3::Timer1Timer()
@@ -276,6 +277,14 @@ void TForm3::buildMenu()
     QMenu *N6 = submenu(N1, "N6", QStringLiteral("Ρυ&θμίσεις"));
     N1->addMenu(N6);
     QAction *N8 = addEntry(N6, "N8", QStringLiteral("Καθορισμός αρίθμησης των αποδείξεων"));
+    // The counter moves with every receipt: its state is read each time the menu opens.
+    // A practice that cannot be read just now keeps the menu as it was.
+    connect(N6, &QMenu::aboutToShow, this, [this] {
+        try {
+            CheckNumbering();
+        } catch (const DbError &) {
+        }
+    });
     N8->setEnabled(bool(WindowOpener(QStringLiteral("TForm9"))));
     onTriggered(N8, [this] { N8Click(); });
     wire(addEntry(N6, "N7", QStringLiteral("Στοιχεία που θα εμφανίζονται στις αποδείξεις")), QStringLiteral("TForm73"));

@@ -45,7 +45,7 @@ PracticeChoice::PracticeChoice(QWidget *parent)
     makeBold(ui->Label1);
     for (QWidget *w : {ui->Label2, ui->Label3, ui->Label4})
         makeBold(w);
-    for (QWidget *w : {ui->Label5, ui->Label6, ui->Label7})
+    for (QWidget *w : {ui->Label5, ui->Label6, ui->Label7, ui->Label8})
         makeRequiredMark(w);
     MaskWithStars(ui->Edit2);
     MaskWithStars(ui->Edit3);
@@ -88,14 +88,26 @@ void PracticeChoice::UpdateButtons()
         w->setEnabled(creating);
 
     bool ok = !folderFromText(ui->Edit1->text()).isEmpty();
+    QString note;
     if (creating) {
         // The rules of the password change: both typed, no special
-        // characters, the same text twice.
+        // characters, the same text twice. What stops «Συνέχεια» is said
+        // under the password.
         const QString password = TrimText(ui->Edit2->text());
         const QString again = TrimText(ui->Edit3->text());
         ok = ok && !password.isEmpty() && !again.isEmpty() && HasNoSpecialChars(password)
             && HasNoSpecialChars(again) && password == again;
+        std::optional<QChar> special = FirstSpecialChar(password);
+        if (!special)
+            special = FirstSpecialChar(again);
+        if (special && special->unicode() < 0x20)
+            note = QStringLiteral("Ο κωδικός δεν μπορεί να έχει αόρατους χαρακτήρες ελέγχου.");
+        else if (special)
+            note = QStringLiteral("Ο κωδικός δεν μπορεί να έχει τον χαρακτήρα «%1».").arg(*special);
+        else if (!password.isEmpty() && !again.isEmpty() && password != again)
+            note = QStringLiteral("Οι δύο κωδικοί δεν είναι ίδιοι· προσέξτε τα πεζά και τα κεφαλαία.");
     }
+    ui->Label8->setText(note);
     ui->Button1->setEnabled(ok);
 }
 

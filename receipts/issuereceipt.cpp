@@ -16,6 +16,9 @@
 namespace {
 const QString NotAcceptable = QStringLiteral("Μη αποδεκτή τιμή");
 const QString NotEntered = QStringLiteral("Η καταχώρηση δεν έγινε");
+const QString NumberingEnded = QStringLiteral("Η αρίθμηση των αποδείξεων έφτασε στο τέλος της· ορίστε νέα από "
+                                              "«Ρυθμίσεις» → «Καθορισμός αρίθμησης των αποδείξεων».");
+const QString OutOfRange = QStringLiteral("Το ποσό πρέπει να είναι μεγαλύτερο από 0 και έως %1.");
 
 // A whole number written back as plain decimal digits, or empty when the
 // text is none.
@@ -104,14 +107,16 @@ void TForm56::Button1Click()
         ClearInputs();
     };
 
-    const std::optional<double> amount = Regional::parseAmount(ui->Edit3->text().trimmed());
-    if (!amount) {
-        refuse();
+    // A refused amount names its reason and leaves what was typed for
+    // correcting.
+    const Regional::AmountReading reading = Regional::readAmount(ui->Edit3->text());
+    if (!reading.value) {
+        Messages::plain(NotEntered + QLatin1Char('\n') + reading.refusal, this);
         return;
     }
-    if (!Receipts::acceptableAmount(*amount)) {
-        Messages::plain(NotAcceptable, this);
-        ClearInputs();
+    const double amount = *reading.value;
+    if (!Receipts::acceptableAmount(amount)) {
+        Messages::plain(NotAcceptable + QLatin1Char('\n') + OutOfRange.arg(Regional::formatAmount(Regional::MaxAmount)), this);
         return;
     }
 
@@ -124,11 +129,16 @@ void TForm56::Button1Click()
         refuse();
         return;
     }
+    // At the end of the numbers nothing is issued until the numbering is set again.
+    if (!Settings::usableNumber(number.toLongLong())) {
+        Messages::plain(NotEntered + QLatin1Char('\n') + NumberingEnded, this);
+        return;
+    }
     // The shown names make up the receiver (PARALHPTHS).
     const QString shownFirst = ui->Label3->text().trimmed();
     const QString shownLast = ui->Label4->text().trimmed();
     try {
-        Receipts::issue(ADOConnection1, {.number = number.toLongLong(), .customer = *customer, .amount = *amount, .firstName = CustomerFirstName, .surname = CustomerSurname, .receiver = shownFirst + QLatin1Char(' ') + shownLast, .description = ui->Edit2->text().trimmed(), .fund = ui->Edit4->text().trimmed()});
+        Receipts::issue(ADOConnection1, {.number = number.toLongLong(), .customer = *customer, .amount = amount, .firstName = CustomerFirstName, .surname = CustomerSurname, .receiver = shownFirst + QLatin1Char(' ') + shownLast, .description = ui->Edit2->text().trimmed(), .fund = ui->Edit4->text().trimmed()});
     } catch (const DbError &e) {
         // The counter again: when another copy took this number, the next
         // press uses the new one.

@@ -23,11 +23,16 @@ TForm9::TForm9(QWidget *parent)
 
     connect(ui->Button2, &QPushButton::clicked, this, &QDialog::reject);
     // After the edit has handed over its text: only a positive whole number
-    // is stored; anything else keeps the row in editing for correcting.
+    // with a successor is stored; anything else keeps the row in editing
+    // for correcting.
     connect(ADOTable1, &DataSet::updateRecord, this, [this] {
         const QVariant last = ADOTable1->fieldValue(QStringLiteral("LAST"));
         if (last.typeId() != QMetaType::LongLong || last.toLongLong() <= 0)
             throw DbError(QStringLiteral("Ο αριθμός της πρώτης απόδειξης πρέπει να είναι θετικός ακέραιος."));
+        if (!Settings::usableNumber(last.toLongLong()))
+            throw DbError(QStringLiteral("Ο αριθμός %1 είναι ο μεγαλύτερος που χωρά· η επόμενη απόδειξη δεν θα είχε "
+                                         "αριθμό. Γράψτε μικρότερο αριθμό.")
+                              .arg(last.toLongLong()));
     });
 
     // FormCreate

@@ -478,6 +478,42 @@ struct CellStyle {
 };
 using RowStyle = QList<CellStyle>;
 
+// The cell's font, made smaller when one word of the text is wider than
+// the column: a name ("Ξενοδοχοϋπάλληλος") is never cut in two.
+QFont fittingFont(const QFont &font, const QString &text, qreal width)
+{
+    const QFontMetricsF whole(font, layoutDevice());
+    if (whole.horizontalAdvance(text) <= width)
+        return font;
+    auto widestWord = [&](const QFont &f) {
+        const QFontMetricsF fm(f, layoutDevice());
+        qreal widest = 0;
+        qsizetype start = 0;
+        for (qsizetype i = 0; i <= text.size(); ++i) {
+            if (i == text.size() || text[i].isSpace()) {
+                if (i > start)
+                    widest = std::max(widest, fm.horizontalAdvance(text.mid(start, i - start)));
+                start = i + 1;
+            }
+        }
+        return widest;
+    };
+    QFont smaller = font;
+    const bool inPixels = font.pointSizeF() <= 0;
+    qreal size = inPixels ? qreal(font.pixelSize()) : font.pointSizeF();
+    qreal widest = widestWord(smaller);
+    // Font sizes are not exactly proportional: shrink until it fits.
+    while (widest > width && size > 1) {
+        size = std::max<qreal>(1, size * std::min(0.95, width / widest));
+        if (inPixels)
+            smaller.setPixelSize(std::max(1, int(size)));
+        else
+            smaller.setPointSizeF(size);
+        widest = widestWord(smaller);
+    }
+    return smaller;
+}
+
 struct LaidRow {
     const RowStyle *style = nullptr;
     std::vector<std::unique_ptr<QTextLayout>> cells;
@@ -667,10 +703,11 @@ private:
                 1, m_columns[c.column + c.span] - m_columns[c.column] - m_border - c.left - c.right);
             QString text = texts.value(i);
             text.replace(u'\n', QChar::LineSeparator);
-            auto layout = std::make_unique<QTextLayout>(text, c.font, layoutDevice());
+            const QFont font = c.noWrap ? c.font : fittingFont(c.font, text, width);
+            auto layout = std::make_unique<QTextLayout>(text, font, layoutDevice());
             QTextOption option(c.align);
-            // Words break only when one alone is wider than its column.
-            option.setWrapMode(c.noWrap ? QTextOption::NoWrap : QTextOption::WrapAtWordBoundaryOrAnywhere);
+            // Lines break between words only; the font is small enough for the widest.
+            option.setWrapMode(c.noWrap ? QTextOption::NoWrap : QTextOption::WordWrap);
             layout->setTextOption(option);
             layout->setCacheEnabled(true);
             qreal h = 0;
@@ -682,7 +719,7 @@ private:
             }
             layout->endLayout();
             if (h <= 0)
-                h = QFontMetricsF(c.font, layoutDevice()).height();
+                h = QFontMetricsF(font, layoutDevice()).height();
             tallest = std::max(tallest, h + c.top + c.bottom);
             row.cells.push_back(std::move(layout));
         }

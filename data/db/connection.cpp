@@ -74,11 +74,25 @@ bool changesRows(sqlite3_stmt *stmt)
     return true;
 }
 
+// The engine's words for what stopped it; another program's lock is said
+// in Greek, so that a message's first line reads whole.
+QString engineWords(int rc, const QString &words)
+{
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
+        return QStringLiteral("το αρχείο το κρατά κλειδωμένο άλλο πρόγραμμα");
+    return words;
+}
+
 QString withCause(const QString &message, DbError::Cause cause)
 {
     const QString line = DbConnection::causeText(cause);
     return line.isEmpty() ? message : message + QLatin1Char('\n') + line;
 }
+}
+
+QString DbConnection::engineText(sqlite3 *db)
+{
+    return engineWords(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 int DbConnection::busyWaitMs() { return g_busyWaitMs; }
@@ -225,7 +239,8 @@ void DbConnection::openResolved(bool create)
             throw DbError(QStringLiteral("Ο κωδικός πρόσβασης δεν ανοίγει το αρχείο της βάσης '%1'.").arg(path),
                           DbError::Cause::WrongPassword);
         const DbError::Cause cause = causeOf(rc, path);
-        throw DbError(withCause(QStringLiteral("Το αρχείο της βάσης '%1' δεν διαβάζεται: %2").arg(path, msg), cause), cause);
+        throw DbError(withCause(QStringLiteral("Το αρχείο της βάσης '%1' δεν διαβάζεται: %2").arg(path, engineWords(rc, msg)), cause),
+                      cause);
     }
     sqlite3_exec(db, "PRAGMA foreign_keys=OFF", nullptr, nullptr, nullptr);
     // A commit is sealed by a synced write to the journal (truncating it),
@@ -314,7 +329,7 @@ qint64 DbConnection::insertRow(const QString &sql, const QVariantList &params)
 
 void DbConnection::fail(const QString &what) const
 {
-    const QString msg = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("η σύνδεση δεν είναι ανοιχτή");
+    const QString msg = m_db ? engineText(m_db) : QStringLiteral("η σύνδεση δεν είναι ανοιχτή");
     const DbError::Cause cause = m_db ? causeOf(sqlite3_extended_errcode(m_db), m_info.dataSource) : DbError::Cause::None;
     throw DbError(withCause(QStringLiteral("%1: %2 (%3)").arg(what, msg, m_info.dataSource), cause), cause);
 }

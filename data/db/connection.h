@@ -81,6 +81,9 @@ public:
     // Called once when a statement starts waiting for the file; the windows
     // show the busy cursor meanwhile.
     static void setBusyNotifier(void (*notify)());
+    // The engine's words for the handle's last failure; another program's
+    // lock is said in Greek.
+    static QString engineText(sqlite3 *db);
     // The Greek line for a cause, empty for Cause::None.
     static QString causeText(DbError::Cause cause) { return DbCauseText(cause); }
     // After the file's key changed: every other open connection on it that

@@ -595,10 +595,13 @@ QVariant DataSet::convertText(int col, const QString &text) const
         }
         throw DbError(QStringLiteral("Το '%1' δεν είναι έγκυρη ημερομηνία για το πεδίο %2").arg(text, f.name));
     }
-    case FieldType::Float:
-        if (const auto v = Regional::parseAmount(t))
-            return *v;
-        throw DbError(QStringLiteral("Το '%1' δεν είναι έγκυρος αριθμός για το πεδίο %2").arg(text, f.name));
+    case FieldType::Float: {
+        // Every real column holds an amount: the receipts' rule, and its reason.
+        const Regional::AmountReading amount = Regional::readAmount(t);
+        if (amount.value)
+            return *amount.value;
+        throw DbError(QStringLiteral("Το '%1' δεν είναι έγκυρος αριθμός για το πεδίο %2.\n%3").arg(text, f.name, amount.refusal));
+    }
     case FieldType::Integer: {
         bool ok = false;
         const qlonglong v = t.toLongLong(&ok);

@@ -16,17 +16,22 @@ QString SqlDateLiteral(const QDate &date)
     return QStringLiteral("#%1/%2/%3#").arg(date.month()).arg(date.day()).arg(year);
 }
 
-bool HasNoSpecialChars(const QString &text)
+std::optional<QChar> FirstSpecialChar(const QString &text)
 {
     // The 31 characters refused in criteria, passwords and descriptions.
     static const char forbidden[] = "!\"#$%&'()*+,-.:;<=>?@[\\]^_`{|}~";
     static_assert(sizeof(forbidden) - 1 == 31);
     for (QChar c : text) {
         const char16_t u = c.unicode();
-        if (u < 0x80 && u != 0 && std::char_traits<char>::find(forbidden, 31, char(u)))
-            return false;
+        if (u == 0 || (u < 0x80 && std::char_traits<char>::find(forbidden, 31, char(u))))
+            return c;
     }
-    return true;
+    return std::nullopt;
+}
+
+bool HasNoSpecialChars(const QString &text)
+{
+    return !FirstSpecialChar(text);
 }
 
 QString TrimText(const QString &text)

@@ -104,60 +104,65 @@ std::optional<QDate> parseDate(const QString &text, const QDate &today)
 
 std::optional<QDate> parseDate(const QString &text) { return parseDate(text, Clock::today()); }
 
-std::optional<double> parseAmount(const QString &text)
+AmountReading readAmount(const QString &text)
 {
+    static const QString Digits = QStringLiteral("Γράψτε το ποσό μόνο με ψηφία και κόμμα για τα δεκαδικά, π.χ. 1500,00");
+    static const QString Comma = QStringLiteral("Γράψτε το ποσό με κόμμα για τα δεκαδικά, π.χ. 1500,00");
+    static const QString Exponent = QStringLiteral("Γράψτε το ποσό χωρίς εκθέτη (e), π.χ. 1500,00");
+    static const QString Cents = QStringLiteral("Το ποσό έχει το πολύ δύο δεκαδικά, π.χ. 1500,00");
+    static const QString TooLarge = QStringLiteral("Το ποσό είναι πολύ μεγάλο.");
+
     const QString t = text.trimmed();
     int i = 0;
     const int n = int(t.size());
-    auto digitRun = [&] {
-        const int from = i;
-        while (i < n && t[i] >= QLatin1Char('0') && t[i] <= QLatin1Char('9'))
-            ++i;
-        return i - from;
-    };
+    auto isDigit = [&](int at) { return t[at] >= QLatin1Char('0') && t[at] <= QLatin1Char('9'); };
     if (i < n && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-')))
         ++i;
-    const int whole = digitRun();
-    QChar separator;
-    int fraction = 0;
-    if (i < n && (t[i] == QLatin1Char(',') || t[i] == QLatin1Char('.'))) {
-        separator = t[i++];
-        fraction = digitRun();
+    // Digits with separators between them, as typed; the shape decides.
+    int digits = 0, separators = 0, afterLast = 0;
+    for (; i < n && (isDigit(i) || t[i] == QLatin1Char(',') || t[i] == QLatin1Char('.')); ++i) {
+        if (isDigit(i)) {
+            ++digits;
+            ++afterLast;
+        } else {
+            ++separators;
+            afterLast = 0;
+        }
     }
-    if (whole + fraction == 0)
-        return std::nullopt;
-    int exponent = 0;
+    if (digits == 0)
+        return {std::nullopt, Digits};
     if (i < n && (t[i] == QLatin1Char('e') || t[i] == QLatin1Char('E'))) {
-        ++i;
-        bool negative = false;
-        if (i < n && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-')))
-            negative = t[i++] == QLatin1Char('-');
-        const int from = i;
-        if (digitRun() == 0)
-            return std::nullopt;
-        const QString e = t.mid(from, i - from);
-        exponent = e.size() > 5 ? 99999 : e.toInt();
-        if (negative)
-            exponent = -exponent;
+        int j = i + 1;
+        if (j < n && (t[j] == QLatin1Char('+') || t[j] == QLatin1Char('-')))
+            ++j;
+        while (j < n && isDigit(j))
+            ++j;
+        if (j == n && j > i + 1 && isDigit(j - 1))
+            return {std::nullopt, Exponent};
     }
     if (i != n)
-        return std::nullopt;
+        return {std::nullopt, Digits};
     // "1.500" is fifteen hundred to a Greek reader and one and a half to
-    // others: refused rather than guessed.
-    if (separator == QLatin1Char('.') && fraction == 3)
-        return std::nullopt;
-    // Cents at most: "0,001" would be stored and printed as 0,00, and
-    // "1,500" is fifteen hundred to a reader used to a decimal point.
-    if (fraction - exponent > 2)
-        return std::nullopt;
+    // others, "1,500" the other way round: refused rather than guessed, as
+    // is any number with thousands separators.
+    if (separators > 1 || (separators == 1 && afterLast == 3))
+        return {std::nullopt, Comma};
+    // Cents at most: "0,0001" would be stored and printed as 0,00.
+    if (separators == 1 && afterLast > 2)
+        return {std::nullopt, Cents};
 
     QString c = t;
     c.replace(QLatin1Char(','), QLatin1Char('.'));
     bool ok = false;
     const double v = QLocale::c().toDouble(c, &ok);
     if (!ok || !std::isfinite(v))
-        return std::nullopt;
-    return v;
+        return {std::nullopt, TooLarge};   // the shape is a number's
+    return {v, QString()};
+}
+
+std::optional<double> parseAmount(const QString &text)
+{
+    return readAmount(text).value;
 }
 
 QString formatAmount(double value, int decimals)

@@ -29,9 +29,15 @@ std::optional<QDate> parseDate(const QString &text, const QDate &today);
 std::optional<QDate> parseDate(const QString &text);   // today from Clock
 
 // Reads an amount: optional sign, digits, one decimal separator (',', or
-// '.' where it cannot be a thousands point), optional exponent. Refused:
-// thousands separators, a '.' followed by exactly three digits ("1.500"),
-// more than two typed decimals ("1,500", "0,001"), and what does not fit a double.
+// '.' where it cannot be a thousands point), at most two decimals. Refused,
+// with the reason as a Greek sentence: letters and signs, thousands
+// separators, a separator followed by exactly three digits ("1.500",
+// "1,500"), an exponent ("1,5e2"), more decimals, what does not fit a double.
+struct AmountReading {
+    std::optional<double> value;
+    QString refusal;   // empty when read
+};
+AmountReading readAmount(const QString &text);
 std::optional<double> parseAmount(const QString &text);
 // The largest amount a receipt takes: 99.999.999,99.
 inline constexpr double MaxAmount = 99999999.99;

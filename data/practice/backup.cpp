@@ -512,7 +512,7 @@ QString restore(const ConnectionInfo &credentials, const QString &backupPath)
         try {
             current.openFile(live, credentials);
         } catch (const DbError &e) {
-            if (e.message().contains(QLatin1String("locked")))
+            if (e.cause() == DbError::Cause::InUse)
                 throw DbError(inUse);
             readable = false;
             otherKey = e.cause() == DbError::Cause::WrongPassword;

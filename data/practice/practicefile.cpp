@@ -47,7 +47,7 @@ public:
     sqlite3 *db() const { return m_db; }
     // SQLite's code of the first read: NOTADB when the key is wrong.
     int firstRead() const { return sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr); }
-    QString error() const { return QString::fromUtf8(sqlite3_errmsg(m_db)); }
+    QString error() const { return DbConnection::engineText(m_db); }
 
 private:
     sqlite3 *m_db = nullptr;
@@ -58,9 +58,9 @@ QString firstText(sqlite3 *db, const char *sql, const QString &file, bool *hadRo
 {
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
-        const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
+        const QString msg = DbConnection::engineText(db);
         sqlite3_finalize(st);
-        throw DbError(QStringLiteral("%1 (%2)").arg(msg, file));
+        throw DbError(QStringLiteral("Το αρχείο της βάσης '%1' δεν διαβάζεται: %2").arg(file, msg));
     }
     QString out;
     const int rc = sqlite3_step(st);
@@ -69,9 +69,9 @@ QString firstText(sqlite3 *db, const char *sql, const QString &file, bool *hadRo
     if (rc == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL)
         out = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)), sqlite3_column_bytes(st, 0));
     else if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
+        const QString msg = DbConnection::engineText(db);
         sqlite3_finalize(st);
-        throw DbError(QStringLiteral("%1 (%2)").arg(msg, file));
+        throw DbError(QStringLiteral("Το αρχείο της βάσης '%1' δεν διαβάζεται: %2").arg(file, msg));
     }
     sqlite3_finalize(st);
     return out;

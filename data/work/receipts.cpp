@@ -3,6 +3,7 @@
 #include "data/db/dataset.h"
 #include "data/db/helpers.h"
 #include "data/db/regional.h"
+#include "data/work/settings.h"
 
 namespace {
 const QString NotAcceptable = QStringLiteral("Μη αποδεκτή τιμή");
@@ -49,6 +50,8 @@ void Receipts::issue(DbConnection &conn, const Issue &receipt)
 {
     if (!acceptableAmount(receipt.amount))
         throw DbError(NotAcceptable);
+    if (!Settings::usableNumber(receipt.number))
+        throw DbError(QStringLiteral("Ο αριθμός %1 δεν αφήνει αριθμό για την επόμενη απόδειξη.").arg(receipt.number));
     // Amounts and numbers go in as digits, so both engines store exactly
     // the fifteen digits the receipt shows; the texts are bound.
     const QString poso = statementNumber(receipt.amount);

@@ -1,4 +1,5 @@
 #pragma once
+#include <QtGlobal>
 
 class DataSet;
 class DbConnection;
@@ -8,8 +9,12 @@ class DbConnection;
 // of every receipt.
 namespace Settings {
 
-// True when the numbering row holds a usable number (a whole number above
-// zero); a row left without one by an earlier version counts as none.
+// A receipt number the counter can hold: above zero, with a successor
+// that fits, or the counter could not move past the receipt issued under it.
+bool usableNumber(qint64 next);
+
+// True when the numbering row holds a usable number; a row left without
+// one by an earlier version, or at the end of the numbers, counts as none.
 bool numberingDefined(DbConnection &conn);
 
 // The numbering row (field LAST), opened for showing or editing.

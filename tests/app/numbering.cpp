@@ -4,6 +4,7 @@
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QAction>
+#include <QMenu>
 #include <QTest>
 
 // The numbering row decides whether receipts can be issued; a row without
@@ -33,6 +34,22 @@ private slots:
         w.CheckNumbering();
         QVERIFY(NumberingFixed);
         QVERIFY(!n8->isVisible());
+
+        // At the last number no receipt can be issued: the entry comes back,
+        // also when the counter got there after start, as the menu opens.
+        for (const bool byMenu : {false, true}) {
+            p.exec(QStringLiteral("UPDATE LAST_APODEIKSH SET [LAST]=9223372036854775807"));
+            if (byMenu)
+                emit w.findChild<QMenu *>(QStringLiteral("N6"))->aboutToShow();
+            else
+                w.CheckNumbering();
+            QVERIFY(!NumberingFixed);
+            QVERIFY(n8->isVisible());
+            p.exec(QStringLiteral("UPDATE LAST_APODEIKSH SET [LAST]=9223372036854775806"));
+            w.CheckNumbering();
+            QVERIFY(NumberingFixed);
+            QVERIFY(!n8->isVisible());
+        }
         NumberingFixed = false;
     }
 };

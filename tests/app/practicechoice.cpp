@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QLabel>
 #include <QTest>
 
 // Where the program finds its practice, and the window that makes or opens
@@ -118,37 +119,42 @@ private slots:
 
     void continueFollowsThePasswordRules_data()
     {
+        const QString differ = QStringLiteral("Οι δύο κωδικοί δεν είναι ίδιοι· προσέξτε τα πεζά και τα κεφαλαία.");
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("again");
         QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QString>("note");   // why «Συνέχεια» stays greyed
         QTest::newRow("same text twice") << "Molarix"
                                          << "οδοντο1"
-                                         << "οδοντο1" << true;
+                                         << "οδοντο1" << true << "";
         QTest::newRow("blanks around are trimmed") << "Molarix"
                                                    << " οδοντο1 "
-                                                   << "οδοντο1" << true;
+                                                   << "οδοντο1" << true << "";
         QTest::newRow("nothing typed") << "Molarix"
                                        << ""
-                                       << "" << false;
+                                       << "" << false << "";
         QTest::newRow("typed once") << "Molarix"
                                     << "οδοντο1"
-                                    << "" << false;
+                                    << "" << false << "";
         QTest::newRow("differs in case") << "Molarix"
                                          << "Οδοντο1"
-                                         << "οδοντο1" << false;
+                                         << "οδοντο1" << false << differ;
         QTest::newRow("differs in a letter") << "Molarix"
                                              << "οδοντο1"
-                                             << "οδοντο2" << false;
+                                             << "οδοντο2" << false << differ;
         QTest::newRow("full stop") << "Molarix"
                                    << "οδο.ντο"
-                                   << "οδο.ντο" << false;
+                                   << "οδο.ντο" << false << "Ο κωδικός δεν μπορεί να έχει τον χαρακτήρα «.».";
         QTest::newRow("apostrophe") << "Molarix"
                                     << "o'k"
-                                    << "o'k" << false;
+                                    << "o'k" << false << "Ο κωδικός δεν μπορεί να έχει τον χαρακτήρα «'».";
+        QTest::newRow("nul") << "Molarix" << QStringLiteral("οδο") + QChar(0) + QStringLiteral("ντο")
+                             << QStringLiteral("οδο") + QChar(0) + QStringLiteral("ντο") << false
+                             << "Ο κωδικός δεν μπορεί να έχει αόρατους χαρακτήρες ελέγχου.";
         QTest::newRow("no folder") << "  "
                                    << "οδοντο1"
-                                   << "οδοντο1" << false;
+                                   << "οδοντο1" << false << "";
     }
     void continueFollowsThePasswordRules()
     {
@@ -156,9 +162,11 @@ private slots:
         QFETCH(QString, password);
         QFETCH(QString, again);
         QFETCH(bool, enabled);
+        QFETCH(QString, note);
         PracticeChoice w;
         fill(w, folder, password, again);
         QCOMPARE(continueEnabled(w), enabled);
+        QCOMPARE(child<QLabel>(&w, "Label8")->text(), note);
     }
 
     void openingNeedsOnlyAFolder()

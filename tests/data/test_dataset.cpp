@@ -602,7 +602,8 @@ private slots:
         QCOMPARE(errorOf([&] { ds.setFieldText("HMEROMHNIA", "31/02/2008"); }),
                  QStringLiteral("Το '31/02/2008' δεν είναι έγκυρη ημερομηνία για το πεδίο HMEROMHNIA"));
         QCOMPARE(errorOf([&] { ds.setFieldText("POSO", "abc"); }),
-                 QStringLiteral("Το 'abc' δεν είναι έγκυρος αριθμός για το πεδίο POSO"));
+                 QStringLiteral("Το 'abc' δεν είναι έγκυρος αριθμός για το πεδίο POSO.\n"
+                                "Γράψτε το ποσό μόνο με ψηφία και κόμμα για τα δεκαδικά, π.χ. 1500,00"));
         QVERIFY(errorOf([&] { ds.setFieldText("POSO", "1.234,5"); }).contains("POSO"));
         QCOMPARE(ds.state(), DataSetState::Edit);
         QCOMPARE(ds.fieldText("HMEROMHNIA"), QStringLiteral("1/1/2008"));

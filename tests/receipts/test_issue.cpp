@@ -20,7 +20,8 @@ using namespace Takings;
 
 namespace {
 const QString NotEntered = QStringLiteral("Η καταχώρηση δεν έγινε");
-const QString NotAcceptable = QStringLiteral("Μη αποδεκτή τιμή");
+const QString NotAcceptable = QStringLiteral("Μη αποδεκτή τιμή\nΤο ποσό πρέπει να είναι μεγαλύτερο από 0 και έως 99999999,99.");
+const QString Digits = NotEntered + QStringLiteral("\nΓράψτε το ποσό μόνο με ψηφία και κόμμα για τα δεκαδικά, π.χ. 1500,00");
 
 struct IssueSetup {
     TempPractice p;
@@ -128,18 +129,18 @@ private slots:
         QVERIFY(sink.pages[0].contains(QStringLiteral("29,26")));
     }
 
-    void amountsAreReadWithEitherSeparatorAndAnExponent_data()
+    void amountsAreReadWithEitherSeparator_data()
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<double>("poso");
         QTest::addColumn<double>("posoCy");
         QTest::newRow("comma") << "12,5" << 12.5 << 7.315925;
         QTest::newRow("point") << "12.5" << 12.5 << 7.315925;
-        QTest::newRow("exponent") << "1e2" << 100.0 << 58.5274;
-        QTest::newRow("signed exponent") << "1,5E+1" << 15.0 << 8.77911;
+        QTest::newRow("whole") << "100" << 100.0 << 58.5274;
+        QTest::newRow("comma, two decimals") << "15,00" << 15.0 << 8.77911;
         QTest::newRow("plus sign") << "+99.99" << 99.99 << 58.52154726;
     }
-    void amountsAreReadWithEitherSeparatorAndAnExponent()
+    void amountsAreReadWithEitherSeparator()
     {
         QFETCH(QString, typed);
         QFETCH(double, poso);
@@ -160,22 +161,22 @@ private slots:
         }
     }
 
-    void refusedAmountsStoreNothingAndClearTheInputs_data()
+    void refusedAmountsStoreNothingAndKeepTheInputs_data()
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message");
         QTest::newRow("zero") << "0" << NotAcceptable;
         QTest::newRow("zero with decimals") << "0,00" << NotAcceptable;
         QTest::newRow("negative") << "-5" << NotAcceptable;
-        QTest::newRow("letters") << "πενήντα" << NotEntered;
-        QTest::newRow("latin letters") << "abc" << NotEntered;
-        QTest::newRow("greek thousands") << "1.000,50" << NotEntered;
-        QTest::newRow("english thousands") << "1,000.50" << NotEntered;
-        QTest::newRow("currency sign") << "50€" << NotEntered;
-        QTest::newRow("infinite") << "1e999" << NotEntered;
-        QTest::newRow("not a number") << "nan" << NotEntered;
+        QTest::newRow("letters") << "πενήντα" << Digits;
+        QTest::newRow("latin letters") << "abc" << Digits;
+        QTest::newRow("greek thousands") << "1.000,50" << NotEntered + QStringLiteral("\nΓράψτε το ποσό με κόμμα για τα δεκαδικά, π.χ. 1500,00");
+        QTest::newRow("english thousands") << "1,000.50" << NotEntered + QStringLiteral("\nΓράψτε το ποσό με κόμμα για τα δεκαδικά, π.χ. 1500,00");
+        QTest::newRow("currency sign") << "50€" << Digits;
+        QTest::newRow("infinite") << "1e999" << NotEntered + QStringLiteral("\nΓράψτε το ποσό χωρίς εκθέτη (e), π.χ. 1500,00");
+        QTest::newRow("not a number") << "nan" << Digits;
     }
-    void refusedAmountsStoreNothingAndClearTheInputs()
+    void refusedAmountsStoreNothingAndKeepTheInputs()
     {
         QFETCH(QString, typed);
         QFETCH(QString, message);
@@ -189,9 +190,11 @@ private slots:
         QCOMPARE(shownTexts(), QStringList{message});
         QVERIFY(f->isVisible());
         QCOMPARE(shownNumber(*f), QStringLiteral("1001"));
-        for (const char *e : {"Edit3", "Edit2", "Edit4"})
-            QVERIFY(child<QLineEdit>(f.get(), e)->text().isEmpty());
-        QVERIFY(!entryEnabled(*f));
+        // What was typed stays for correcting.
+        QCOMPARE(child<QLineEdit>(f.get(), "Edit3")->text(), typed);
+        QCOMPARE(child<QLineEdit>(f.get(), "Edit2")->text(), QStringLiteral("Σφράγισμα"));
+        QCOMPARE(child<QLineEdit>(f.get(), "Edit4")->text(), QStringLiteral("ΟΓΑ"));
+        QVERIFY(entryEnabled(*f));
         QCOMPARE(s.p.count(QStringLiteral("EISPRAKSH_PELATH")), 0);
         QCOMPARE(s.p.count(QStringLiteral("APODEIKSEIS")), 0);
         QCOMPARE(last(s.p), 1001);
@@ -321,6 +324,28 @@ private slots:
                  QStringLiteral("Πρώτη"));
         QCOMPARE(last(s.p), 1002);
         QCOMPARE(sink.files.size(), 1);
+    }
+
+    void theLastNumberIsIssuedThenNothingUntilTheNumberingIsSetAgain()
+    {
+        IssueSetup s;
+        PrintSink sink;
+        setLast(s.p, 9223372036854775806LL);
+        auto f = s.open();
+        type(*f, QStringLiteral("50"), QStringLiteral("Σφράγισμα"));
+        child<QPushButton>(f.get(), "Button1")->click();
+        QVERIFY(shownTexts().isEmpty());
+        QCOMPARE(last(s.p), 9223372036854775807LL);
+
+        auto g = s.open();
+        type(*g, QStringLiteral("70"), QStringLiteral("Καθαρισμός"));
+        child<QPushButton>(g.get(), "Button1")->click();
+        QCOMPARE(shownTexts(), QStringList{NotEntered + QStringLiteral("\nΗ αρίθμηση των αποδείξεων έφτασε στο τέλος "
+                                                                       "της· ορίστε νέα από «Ρυθμίσεις» → «Καθορισμός "
+                                                                       "αρίθμησης των αποδείξεων».")});
+        QCOMPARE(child<QLineEdit>(g.get(), "Edit2")->text(), QStringLiteral("Καθαρισμός"));
+        QCOMPARE(s.p.count(QStringLiteral("APODEIKSEIS")), 1);
+        QCOMPARE(last(s.p), 9223372036854775807LL);
     }
 
     void aFailedPrintoutKeepsTheReceiptAndClosesTheWindow()

@@ -143,6 +143,14 @@ private slots:
             QCOMPARE(practice->count(QStringLiteral("LAST_APODEIKSH")), 0);
             QVERIFY(form.isVisible());
         }
+        // The last number would leave the receipt issued under it no successor.
+        type(edit, QStringLiteral("9223372036854775807"));
+        post(&form);
+        const auto atTheEnd = Messages::takeShown();
+        QCOMPARE(atTheEnd.size(), 1);
+        QCOMPARE(atTheEnd[0].text, QStringLiteral("Ο αριθμός 9223372036854775807 είναι ο μεγαλύτερος που χωρά· η "
+                                                  "επόμενη απόδειξη δεν θα είχε αριθμό. Γράψτε μικρότερο αριθμό."));
+        QCOMPARE(practice->count(QStringLiteral("LAST_APODEIKSH")), 0);
         type(edit, QStringLiteral("2147483648"));
         post(&form);
         QCOMPARE(practice->scalar(QStringLiteral("SELECT [LAST] FROM LAST_APODEIKSH")),

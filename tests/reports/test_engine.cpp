@@ -241,6 +241,27 @@ private slots:
         QCOMPARE(pages.join(QString()).count(QStringLiteral("Γιώργος")), customers);
     }
 
+    void narrowColumnsBreakLinesBetweenWordsOnly()
+    {
+        const QStringList words = {QStringLiteral("Ξενοδοχοϋπάλληλος"), QStringLiteral("Χατζηπαναγιώτου"),
+                                   QStringLiteral("Αρχιεπισκόπου")};
+        for (const QString &w : words)
+            practice->exec(QStringLiteral("INSERT INTO STOIXEIA_PELATH (EPWNYMO, EPAGGELMA) VALUES ('%1', '%1 και %1')").arg(w));
+        DataSet q(&practice->conn());
+        q.setSql(QStringLiteral("SELECT EPWNYMO, EPAGGELMA FROM STOIXEIA_PELATH ORDER BY ID"));
+        ReportProject &p = report(
+            QStringLiteral("<table width=\"100%\" border=\"1\" cellspacing=\"0\"><thead><tr><th width=\"6%\">Επώνυμο</th>"
+                           "<th width=\"9%\">Επάγγελμα</th><th>Σημειώσεις</th></tr></thead><tbody>"
+                           "{{#C}}<tr><td>{{EPWNYMO}}</td><td>{{EPAGGELMA}}</td><td></td></tr>{{/C}}</tbody></table>"),
+            {{QStringLiteral("C"), &q}});
+        p.renderPdf(file(QStringLiteral("narrow.pdf")));
+        const QString text = pdfText(file(QStringLiteral("narrow.pdf")));
+        // Each word whole, as often as it was printed.
+        for (const QString &w : words)
+            QVERIFY2(text.count(w) == 3, qPrintable(w + u'\n' + text));
+        QVERIFY2(text.contains(QStringLiteral("Επάγγελμα")), qPrintable(text));
+    }
+
     void stoppedOutputKeepsTheFileThatWasThere()
     {
         QString rows;
