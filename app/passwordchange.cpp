@@ -41,6 +41,7 @@ void TForm66::FormCreate()
     ADOConnection1.prepare();
     ADOTable1->close();
     CurrentPassword = Security::storedPassword(*ADOTable1);
+    m_serverChecksOld = ADOConnection1.onServer();
 }
 
 void TForm66::UpdateChangeButton()
@@ -52,7 +53,7 @@ void TForm66::UpdateChangeButton()
     ok = ok && HasNoSpecialChars(OldPasswordText) && HasNoSpecialChars(NewPasswordText)
         && HasNoSpecialChars(ConfirmPasswordText);
     ok = ok && NewPasswordText == ConfirmPasswordText;
-    ok = ok && CurrentPassword == OldPasswordText;
+    ok = ok && (m_serverChecksOld || CurrentPassword == OldPasswordText);
     ui->Button1->setEnabled(ok);
 }
 
@@ -61,6 +62,10 @@ void TForm66::Button1Click()
     // The stored password and the file's key (on a server, the login's
     // password) change as one unit; a failure leaves the old password in
     // force and reaches the error report.
+    if (m_serverChecksOld && !Security::loginAccepts(ADOConnection1, OldPasswordText)) {
+        Messages::plain(QStringLiteral("Λανθασμένος κωδικός πρόσβασης."), this);
+        return;
+    }
     if (const QString why = Security::passwordProblem(NewPasswordText); !why.isEmpty()) {
         Messages::plain(why, this);
         return;

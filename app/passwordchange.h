@@ -31,4 +31,6 @@ private:
     void Button1Click();
     void FormClose();
     std::unique_ptr<Ui::TForm66> ui;
+    // On a server no password is stored: the server checks the old one.
+    bool m_serverChecksOld = false;
 };

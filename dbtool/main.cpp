@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTextStream>
 #include "data/practice/serverconf.h"
 #include <sqlite3.h>
@@ -261,14 +262,17 @@ int createServer(const QString &dir, const Given &given)
         if (!ServerConf::exists(dir))
             return failure(QString::fromUtf8("Ο φάκελος '%1' δεν έχει server.conf.").arg(QDir::toNativeSeparators(dir)));
         DbConnection conn;
-        // The login's password becomes the practice's stored password too.
-        QString password = passwordFrom(given.password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false);
-        openPractice(conn, dir, given, password);
-        Schema::createOnServer(conn, password);
-        PracticeKey::wipe(password);
+        openPractice(conn, dir, given);
+        Schema::createOnServer(conn);
         Schema::copyReportFiles(reportSource(), dir);
         out() << QString::fromUtf8("Η βάση %1 είναι έτοιμη· κωδικός πρόσβασης ο κωδικός του χρήστη της.\n")
                      .arg(conn.engine().where());
+        const QStringList open = Schema::publicDatabaseRights(conn);
+        if (!open.isEmpty())
+            err() << QString::fromUtf8("Προσοχή: κάθε χρήστης του διακομιστή έχει ακόμη %1 στη βάση %2· ο διαχειριστής "
+                                       "τα αφαιρεί με: REVOKE %1 ON DATABASE %3 FROM PUBLIC\n")
+                         .arg(open.join(QStringLiteral(", ")), conn.engine().where(),
+                              conn.scalarNative(QStringLiteral("SELECT quote_ident(current_database())")).toString());
         return Ok;
     } catch (const DbError &e) {
         return failure(e.message());
@@ -606,19 +610,22 @@ int passwd(const QString &dir, const Given &given)
 int copyPractice(const QString &fromDir, const QString &toDir, const Given &given)
 {
     try {
+        // The access password of both: a server's login keeps its own, a file
+        // takes it as key and in SECURITY.
+        QString password = passwordFrom(given.password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false);
+        const auto wipe = qScopeGuard([&] { PracticeKey::wipe(password); });
         DbConnection from;
-        openPractice(from, fromDir, given);
-        const QString password = from.scalarNative(QStringLiteral("SELECT \"PASSWORD\" FROM SECURITY")).toString();
+        openPractice(from, fromDir, given, password);
         if (!ServerConf::exists(toDir) && !QFileInfo::exists(databasePath(toDir)))
             Schema::createDatabase(toDir, password);
         DbConnection to;
-        openPractice(to, toDir, given);
+        openPractice(to, toDir, given, password);
         if (to.onServer()
             && to.scalarNative(QStringLiteral("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
                                               " WHERE n.nspname = current_schema() AND c.relname = 'security'"))
                     .toLongLong()
                 == 0)
-            Schema::createOnServer(to, password);
+            Schema::createOnServer(to);
         const QStringList tables = Schema::tableNames() + SchemaVersion::addedTables();
         for (const QString &t : tables) {
             if (t != QLatin1String("SECURITY")
@@ -628,7 +635,11 @@ int copyPractice(const QString &fromDir, const QString &toDir, const Given &give
         qint64 total = 0;
         DbTransaction tx(to);
         to.executeNative(QStringLiteral("DELETE FROM SECURITY"));
+        to.executeNative(QStringLiteral("INSERT INTO SECURITY (\"PASSWORD\") VALUES (?)"),
+                         {to.onServer() ? QVariant() : QVariant(password)});
         for (const QString &t : tables) {
+            if (t == QLatin1String("SECURITY"))
+                continue;
             DbStatement rows(from, QStringLiteral("SELECT * FROM \"%1\"").arg(t));
             const int n = rows.columnCount();
             QStringList cols, marks;

@@ -487,6 +487,23 @@ QString loginPassword(const DbEngine &engine)
     return pass ? QString::fromUtf8(pass) : QString();
 }
 
+QString passwordVerifier(DbEngine &engine, const QString &user, const QString &password)
+{
+    auto *pg = dynamic_cast<PgEngine *>(&engine);
+    if (!pg)
+        throw DbError(QStringLiteral("Η σύνδεση δεν είναι με διακομιστή βάσης δεδομένων."));
+    QByteArray pass = password.toUtf8();
+    const QByteArray name = user.toUtf8();
+    char *made = PQencryptPasswordConn(pg->conn(), pass.constData(), name.constData(), "scram-sha-256");
+    PracticeKey::wipe(pass);
+    if (!made)
+        throw DbError(QStringLiteral("Ο νέος κωδικός δεν ετοιμάστηκε για τον διακομιστή %1: %2")
+                          .arg(pg->where(), serverText(PQerrorMessage(pg->conn()))));
+    const QString verifier = QString::fromLatin1(made);
+    PQfreemem(made);
+    return verifier;
+}
+
 std::unique_ptr<DbEngine> connectServer(const ConnectionInfo &info, int timeoutSeconds, int lockWaitMs)
 {
     const QByteArray host = info.host.toUtf8(), port = QByteArray::number(info.port),

@@ -13,6 +13,10 @@ std::unique_ptr<DbEngine> connectServer(const ConnectionInfo &info, int timeoutS
 // The password a server connection logged in with, as libpq keeps it for
 // the connection's life (a broken connection too); empty for the file.
 QString loginPassword(const DbEngine &engine);
+// The SCRAM verifier of a password for the connection's login, made here on
+// the client so that the password itself never reaches the server or its
+// log. Throws DbError on the file or when libpq cannot make one.
+QString passwordVerifier(DbEngine &engine, const QString &user, const QString &password);
 
 namespace PgText {
 // The native text as the server takes it: $1, $2 ... for '?', quoted names

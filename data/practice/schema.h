@@ -21,9 +21,12 @@ void createDatabase(const QString &dir, const QString &givenPassword = QString()
 // The table and index statements of a practice file, in order.
 QStringList fileTableStatements();
 // Fills an empty database on a server (the connection's) with the
-// practice's types, functions, tables, indexes and the SECURITY row.
-// Throws DbError when it already holds a practice.
-void createOnServer(DbConnection &conn, const QString &password);
+// practice's types, functions, tables, indexes and the SECURITY row, which
+// holds no password there. Throws DbError when it already holds a practice.
+void createOnServer(DbConnection &conn);
+// What every login of the server may still do on the connection's database
+// ("CONNECT", "TEMP"): nothing, once the administrator revoked it from PUBLIC.
+QStringList publicDatabaseRights(DbConnection &conn);
 // Copies the report files (*.RAV) from sourceDir into dir, when there are any.
 int copyReportFiles(const QString &sourceDir, const QString &dir);
 }

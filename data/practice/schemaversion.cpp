@@ -15,6 +15,9 @@ QList<SchemaVersion::Migration> buildMigrations()
     list.append({1, QStringLiteral("Οδοντόγραμμα (πίνακας ODONTOGRAMMA)"), {QStringLiteral("CREATE TABLE ODONTOGRAMMA (ID INTEGER, HMEROMHNIA DATE, DONTI INTEGER,"
                                                                                            " EPIFANEIES TEXT, KATASTASH TEXT, SHMEIWSH MEMO, KATAXWRHSH DATE)"),
                                                                             QStringLiteral("CREATE INDEX IX_ODONTOGRAMMA_ID ON ODONTOGRAMMA (ID, HMEROMHNIA)")}});
+    // The server's login is its access check: the clear password an
+    // earlier layout kept in SECURITY goes (every dump carried it).
+    list.append({2, QStringLiteral("Χωρίς κωδικό πρόσβασης στον πίνακα SECURITY του διακομιστή"), {QStringLiteral("UPDATE SECURITY SET [PASSWORD]=NULL")}, true});
     return list;
 }
 
@@ -42,9 +45,11 @@ void writeNumber(DbConnection &conn, int version)
         conn.executeNative(QStringLiteral("PRAGMA user_version=%1").arg(version));
 }
 
+bool changesData(const DbConnection &conn, const SchemaVersion::Migration &m) { return conn.onServer() || !m.serverOnly; }
+
 void apply(DbConnection &conn, const SchemaVersion::Migration &m)
 {
-    for (const QString &statement : m.statements) {
+    for (const QString &statement : changesData(conn, m) ? m.statements : QStringList()) {
         if (conn.onServer())
             conn.executeNative(ServerTableStatement(statement));
         else
@@ -94,7 +99,7 @@ QList<int> upgrade(DbConnection &conn, const std::function<void(int, int)> &befo
         throw DbError(newerText(conn.fileName(), version));
     while (version < current()) {
         const Migration &m = migrations().at(version);
-        if (beforeEach)
+        if (beforeEach && changesData(conn, m))
             beforeEach(version, m.to);
         DbTransaction tx(conn);
         // Another copy of the program may have done it meanwhile.

@@ -17,9 +17,10 @@ namespace SchemaVersion {
 int current();
 
 struct Migration {
-    int to;                   // the version the file has afterwards
-    QString description;      // one line, for the tool and the log
-    QStringList statements;   // in the program's (Jet) dialect
+    int to;                    // the version the file has afterwards
+    QString description;       // one line, for the tool and the log
+    QStringList statements;    // in the program's (Jet) dialect
+    bool serverOnly = false;   // a file only takes the new number
 };
 // Every migration, in order: migrations()[i].to == i + 1.
 const QList<Migration> &migrations();

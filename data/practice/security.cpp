@@ -8,6 +8,7 @@
 #include "data/practice/backup.h"
 #include "data/practice/session.h"
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace Security {
 
@@ -45,12 +46,15 @@ PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QStri
         if (unlocked.access == PracticeFile::Access::Refused)
             return unlocked;
     }
-    // The stored password is read afresh, through the practice's own connection.
+    // The stored password is read afresh, through the practice's own
+    // connection. On a server the login is the check: SECURITY holds no
+    // password there, and an administrator's new password for the login
+    // must open the program.
     bool same = false;
     try {
         conn.open();
         QString stored = storedPassword(security);
-        same = stored == password;
+        same = where.onServer() || stored == password;
         PracticeKey::wipe(stored);
     } catch (...) {
         security.close();
@@ -65,6 +69,21 @@ PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QStri
         unlocked.access = PracticeFile::Access::Refused;
     }
     return unlocked;
+}
+
+bool loginAccepts(const DbConnection &conn, const QString &password)
+{
+    DbConnection probe;
+    probe.setConnectionString(conn.connectionString() + QStringLiteral(";Jet OLEDB:Database Password=")
+                              + QuoteConnectionValue(password));
+    try {
+        probe.open();
+    } catch (const DbError &e) {
+        if (e.cause() != DbError::Cause::WrongPassword)
+            throw;
+        return false;
+    }
+    return true;
 }
 
 QString passwordProblem(const QString &password)
@@ -94,12 +113,15 @@ Changed changePassword(DbConnection &conn, const QString &newPassword)
     }
     if (const QString why = passwordProblem(newPassword); !why.isEmpty())
         throw DbError(why);
-    {
-        DbTransaction tx(conn);
-        conn.executeNative(QStringLiteral("ALTER ROLE CURRENT_USER PASSWORD ") + PgText::literal(newPassword));
-        conn.executeNative(QStringLiteral("UPDATE SECURITY SET \"PASSWORD\"=?"), {newPassword});
-        tx.commit();
-    }
+    // Only the verifier travels, so the password stays out of the server's
+    // log; its letters (base64, '$', ':') need no escaping in any mode, and
+    // anything else is refused rather than quoted.
+    const QString user = conn.scalarNative(QStringLiteral("SELECT current_user")).toString();
+    const QString verifier = passwordVerifier(conn.engine(), user, newPassword);
+    static const QRegularExpression scram(QStringLiteral("^SCRAM-SHA-256\\$[A-Za-z0-9+/=:$]+$"));
+    if (!scram.match(verifier).hasMatch())
+        throw DbError(QStringLiteral("Ο νέος κωδικός δεν ετοιμάστηκε για τον διακομιστή %1.").arg(conn.engine().where()));
+    conn.executeNative(QStringLiteral("ALTER ROLE CURRENT_USER PASSWORD ") + PgText::literal(verifier));
     // The login that lends its password to later connections holds the old one.
     Session &session = Session::current();
     session.logIn(conn.connectionString(), newPassword, session.userName());

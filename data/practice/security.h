@@ -13,12 +13,17 @@ namespace Security {
 QString storedPassword(DataSet &security);
 
 // One try of the access check. The password must open the practice (the
-// file's key, or the server's login) and equal the stored password, read
+// file's key, or the server's login) and, on a file, equal the stored password, read
 // through the given connection and data set, which are closed again. On
 // success the session is signed in (an old fixed-key file is first moved
 // to the password: Access::Moved); on a refusal nobody is. Throws DbError
 // when the practice cannot be reached or read.
 PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QString &password);
+
+// Whether the server takes the password for the connection's login, tried
+// on a connection of its own; the session is left as it is. Throws DbError
+// when the server cannot be reached.
+bool loginAccepts(const DbConnection &conn, const QString &password);
 
 // Why a text cannot be the practice's password, as a Greek sentence; empty
 // when it can. A password must come back from the file as it was typed:
@@ -34,9 +39,9 @@ struct Changed {
 // Replaces the password on the open connection. On a file SECURITY and the
 // key change as one unit (PracticeFile::changePassword), the change is
 // noted beside the backups and a verified copy is made under the new key
-// at once (older copies open only with the old password); on a server the
-// login's password and SECURITY change as one unit and the session logs in
-// again with the new one.
+// at once (older copies open only with the old password); on a server only
+// the login's password changes, sent as a verifier made here, and the
+// session logs in again with the new one.
 Changed changePassword(DbConnection &conn, const QString &newPassword);
 
 }

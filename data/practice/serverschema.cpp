@@ -129,7 +129,7 @@ $$)",
 
 namespace Schema {
 
-void createOnServer(DbConnection &conn, const QString &password)
+void createOnServer(DbConnection &conn)
 {
     if (!conn.onServer())
         throw DbError(QStringLiteral("Η σύνδεση δεν είναι με διακομιστή βάσης δεδομένων."));
@@ -151,9 +151,20 @@ void createOnServer(DbConnection &conn, const QString &password)
     conn.executeNative(QStringLiteral("CREATE TABLE SCHEMA_VERSION (VERSION integer NOT NULL)"));
     conn.executeNative(QStringLiteral("INSERT INTO SCHEMA_VERSION (VERSION) VALUES (0)"));
     SchemaVersion::applyAll(conn);
-    conn.executeNative(QStringLiteral("INSERT INTO SECURITY (\"PASSWORD\") VALUES (?)"),
-                       {password.isEmpty() ? QString::fromLatin1(FirstPassword) : password});
+    // The login's password is the access password; none is stored.
+    conn.executeNative(QStringLiteral("INSERT INTO SECURITY (\"PASSWORD\") VALUES (NULL)"));
     tx.commit();
+}
+
+QStringList publicDatabaseRights(DbConnection &conn)
+{
+    QStringList granted;
+    for (const char *right : {"CONNECT", "TEMP"}) {
+        const QString name = QString::fromLatin1(right);
+        if (conn.scalarNative(QStringLiteral("SELECT has_database_privilege('public', current_database(), ?)"), {name}).toBool())
+            granted << name;
+    }
+    return granted;
 }
 
 }   // namespace Schema

@@ -156,7 +156,7 @@ public:
             c.setConnectionString(connectionString(QStringLiteral("practice_template"), QStringLiteral("molarix_test"),
                                                    QStringLiteral("molarix")));
             c.open();
-            Schema::createOnServer(c, QString());
+            Schema::createOnServer(c);
             c.close();
             m_template = true;
         }
@@ -166,6 +166,11 @@ public:
         return name;
     }
 
+    QString log() const
+    {
+        QFile f(m_top.path() + QStringLiteral("/log"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
     QString socket() const { return m_sock; }
     int port() const { return m_port; }
 
@@ -209,6 +214,8 @@ QString serverConf(const QString &database)
         .arg(port())
         .arg(database, loginUser());
 }
+
+QString serverLog() { return cluster().log(); }
 
 void superExec(const QString &database, const QString &sql) { cluster().superExecOn(database, sql); }
 

@@ -24,6 +24,8 @@ QString newPracticeDatabase();
 QString newEmptyDatabase();
 // server.conf text for a database of this cluster.
 QString serverConf(const QString &database);
+// Everything the cluster has logged so far.
+QString serverLog();
 // Runs one statement as the cluster's superuser on a database.
 void superExec(const QString &database, const QString &sql);
 

@@ -4,6 +4,7 @@
 #include "data/db/jetsql.h"
 #include "data/db/pgengine.h"
 #include "data/practice/schema.h"
+#include "data/practice/schemaversion.h"
 #include "data/practice/serverconf.h"
 #include "data/practice/session.h"
 #include "receipts/issuereceipt.h"
@@ -76,8 +77,14 @@ private slots:
         auto c = f.open();
         QVERIFY(c->onServer());
         QCOMPARE(c->dialect(), Dialect::Postgres);
-        QCOMPARE(c->scalarNative(QStringLiteral("SELECT \"PASSWORD\" FROM SECURITY")).toString(),
-                 QString::fromLatin1(Schema::FirstPassword));
+        // The login is the access check: no password is kept, and the clear
+        // one an earlier layout kept goes with the upgrade.
+        const QString password = QStringLiteral("SELECT \"PASSWORD\" FROM SECURITY");
+        QVERIFY(c->scalarNative(password).isNull());
+        c->executeNative(QStringLiteral("UPDATE SECURITY SET \"PASSWORD\"='molarix'"));
+        c->executeNative(QStringLiteral("UPDATE SCHEMA_VERSION SET VERSION=1"));
+        QCOMPARE(SchemaVersion::upgrade(*c), QList<int>{2});
+        QVERIFY(c->scalarNative(password).isNull());
         QCOMPARE(c->scalarNative(QStringLiteral("SELECT current_database()")).toString(), f.database);
         // Without server.conf the folder is a file practice as before.
         QTemporaryDir plain;
@@ -416,6 +423,14 @@ private slots:
         QVERIFY2(r.code != 0 && r.err.contains(QStringLiteral("Λανθασμένος κωδικός πρόσβασης")), qPrintable(r.err));
         r = runTool({QStringLiteral("create-server"), server.path(), QStringLiteral("--password"), password});
         QVERIFY2(r.code == 0, qPrintable(r.err));
+        // Every login of the server may still connect: the tool says so, until revoked.
+        QVERIFY2(r.err.contains(QStringLiteral("Προσοχή: κάθε χρήστης του διακομιστή έχει ακόμη CONNECT, TEMP")), qPrintable(r.err));
+        QTemporaryDir closed;
+        const QString closedDb = TestServer::newEmptyDatabase();
+        TestServer::superExec(QStringLiteral("postgres"), QStringLiteral("REVOKE CONNECT, TEMP ON DATABASE %1 FROM PUBLIC").arg(closedDb));
+        writeFile(closed.filePath(QStringLiteral("server.conf")), TestServer::serverConf(closedDb));
+        r = runTool({QStringLiteral("create-server"), closed.path(), QStringLiteral("--password"), password});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), qPrintable(r.err));
         r = runTool({QStringLiteral("create-server"), server.path(), QStringLiteral("--password"), password});
         QVERIFY2(r.code != 0, "a second create-server overwrote the practice");
 
@@ -435,6 +450,9 @@ private slots:
 
         r = runTool({QStringLiteral("copy"), file.path(), server.path(), QStringLiteral("--password"), password});
         QVERIFY2(r.code == 0, qPrintable(r.err));
+        r = runTool({QStringLiteral("sql"), server.path(), QStringLiteral("SELECT COUNT(*) FROM SECURITY WHERE [PASSWORD] IS NULL"),
+                     QStringLiteral("--password"), password});
+        QCOMPARE(r.out.section(u'\n', 1).trimmed(), QStringLiteral("1"));   // the file's password stayed behind
         const QString sums = QStringLiteral(
             "SELECT (SELECT COUNT(*) FROM STOIXEIA_PELATH), (SELECT SUM(POSO) FROM APODEIKSEIS), "
             "(SELECT COUNT(*) FROM APODEIKSEIS WHERE EGKYRH=TRUE), (SELECT MAX(ID) FROM STOIXEIA_PELATH), "

@@ -43,9 +43,10 @@ private slots:
                                     << "Molarix" << false;
         QTest::newRow("empty") << "molarix"
                                << "" << false;
-        // The key or login holds, but the stored password says otherwise.
+        // The key holds, but the stored password says otherwise; on a
+        // server the login alone is the check.
         QTest::newRow("stored differs") << "Άλλος1"
-                                        << "molarix" << false;
+                                        << "molarix" << TestServer::practicesOnServer();
         QTest::newRow("stored with blanks") << "  molarix\t"
                                             << "molarix" << true;
     }
@@ -78,6 +79,41 @@ private slots:
         QVERIFY(!session.hasKey());
         QVERIFY(!session.login());
         QVERIFY(!opens());
+    }
+
+    // The administrator's ALTER ROLE and the program's own change both give
+    // the password that opens; neither leaves it readable in a table or in
+    // the server's log of every statement.
+    void theServersLoginAloneDecidesAndNoPasswordIsKeptInClear()
+    {
+        if (!TestServer::practicesOnServer())
+            QSKIP("a file checks its key and SECURITY");
+        TempPractice p;
+        const QString database = ParseConnectionString(DbConnectionString).database;
+        TestServer::superExec(database, QStringLiteral("ALTER DATABASE %1 SET log_statement = 'all'").arg(database));
+        const auto signsIn = [](const QString &password) {
+            DbConnection conn;
+            conn.setConnectionString(DbConnectionString);
+            DataSet security(&conn);
+            return Security::signIn(conn, security, password).access != PracticeFile::Access::Refused;
+        };
+        TestServer::superExec(QStringLiteral("postgres"), QStringLiteral("ALTER ROLE %1 PASSWORD 'Διαχειριστής7'").arg(TestServer::loginUser()));
+        QVERIFY(!signsIn(TestServer::loginPassword()));
+        QVERIFY(signsIn(QStringLiteral("Διαχειριστής7")));
+
+        const QString fresh = QStringLiteral("Ξεχωριστός4829");
+        {
+            DbConnection conn;
+            conn.setConnectionString(DbConnectionString);
+            conn.open();
+            Security::changePassword(conn, fresh);
+            QCOMPARE(conn.scalarNative(QStringLiteral("SELECT count(*) FROM SECURITY WHERE \"PASSWORD\" IS NOT NULL")).toInt(), 0);
+        }
+        const QString log = TestServer::serverLog();
+        QVERIFY2(log.contains(QLatin1String("ALTER ROLE CURRENT_USER PASSWORD 'SCRAM-SHA-256$")), "the change was not logged");
+        QVERIFY(!log.contains(fresh));
+        QVERIFY(!signsIn(QStringLiteral("Διαχειριστής7")));
+        QVERIFY(signsIn(fresh));
     }
 
     void theServersPasswordIsLentByTheLiveLoginOnly()
