@@ -141,9 +141,12 @@ void TForm56::Button1Click()
         Receipts::issue(ADOConnection1, {.number = number.toLongLong(), .customer = *customer, .amount = amount, .firstName = CustomerFirstName, .surname = CustomerSurname, .receiver = shownFirst + QLatin1Char(' ') + shownLast, .description = ui->Edit2->text().trimmed(), .fund = ui->Edit4->text().trimmed()});
     } catch (const DbError &e) {
         // The counter again: when another copy took this number, the next
-        // press uses the new one.
-        ADOTable1->close();
+        // press uses the new one. A counter that cannot be read now (the
+        // server gone meanwhile) leaves the number shown.
         try {
+            DataSet counter(&ADOConnection1);
+            Settings::openNumbering(counter);
+            ADOTable1->close();
             Settings::openNumbering(*ADOTable1);
         } catch (const DbError &) {
         }

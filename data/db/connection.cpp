@@ -98,6 +98,11 @@ QString DbConnection::engineText(sqlite3 *db)
 int DbConnection::busyWaitMs() { return g_busyWaitMs; }
 void DbConnection::setBusyWaitMs(int ms) { g_busyWaitMs = ms; }
 void DbConnection::setBusyNotifier(void (*notify)()) { g_busyNotifier = notify; }
+void DbConnection::notifyBusy()
+{
+    if (g_busyNotifier)
+        g_busyNotifier();
+}
 
 DbConnection::DbConnection() = default;
 

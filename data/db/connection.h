@@ -84,6 +84,8 @@ public:
     // The engine's words for the handle's last failure; another program's
     // lock is said in Greek.
     static QString engineText(sqlite3 *db);
+    // Tells the windows a statement is waiting (the server engine calls it).
+    static void notifyBusy();
     // The Greek line for a cause, empty for Cause::None.
     static QString causeText(DbError::Cause cause) { return DbCauseText(cause); }
     // After the file's key changed: every other open connection on it that

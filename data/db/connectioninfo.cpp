@@ -9,11 +9,20 @@ QString DbCauseText(DbError::Cause cause)
         return QStringLiteral("Ο δίσκος είναι γεμάτος.");
     case DbError::Cause::ReadOnly:
         return QStringLiteral("Το αρχείο ή ο φάκελος δεν επιτρέπει εγγραφή.");
+    case DbError::Cause::ConnectionLost:
+        return QStringLiteral("Η τελευταία ενέργεια δεν αποθηκεύτηκε· μπορεί να γίνει ξανά μόλις ο διακομιστής απαντήσει.");
     case DbError::Cause::None:
     case DbError::Cause::WrongPassword:   // the message itself says it
         break;
     }
     return QString();
+}
+
+bool ConnectionInfo::serverIsLocal() const
+{
+    return host.startsWith(QLatin1Char('/')) || host.startsWith(QLatin1Char('@'))
+        || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || host == QLatin1String("127.0.0.1")
+        || host == QLatin1String("::1");
 }
 
 QString QuoteConnectionValue(const QString &value)
@@ -78,6 +87,10 @@ ConnectionInfo ParseConnectionString(const QString &cs)
             info.database = value;
         else if (key.compare(QLatin1String("User ID"), Qt::CaseInsensitive) == 0)
             info.user = value;
+        else if (key.compare(QLatin1String("SSL Mode"), Qt::CaseInsensitive) == 0)
+            info.sslMode = value;
+        else if (key.compare(QLatin1String("SSL Root Cert"), Qt::CaseInsensitive) == 0)
+            info.sslRootCert = value;
         else if (key.compare(QLatin1String("Server Error"), Qt::CaseInsensitive) == 0)
             throw DbError(value);
     }

@@ -13,7 +13,13 @@ struct ConnectionInfo {
     int port = 5432;
     QString database;
     QString user;
+    // TLS to the server (SSL Mode=, SSL Root Cert=): require, verify-ca or
+    // verify-full, and the authority's certificate; empty for libpq's own.
+    QString sslMode;
+    QString sslRootCert;
     bool onServer() const { return !host.isEmpty(); }
+    // A Unix socket or this computer's own address: nothing crosses a network.
+    bool serverIsLocal() const;
 };
 // Throws DbError when the text names neither a file (Data Source) nor a server.
 ConnectionInfo ParseConnectionString(const QString &connectionString);

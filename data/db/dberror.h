@@ -12,7 +12,9 @@ public:
                        DiskFull,
                        ReadOnly,
                        // The server refused the login's password.
-                       WrongPassword };
+                       WrongPassword,
+                       // The server connection broke: the unit was not stored.
+                       ConnectionLost };
 
     explicit DbError(const QString &message, Cause cause = Cause::None)
         : MolarixError(message), m_cause(cause) {}

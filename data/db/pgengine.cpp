@@ -1,10 +1,13 @@
 #include "data/db/pgengine.h"
+#include "data/db/connection.h"
 #include "data/db/connectioninfo.h"
 #include "data/db/practicekey.h"
 #include "data/db/regional.h"
 #include <QHash>
+#include <cerrno>
 #include <cstdlib>
 #include <libpq-fe.h>
+#include <poll.h>
 #include <vector>
 
 namespace {
@@ -86,7 +89,7 @@ private:
 
 class PgEngine : public DbEngine {
 public:
-    PgEngine(PGconn *conn, QString where) : m_conn(conn), m_where(std::move(where)) {}
+    PgEngine(PGconn *conn, QString where, int lockWaitMs) : m_conn(conn), m_where(std::move(where)), m_lockWaitMs(lockWaitMs) {}
     ~PgEngine() override { PQfinish(m_conn); }
     Dialect dialect() const override { return Dialect::Postgres; }
     std::unique_ptr<DbCursor> prepare(const QString &nativeSql) override
@@ -103,20 +106,93 @@ public:
             throw DbError(QStringLiteral("Η νέα εγγραφή δεν αποθηκεύτηκε (%1)").arg(m_where));
         return st.kind(0) == CellKind::Null ? 0 : st.integer(0);
     }
-    bool inTransaction() const override { return PQtransactionStatus(m_conn) != PQTRANS_IDLE; }
-    void begin() override { command("BEGIN"); }
+    bool inTransaction() const override
+    {
+        const PGTransactionStatusType st = PQtransactionStatus(m_conn);
+        return m_unitOpen || (st != PQTRANS_IDLE && st != PQTRANS_UNKNOWN);
+    }
+    void begin() override
+    {
+        command("BEGIN");
+        m_unitOpen = true;
+    }
     void commit() override
     {
         // A unit whose statement failed ends in ROLLBACK even when asked to commit.
-        if (command("COMMIT") != "COMMIT")
+        const QByteArray status = command("COMMIT");
+        m_unitOpen = false;
+        if (status != "COMMIT")
             throw DbError(QStringLiteral("Οι αλλαγές δεν αποθηκεύτηκαν: μια εντολή της ίδιας ενέργειας είχε αποτύχει (%1)").arg(m_where));
     }
-    void rollback() override { command("ROLLBACK"); }
+    void rollback() override
+    {
+        // The unit a broken connection took with it is over already.
+        const bool lost = m_unitLost;
+        m_unitOpen = m_unitLost = false;
+        if (!lost)
+            command("ROLLBACK");
+    }
     QString forUpdate(const QString &nativeSelect) const override { return nativeSelect + QStringLiteral(" FOR UPDATE"); }
     QString where() const override { return m_where; }
 
     PGconn *conn() const { return m_conn; }
     void setChanges(qint64 n) { m_changes = n; }
+
+    // Sends a statement and waits for its result. A connection found broken
+    // outside a unit of work is opened again with the same login and the
+    // statement sent once more; inside one, the unit is reported lost
+    // (it may be repeated) and the next unit gets a fresh connection.
+    template <typename Send>
+    PGresult *exec(Send send)
+    {
+        if (m_unitLost)
+            throw lost();
+        const bool inUnit = m_unitOpen;
+        if (PQstatus(m_conn) == CONNECTION_OK) {
+            PGresult *res = result(send());
+            if (PQstatus(m_conn) == CONNECTION_OK)
+                return res;
+            PQclear(res);
+        }
+        if (inUnit) {
+            m_unitLost = true;
+            reconnect();
+            throw lost();
+        }
+        if (!reconnect())
+            throw lost();
+        PGresult *res = result(send());
+        if (PQstatus(m_conn) != CONNECTION_OK) {
+            PQclear(res);
+            throw lost();
+        }
+        return res;
+    }
+
+    // The session's settings, at the first connection and every reconnection.
+    void setUp()
+    {
+        // A row another workstation holds is waited for a bounded time, then
+        // reported as data in use. A workstation frozen or gone inside a unit
+        // of work loses its locks: the server ends a session idle in a unit
+        // for 15 s and, through the keep-alives, one whose network is gone.
+        // Literals keep their backslashes whatever the database says.
+        // The regional separators reach Format().
+        const QByteArray wait = QByteArray::number(std::max(1, m_lockWaitMs));
+        const QByteArray dec = QString(Regional::decimalSeparator()).toUtf8();
+        const QByteArray dsep = QString(Regional::dateSeparator()).toUtf8();
+        const char *params[] = {wait.constData(), dec.constData(), dsep.constData()};
+        PGresult *res = PQexecParams(m_conn,
+                                     "SELECT set_config('lock_timeout', $1, false), set_config('molarix.decimal', $2, false),"
+                                     " set_config('molarix.datesep', $3, false), set_config('client_min_messages', 'warning', false),"
+                                     " set_config('standard_conforming_strings', 'on', false),"
+                                     " set_config('idle_in_transaction_session_timeout', '15000', false),"
+                                     " set_config('tcp_keepalives_idle', '10', false), set_config('tcp_keepalives_interval', '5', false),"
+                                     " set_config('tcp_keepalives_count', '3', false), set_config('tcp_user_timeout', '25000', false)",
+                                     3, nullptr, params, nullptr, nullptr, 0);
+        check(res, "SET");
+        PQclear(res);
+    }
 
     // Throws DbError for a result that is not a success.
     void check(PGresult *res, const QByteArray &sql)
@@ -165,6 +241,56 @@ public:
     }
 
 private:
+    DbError lost() const
+    {
+        const DbError::Cause cause = DbError::Cause::ConnectionLost;
+        return DbError(QStringLiteral("Η σύνδεση με τον διακομιστή %1 διακόπηκε.").arg(m_where) + QLatin1Char('\n') + DbCauseText(cause), cause);
+    }
+
+    // A fresh connection with the login this one had.
+    bool reconnect()
+    {
+        PQreset(m_conn);
+        if (PQstatus(m_conn) != CONNECTION_OK)
+            return false;
+        try {
+            setUp();
+        } catch (const DbError &) {
+            return false;
+        }
+        return true;
+    }
+
+    // Waits for the statement sent; when the server has not answered at
+    // once (a row another workstation holds), the windows show it busy.
+    PGresult *result(bool sent)
+    {
+        if (!sent)
+            return nullptr;
+        bool told = false;
+        while (PQisBusy(m_conn)) {
+            pollfd fd{PQsocket(m_conn), POLLIN, 0};
+            if (fd.fd < 0)
+                break;
+            const int ready = ::poll(&fd, 1, told ? -1 : 100);
+            if (ready == 0) {
+                DbConnection::notifyBusy();
+                told = true;
+                continue;
+            }
+            if (ready < 0 && errno != EINTR)
+                break;
+            if (!PQconsumeInput(m_conn))
+                break;
+        }
+        PGresult *last = nullptr;
+        while (PGresult *r = PQgetResult(m_conn)) {
+            PQclear(last);
+            last = r;
+        }
+        return last;
+    }
+
     // The server's type names in the words the data sets know.
     static QByteArray declaredName(const QByteArray &type)
     {
@@ -183,7 +309,7 @@ private:
 
     QByteArray command(const char *sql)
     {
-        PGresult *res = PQexec(m_conn, sql);
+        PGresult *res = exec([&] { return PQsendQueryParams(m_conn, sql, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1; });
         check(res, sql);
         const QByteArray status = PQcmdStatus(res);
         PQclear(res);
@@ -192,6 +318,9 @@ private:
 
     PGconn *m_conn;
     QString m_where;
+    int m_lockWaitMs;
+    bool m_unitOpen = false;   // BEGIN ran, neither COMMIT nor ROLLBACK yet
+    bool m_unitLost = false;   // the connection broke inside that unit
     qint64 m_changes = 0;
     QHash<Oid, QHash<int, ColumnOrigin>> m_origins;
 };
@@ -250,8 +379,11 @@ void PgCursor::run() const
     std::vector<const char *> values(static_cast<size_t>(m_paramCount));
     for (size_t k = 0; k < values.size(); ++k)
         values[k] = m_isNull[k] ? nullptr : m_values[k].constData();
-    PGresult *res = PQexecParams(m_engine.conn(), m_sql.constData(), m_paramCount, m_types.data(), values.data(),
-                                 nullptr, nullptr, 0);
+    PGresult *res = m_engine.exec([&] {
+        return PQsendQueryParams(m_engine.conn(), m_sql.constData(), m_paramCount, m_types.data(), values.data(), nullptr,
+                                 nullptr, 0)
+            == 1;
+    });
     m_engine.check(res, m_sql);
     m_result = res;
     m_ran = true;
@@ -266,10 +398,12 @@ void PgCursor::run() const
 // The columns of a statement not yet run: the server describes it unrun.
 void PgCursor::describe() const
 {
-    PGresult *prep = PQprepare(m_engine.conn(), "", m_sql.constData(), m_paramCount, m_types.data());
+    PGresult *prep = m_engine.exec([&] {
+        return PQsendPrepare(m_engine.conn(), "", m_sql.constData(), m_paramCount, m_types.data()) == 1;
+    });
     m_engine.check(prep, m_sql);
     PQclear(prep);
-    PGresult *res = PQdescribePrepared(m_engine.conn(), "");
+    PGresult *res = m_engine.exec([&] { return PQsendDescribePrepared(m_engine.conn(), "") == 1; });
     m_engine.check(res, m_sql);
     m_described = res;
     m_visible.clear();
@@ -504,17 +638,55 @@ QString passwordVerifier(DbEngine &engine, const QString &user, const QString &p
     return verifier;
 }
 
+namespace {
+
+// What a refused TLS connection means, in the program's words; empty when
+// the failure was no TLS one.
+QString tlsFailure(const ConnectionInfo &info, const QString &msg)
+{
+    const QString server = QStringLiteral("%1 (θύρα %2)").arg(info.host).arg(info.port);
+    if (msg.contains(QLatin1String("does not match host name")))
+        return QStringLiteral("Το πιστοποιητικό του διακομιστή %1 δεν είναι γραμμένο για το όνομα «%2»· η σύνδεση δεν "
+                              "έγινε. Γράψτε στο server.conf το όνομα που έχει το πιστοποιητικό του διακομιστή.")
+            .arg(server, info.host);
+    if (msg.contains(QLatin1String("certificate verify failed")))
+        return QStringLiteral("Το πιστοποιητικό του διακομιστή %1 δεν είναι υπογεγραμμένο από την αρχή που ορίζει το "
+                              "sslrootcert· η σύνδεση δεν έγινε.")
+            .arg(server);
+    if (msg.contains(QLatin1String("root certificate file")))
+        return QStringLiteral("Δεν βρέθηκε το πιστοποιητικό της αρχής (sslrootcert) για τον έλεγχο του διακομιστή %1· "
+                              "η σύνδεση δεν έγινε.")
+            .arg(server);
+    if (msg.contains(QLatin1String("server does not support SSL")))
+        return QStringLiteral("Ο διακομιστής %1 δεν δέχεται κρυπτογραφημένη σύνδεση (SSL)· η σύνδεση δεν έγινε.").arg(server);
+    return QString();
+}
+
+}   // namespace
+
 std::unique_ptr<DbEngine> connectServer(const ConnectionInfo &info, int timeoutSeconds, int lockWaitMs)
 {
     const QByteArray host = info.host.toUtf8(), port = QByteArray::number(info.port),
                      db = info.database.toUtf8(), user = info.user.toUtf8(),
-                     timeout = QByteArray::number(std::max(1, timeoutSeconds));
+                     timeout = QByteArray::number(std::max(1, timeoutSeconds)),
+                     sslMode = info.sslMode.isEmpty() ? QByteArrayLiteral("prefer") : info.sslMode.toUtf8(),
+                     rootCert = info.sslRootCert.toUtf8();
     QByteArray password = info.password.toUtf8();
-    const char *keys[] = {"host", "port", "dbname", "user", "password", "connect_timeout",
-                          "client_encoding", "application_name", nullptr};
-    const char *values[] = {host.constData(), port.constData(), db.constData(), user.constData(),
-                            password.constData(), timeout.constData(), "UTF8", "molarix", nullptr};
-    PGconn *conn = PQconnectdbParams(keys, values, 0);
+    // The keep-alives and the user timeout find a server gone from the
+    // network within about 25 s.
+    std::vector<const char *> keys = {"host", "port", "dbname", "user", "password", "connect_timeout",
+                                      "client_encoding", "application_name", "keepalives", "keepalives_idle",
+                                      "keepalives_interval", "keepalives_count", "tcp_user_timeout", "sslmode"};
+    std::vector<const char *> values = {host.constData(), port.constData(), db.constData(), user.constData(),
+                                        password.constData(), timeout.constData(), "UTF8", "molarix", "1", "10",
+                                        "5", "3", "25000", sslMode.constData()};
+    if (!rootCert.isEmpty()) {
+        keys.push_back("sslrootcert");
+        values.push_back(rootCert.constData());
+    }
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
+    PGconn *conn = PQconnectdbParams(keys.data(), values.data(), 0);
     // libpq keeps its own copy for as long as the connection lives.
     PracticeKey::wipe(password);
     const QString where = QStringLiteral("%1:%2/%3").arg(info.host).arg(info.port).arg(info.database);
@@ -525,6 +697,8 @@ std::unique_ptr<DbEngine> connectServer(const ConnectionInfo &info, int timeoutS
         const bool badLogin = PQconnectionNeedsPassword(conn) || PQconnectionUsedPassword(conn)
             || msg.contains(QLatin1String("password authentication failed"));
         PQfinish(conn);
+        if (const QString tls = tlsFailure(info, msg); !tls.isEmpty())
+            throw DbError(tls);
         if (badLogin && msg.contains(QLatin1String("password")))
             throw DbError(QStringLiteral("Λανθασμένος κωδικός πρόσβασης."), DbError::Cause::WrongPassword);
         if (msg.contains(QLatin1String("does not exist")))
@@ -538,18 +712,7 @@ std::unique_ptr<DbEngine> connectServer(const ConnectionInfo &info, int timeoutS
                           .arg(info.port)
                           .arg(msg));
     }
-    auto engine = std::make_unique<PgEngine>(conn, where);
-    // A row another workstation holds is waited for a bounded time, then
-    // reported as data in use; the regional separators reach Format().
-    const QByteArray wait = QByteArray::number(std::max(1, lockWaitMs));
-    const QByteArray dec = QString(Regional::decimalSeparator()).toUtf8();
-    const QByteArray dsep = QString(Regional::dateSeparator()).toUtf8();
-    const char *params[] = {wait.constData(), dec.constData(), dsep.constData()};
-    PGresult *res = PQexecParams(conn,
-                                 "SELECT set_config('lock_timeout', $1, false), set_config('molarix.decimal', $2, false),"
-                                 " set_config('molarix.datesep', $3, false), set_config('client_min_messages', 'warning', false)",
-                                 3, nullptr, params, nullptr, nullptr, 0);
-    engine->check(res, "SET");
-    PQclear(res);
+    auto engine = std::make_unique<PgEngine>(conn, where, lockWaitMs);
+    engine->setUp();
     return engine;
 }

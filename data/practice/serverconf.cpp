@@ -53,6 +53,14 @@ ConnectionInfo read(const QString &dir)
             info.database = value;
         } else if (key == QLatin1String("user")) {
             info.user = value;
+        } else if (key == QLatin1String("sslmode")) {
+            // Only modes that encrypt: a practice's data never cross a network in clear.
+            if (value != QLatin1String("require") && value != QLatin1String("verify-ca") && value != QLatin1String("verify-full"))
+                throw bad(QStringLiteral("το sslmode «%1» δεν γίνεται δεκτό· γράψτε require, verify-ca ή verify-full.").arg(value));
+            info.sslMode = value;
+        } else if (key == QLatin1String("sslrootcert")) {
+            // A relative name is the folder's own file.
+            info.sslRootCert = value.isEmpty() ? value : QDir(dir).absoluteFilePath(value);
         } else {
             throw bad(QStringLiteral("άγνωστη ρύθμιση «%1».").arg(key));
         }
@@ -66,15 +74,23 @@ ConnectionInfo read(const QString &dir)
         missing << QStringLiteral("user");
     if (!missing.isEmpty())
         throw DbError(QStringLiteral("Στο αρχείο «%1» λείπει: %2.").arg(QDir::toNativeSeparators(path), missing.join(QStringLiteral(", "))));
+    // A server across the network proves who it is.
+    if (info.sslMode.isEmpty() && !info.serverIsLocal())
+        info.sslMode = QStringLiteral("verify-full");
     return info;
 }
 
 QString connectionString(const ConnectionInfo &info)
 {
-    return QStringLiteral("Provider=PostgreSQL;Server=%1;Port=%2;Database=%3;User ID=%4")
-        .arg(QuoteConnectionValue(info.host))
-        .arg(info.port)
-        .arg(QuoteConnectionValue(info.database), QuoteConnectionValue(info.user));
+    QString cs = QStringLiteral("Provider=PostgreSQL;Server=%1;Port=%2;Database=%3;User ID=%4")
+                     .arg(QuoteConnectionValue(info.host))
+                     .arg(info.port)
+                     .arg(QuoteConnectionValue(info.database), QuoteConnectionValue(info.user));
+    if (!info.sslMode.isEmpty())
+        cs += QStringLiteral(";SSL Mode=") + QuoteConnectionValue(info.sslMode);
+    if (!info.sslRootCert.isEmpty())
+        cs += QStringLiteral(";SSL Root Cert=") + QuoteConnectionValue(info.sslRootCert);
+    return cs;
 }
 
 }

@@ -3,8 +3,11 @@
 #include <QString>
 
 // server.conf in a practice folder puts the practice on a PostgreSQL
-// server: lines host=, port=, database=, user=, '#' starts a comment. It
-// never holds a password: the access password is the server login's.
+// server: lines host=, port=, database=, user=, and for TLS sslmode=
+// (require, verify-ca, verify-full; verify-full by default for a server
+// on another computer) and sslrootcert= (the authority's certificate, a
+// relative name in the folder); '#' starts a comment. It never holds a
+// password: the access password is the server login's.
 namespace ServerConf {
 QString fileName(const QString &dir);   // dir/server.conf
 bool exists(const QString &dir);

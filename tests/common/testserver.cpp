@@ -90,17 +90,7 @@ public:
         // A port that no other cluster of a parallel test run holds.
         for (int attempt = 0; attempt < 20; ++attempt) {
             m_port = 20000 + int((::getpid() * 7 + attempt * 131) % 30000);
-            const QString opts = QStringLiteral("-c listen_addresses=127.0.0.1 -c port=%1 -c unix_socket_directories=%2"
-                                                " -c fsync=off -c synchronous_commit=off -c full_page_writes=off"
-                                                " -c max_connections=40 -c shared_buffers=32MB")
-                                     .arg(m_port)
-                                     .arg(m_sock);
-            const QString started = runServerProgram(findBinary(QStringLiteral("pg_ctl")),
-                                                     {QStringLiteral("-D"), m_dir, QStringLiteral("-o"), opts, QStringLiteral("-l"),
-                                                      m_top.path() + QStringLiteral("/log"), QStringLiteral("-w"), QStringLiteral("-t"),
-                                                      QStringLiteral("60"), QStringLiteral("start")},
-                                                     &code);
-            if (code == 0) {
+            if (start()) {
                 m_running = true;
                 break;
             }
@@ -117,6 +107,53 @@ public:
         QProcess::startDetached(QStringLiteral("sh"), {QStringLiteral("-c"), stop});
         superExecOn(QStringLiteral("postgres"),
                     QStringLiteral("CREATE ROLE molarix_test LOGIN PASSWORD 'molarix'"));
+    }
+
+    bool start()
+    {
+        const QString opts = QStringLiteral("-c listen_addresses=127.0.0.1 -c port=%1 -c unix_socket_directories=%2"
+                                            " -c fsync=off -c synchronous_commit=off -c full_page_writes=off"
+                                            " -c max_connections=40 -c shared_buffers=32MB")
+                                 .arg(m_port)
+                                 .arg(m_sock);
+        int code = 0;
+        runServerProgram(findBinary(QStringLiteral("pg_ctl")),
+                         {QStringLiteral("-D"), m_dir, QStringLiteral("-o"), opts, QStringLiteral("-l"),
+                          m_top.path() + QStringLiteral("/log"), QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"),
+                          QStringLiteral("start")},
+                         &code);
+        return code == 0;
+    }
+
+    void stop()
+    {
+        int code = 0;
+        const QString out = runServerProgram(findBinary(QStringLiteral("pg_ctl")),
+                                             {QStringLiteral("-D"), m_dir, QStringLiteral("-m"), QStringLiteral("fast"),
+                                              QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("stop")},
+                                             &code);
+        if (code != 0)
+            throw std::runtime_error(("pg_ctl stop failed: " + out).toStdString());
+    }
+
+    // A certificate and key made by the test: copied where the server
+    // reads them (its own, the key private) and TLS turned on.
+    void enableTls(const QString &cert, const QString &key)
+    {
+        const QString c = m_top.path() + QStringLiteral("/server.crt"), k = m_top.path() + QStringLiteral("/server.key");
+        QFile::remove(c);
+        QFile::remove(k);
+        if (!QFile::copy(cert, c) || !QFile::copy(key, k))
+            throw std::runtime_error("the test certificate could not be copied");
+        QFile::setPermissions(k, QFile::ReadOwner | QFile::WriteOwner);
+        giveToPostgres(c);
+        giveToPostgres(k);
+        superExecOn(QStringLiteral("postgres"), QStringLiteral("ALTER SYSTEM SET ssl_cert_file = '%1'").arg(c));
+        superExecOn(QStringLiteral("postgres"), QStringLiteral("ALTER SYSTEM SET ssl_key_file = '%1'").arg(k));
+        superExecOn(QStringLiteral("postgres"), QStringLiteral("ALTER SYSTEM SET ssl = on"));
+        stop();
+        if (!start())
+            throw std::runtime_error("the test server did not start with TLS");
     }
 
     ~Cluster()
@@ -218,6 +255,16 @@ QString serverConf(const QString &database)
 QString serverLog() { return cluster().log(); }
 
 void superExec(const QString &database, const QString &sql) { cluster().superExecOn(database, sql); }
+
+void stop() { cluster().stop(); }
+
+void start()
+{
+    if (!cluster().start())
+        throw std::runtime_error("the test server did not start again");
+}
+
+void enableTls(const QString &certificate, const QString &key) { cluster().enableTls(certificate, key); }
 
 bool practicesOnServer() { return qgetenv("MOLARIX_TEST_ENGINE") == "postgres"; }
 

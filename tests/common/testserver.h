@@ -28,6 +28,12 @@ QString serverConf(const QString &database);
 QString serverLog();
 // Runs one statement as the cluster's superuser on a database.
 void superExec(const QString &database, const QString &sql);
+// Stops the cluster (pg_ctl stop -m fast: every session ended) and starts
+// it again on the same port; throws std::runtime_error when it cannot.
+void stop();
+void start();
+// Restarts the cluster with TLS on, with this certificate and key.
+void enableTls(const QString &certificate, const QString &key);
 
 // The engine the practice tests run on: MOLARIX_TEST_ENGINE=postgres
 // puts TempPractice on this cluster.

@@ -7,17 +7,25 @@
 #include "data/practice/schemaversion.h"
 #include "data/practice/serverconf.h"
 #include "data/practice/session.h"
+#include "data/work/customers.h"
+#include "data/work/receipts.h"
+#include "gui/messages.h"
 #include "receipts/issuereceipt.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testserver.h"
 #include "tests/common/testutil.h"
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QScopeGuard>
 #include <QThread>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 
@@ -121,6 +129,32 @@ private slots:
         }
         writeFile(conf, QStringLiteral("host=a\ndatabase=b\nuser=c\npassword=secret\n"));
         QVERIFY(!BuildConnectionString(d.path()).contains(QLatin1String("secret")));
+
+        // TLS: a server across the network proves who it is unless told otherwise.
+        struct Tls {
+            const char *lines, *mode;
+            bool refused;
+        };
+        const Tls tls[] = {
+            {"host=db.example\n", "verify-full", false},
+            {"host=192.168.1.10\nsslmode=require\n", "require", false},
+            {"host=db.example\nsslmode=verify-ca\nsslrootcert=ca.crt\n", "verify-ca", false},
+            {"host=localhost\n", "", false},
+            {"host=127.0.0.1\n", "", false},
+            {"host=/run/postgresql\n", "", false},
+            {"host=db.example\nsslmode=prefer\n", "", true},
+            {"host=db.example\nsslmode=disable\n", "", true},
+        };
+        for (const Tls &t : tls) {
+            writeFile(conf, QString::fromUtf8(t.lines) + QStringLiteral("database=b\nuser=c\n"));
+            if (t.refused) {
+                QVERIFY_THROWS_EXCEPTION(DbError, ServerConf::read(d.path()));
+                continue;
+            }
+            const ConnectionInfo tlsBack = ParseConnectionString(ServerConf::connectionString(ServerConf::read(d.path())));
+            QVERIFY2(tlsBack.sslMode == QLatin1String(t.mode), t.lines);
+            QCOMPARE(tlsBack.sslRootCert, QString(t.mode) == QLatin1String("verify-ca") ? d.filePath(QStringLiteral("ca.crt")) : QString());
+        }
     }
 
     void wrongPasswordGetsTheProgramsMessage()
@@ -408,6 +442,267 @@ private slots:
     }
 };
 
+namespace {
+
+const char *const HolderDirVariable = "MOLARIX_COUNTER_HOLDER_DIR";
+
+int g_busyShown = 0;
+void countBusy() { ++g_busyShown; }
+
+// openssl, run by the test: a certificate authority and what it signs.
+void openssl(const QStringList &args)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("openssl"), args);
+    QVERIFY2(p.waitForFinished(120000) && p.exitCode() == 0, qPrintable(QString::fromLocal8Bit(p.readAll())));
+}
+
+void makeAuthority(const QString &dir, const QString &name)
+{
+    openssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+             QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+             QStringLiteral("/CN=") + name, QStringLiteral("-keyout"), dir + u'/' + name + QStringLiteral(".key"),
+             QStringLiteral("-out"), dir + u'/' + name + QStringLiteral(".crt")});
+}
+
+Receipts::Issue receiptFor(qint64 number, const QString &surname)
+{
+    return {.number = number, .customer = CustomerRef::require(QStringLiteral("1")), .amount = 25, .firstName = QStringLiteral("Νίκος"), .surname = surname, .receiver = QStringLiteral("Νίκος ") + surname, .description = QStringLiteral("Καθαρισμός"), .fund = QString()};
+}
+
+}   // namespace
+
+// A server practice on a real network: a workstation frozen inside a unit,
+// a server restarted under open windows, TLS, texts the server could misread.
+class ServerNetworkTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup()
+    {
+        DbConnection::setBusyNotifier(nullptr);
+        Messages::takeShown();
+    }
+
+    // The frozen workstation: takes the counter inside a unit and stops itself.
+    void holdCounterAsWorker()
+    {
+        const QString dir = qEnvironmentVariable(HolderDirVariable);
+        if (dir.isEmpty())
+            QSKIP("runs only as the frozen workstation of aFrozenWorkstationReleasesTheCounter");
+        Session::current().logIn(BuildConnectionString(dir), TestServer::loginPassword());
+        DbConnection conn;
+        conn.setConnectionString(BuildConnectionString(dir));
+        conn.open();
+        DbTransaction tx(conn);
+        conn.scalarNative(conn.engine().forUpdate(QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")));
+        ::raise(SIGSTOP);
+    }
+
+    void aFrozenWorkstationReleasesTheCounter()
+    {
+        if (!qEnvironmentVariableIsEmpty(HolderDirVariable))
+            QSKIP("this is the frozen workstation");
+        MOLARIX_REQUIRE_SERVER();
+        ServerFolder f;
+        auto c = f.open();
+        c->executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Νίκος','Παπάς')"));
+        c->executeNative(QStringLiteral("INSERT INTO LAST_APODEIKSH(\"LAST\") VALUES(1)"));
+
+        // A counter held elsewhere is waited for with the busy cursor, then refused as in use.
+        DbConnection::setBusyNotifier(&countBusy);
+        g_busyShown = 0;
+        auto holder = f.open();
+        {
+            DbTransaction held(*holder);
+            holder->scalarNative(holder->engine().forUpdate(QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")));
+            DbConnection waiting;
+            waiting.setConnectionString(BuildConnectionString(f.dir.path()));
+            waiting.setCommandTimeout(1);
+            waiting.open();
+            try {
+                Receipts::issue(waiting, receiptFor(1, QStringLiteral("Παπάς")));
+                QFAIL("a receipt was issued while another unit held the counter");
+            } catch (const DbError &e) {
+                QCOMPARE(e.cause(), DbError::Cause::InUse);
+            }
+            QVERIFY(g_busyShown > 0);
+        }
+
+        QProcess frozen;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(HolderDirVariable), f.dir.path());
+        frozen.setProcessEnvironment(env);
+        frozen.start(QCoreApplication::applicationFilePath(), {QStringLiteral("ServerNetworkTest"), QStringLiteral("holdCounterAsWorker")});
+        const auto end = qScopeGuard([&] {
+            ::kill(pid_t(frozen.processId()), SIGKILL);
+            frozen.waitForFinished(30000);
+        });
+        // It stops itself once it holds the counter.
+        const QString stat = QStringLiteral("/proc/%1/stat").arg(frozen.processId());
+        const auto stopped = [&] {
+            QFile proc(stat);
+            return proc.open(QIODevice::ReadOnly) && proc.readAll().split(' ').value(2) == "T";
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(stopped() || frozen.state() == QProcess::NotRunning, 120000);
+        QVERIFY(frozen.state() == QProcess::Running);
+        // The stopped program keeps its session and its lock; the server
+        // ends that session, and the next press issues.
+        bool issued = false;
+        QTRY_VERIFY_WITH_TIMEOUT(([&] {
+                                     if (issued)
+                                         return true;
+                                     try {
+                                         Receipts::issue(*c, receiptFor(1, QStringLiteral("Παπάς")));
+                                         issued = true;
+                                     } catch (const DbError &e) {
+                                         if (e.cause() != DbError::Cause::InUse)
+                                             qWarning("%s", qPrintable(e.message()));
+                                     }
+                                     return issued;
+                                 }()),
+                                 120000);
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")).toInt(), 2);
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT count(*) FROM APODEIKSEIS")).toInt(), 1);
+    }
+
+    // Typed text survives the server going away: saved once it is back.
+    void workAcrossARestartIsSaved()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        ServerFolder f;
+        auto c = f.open();
+        c->executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Νίκος','Παπάς')"));
+        c->executeNative(QStringLiteral("INSERT INTO LAST_APODEIKSH(\"LAST\") VALUES(1001)"));
+        auto untouched = f.open();   // nothing runs on it while the server is away
+        DataSet early(c.get()), late(untouched.get());
+        for (DataSet *ds : {&early, &late}) {
+            ds->setSql(QStringLiteral("SELECT * FROM STOIXEIA_PELATH"));
+            ds->open();
+            ds->edit();
+        }
+        early.setFieldValue(QStringLiteral("THLEFWNO_1"), QStringLiteral("22123456"));
+        DbConnectionString = BuildConnectionString(f.dir.path());
+        const auto restore = qScopeGuard([] { DbConnectionString.clear(); });
+        TForm56 w;
+        w.CustomerId = QStringLiteral("1");
+        w.CustomerFirstName = QStringLiteral("Νίκος");
+        w.CustomerSurname = QStringLiteral("Παπάς");
+        w.show();
+        child<QLineEdit>(&w, "Edit3")->setText(QStringLiteral("50"));
+        child<QLineEdit>(&w, "Edit2")->setText(QStringLiteral("Σφράγισμα"));
+        QCOMPARE(child<QLabel>(&w, "DBText2")->text(), QStringLiteral("1001"));
+
+        TestServer::stop();
+        const QString lostLine = DbConnection::causeText(DbError::Cause::ConnectionLost);
+        try {
+            early.post();
+            QFAIL("a post reached a stopped server");
+        } catch (const DbError &e) {
+            QCOMPARE(e.cause(), DbError::Cause::ConnectionLost);
+            QVERIFY2(e.message().endsWith(lostLine), qPrintable(e.message()));
+        }
+        child<QPushButton>(&w, "Button1")->click();
+        const QList<Messages::Shown> shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("Η καταχώρηση δεν έγινε\n") + lostLine);
+        QCOMPARE(child<QLabel>(&w, "DBText2")->text(), QStringLiteral("1001"));
+        QCOMPARE(child<QLineEdit>(&w, "Edit3")->text(), QStringLiteral("50"));
+
+        TestServer::start();
+        early.post();
+        late.setFieldValue(QStringLiteral("THLEFWNO_2"), QStringLiteral("99123456"));
+        late.post();   // opened before the restart, stored at the first try
+        child<QPushButton>(&w, "Button1")->click();
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT count(*) FROM APODEIKSEIS WHERE AR_APODEIKSHS=1001 AND POSO=50")).toInt(), 1);
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")).toInt(), 1002);
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT THLEFWNO_1 || THLEFWNO_2 FROM STOIXEIA_PELATH")).toString(),
+                 QStringLiteral("2212345699123456"));
+    }
+
+    // A backslash is a character like any other, even where the database
+    // would read it as an escape.
+    void aBackslashStaysVerbatim()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        ServerFolder f;
+        TestServer::superExec(QStringLiteral("postgres"),
+                              QStringLiteral("ALTER DATABASE %1 SET standard_conforming_strings = off").arg(f.database));
+        auto c = f.open();
+        c->execute(QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Νίκος','Παπάς\\')"));
+        DataSet entry(c.get());
+        Customers::openForEntry(entry);
+        entry.append();
+        entry.setFieldValue(QStringLiteral("EPWNYMO"), QStringLiteral("Παππάς\\"));
+        entry.post();
+        c->executeNative(QStringLiteral("INSERT INTO LAST_APODEIKSH(\"LAST\") VALUES(1)"));
+        Receipts::issue(*c, receiptFor(1, QStringLiteral("Παπάς\\")));
+
+        DataSet found(c.get());
+        found.setSql(Customers::byInitials(QStringLiteral("Παπ")).sql);
+        found.open();
+        QCOMPARE(found.recordCount(), 2);
+        QCOMPARE(found.value(0, found.fieldIndex(QStringLiteral("EPWNYMO"))).toString(), QStringLiteral("Παπάς\\"));
+        QCOMPARE(found.value(1, found.fieldIndex(QStringLiteral("EPWNYMO"))).toString(), QStringLiteral("Παππάς\\"));
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT EPWNYMO FROM APODEIKSEIS")).toString(), QStringLiteral("Παπάς\\"));
+    }
+
+    // The server's certificate made for the test: the authority's own
+    // verifies it for the right name; a wrong name or authority is refused.
+    void tlsVerifiesTheServer()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        if (QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
+            QSKIP("openssl is not installed");
+        QTemporaryDir pki;
+        const QString d = pki.path();
+        makeAuthority(d, QStringLiteral("ca"));
+        makeAuthority(d, QStringLiteral("stranger"));
+        writeFile(d + QStringLiteral("/ext"), QStringLiteral("subjectAltName=DNS:localhost\n"));
+        openssl({QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"), QStringLiteral("-nodes"),
+                 QStringLiteral("-subj"), QStringLiteral("/CN=localhost"), QStringLiteral("-keyout"), d + QStringLiteral("/server.key"),
+                 QStringLiteral("-out"), d + QStringLiteral("/server.csr")});
+        openssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), d + QStringLiteral("/server.csr"),
+                 QStringLiteral("-CA"), d + QStringLiteral("/ca.crt"), QStringLiteral("-CAkey"), d + QStringLiteral("/ca.key"),
+                 QStringLiteral("-CAcreateserial"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"),
+                 d + QStringLiteral("/ext"), QStringLiteral("-out"), d + QStringLiteral("/server.crt")});
+        TestServer::enableTls(d + QStringLiteral("/server.crt"), d + QStringLiteral("/server.key"));
+
+        ServerFolder f;
+        const auto conf = [&](const char *host, const char *root) {
+            writeFile(f.dir.filePath(QStringLiteral("server.conf")),
+                      QStringLiteral("host=%1\nport=%2\ndatabase=%3\nuser=%4\nsslmode=verify-full\nsslrootcert=%5\n")
+                          .arg(QLatin1String(host))
+                          .arg(TestServer::port())
+                          .arg(f.database, TestServer::loginUser(), d + u'/' + QLatin1String(root)));
+            return BuildConnectionString(f.dir.path());
+        };
+        struct Case {
+            const char *host, *root, *refusal;
+        };
+        const Case cases[] = {
+            {"localhost", "ca.crt", ""},
+            {"127.0.0.1", "ca.crt", "δεν είναι γραμμένο για το όνομα «127.0.0.1»"},
+            {"localhost", "stranger.crt", "δεν είναι υπογεγραμμένο από την αρχή"},
+            {"localhost", "missing.crt", "Δεν βρέθηκε το πιστοποιητικό της αρχής"},
+        };
+        for (const Case &t : cases) {
+            const QString cs = conf(t.host, t.root);
+            if (!*t.refusal) {
+                Session::current().logIn(cs, TestServer::loginPassword());
+                DbConnection c;
+                c.setConnectionString(cs);
+                c.open();
+                QVERIFY(c.scalarNative(QStringLiteral("SELECT ssl FROM pg_stat_ssl WHERE pid = pg_backend_pid()")).toBool());
+                continue;
+            }
+            const QString msg = openError(cs + QStringLiteral(";Jet OLEDB:Database Password=") + TestServer::loginPassword());
+            QVERIFY2(msg.contains(QString::fromUtf8(t.refusal)), qPrintable(msg));
+        }
+    }
+};
+
 // molarix-db on a server folder: create-server, sql, copy both ways.
 class ServerToolTest : public QObject {
     Q_OBJECT
@@ -491,4 +786,5 @@ MOLARIX_TEST(ServerToolTest)
 MOLARIX_TEST(ServerConnectionTest)
 MOLARIX_TEST(ServerDialectTest)
 MOLARIX_TEST(ServerWorkstationsTest)
+MOLARIX_TEST(ServerNetworkTest)
 #include "test_server.moc"
