@@ -4,13 +4,17 @@
 #include "gui/messages.h"
 #include "app/molarixapplication.h"
 #include "app/passwordtext.h"
+#include "app/safekeeping.h"
 #include "data/practice/appstate.h"
 #include "data/db/dataset.h"
 #include "data/db/helpers.h"
 #include "data/db/practicekey.h"
 #include "data/practice/security.h"
+#include "data/practice/session.h"
 #include "ui_accesscheck.h"
+#include <QApplication>
 #include <QDir>
+#include <QScopeGuard>
 
 TForm65::TForm65(QWidget *parent)
     : QDialog(parent), ADOTable1(new DataSet(&ADOConnection1, this)), ui(std::make_unique<Ui::TForm65>())
@@ -57,8 +61,24 @@ void TForm65::Button1Click()
     AccessGranted = false;
     // The typed password must open the practice and equal the stored one;
     // the session then opens every window's connection. Nothing typed is kept.
-    const PracticeFile::Unlocked unlocked = Security::signIn(ADOConnection1, *ADOTable1, EnteredPassword);
-    if (unlocked.access != PracticeFile::Access::Refused) {
+    auto signIn = [this] {
+        // The key's derivation, or another program's lock, takes a while.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        return Security::signIn(ADOConnection1, *ADOTable1, EnteredPassword);
+    };
+    PracticeFile::Unlocked unlocked = signIn();
+    if (unlocked.access == PracticeFile::Access::Damaged) {
+        // As a file the start-up check finds damaged: a backup takes its
+        // place, or the program ends without writing to it.
+        if (!Safekeeping::OfferRestore(this, {unlocked.damage})) {
+            Session::current().signOut();
+            Button2Click();
+            return;
+        }
+        unlocked = signIn();
+    }
+    if (unlocked.access != PracticeFile::Access::Refused && unlocked.access != PracticeFile::Access::Damaged) {
         AccessGranted = true;
         m_countdown.stop();
         PracticeKey::wipe(EnteredPassword);

@@ -57,6 +57,14 @@ TForm3::TForm3(QWidget *parent)
     m_panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     ui->StatusBar1->addWidget(m_panel0);
     ui->StatusBar1->addWidget(m_panel1, 1);
+    // The note about backups has a panel of its own, beside the clock and
+    // the program's line rather than over them.
+    m_note = new QLabel(ui->StatusBar1);
+    m_note->setObjectName(QStringLiteral("StatusPanel2"));
+    m_note->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    makeBold(m_note);
+    m_note->setVisible(false);
+    ui->StatusBar1->addWidget(m_note);
 
     // A double click or the context menu on these opens the publisher's page.
     for (QWidget *w : {ui->centralwidget, static_cast<QWidget *>(ui->Image1), static_cast<QWidget *>(ui->Panel1),
@@ -129,8 +137,9 @@ void TForm3::FormCreate()
             setWindowState(windowState() | Qt::WindowMaximized);
             CheckNumbering();
             const QString note = Safekeeping::OldBackupNote(QDir::fromNativeSeparators(AppDirectory), Clock::now());
-            if (!note.isEmpty())
-                ui->StatusBar1->showMessage(note, 60000);
+            m_note->setText(note);
+            m_note->setVisible(!note.isEmpty());
+            RemindOfOldKeyCopies(this, now);
         } else {
             RequestTerminate();
         }

@@ -55,5 +55,6 @@ private:
     QPixmap m_picture;
     QLabel *m_panel0;
     QLabel *m_panel1;
+    QLabel *m_note;   // the note about backups, when there is one
     bool m_exitConfirmed = false;
 };

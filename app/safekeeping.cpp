@@ -27,6 +27,12 @@ std::function<QString(QWidget *)> &folderChooser()
     return chooser;
 }
 
+std::function<QString(QWidget *)> &copyChooser()
+{
+    static std::function<QString(QWidget *)> chooser;
+    return chooser;
+}
+
 QString practiceDir() { return QDir::fromNativeSeparators(AppDirectory); }
 
 QString shown(const QString &path) { return QDir::toNativeSeparators(path); }
@@ -37,17 +43,6 @@ std::unique_ptr<DbConnection> openPractice()
     conn->setConnectionString(DbConnectionString);
     conn->open();
     return conn;
-}
-
-// The automatic copies, newest first.
-QStringList automaticCopies()
-{
-    const QDir d(Backup::folder(practiceDir()));
-    QStringList names;
-    for (const QString &name : d.entryList({QStringLiteral("data-*.mdb")}, QDir::Files, QDir::Name | QDir::Reversed))
-        if (Backup::timeOfName(name).isValid())
-            names << d.absoluteFilePath(name);
-    return names;
 }
 
 // The start-up check's worker while it runs.
@@ -62,6 +57,7 @@ QPointer<QThread> &runningCheck()
 namespace Safekeeping {
 
 void SetFolderChooser(std::function<QString(QWidget *)> chooser) { folderChooser() = std::move(chooser); }
+void SetCopyChooser(std::function<QString(QWidget *)> chooser) { copyChooser() = std::move(chooser); }
 
 void RunWithProgress(QWidget *parent, const QString &text, const std::function<void()> &work)
 {
@@ -104,51 +100,62 @@ static QString OtherPasswordNote(const QString &copy)
         .arg(shown(copy), Backup::passwordHint(practiceDir(), copy));
 }
 
-// The damage the check found is reported and the newest backup that still
-// verifies offered. True when that backup is now in place.
-static bool OfferRestore(QWidget *parent, const QStringList &problems)
+static QString chooseCopy(QWidget *parent)
 {
-    const QString damage = QStringLiteral("Το αρχείο δεδομένων %1 είναι κατεστραμμένο:\n%2")
-                               .arg(shown(practiceDir() + QStringLiteral("/data.mdb")), problems.join(QLatin1Char('\n')));
-    const QString closing = QStringLiteral("Το πρόγραμμα θα κλείσει χωρίς να γράψει τίποτα στο κατεστραμμένο αρχείο.");
+    if (copyChooser())
+        return copyChooser()(parent);
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Επιλογή αντιγράφου ασφαλείας"), QString(),
+                                        QStringLiteral("Αρχεία δεδομένων (*.mdb);;Όλα τα αρχεία (*)"));
+}
 
-    // The newest copy that still passes its check is the one offered.
+bool OfferRestore(QWidget *parent, const QStringList &problems)
+{
+    const QString damage = QStringLiteral("Το αρχείο δεδομένων %1 είναι κατεστραμμένο.").arg(shown(practiceDir() + QStringLiteral("/data.mdb")));
+    const QString details = problems.join(QLatin1Char('\n'));
+    const QString closing = QStringLiteral("\n\nΜε «Κλείσιμο» το πρόγραμμα κλείνει χωρίς να γράψει τίποτα στο κατεστραμμένο αρχείο.");
+    const QString pick = QStringLiteral("Επιλογή αντιγράφου…");
+    const QString closeButton = QStringLiteral("Κλείσιμο");
+
+    // The newest copy that still passes its check is the one offered; a
+    // copy elsewhere (a USB stick) can be picked instead.
     const ConnectionInfo credentials = ParseConnectionString(DbConnectionString);
-    QString offered, otherPassword;
-    for (const QString &copy : automaticCopies()) {
-        try {
-            Backup::verifyFile(copy, credentials);
-            offered = copy;
-            break;
-        } catch (const DbError &e) {
-            if (otherPassword.isEmpty() && e.cause() == DbError::Cause::WrongPassword)
-                otherPassword = copy;
-        }
-    }
+    QString otherPassword;
+    const QString offered = Backup::newestVerified(practiceDir(), credentials, &otherPassword);
     const QString otherNote = OtherPasswordNote(otherPassword);
-    if (offered.isEmpty()) {
-        Messages::plain(damage + QStringLiteral("\n\nΔεν βρέθηκε επαληθευμένο αντίγραφο ασφαλείας.\n") + otherNote + closing, parent);
-        return false;
-    }
-    const QDateTime when = Backup::timeOfName(QFileInfo(offered).fileName());
-    if (!Messages::confirm(damage + QStringLiteral("\n\nΝα γίνει επαναφορά από το νεότερο επαληθευμένο αντίγραφο ασφαλείας\n%1 (%2);").arg(shown(offered), when.toString(QStringLiteral("d/M/yyyy HH:mm")))
-                               + QStringLiteral("\nΜετά την επαναφορά ο κωδικός πρόσβασης θα είναι αυτός με τον οποίο ανοίγει το αντίγραφο.\n")
-                               + otherNote,
-                           parent)) {
-        Messages::plain(closing, parent);
-        return false;
-    }
-    try {
-        QString kept;
-        RunWithProgress(parent, QStringLiteral("Επαναφορά από το αντίγραφο ασφαλείας…"),
-                        [&] { kept = Backup::restore(credentials, offered); });
-        Messages::plain(QStringLiteral("Έγινε επαναφορά από το αντίγραφο %1.\nΤο κατεστραμμένο αρχείο φυλάχτηκε ως %2.")
-                            .arg(shown(offered), shown(kept)),
-                        parent);
-        return true;
-    } catch (const DbError &e) {
-        Messages::plain(QStringLiteral("Η επαναφορά δεν έγινε: %1\n").arg(e.message()) + closing, parent);
-        return false;
+    for (;;) {
+        QString copy;
+        if (!offered.isEmpty()) {
+            const QDateTime when = Backup::timeOfName(QFileInfo(offered).fileName());
+            const int answer = Messages::choose(damage + QStringLiteral("\n\nΝα γίνει επαναφορά από το νεότερο επαληθευμένο αντίγραφο ασφαλείας\n%1 (%2);").arg(shown(offered), when.toString(QStringLiteral("d/M/yyyy HH:mm")))
+                                                    + QStringLiteral("\nΜετά την επαναφορά ο κωδικός πρόσβασης θα είναι αυτός με τον οποίο ανοίγει το αντίγραφο.\n")
+                                                    + otherNote + closing,
+                                                {QStringLiteral("Επαναφορά"), pick, closeButton}, parent, details);
+            if (answer == 2)
+                return false;
+            copy = answer == 0 ? offered : chooseCopy(parent);
+        } else {
+            const int answer = Messages::choose(damage + QStringLiteral("\n\nΔεν βρέθηκε επαληθευμένο αντίγραφο ασφαλείας στον φάκελο %1. Αν έχετε αντίγραφο αλλού (π.χ. σε USB), επιλέξτε το.\n").arg(shown(Backup::folder(practiceDir()))) + otherNote + closing,
+                                                {pick, closeButton}, parent, details);
+            if (answer == 1)
+                return false;
+            copy = chooseCopy(parent);
+        }
+        if (copy.isEmpty())
+            continue;   // the choice was cancelled: asked again
+        try {
+            QString kept;
+            // The copy is verified before it takes the file's place.
+            RunWithProgress(parent, QStringLiteral("Επαναφορά από το αντίγραφο ασφαλείας…"),
+                            [&] { kept = Backup::restore(credentials, copy); });
+            Messages::plain(QStringLiteral("Έγινε επαναφορά από το αντίγραφο %1.\nΤο κατεστραμμένο αρχείο φυλάχτηκε ως %2.")
+                                .arg(shown(copy), shown(kept)),
+                            parent);
+            return true;
+        } catch (const DbError &e) {
+            // A copy made under another password says which one it needs.
+            const QString hint = e.cause() == DbError::Cause::WrongPassword ? QLatin1Char(' ') + Backup::passwordHint(practiceDir(), copy) : QString();
+            Messages::plain(QStringLiteral("Η επαναφορά από το αντίγραφο %1 δεν έγινε.").arg(shown(copy)) + hint, parent, e.message());
+        }
     }
 }
 
@@ -181,20 +188,7 @@ void StartCheck(QWidget *parent, std::function<void(bool usable)> done)
     const QString file = ParseConnectionString(connectionString).dataSource;
     WriteGate::hold(file);
     auto problems = std::make_shared<QStringList>();
-    QThread *worker = QThread::create([connectionString, file, problems] {
-        try {
-            DbConnection conn;
-            conn.setConnectionString(connectionString);
-            conn.open();
-            *problems = Check::integrity(conn, true, 5);
-        } catch (const std::exception &e) {
-            *problems = QStringList{QString::fromUtf8(e.what())};
-        }
-        if (*problems == QStringList{QStringLiteral("ok")})
-            WriteGate::open(file);
-        else
-            WriteGate::refuse(file, QStringLiteral("Το αρχείο δεδομένων %1 βρέθηκε κατεστραμμένο· δεν γράφτηκε τίποτα σε αυτό.").arg(shown(file)));
-    });
+    QThread *worker = QThread::create([connectionString, problems] { *problems = Check::gateWrites(connectionString); });
     runningCheck() = worker;
     QObject *context = parent ? static_cast<QObject *>(parent) : qApp;
     QObject::connect(worker, &QThread::finished, context, [worker, parent, problems, done = std::move(done)] {

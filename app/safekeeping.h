@@ -1,6 +1,7 @@
 #pragma once
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QWidget;
@@ -20,6 +21,11 @@ namespace Safekeeping {
 // (damage left unrepaired: nothing was written to it); done is not called
 // once parent is gone.
 void StartCheck(QWidget *parent, std::function<void(bool usable)> done);
+// A practice file found damaged (problems: the engine's own words, shown
+// under the details): the newest backup that still verifies is offered,
+// or a copy the user picks (a USB stick), verified before it is used.
+// True when a copy is now in place; false when the user closes.
+bool OfferRestore(QWidget *parent, const QStringList &problems);
 // Waits for a check still running (before the program ends).
 void WaitForCheck();
 
@@ -42,5 +48,7 @@ void RunWithProgress(QWidget *parent, const QString &text, const std::function<v
 
 // --- test seam: how the folder is picked (empty: the folder dialog) ---
 void SetFolderChooser(std::function<QString(QWidget *)> chooser);
+// ... and how a copy to restore is picked (empty: the file dialog).
+void SetCopyChooser(std::function<QString(QWidget *)> chooser);
 
 }

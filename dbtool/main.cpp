@@ -246,11 +246,16 @@ void openPractice(DbConnection &conn, const QString &dir, const Given &given, QS
     PracticeKey::wipe(password);
     if (u.access == PracticeFile::Access::Refused)
         throw DbError(QString::fromUtf8("Λανθασμένος κωδικός πρόσβασης."));
+    if (u.access == PracticeFile::Access::Damaged)
+        throw DbError(Check::damagedText(file) + QLatin1Char('\n') + u.damage);
     if (u.access == PracticeFile::Access::Moved)
         err() << QString::fromUtf8("Το αρχείο κλειδώθηκε με τον κωδικό πρόσβασης. Αντίγραφο του αρχείου όπως ήταν "
                                    "(ανοίγει χωρίς κωδικό· φυλάξτε το σε ασφαλές μέρος ή σβήστε το): %1\n")
                      .arg(QDir::toNativeSeparators(u.backup));
-    conn.setConnectionString(BuildConnectionString(fi.absoluteFilePath()));
+    // A damaged file takes no write, as in the program; reading it may still save data.
+    const QString connectionString = BuildConnectionString(fi.absoluteFilePath());
+    Check::gateWrites(connectionString);
+    conn.setConnectionString(connectionString);
     conn.open();
 }
 

@@ -1,13 +1,16 @@
 #include "gui/messages.h"
 #include "data/db/dataset.h"
 #include <QApplication>
+#include <algorithm>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QQueue>
+#include <QTranslator>
 
 namespace {
 bool g_scripted = false;
 QQueue<bool> g_answers;
+QQueue<int> g_choices;
 QList<Messages::Shown> g_shown;
 
 bool nextAnswer()
@@ -26,18 +29,69 @@ QWidget *owner(QWidget *parent)
     DataSet::setOverwriteQuestion([](const QString &question) { return Messages::confirm(question); });
     return true;
 }();
+
+// The toolkit's own button of the details, in Greek.
+class DetailsButtonText : public QTranslator {
+public:
+    QString translate(const char *context, const char *source, const char *, int) const override
+    {
+        if (qstrcmp(context, "QMessageBox") != 0)
+            return {};
+        if (qstrcmp(source, "Show Details...") == 0)
+            return QStringLiteral("Λεπτομέρειες…");
+        if (qstrcmp(source, "Hide Details...") == 0)
+            return QStringLiteral("Απόκρυψη λεπτομερειών");
+        return {};
+    }
+    bool isEmpty() const override { return false; }
+};
+
+void addDetails(QMessageBox &box, const QString &details)
+{
+    if (details.isEmpty())
+        return;
+    static DetailsButtonText *greek = [] {
+        auto *t = new DetailsButtonText;
+        QCoreApplication::installTranslator(t);
+        return t;
+    }();
+    Q_UNUSED(greek);
+    box.setDetailedText(details);
+}
 }
 
 namespace Messages {
 
-void plain(const QString &text, QWidget *parent)
+void plain(const QString &text, QWidget *parent, const QString &details)
 {
     if (g_scripted)
-        g_shown.append({Kind::Plain, text});
+        g_shown.append({Kind::Plain, text, details});
     if (g_scripted)
         return;
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(AppTitle), text, QMessageBox::Ok, owner(parent));
+    addDetails(box, details);
     box.exec();
+}
+
+int choose(const QString &text, const QStringList &buttons, QWidget *parent, const QString &details)
+{
+    const int last = int(buttons.size()) - 1;
+    if (g_scripted) {
+        g_shown.append({Kind::Choice, text, details});
+        return g_choices.isEmpty() ? last : std::clamp(g_choices.dequeue(), 0, last);
+    }
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(AppTitle), text, QMessageBox::NoButton, owner(parent));
+    QList<QPushButton *> pressed;
+    for (const QString &caption : buttons)
+        pressed << box.addButton(caption, pressed.size() == last ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+    if (!pressed.isEmpty()) {
+        box.setDefaultButton(pressed.first());
+        box.setEscapeButton(pressed.last());
+    }
+    addDetails(box, details);
+    box.exec();
+    const qsizetype at = pressed.indexOf(qobject_cast<QPushButton *>(box.clickedButton()));
+    return at < 0 ? last : int(at);
 }
 
 bool confirm(const QString &text, QWidget *parent)
@@ -94,6 +148,7 @@ void error(const QString &text, QWidget *parent)
 void setScripted(bool on) { g_scripted = on; }
 bool isScripted() { return g_scripted; }
 void setNextAnswer(bool yesOrOk) { g_answers.enqueue(yesOrOk); }
+void setNextChoice(int button) { g_choices.enqueue(button); }
 
 QList<Shown> takeShown()
 {

@@ -492,6 +492,23 @@ bool dueToday(const QString &practiceDir, const QDateTime &now)
     return !changes.isEmpty() && changes.last() > made;
 }
 
+QString newestVerified(const QString &practiceDir, const ConnectionInfo &credentials, QString *otherPassword)
+{
+    const QDir d(folder(practiceDir));
+    for (const QString &name : d.entryList({QStringLiteral("data-*.mdb")}, QDir::Files, QDir::Name | QDir::Reversed)) {
+        if (!timeOfName(name).isValid())
+            continue;
+        try {
+            verifyFile(d.absoluteFilePath(name), credentials);
+            return d.absoluteFilePath(name);
+        } catch (const DbError &e) {
+            if (otherPassword && otherPassword->isEmpty() && e.cause() == DbError::Cause::WrongPassword)
+                *otherPassword = d.absoluteFilePath(name);
+        }
+    }
+    return QString();
+}
+
 QString restore(const ConnectionInfo &credentials, const QString &backupPath)
 {
     const QString live = credentials.dataSource;
@@ -603,5 +620,4 @@ QString restore(const ConnectionInfo &credentials, const QString &backupPath)
         throw DbError(QString::fromUtf8("Η βάση μετά την επαναφορά διαφέρει από το αντίγραφο (%1).").arg(describeCounts(counts, after)));
     return kept;
 }
-
 }

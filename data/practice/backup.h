@@ -49,6 +49,10 @@ QStringList rotate(const QString &dir);
 
 // The newest automatic copy in folder(practiceDir), or "".
 QString newest(const QString &practiceDir);
+// The newest automatic copy that passes verifyFile with the credentials, or
+// "". otherPassword, when given, receives the newest copy newer than that
+// one which another password opens, or "".
+QString newestVerified(const QString &practiceDir, const ConnectionInfo &credentials, QString *otherPassword = nullptr);
 
 // When a copy was made: the time in an automatic copy's name, else when
 // the file was last written.

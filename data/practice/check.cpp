@@ -1,5 +1,7 @@
 #include "data/practice/check.h"
 #include "data/db/connection.h"
+#include "data/db/writegate.h"
+#include <QDir>
 
 namespace {
 
@@ -166,6 +168,30 @@ Report run(DbConnection &conn, int maxRows)
     }
     r.findings << Finding{Rule::Tables, QString::fromUtf8("πίνακες"), false, unreadable};
     return r;
+}
+
+QStringList gateWrites(const QString &connectionString)
+{
+    const QString file = ParseConnectionString(connectionString).dataSource;
+    QStringList problems;
+    try {
+        DbConnection conn;
+        conn.setConnectionString(connectionString);
+        conn.open();
+        problems = integrity(conn, true, 5);
+    } catch (const std::exception &e) {
+        problems = QStringList{QString::fromUtf8(e.what())};
+    }
+    if (problems == QStringList{QStringLiteral("ok")})
+        WriteGate::open(file);
+    else
+        WriteGate::refuse(file, damagedText(file));
+    return problems;
+}
+
+QString damagedText(const QString &file)
+{
+    return QStringLiteral("Το αρχείο δεδομένων %1 βρέθηκε κατεστραμμένο· δεν γράφτηκε τίποτα σε αυτό.").arg(QDir::toNativeSeparators(file));
 }
 
 }

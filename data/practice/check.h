@@ -50,4 +50,12 @@ TableRows countRows(DbConnection &conn);
 // Only the file's integrity: "ok", or SQLite's descriptions of the damage.
 QStringList integrity(DbConnection &conn, bool quick = false, int maxRows = 50);
 
+// The check before a practice file takes writes: quick_check through a
+// connection of its own, then the file's write gate opened, or closed with
+// damagedText when the file is damaged or does not open. Returns "ok" or
+// the engine's words about the damage.
+QStringList gateWrites(const QString &connectionString);
+// Why a write to a damaged file is refused.
+QString damagedText(const QString &file);
+
 }

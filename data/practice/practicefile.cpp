@@ -1,4 +1,5 @@
 #include "data/practice/practicefile.h"
+#include "data/db/clock.h"
 #include "data/db/connection.h"
 #include "data/db/dberror.h"
 #include "data/db/helpers.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <cstdio>
 #include <functional>
 #include <sqlite3.h>
@@ -27,10 +29,15 @@ namespace {
 
 using PracticeKey::wipe;
 
+int g_lockWaitMs = 10000;
+
+// The time in the name of the copy left by the move from the fixed key.
+const char *const kCopyStamp = "yyyyMMdd-HHmmss";
+
 // A bare handle for the checks below; closed on scope exit.
 class Handle {
 public:
-    explicit Handle(const QString &file)
+    explicit Handle(const QString &file, int lockWaitMs = 30000)
     {
         const QByteArray native = file.toUtf8();
         if (sqlite3_open_v2(native.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
@@ -39,7 +46,7 @@ public:
             m_db = nullptr;
             throw DbError(QStringLiteral("Το αρχείο της βάσης '%1' δεν ανοίγει: %2").arg(file, msg));
         }
-        sqlite3_busy_timeout(m_db, 30000);
+        sqlite3_busy_timeout(m_db, lockWaitMs);
     }
     ~Handle() { sqlite3_close(m_db); }
     Handle(const Handle &) = delete;
@@ -48,6 +55,7 @@ public:
     // SQLite's code of the first read: NOTADB when the key is wrong.
     int firstRead() const { return sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr); }
     QString error() const { return DbConnection::engineText(m_db); }
+    int errorCode() const { return sqlite3_errcode(m_db) & 0xff; }
 
 private:
     sqlite3 *m_db = nullptr;
@@ -133,7 +141,7 @@ qint64 rowCount(sqlite3 *db, const QString &table, const QString &file)
 // SQLite's own check, before anything replaces it.
 QString verifiedCopy(const QString &file)
 {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString stamp = Clock::now().toString(QLatin1String(kCopyStamp));
     QString copy = file + QStringLiteral(".%1.bak").arg(stamp);
     for (int n = 2; QFileInfo::exists(copy); ++n)
         copy = file + QStringLiteral(".%1-%2.bak").arg(stamp).arg(n);
@@ -253,6 +261,25 @@ bool newKeyOpensScratch(const QByteArray &key, const QByteArray &salt, const QSt
 
 namespace PracticeFile {
 
+QList<OldKeyCopy> oldKeyCopies(const QString &file)
+{
+    const QFileInfo fi(file);
+    const QRegularExpression name(QLatin1Char('^') + QRegularExpression::escape(fi.fileName())
+                                  + QStringLiteral("\\.(\\d{8}-\\d{6})(-\\d+)?\\.bak$"));
+    QList<OldKeyCopy> copies;
+    const QDir dir = fi.absoluteDir();
+    for (const QString &entry : dir.entryList({fi.fileName() + QStringLiteral(".*.bak")}, QDir::Files, QDir::Name)) {
+        const QRegularExpressionMatch m = name.match(entry);
+        const QDateTime made = m.hasMatch() ? QDateTime::fromString(m.captured(1), QLatin1String(kCopyStamp)) : QDateTime();
+        if (made.isValid())
+            copies << OldKeyCopy{dir.absoluteFilePath(entry), made};
+    }
+    return copies;
+}
+
+int lockWaitMs() { return g_lockWaitMs; }
+void setLockWaitMs(int ms) { g_lockWaitMs = ms; }
+
 bool isLegacy(const QString &file)
 {
     if (!PracticeKey::looksEncrypted(file))
@@ -275,16 +302,37 @@ Unlocked unlock(const QString &file, const QString &password)
     const QByteArray salt = PracticeKey::readSalt(file);
     QByteArray key = PracticeKey::derive(password, salt);
     {
-        Handle h(file);
+        Handle h(file, g_lockWaitMs);
         PracticeKey::keyWithRaw(h.db(), key);
+        // The key checks the first page: a damaged page further on means a
+        // damaged file, not a wrong password.
+        auto damaged = [&] {
+            result.access = Access::Damaged;
+            result.damage = h.error();
+            Session::current().useKey(key, salt);
+            wipe(key);
+            return result;
+        };
         const int rc = h.firstRead();
         if (rc == SQLITE_OK) {
-            if (storedPasswordIs(h.db(), file, password)) {
-                Session::current().useKey(key, salt);
-                result.access = Access::Granted;
+            try {
+                if (storedPasswordIs(h.db(), file, password)) {
+                    Session::current().useKey(key, salt);
+                    result.access = Access::Granted;
+                }
+            } catch (const DbError &) {
+                if (h.errorCode() != SQLITE_CORRUPT)
+                    throw;
+                return damaged();
             }
             wipe(key);
             return result;
+        }
+        if (rc == SQLITE_CORRUPT)
+            return damaged();
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+            wipe(key);
+            throw DbError(DbCauseText(DbError::Cause::InUse), DbError::Cause::InUse);
         }
         if (rc != SQLITE_NOTADB)
             throw DbError(QStringLiteral("Το αρχείο της βάσης '%1' δεν διαβάζεται: %2").arg(file, h.error()));
@@ -293,7 +341,7 @@ Unlocked unlock(const QString &file, const QString &password)
 
     // Not the password's key: perhaps a file made before the password was the key.
     {
-        Handle h(file);
+        Handle h(file, g_lockWaitMs);
         if (!openWithLegacyKey(h) || !storedPasswordIs(h.db(), file, password))
             return result;
     }

@@ -1,4 +1,6 @@
 #pragma once
+#include <QDateTime>
+#include <QList>
 #include <QString>
 
 class DbConnection;
@@ -15,17 +17,27 @@ enum class Access {
     Refused,   // the password does not open the file, or differs from SECURITY
     Granted,   // opened with the password
     Moved,     // an old fixed-key file, now keyed with the password
+    Damaged,   // the password's key opens the file, but its pages are damaged
 };
 
 struct Unlocked {
     Access access = Access::Refused;
     QString backup;   // Moved: the verified copy of the file as it was
+    QString damage;   // Damaged: the engine's own words
 };
+
+// How long another program's lock on the file is waited for while the
+// password is tried, in ms (10 s; tests shorten it). Then the file is
+// reported in use.
+int lockWaitMs();
+void setLockWaitMs(int ms);
 
 // Tries the password on the file. On success the session is signed in with
 // the password's key (every connection without a password in its connection
 // string opens with it). Throws DbError when the file is missing, is not a database,
-// or cannot be read (SECURITY missing, locked, unreadable).
+// or cannot be read (SECURITY missing, locked, unreadable). A file the
+// password's key opens but whose pages are damaged is Damaged, and the
+// session holds its key, so that a backup can be put in its place.
 Unlocked unlock(const QString &file, const QString &password);
 
 // Replaces the password: SECURITY and the file's key change together, in
@@ -37,5 +49,17 @@ void changePassword(DbConnection &conn, const QString &newPassword);
 
 // True when the file opens with the old fixed key.
 bool isLegacy(const QString &file);
+
+// A copy an old fixed-key file left beside it when it moved to the password
+// (file.<stamp>.bak): it opens with the key every copy of the program holds.
+struct OldKeyCopy {
+    QString path;
+    QDateTime made;   // from its name
+};
+QList<OldKeyCopy> oldKeyCopies(const QString &file);
+// The user is reminded of such a copy at each start for this many days;
+// then its deletion is offered, once a verified backup under the password
+// exists.
+inline constexpr int OldKeyCopyReminderDays = 30;
 
 }

@@ -43,7 +43,8 @@ PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QStri
         unlocked.access = PracticeFile::Access::Granted;
     } else {
         unlocked = PracticeFile::unlock(where.dataSource, password);
-        if (unlocked.access == PracticeFile::Access::Refused)
+        // A damaged file's SECURITY may be unreadable: its key alone speaks.
+        if (unlocked.access == PracticeFile::Access::Refused || unlocked.access == PracticeFile::Access::Damaged)
             return unlocked;
     }
     // The stored password is read afresh, through the practice's own

@@ -16,7 +16,8 @@ QString storedPassword(DataSet &security);
 // file's key, or the server's login) and, on a file, equal the stored password, read
 // through the given connection and data set, which are closed again. On
 // success the session is signed in (an old fixed-key file is first moved
-// to the password: Access::Moved); on a refusal nobody is. Throws DbError
+// to the password: Access::Moved; a damaged file: Access::Damaged, signed in
+// with its key alone); on a refusal nobody is. Throws DbError
 // when the practice cannot be reached or read.
 PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QString &password);
 

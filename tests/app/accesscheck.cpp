@@ -1,6 +1,7 @@
 #include "app/accesscheck.h"
 #include "gui/messages.h"
 #include "app/molarixapplication.h"
+#include "data/practice/backup.h"
 #include "data/practice/appstate.h"
 #include "data/practice/practicefile.h"
 #include "data/practice/session.h"
@@ -9,7 +10,10 @@
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include "tests/common/testserver.h"
+#include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -331,6 +335,77 @@ private slots:
         // The try can be repeated or the window left.
         QCOMPARE(edit->text(), QStringLiteral("molarix"));
         QVERIFY(child<QPushButton>(&f, "Button1")->isEnabled());
+    }
+
+    // Another program's exclusive lock: the try waits a bounded time (with
+    // the busy cursor), then says in Greek that the data are in use.
+    void fileLockedByAnotherProgramIsReportedInGreek()
+    {
+        if (TestServer::practicesOnServer())
+            QSKIP("a server's locks are the server's own");
+        TempPractice p;
+        const int bound = PracticeFile::lockWaitMs();
+        PracticeFile::setLockWaitMs(100);
+        const auto restoreBound = qScopeGuard([bound] { PracticeFile::setLockWaitMs(bound); });
+        p.conn().executeNative(QStringLiteral("BEGIN EXCLUSIVE"));
+        TForm65 f;
+        f.show();
+        auto *edit = child<QLineEdit>(&f, "Edit1");
+        typeInto(edit, QStringLiteral("molarix"));
+        child<QPushButton>(&f, "Button1")->click();
+        p.conn().executeNative(QStringLiteral("ROLLBACK"));
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, Messages::errorText(DbConnection::causeText(DbError::Cause::InUse)));
+        QVERIFY(!AccessGranted);
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(edit->text(), QStringLiteral("molarix"));
+    }
+
+    // A file cut by whole pages fails to open as a damaged one: the newest
+    // verified backup is offered in Greek, the engine's words under the details.
+    void fileDamagedAtOpenOffersTheNewestBackup_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("restore") << 0 << true;
+        QTest::newRow("close") << 2 << false;
+    }
+    void fileDamagedAtOpenOffersTheNewestBackup()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, restored);
+        if (TestServer::practicesOnServer())
+            QSKIP("a practice on a server has no file to cut");
+        TempPractice p;
+        Backup::makeAutomatic(p.conn(), p.path());
+        const qint64 page = p.conn().scalarNative(QStringLiteral("PRAGMA page_size")).toLongLong();
+        const qint64 security = p.conn().scalarNative(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name='SECURITY'")).toLongLong();
+        p.conn().close();
+        const QString file = p.path() + QStringLiteral("/data.mdb");
+        QVERIFY(QFile::resize(file, (security - 1) * page));
+        const QByteArray cut = fileBytes(file);
+        TForm65 f;
+        f.show();
+        typeInto(child<QLineEdit>(&f, "Edit1"), QStringLiteral("molarix"));
+        Messages::setNextChoice(answer);
+        child<QPushButton>(&f, "Button1")->click();
+        const auto shown = Messages::takeShown();
+        QVERIFY(!shown.isEmpty());
+        QCOMPARE(shown[0].kind, Messages::Kind::Choice);
+        QVERIFY2(shown[0].text.contains(QStringLiteral("κατεστραμμένο")), qPrintable(shown[0].text));
+        QVERIFY2(shown[0].details.contains(QLatin1String("malformed")), qPrintable(shown[0].details));
+        QVERIFY(!shown[0].text.contains(QLatin1String("malformed")));
+        QCOMPARE(AccessGranted, restored);
+        QCOMPARE(TerminateRequested(), !restored);
+        if (restored) {
+            QCOMPARE(p.count(QStringLiteral("SECURITY")), 1);
+            const QStringList kept = QDir(p.path()).entryList({QStringLiteral("data.mdb.before-restore-*")}, QDir::Files);
+            QCOMPARE(kept.size(), 1);
+            QCOMPARE(fileBytes(p.path() + QLatin1Char('/') + kept.first()), cut);
+        } else {
+            QCOMPARE(fileBytes(file), cut);
+        }
     }
 
     void exitButtonAndEscEndTheProgram()

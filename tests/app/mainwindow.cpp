@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QDir>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -242,10 +243,16 @@ private slots:
         QVERIFY2(copies.first().startsWith(QStringLiteral("data-")), qPrintable(copies.first()));
     }
 
-    // A practice that has never been backed up says so at start-up.
+    // A practice that has never been backed up says so at start-up, in a
+    // panel of its own: the clock and the program's line stay in sight.
     void statusBarNotesMissingBackups()
     {
-        QVERIFY(w->findChild<QStatusBar *>(QStringLiteral("StatusBar1"))->currentMessage().contains(QStringLiteral("αντίγραφο ασφαλείας")));
+        auto *note = child<QLabel>(w.get(), "StatusPanel2");
+        QVERIFY(note->isVisible());
+        QVERIFY(note->text().contains(QStringLiteral("αντίγραφο ασφαλείας")));
+        QCOMPARE(w->findChild<QStatusBar *>(QStringLiteral("StatusBar1"))->currentMessage(), QString());
+        QVERIFY(child<QLabel>(w.get(), "StatusPanel0")->isVisible());
+        QVERIFY(child<QLabel>(w.get(), "StatusPanel1")->isVisible());
     }
 
     void webPageAndCalculatorThroughTheLauncher()

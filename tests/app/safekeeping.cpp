@@ -6,6 +6,8 @@
 #include "gui/messages.h"
 #include "data/db/writegate.h"
 #include "app/safekeeping.h"
+#include "app/upgrade.h"
+#include "data/practice/practicefile.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QApplication>
@@ -87,6 +89,7 @@ private slots:
     void cleanup()
     {
         Safekeeping::SetFolderChooser({});
+        Safekeeping::SetCopyChooser({});
         Safekeeping::WaitForCheck();
         WriteGate::open(dataFile());
         Clock::reset();
@@ -187,6 +190,9 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QVERIFY(shown[0].text.contains(QStringLiteral("κατεστραμμένο")));
         QVERIFY(shown[0].text.contains(QStringLiteral("Δεν βρέθηκε")));
+        // The engine's own words only under the details.
+        QVERIFY(!shown[0].details.isEmpty());
+        QVERIFY2(!shown[0].text.contains(shown[0].details.section(QLatin1Char('\n'), 0, 0)), qPrintable(shown[0].text));
         QCOMPARE(bytes(dataFile()), damaged);
         QVERIFY_THROWS_EXCEPTION(DbError, addNote());
         QCOMPARE(bytes(dataFile()), damaged);
@@ -206,16 +212,16 @@ private slots:
         damage(dataFile());
         const QByteArray damaged = bytes(dataFile());
 
-        // Declined: the program ends and the file is left as it was.
-        Messages::setNextAnswer(false);
+        // Closed: the program ends and the file is left as it was.
+        Messages::setNextChoice(2);
         QVERIFY(!checkAtStartup());
         auto shown = Messages::takeShown();
-        QCOMPARE(shown.size(), 2);
-        QCOMPARE(shown[0].kind, Messages::Kind::Confirm);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, Messages::Kind::Choice);
         QVERIFY(shown[0].text.contains(QDir::toNativeSeparators(older)));
         QCOMPARE(bytes(dataFile()), damaged);
 
-        Messages::setNextAnswer(true);
+        Messages::setNextChoice(0);
         QVERIFY(checkAtStartup());
         shown = Messages::takeShown();
         QCOMPARE(shown.size(), 2);
@@ -250,10 +256,10 @@ private slots:
         p->conn().close();
         damage(dataFile());
 
-        Messages::setNextAnswer(false);
+        Messages::setNextChoice(2);
         QVERIFY(!checkAtStartup());
         const auto shown = Messages::takeShown();
-        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown.size(), 1);
         QVERIFY(shown[0].text.contains(QDir::toNativeSeparators(good)));
         QVERIFY2(shown[0].text.contains(QStringLiteral("Το αντίγραφο %1 δεν ανοίγει με τον κωδικό που δόθηκε. Το αντίγραφο αυτό "
                                                        "ανοίγει με τον κωδικό που ίσχυε στις 19/05/2026 20:00, πριν αλλάξει ο "
@@ -261,6 +267,85 @@ private slots:
                                             .arg(QDir::toNativeSeparators(other))),
                  qPrintable(shown[0].text));
         QVERIFY(shown[0].text.contains(QStringLiteral("ο κωδικός πρόσβασης θα είναι αυτός με τον οποίο ανοίγει το αντίγραφο")));
+    }
+
+    // A copy from elsewhere (a USB stick) when the backup folder has none:
+    // it is verified first, and one that fails is refused and the choice
+    // offered again.
+    void damagedFileTakesACopyPickedElsewhere()
+    {
+        addCustomers(3000);
+        QTemporaryDir usb;
+        const QString bad = usb.path() + QStringLiteral("/bad.mdb");
+        const QString good = usb.path() + QStringLiteral("/good.mdb");
+        Backup::makeVerified(p->conn(), bad);
+        Backup::makeVerified(p->conn(), good);
+        p->conn().close();
+        damage(bad);
+        damage(dataFile());
+        QStringList picks{QString(), bad, good};   // cancelled first
+        Safekeeping::SetCopyChooser([&](QWidget *) { return picks.takeFirst(); });
+        for (int i = 0; i < 3; ++i)
+            Messages::setNextChoice(0);
+        QVERIFY(checkAtStartup());
+        QVERIFY(picks.isEmpty());
+        const auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 5);
+        QVERIFY(shown[0].text.contains(QStringLiteral("Δεν βρέθηκε")));
+        QVERIFY(shown[2].text.contains(QDir::toNativeSeparators(bad)));
+        QVERIFY(!shown[2].details.isEmpty());
+        QVERIFY(shown[4].text.startsWith(QStringLiteral("Έγινε επαναφορά")));
+        QCOMPARE(p->count(QStringLiteral("STOIXEIA_PELATH")), 3000);
+    }
+
+    // The copy a move from the old fixed key left: a reminder at each
+    // start for 30 days, then its deletion offered once a verified backup
+    // under the password exists.
+    void oldKeyCopyIsRemindedThenItsDeletionOffered()
+    {
+        if (p->conn().onServer())
+            QSKIP("only files were ever keyed with the old fixed key");
+        p->makeLegacy();
+        const QDateTime moved(QDate(2026, 3, 1), QTime(9, 0));
+        Clock::setNow(moved);
+        const PracticeFile::Unlocked u = PracticeFile::unlock(dataFile(), QStringLiteral("molarix"));
+        QCOMPARE(u.access, PracticeFile::Access::Moved);
+        auto startOn = [&](int day) {
+            const QDateTime when = moved.addDays(day).addSecs(day == 0 ? 0 : 3600);
+            Clock::setNow(when);
+            RemindOfOldKeyCopies(nullptr, when);
+            return Messages::takeShown();
+        };
+        struct Start {
+            int day;
+            bool backedUp;
+            int kind;   // -1: nothing shown
+            bool answer;
+            bool kept;
+        };
+        const Start starts[] = {
+            {0, false, -1, false, true},   // the start that moved it told of it
+            {1, false, int(Messages::Kind::Plain), false, true},
+            {31, false, int(Messages::Kind::Plain), false, true},
+            {29, true, int(Messages::Kind::Plain), false, true},
+            {30, true, int(Messages::Kind::Confirm), false, true},
+            {31, true, int(Messages::Kind::Confirm), true, false},
+            {32, true, -1, false, false},
+        };
+        for (const Start &s : starts) {
+            if (s.backedUp && Backup::newest(p->path()).isEmpty())
+                Backup::makeAutomatic(p->conn(), p->path());
+            if (s.kind == int(Messages::Kind::Confirm))
+                Messages::setNextAnswer(s.answer);
+            const auto shown = startOn(s.day);
+            const QString at = QStringLiteral("day %1").arg(s.day);
+            QVERIFY2(shown.size() == (s.kind < 0 ? 0 : 1), qPrintable(at));
+            if (s.kind >= 0) {
+                QVERIFY2(int(shown[0].kind) == s.kind, qPrintable(at));
+                QVERIFY2(shown[0].text.contains(QDir::toNativeSeparators(u.backup)), qPrintable(shown[0].text));
+            }
+            QVERIFY2(QFile::exists(u.backup) == s.kept, qPrintable(at));
+        }
     }
 
     // The report waits until no window stands over the main window, so

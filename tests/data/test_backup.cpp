@@ -580,6 +580,41 @@ private slots:
         QVERIFY(!Check::run(*c).ok());
         QCOMPARE(runTool({QStringLiteral("check"), dir->path()}).code, 1);
     }
+
+    // The tool writes nothing to a damaged file, as the program does:
+    // whether the damage shows at once (pages cut off) or only to the check.
+    void toolRefusesWritesToADamagedFile_data()
+    {
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("a page overwritten") << false;
+        QTest::newRow("cut by whole pages") << true;
+    }
+    void toolRefusesWritesToADamagedFile()
+    {
+        QFETCH(bool, cut);
+        std::unique_ptr<QTemporaryDir> dir(newPractice(300));
+        const QString file = dir->path() + QStringLiteral("/data.mdb");
+        if (cut) {
+            auto c = openPracticeDir(dir->path());
+            const qint64 page = number(*c, QStringLiteral("PRAGMA page_size"));
+            const qint64 security = number(*c, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name='SECURITY'"));
+            c->close();
+            QVERIFY(QFile::resize(file, (security - 1) * page));
+        } else {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.seek(20 * 4096 + 64);
+            f.write(QByteArray(200, '\x11'));
+        }
+        const QByteArray damaged = fileBytes(file);
+        for (const QStringList &args : {QStringList{QStringLiteral("sql"), dir->path(), QStringLiteral("INSERT INTO SHMEIWSEIS(TITLOS) VALUES('α')")},
+                                        QStringList{QStringLiteral("passwd"), dir->path(), QStringLiteral("--new-password"), QStringLiteral("kainourgios")}}) {
+            const Run r = runTool(args);
+            QCOMPARE(r.code, 1);
+            QVERIFY2(r.err.contains(QString::fromUtf8("κατεστραμμένο")), qPrintable(r.err));
+            QCOMPARE(fileBytes(file), damaged);
+        }
+    }
 };
 
 class SqlStatementsTest : public QObject {
