@@ -89,12 +89,13 @@ bool loginAccepts(const DbConnection &conn, const QString &password)
 
 QString passwordProblem(const QString &password)
 {
-    if (password.isEmpty() || password.trimmed() != password || !HasNoSpecialChars(password))
-        return QStringLiteral("Ο κωδικός πρόσβασης δεν μπορεί να είναι κενός, να αρχίζει ή να τελειώνει "
-                              "με κενό, ούτε να έχει σημεία στίξης ή σύμβολα.");
+    // The specific reason first: NUL is also refused as a special character.
     if (password.contains(QChar(0)) || QString::fromUtf8(password.toUtf8()) != password)
         return QStringLiteral("Ο κωδικός πρόσβασης έχει χαρακτήρα που δεν μπορεί να φυλαχτεί όπως γράφτηκε "
                               "(μισό σύμβολο ή μηδενικό χαρακτήρα)· γράψτε τον ξανά με γράμματα και αριθμούς.");
+    if (password.isEmpty() || password.trimmed() != password || !HasNoSpecialChars(password))
+        return QStringLiteral("Ο κωδικός πρόσβασης δεν μπορεί να είναι κενός, να αρχίζει ή να τελειώνει "
+                              "με κενό, ούτε να έχει σημεία στίξης ή σύμβολα.");
     return {};
 }
 
