@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QTextStream>
+#include "data/practice/serverbackup.h"
 #include "data/practice/serverconf.h"
 #include <sqlite3.h>
 #include <cstdio>
@@ -71,13 +72,17 @@ const char *const kUsage =
     "      ΠΡΟΟΡΙΣΜΟΣ (αρχείο ή φάκελος) ή στο ΦΑΚΕΛΟΣ/backups/data-ΕΕΕΕ-ΜΜ-ΗΗ-ωωλλδδ.mdb;\n"
     "      μετράει μόνο αφού ανοίξει μόνο του με integrity_check \"ok\" και τις ίδιες γραμμές\n"
     "      σε κάθε πίνακα· αλλιώς σβήνεται. Στο backups/ μένουν τα νεότερα 7 ημερήσια,\n"
-    "      5 εβδομαδιαία και 12 μηνιαία· όσα γράφτηκαν σε ΠΡΟΟΡΙΣΜΟ δεν σβήνονται ποτέ\n"
+    "      5 εβδομαδιαία και 12 μηνιαία· όσα γράφτηκαν σε ΠΡΟΟΡΙΣΜΟ δεν σβήνονται ποτέ.\n"
+    "      Ιατρείο σε διακομιστή: αρχείο ιατρείου κλειδωμένο με τον κωδικό του χρήστη, από\n"
+    "      ένα στιγμιότυπο της βάσης\n"
     "  molarix-db restore ΦΑΚΕΛΟΣ ΑΝΤΙΓΡΑΦΟ [--yes]\n"
     "      ελέγχει το αντίγραφο, φυλάει το τρέχον ως data.mdb.before-restore-ΣΦΡΑΓΙΔΑ και\n"
     "      βάζει το αντίγραφο στη θέση του· αρνείται χωρίς αλλαγή αν το αντίγραφο δεν\n"
     "      περνά τον έλεγχο ή αν άλλο πρόγραμμα χρησιμοποιεί τη βάση. Ο κωδικός είναι αυτός\n"
     "      που ανοίγει το αντίγραφο και γίνεται ο κωδικός του ιατρείου· ζητείται\n"
-    "      επιβεβαίωση πριν αρχίσει (--yes: χωρίς ερώτηση)\n"
+    "      επιβεβαίωση πριν αρχίσει (--yes: χωρίς ερώτηση). Ιατρείο σε διακομιστή: γεμίζει\n"
+    "      την άδεια βάση (φτιάχνει και τους πίνακες αν λείπουν) σε μία συναλλαγή· βάση με\n"
+    "      δεδομένα αντικαθίσταται μόνο με επιβεβαίωση\n"
     "  molarix-db check ΦΑΚΕΛΟΣ\n"
     "      η έκδοση δομής του αρχείου,\n"
     "      integrity_check και οι κανόνες του ιατρείου (κάθε έγκυρη απόδειξη έχει μία\n"
@@ -486,19 +491,24 @@ QString totalRows(const Backup::TableCounts &counts)
 int backup(const QString &dir, const QString &dest, const Given &given)
 {
     try {
+        // A server's copy is a practice file keyed with the login's password.
+        QString password;
+        const auto wipe = qScopeGuard([&] { PracticeKey::wipe(password); });
+        if (ServerConf::exists(QFileInfo(dir).absoluteFilePath()))
+            password = passwordFrom(given.password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false);
         DbConnection conn;
-        openPractice(conn, dir, given);
+        openPractice(conn, dir, given, password);
         QElapsedTimer timer;
         timer.start();
         QString written;
         Backup::TableCounts counts;
         if (dest.isEmpty()) {
-            written = Backup::makeAutomatic(conn, dir, &counts);
+            written = conn.onServer() ? ServerBackup::makeAutomatic(conn, dir, password, &counts) : Backup::makeAutomatic(conn, dir, &counts);
         } else {
             written = dest;
             if (QFileInfo(dest).isDir())
                 written = QDir(dest).absoluteFilePath(Backup::automaticName(Clock::now()));
-            counts = Backup::makeVerified(conn, written);
+            counts = conn.onServer() ? ServerBackup::makeVerified(conn, written, password) : Backup::makeVerified(conn, written);
         }
         out() << QString::fromUtf8("Αντίγραφο ασφαλείας: %1\n"
                                    "  επαληθεύτηκε: integrity_check ok, %2 γραμμές σε %3 πίνακες (%4 ms)\n")
@@ -511,8 +521,41 @@ int backup(const QString &dir, const QString &dest, const Given &given)
     }
 }
 
+// Fills the server's database from a copy; a database that holds rows is
+// replaced only when the user confirms.
+int restoreServer(const QString &dir, const QString &backupFile, const Given &given, bool yes)
+{
+    try {
+        const QString copy = QFileInfo(backupFile).absoluteFilePath();
+        if (!QFileInfo(copy).isFile())
+            throw DbError(QString::fromUtf8("Το αντίγραφο '%1' δεν υπάρχει.").arg(QDir::toNativeSeparators(backupFile)));
+        QString password = passwordFrom(given.password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false);
+        const auto wipe = qScopeGuard([&] { PracticeKey::wipe(password); });
+        DbConnection conn;
+        openPractice(conn, dir, given, password);
+        try {
+            ServerBackup::restore(conn, copy, password, [&] {
+                return yes
+                    || confirmed(QString::fromUtf8("Η βάση %1 έχει ήδη δεδομένα· να αντικατασταθούν από το αντίγραφο; [ν/Ο]")
+                                     .arg(conn.engine().where()));
+            });
+        } catch (const DbError &e) {
+            if (e.cause() != DbError::Cause::WrongPassword)
+                throw;
+            throw DbError(QString::fromUtf8("Ο κωδικός πρόσβασης δεν ανοίγει το αντίγραφο %1. %2")
+                              .arg(QDir::toNativeSeparators(copy), Backup::passwordHint(QFileInfo(dir).absoluteFilePath(), copy)));
+        }
+        out() << QString::fromUtf8("Επαναφέρθηκε το αντίγραφο %1 στη βάση %2\n").arg(QDir::toNativeSeparators(backupFile), conn.engine().where());
+        return Ok;
+    } catch (const DbError &e) {
+        return failure(e.message());
+    }
+}
+
 int restore(const QString &dir, const QString &backupFile, const Given &given, bool yes)
 {
+    if (ServerConf::exists(QFileInfo(dir).absoluteFilePath()))
+        return restoreServer(dir, backupFile, given, yes);
     try {
         if (!QFileInfo(dir).isDir())
             throw DbError(QString::fromUtf8("Ο φάκελος '%1' δεν υπάρχει.").arg(QDir::toNativeSeparators(dir)));

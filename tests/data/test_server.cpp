@@ -1,4 +1,5 @@
 #include "data/practice/appstate.h"
+#include "data/practice/backup.h"
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
 #include "data/db/jetsql.h"
@@ -14,7 +15,9 @@
 #include "tests/common/testmain.h"
 #include "tests/common/testserver.h"
 #include "tests/common/testutil.h"
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -779,6 +782,100 @@ private slots:
         const ToolRun onBack = runTool({QStringLiteral("sql"), back.path(), QStringLiteral("SELECT COUNT(*), SUM(POSO) FROM APODEIKSEIS"),
                                         QStringLiteral("--password"), password});
         QCOMPARE(onBack.out.section(u'\n', 1).trimmed(), QStringLiteral("2\t19.75"));
+    }
+
+    // backup makes a verified practice file of the server under backups/;
+    // restore fills an empty database from it (tables without rows, or
+    // none) and replaces one that holds rows only when confirmed.
+    void backupAndRestoreRoundTrip()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        const QString password = TestServer::loginPassword();
+        const QStringList pw{QStringLiteral("--password"), password};
+        QTemporaryDir server;
+        const QString database = TestServer::newPracticeDatabase();
+        writeFile(server.filePath(QStringLiteral("server.conf")), TestServer::serverConf(database));
+        const QString fill = QStringLiteral(
+            "INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,HMEROMHNIA_GENNHSEWS,ISTORIKO) VALUES('Ελένη','Ο''Νιλ\\',#3/5/1970#,NULL);"
+            "INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Γιώργος','Παπαδόπουλος');"
+            "INSERT INTO EPISKEPSEIS(ID,HMEROMHNIA,AITIA) VALUES(1,#1/2/2020#,'Έλεγχος');"
+            "INSERT INTO APODEIKSEIS(AR_APODEIKSHS,HMEROMHNIA,POSO,EGKYRH) VALUES(1,#1/2/2020#,12.5,TRUE);"
+            "INSERT INTO APODEIKSEIS(AR_APODEIKSHS,HMEROMHNIA,POSO,EGKYRH) VALUES(2,#1/3/2020#,7.25,FALSE);"
+            "INSERT INTO EISPRAKSH_PELATH(ID,HMEROMHNIA,POSO,AR_APODEIKSHS) VALUES(1,#1/2/2020#,12.5,1);"
+            "INSERT INTO LAST_APODEIKSH([LAST]) VALUES(3);"
+            "INSERT INTO INFORMATION(TITLE) VALUES('Οδοντιατρείο');"
+            "INSERT INTO EKSODA(HMEROMHNIA,POSO,VAT) VALUES(#2/29/2020#,100.1,19);"
+            "INSERT INTO RANTEBOU(HMEROMHNIA,[0800-0830]) VALUES(#1/2/2020#,'Ελένη');"
+            "INSERT INTO YPENTHIMISEIS(HMEROMHNIA,PERIGRAFH) VALUES(#1/4/2020#,'Τηλέφωνο');"
+            "INSERT INTO SHMEIWSEIS(TITLOS) VALUES('Σημείωση');"
+            "INSERT INTO XRHSIMA_THLEFWNA(ONOMATEPWNYMO) VALUES('Εργαστήριο');"
+            "INSERT INTO ODONTOGRAMMA(ID,HMEROMHNIA,DONTI,EPIFANEIES) VALUES(1,#1/2/2020#,16,'MO')");
+        ToolRun r = runTool(QStringList{QStringLiteral("sql"), server.path(), fill} + pw);
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        // Every table's rows, the amounts, the counter and the texts as stored.
+        QStringList parts;
+        for (const QString &t : Schema::tableNames() + SchemaVersion::addedTables())
+            parts << QStringLiteral("(SELECT COUNT(*) FROM %1)").arg(t);
+        const QString summary = QStringLiteral("SELECT ") + parts.join(u',')
+            + QStringLiteral(", (SELECT SUM(POSO) FROM APODEIKSEIS), (SELECT SUM(POSO) FROM EISPRAKSH_PELATH),"
+                             " (SELECT SUM(POSO) FROM EKSODA), (SELECT [LAST] FROM LAST_APODEIKSH),"
+                             " (SELECT MIN(EPWNYMO) FROM STOIXEIA_PELATH), (SELECT Format(HMEROMHNIA,'dd/mm/yyyy') FROM EKSODA)");
+        auto summaryOf = [&](const QString &dir) {
+            const ToolRun s = runTool(QStringList{QStringLiteral("sql"), dir, summary} + pw);
+            return s.code == 0 ? s.out.section(u'\n', 1) : s.err;
+        };
+        const QString before = summaryOf(server.path());
+        QVERIFY2(before.contains(QStringLiteral("Ο'Νιλ\\")), qPrintable(before));
+
+        // A refused backup leaves no backups folder behind.
+        const QString backups = server.filePath(QStringLiteral("backups"));
+        r = runTool({QStringLiteral("backup"), server.path(), QStringLiteral("--password"), QStringLiteral("wrong")});
+        QVERIFY2(r.code == 1 && r.err.trimmed().count(u'\n') == 0 && r.err.contains(QStringLiteral("Λανθασμένος κωδικός")), qPrintable(r.err));
+        QVERIFY(!QFileInfo::exists(backups));
+
+        r = runTool(QStringList{QStringLiteral("backup"), server.path()} + pw);
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        const QStringList made = QDir(backups).entryList(QDir::Files);
+        QCOMPARE(made.size(), 1);
+        QVERIFY2(Backup::timeOfName(made.first()).isValid(), qPrintable(made.first()));
+        const QString copy = QDir(backups).absoluteFilePath(made.first());
+        // The copy is a practice file the login's password opens, with the server's data.
+        QTemporaryDir asFile;
+        QVERIFY(QFile::copy(copy, asFile.filePath(QStringLiteral("data.mdb"))));
+        QCOMPARE(summaryOf(asFile.path()), before);
+
+        // Tables without rows: filled from the copy.
+        QStringList empty;
+        for (const QString &t : Schema::tableNames() + SchemaVersion::addedTables())
+            if (t != QLatin1String("SECURITY"))
+                empty << QStringLiteral("DELETE FROM %1").arg(t);
+        r = runTool(QStringList{QStringLiteral("sql"), server.path(), empty.join(u';')} + pw);
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY(summaryOf(server.path()) != before);
+        r = runTool(QStringList{QStringLiteral("restore"), server.path(), copy} + pw);
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(summaryOf(server.path()), before);
+        // The server numbers new customers after the restored ones.
+        r = runTool(QStringList{QStringLiteral("sql"), server.path(),
+                                QStringLiteral("INSERT INTO STOIXEIA_PELATH(EPWNYMO) VALUES('Νέος'); SELECT MAX(ID) FROM STOIXEIA_PELATH")}
+                    + pw);
+        QVERIFY2(r.code == 0 && r.out.contains(QStringLiteral("\n3\n")), qPrintable(r.out + r.err));
+
+        // A database with rows is refused unless confirmed, and then replaced.
+        r = runTool(QStringList{QStringLiteral("restore"), server.path(), copy} + pw);
+        QVERIFY2(r.code == 1 && r.err.contains(QStringLiteral("έχει ήδη δεδομένα")), qPrintable(r.err));
+        QVERIFY(summaryOf(server.path()) != before);
+        r = runTool(QStringList{QStringLiteral("restore"), server.path(), copy, QStringLiteral("--yes")} + pw);
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(summaryOf(server.path()), before);
+
+        // A database without tables gets them, then the rows.
+        QTemporaryDir bare;
+        writeFile(bare.filePath(QStringLiteral("server.conf")), TestServer::serverConf(TestServer::newEmptyDatabase()));
+        r = runTool(QStringList{QStringLiteral("restore"), bare.path(), copy} + pw);
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(summaryOf(bare.path()), before);
+        QVERIFY(!QFileInfo::exists(bare.filePath(QStringLiteral("backups"))));
     }
 };
 

@@ -1,0 +1,355 @@
+#include "data/practice/serverbackup.h"
+#include "data/db/clock.h"
+#include "data/db/connection.h"
+#include "data/practice/schema.h"
+#include "data/practice/schemaversion.h"
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace {
+
+QString native(const QString &path) { return QDir::toNativeSeparators(path); }
+
+// Rows fetched at a time: the server never waits long for the next
+// request, so its limit on idle transactions is never reached.
+constexpr int kFetchRows = 5000;
+
+// The tables with amounts, compared after every copy.
+const char *const kAmountTables[] = {"EISPRAKSH_PELATH", "APODEIKSEIS", "EKSODA"};
+
+// The practice's tables but SECURITY, which a server keeps without a
+// password and a file with one: each side keeps its own row.
+QStringList dataTables()
+{
+    QStringList tables = Schema::tableNames() + SchemaVersion::addedTables();
+    tables.removeAll(QStringLiteral("SECURITY"));
+    return tables;
+}
+
+QString quoted(const QString &name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
+
+// Rows of every data table and the amounts, on either engine.
+struct Measure {
+    Backup::TableCounts rows;
+    QMap<QString, double> amounts;
+};
+
+Measure measure(DbConnection &conn)
+{
+    Measure m;
+    for (const QString &t : dataTables())
+        m.rows.insert(t, conn.scalarNative(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(t))).toLongLong());
+    for (const char *t : kAmountTables)
+        m.amounts.insert(QLatin1String(t),
+                         conn.scalarNative(QStringLiteral("SELECT coalesce(sum(POSO), 0) FROM %1").arg(QLatin1String(t))).toDouble());
+    return m;
+}
+
+// What differs between two measures, empty when nothing does; a table
+// missing from got counts as different.
+QString differences(const Measure &want, const Backup::TableCounts &gotRows, const QMap<QString, double> &gotAmounts)
+{
+    QStringList diffs;
+    for (auto it = want.rows.cbegin(); it != want.rows.cend(); ++it) {
+        const qint64 got = gotRows.value(it.key(), -1);
+        if (got != it.value())
+            diffs << QStringLiteral("%1: %2 γραμμές αντί %3").arg(it.key()).arg(got).arg(it.value());
+    }
+    for (auto it = want.amounts.cbegin(); it != want.amounts.cend(); ++it) {
+        // Amounts are stored as floating point: under half a cent is the same sum.
+        if (qAbs(gotAmounts.value(it.key(), qQNaN()) - it.value()) < 0.005)
+            continue;
+        diffs << QStringLiteral("%1: ποσά %2 αντί %3").arg(it.key()).arg(gotAmounts.value(it.key())).arg(it.value());
+    }
+    return diffs.join(QStringLiteral(", "));
+}
+
+// A file keyed with the password alone (the server has no key of its own).
+ConnectionInfo keyedWith(const QString &password)
+{
+    ConnectionInfo info;
+    info.password = password;
+    return info;
+}
+
+// The layout must be the program's on the server: the copy is of the same tables.
+void requireCurrentLayout(DbConnection &conn, const QString &what)
+{
+    const int version = SchemaVersion::read(conn);
+    if (version != SchemaVersion::current())
+        throw DbError(QStringLiteral("%1 έχει έκδοση δομής %2 και το πρόγραμμα την %3· ανοίξτε πρώτα το ιατρείο με το πρόγραμμα.")
+                          .arg(what)
+                          .arg(version)
+                          .arg(SchemaVersion::current()));
+}
+
+// Binds one server cell to the file's statement as the file stores it.
+void bindCell(sqlite3_stmt *insert, int index1, const DbCursor &from, int column)
+{
+    switch (from.kind(column)) {
+    case CellKind::Null:
+        sqlite3_bind_null(insert, index1);
+        break;
+    case CellKind::Integer:
+        sqlite3_bind_int64(insert, index1, from.integer(column));
+        break;
+    case CellKind::Float:
+        sqlite3_bind_double(insert, index1, from.real(column));
+        break;
+    case CellKind::Text:
+    case CellKind::Blob: {
+        const QByteArrayView text = from.utf8(column);
+        sqlite3_bind_text64(insert, index1, text.data(), sqlite3_uint64(text.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+        break;
+    }
+    }
+}
+
+// Copies one table of the server (inside its snapshot) into the file, a
+// batch of rows at a time, in the order the rows were made.
+void copyToFile(DbConnection &server, DbConnection &file, const QString &table)
+{
+    server.executeNative(QStringLiteral("DECLARE molarix_copy NO SCROLL CURSOR FOR SELECT * FROM %1 ORDER BY rowid").arg(quoted(table)));
+    const QString fetch = QStringLiteral("FETCH FORWARD %1 FROM molarix_copy").arg(kFetchRows);
+    std::unique_ptr<DbStatement> insert;
+    for (;;) {
+        DbStatement rows(server, fetch);
+        const int n = rows.columnCount();
+        if (!insert) {
+            QStringList cols, marks;
+            for (int i = 0; i < n; ++i) {
+                cols << quoted(rows.columnName(i));
+                marks << QStringLiteral("?");
+            }
+            insert = std::make_unique<DbStatement>(
+                file, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(quoted(table), cols.join(u','), marks.join(u',')));
+        }
+        sqlite3_stmt *st = insert->handle();
+        int fetched = 0;
+        while (rows.step()) {
+            ++fetched;
+            for (int i = 0; i < n; ++i)
+                bindCell(st, i + 1, rows.cursor(), i);
+            if (sqlite3_step(st) != SQLITE_DONE)
+                file.fail(QStringLiteral("Το αντίγραφο δεν γράφτηκε (%1)").arg(table));
+            sqlite3_reset(st);
+        }
+        if (fetched < kFetchRows)
+            break;
+    }
+    server.executeNative(QStringLiteral("CLOSE molarix_copy"));
+}
+
+// Writes the whole practice into the new file part; returns what the
+// server held at that moment.
+Measure fillFile(DbConnection &server, const QString &part, const QString &password)
+{
+    requireCurrentLayout(server, QStringLiteral("Η βάση του διακομιστή %1").arg(server.engine().where()));
+    DbConnection file;
+    file.createFile(part, keyedWith(password));
+    // A copy not yet verified is thrown away whole after a failure: it
+    // needs no journal, and it is synced once at the end.
+    file.executeNative(QStringLiteral("PRAGMA journal_mode=OFF"));
+    file.executeNative(QStringLiteral("PRAGMA synchronous=OFF"));
+    file.executeNative(QStringLiteral("PRAGMA cache_size=-65536"));
+
+    // The tables first and their indexes after the rows: an index built
+    // from sorted rows is quicker than one grown row by row.
+    QStringList indexes;
+    DbTransaction fileUnit(file);
+    for (const QString &stmt : Schema::fileTableStatements()) {
+        if (stmt.startsWith(QLatin1String("CREATE INDEX")))
+            indexes << stmt;
+        else
+            file.executeNative(stmt);
+    }
+    SchemaVersion::applyAll(file);
+    file.executeNative(QStringLiteral("INSERT INTO SECURITY (\"PASSWORD\") VALUES (?)"), {password});
+
+    Measure held;
+    {
+        // One snapshot of the server for every table and the counts, read only.
+        DbTransaction snapshot(server);
+        server.executeNative(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
+        held = measure(server);
+        for (const QString &t : dataTables())
+            copyToFile(server, file, t);
+        snapshot.commit();
+    }
+    for (const QString &stmt : indexes)
+        file.executeNative(stmt);
+    const Measure written = measure(file);
+    if (const QString diff = differences(held, written.rows, written.amounts); !diff.isEmpty())
+        throw DbError(QStringLiteral("Το αντίγραφο δεν έχει τα δεδομένα του διακομιστή (%1).").arg(diff));
+    fileUnit.commit();
+    file.close();
+
+    QFile synced(part);
+    if (!synced.open(QIODevice::ReadWrite) || ::fsync(synced.handle()) != 0)
+        throw DbError(QStringLiteral("Το αντίγραφο %1 δεν γράφτηκε στον δίσκο.").arg(native(part)));
+    return held;
+}
+
+// Copies one table of the file into the server, many rows to a statement.
+void copyToServer(DbConnection &file, DbConnection &server, const QString &table)
+{
+    DbStatement rows(file, QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(quoted(table)));
+    const int n = rows.columnCount();
+    QStringList cols, marks;
+    for (int i = 0; i < n; ++i) {
+        cols << quoted(rows.columnName(i));
+        marks << QStringLiteral("?");
+    }
+    const QString head = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(quoted(table), cols.join(u','));
+    const QString row = QLatin1Char('(') + marks.join(u',') + QLatin1Char(')');
+    // The server takes at most 65,535 values in one statement.
+    const int batch = std::max(1, std::min(1000, 30000 / std::max(1, n)));
+    auto statement = [&](int count) {
+        QStringList all;
+        for (int i = 0; i < count; ++i)
+            all << row;
+        return std::make_unique<DbStatement>(server, head + all.join(u','));
+    };
+    std::unique_ptr<DbStatement> full;
+    QVariantList pending;
+    auto flush = [&](int count) {
+        std::unique_ptr<DbStatement> partial;
+        DbStatement *st = nullptr;
+        if (count == batch) {
+            if (!full)
+                full = statement(batch);
+            st = full.get();
+        } else {
+            partial = statement(count);
+            st = partial.get();
+        }
+        st->reset();
+        st->bindAll(pending);
+        while (st->step()) {
+        }
+        pending.clear();
+    };
+    int inBatch = 0;
+    while (rows.step()) {
+        for (int i = 0; i < n; ++i)
+            pending << rows.columnValue(i);
+        if (++inBatch == batch) {
+            flush(batch);
+            inBatch = 0;
+        }
+    }
+    if (inBatch > 0)
+        flush(inBatch);
+}
+
+bool hasPracticeTables(DbConnection &server)
+{
+    return server
+               .scalarNative(QStringLiteral("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
+                                            " WHERE n.nspname = current_schema() AND c.relname = 'security'"))
+               .toLongLong()
+        > 0;
+}
+
+}   // namespace
+
+namespace ServerBackup {
+
+Backup::TableCounts makeVerified(DbConnection &server, const QString &dest, const QString &password)
+{
+    if (!server.onServer())
+        throw DbError(QStringLiteral("Η σύνδεση δεν είναι με διακομιστή βάσης δεδομένων."));
+    const QString shown = native(dest);
+    if (QFileInfo::exists(dest))
+        throw DbError(QStringLiteral("Το αρχείο %1 υπάρχει ήδη.").arg(shown));
+    const QString folder = QFileInfo(dest).absolutePath();
+    const bool madeFolder = !QFileInfo::exists(folder);
+    if (!QDir().mkpath(folder))
+        throw DbError(QStringLiteral("Ο φάκελος %1 δεν μπορεί να δημιουργηθεί.").arg(native(folder)));
+
+    // Written under a temporary name, so that no unverified file ever
+    // carries a backup's name.
+    const QString part = dest + QStringLiteral(".part");
+    auto discard = [&] {
+        QFile::remove(part);
+        QFile::remove(part + QStringLiteral("-journal"));
+        if (madeFolder)
+            QDir().rmdir(folder);
+    };
+    QFile::remove(part);
+    Backup::TableCounts verified;
+    try {
+        const Measure held = fillFile(server, part, password);
+        verified = Backup::verifyFile(part, keyedWith(password));
+        if (const QString diff = differences(held, verified, held.amounts); !diff.isEmpty())
+            throw DbError(QStringLiteral("Το αντίγραφο δεν έχει τις γραμμές του διακομιστή (%1).").arg(diff));
+    } catch (...) {
+        discard();
+        throw;
+    }
+    if (!QFile::rename(part, dest)) {
+        discard();
+        throw DbError(QStringLiteral("Το αντίγραφο δεν μπορεί να πάρει το όνομα %1.").arg(shown));
+    }
+    return verified;
+}
+
+QString makeAutomatic(DbConnection &server, const QString &practiceDir, const QString &password, Backup::TableCounts *counts)
+{
+    const QString dir = Backup::folder(practiceDir);
+    QDateTime when = Clock::now();
+    QString dest = QDir(dir).absoluteFilePath(Backup::automaticName(when));
+    // Two copies within one second: the second takes the next free second.
+    for (int i = 0; i < 60 && QFileInfo::exists(dest); ++i) {
+        when = when.addSecs(1);
+        dest = QDir(dir).absoluteFilePath(Backup::automaticName(when));
+    }
+    const Backup::TableCounts made = makeVerified(server, dest, password);
+    if (counts)
+        *counts = made;
+    Backup::rotate(dir);
+    return dest;
+}
+
+Backup::TableCounts restore(DbConnection &server, const QString &copy, const QString &password, const std::function<bool()> &replace)
+{
+    if (!server.onServer())
+        throw DbError(QStringLiteral("Η σύνδεση δεν είναι με διακομιστή βάσης δεδομένων."));
+    const Backup::TableCounts counts = Backup::verifyFile(copy, keyedWith(password));
+    DbConnection file;
+    file.openFile(copy, keyedWith(password));
+    requireCurrentLayout(file, QStringLiteral("Το αντίγραφο %1").arg(native(copy)));
+    const Measure want = measure(file);
+
+    const QString where = server.engine().where();
+    if (!hasPracticeTables(server))
+        Schema::createOnServer(server);
+    requireCurrentLayout(server, QStringLiteral("Η βάση του διακομιστή %1").arg(where));
+
+    DbTransaction unit(server);
+    const Measure before = measure(server);
+    qint64 held = 0;
+    for (qint64 n : before.rows)
+        held += n;
+    if (held > 0 && replace && !replace())
+        throw DbError(QStringLiteral("Η βάση %1 του διακομιστή έχει ήδη δεδομένα· η επαναφορά γίνεται μόνο σε άδεια βάση ή με επιβεβαίωση.").arg(where));
+    for (const QString &t : dataTables()) {
+        if (before.rows.value(t) > 0)
+            server.executeNative(QStringLiteral("DELETE FROM %1").arg(quoted(t)));
+        copyToServer(file, server, t);
+    }
+    // Numbers given by the server go on after the copied ones.
+    for (const char *t : {"stoixeia_pelath", "shmeiwseis"})
+        server.executeNative(QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', 'id'), coalesce(max(ID), 0) + 1, false) FROM %1")
+                                 .arg(QLatin1String(t)));
+    const Measure after = measure(server);
+    if (const QString diff = differences(want, after.rows, after.amounts); !diff.isEmpty())
+        throw DbError(QStringLiteral("Η επαναφορά δεν έγινε: η βάση του διακομιστή δεν θα είχε τα δεδομένα του αντιγράφου (%1).").arg(diff));
+    unit.commit();
+    return counts;
+}
+
+}
