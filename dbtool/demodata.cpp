@@ -200,6 +200,7 @@ public:
         m_conn.executeNative(QStringLiteral("PRAGMA cache_size = -262144"));
         DbTransaction tx(m_conn);
         practice();
+        priceList();
         customers();
         visits();
         receipts();
@@ -294,6 +295,7 @@ private:
     }
 
     void practice();
+    void priceList();
     void customers();
     void visits();
     void chartEntries(DbStatement &st, int id, const QDate &d, int treatment, int tooth, bool child);
@@ -327,6 +329,52 @@ void Generator::practice()
          QString::fromUtf8("1065 Λευκωσία, Κύπρος"), QStringLiteral("22 456789"),
          QStringLiteral("22 456790"), QStringLiteral("www.christodoulou-dental.com.cy"),
          QStringLiteral("info@christodoulou-dental.com.cy"), QStringLiteral("10234567X")});
+}
+
+// A Nicosia practice's list of work; prices in cents, fixed, so the rest
+// of the practice draws the same numbers as before the list existed.
+void Generator::priceList()
+{
+    static const struct {
+        const char *code, *description;
+        int cents;
+    } kWorks[] = {
+        {"EX01", "Κλινική εξέταση", 3000},
+        {"EX02", "Επανεξέταση", 2000},
+        {"AK01", "Οπισθομυλική ακτινογραφία", 1500},
+        {"AK02", "Πανοραμική ακτινογραφία", 4000},
+        {"KA01", "Καθαρισμός και στίλβωση", 5000},
+        {"KA02", "Αποτρύγωση με υπερήχους", 6000},
+        {"KA03", "Φθορίωση", 2500},
+        {"EM01", "Έμφραξη σύνθετης ρητίνης μίας επιφάνειας", 6000},
+        {"EM02", "Έμφραξη σύνθετης ρητίνης δύο επιφανειών", 8000},
+        {"EM03", "Έμφραξη σύνθετης ρητίνης τριών επιφανειών", 10000},
+        {"EM04", "Έμφραξη νεογιλού δοντιού", 4500},
+        {"EN01", "Ενδοδοντική θεραπεία μονόριζου", 20000},
+        {"EN02", "Ενδοδοντική θεραπεία δίριζου", 26000},
+        {"EN03", "Ενδοδοντική θεραπεία πολύριζου", 32000},
+        {"EK01", "Απλή εξαγωγή", 5000},
+        {"EK02", "Χειρουργική εξαγωγή", 12000},
+        {"EK03", "Εξαγωγή φρονιμίτη", 18000},
+        {"ST01", "Στεφάνη μεταλλοκεραμική", 45000},
+        {"ST02", "Στεφάνη ζιρκονίας", 60000},
+        {"GE01", "Γέφυρα, ανά μέλος", 45000},
+        {"IM01", "Εμφύτευμα τιτανίου", 120000},
+        {"IM02", "Στεφάνη επί εμφυτεύματος", 65000},
+        {"OD01", "Ολική οδοντοστοιχία (άνω ή κάτω)", 70000},
+        {"OD02", "Μερική οδοντοστοιχία με σκελετό", 80000},
+        {"OD03", "Επιδιόρθωση οδοντοστοιχίας", 6000},
+        {"LE01", "Λεύκανση στο ιατρείο", 35000},
+        {"LE02", "Λεύκανση στο σπίτι με νάρθηκες", 25000},
+        {"NA01", "Νάρθηκας βρυγμού", 30000},
+        // An old work the practice no longer offers.
+        {"EM90", "Έμφραξη αμαλγάματος", 5000},
+    };
+    DbStatement st(m_conn, QStringLiteral("INSERT INTO TIMOKATALOGOS (KWDIKOS, PERIGRAFH, TIMH_LEPTA, ENERGH) VALUES (?, ?, ?, ?)"));
+    for (const auto &w : kWorks) {
+        insert(st, {QString::fromLatin1(w.code), QString::fromUtf8(w.description), w.cents, qstrcmp(w.code, "EM90") == 0 ? 0 : -1});
+        ++m_sum.works;
+    }
 }
 
 void Generator::customers()

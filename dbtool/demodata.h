@@ -5,7 +5,7 @@ class DbConnection;
 
 // Sample practice for demonstrations, screenshots and benchmarks: Greek
 // customers of a Nicosia dental practice with visits and their tooth charts,
-// receipts, expenses, appointments and the small office tools.
+// receipts, expenses, appointments, the small office tools and the price list.
 namespace DemoData {
 
 struct Options {
@@ -27,6 +27,7 @@ struct Summary {
     int notes = 0;
     int phones = 0;
     int chartEntries = 0;
+    int works = 0;   // the price list
 };
 
 // Fills a freshly created, empty database in one transaction; on failure

@@ -18,6 +18,17 @@ QList<SchemaVersion::Migration> buildMigrations()
     // The server's login is its access check: the clear password an
     // earlier layout kept in SECURITY goes (every dump carried it).
     list.append({2, QStringLiteral("Χωρίς κωδικό πρόσβασης στον πίνακα SECURITY του διακομιστή"), {QStringLiteral("UPDATE SECURITY SET [PASSWORD]=NULL")}, true});
+    // The treatment chain: the practice's price list and each customer's
+    // plan items. Prices are whole cents, so totals are exact; an item keeps
+    // its own price, and the receipt number it was billed on (NULL until
+    // then). KATAXWRHSH, the moment of entry, orders a plan's items.
+    list.append({3, QStringLiteral("Τιμοκατάλογος και σχέδια θεραπείας (πίνακες TIMOKATALOGOS, SXEDIO_THERAPEIAS)"), {QStringLiteral("CREATE TABLE TIMOKATALOGOS (ID INTEGER PRIMARY KEY AUTOINCREMENT, KWDIKOS TEXT COLLATE GREEK NOT NULL UNIQUE,"
+                                                                                                                                     " PERIGRAFH TEXT COLLATE GREEK, TIMH_LEPTA INTEGER NOT NULL, ENERGH BOOLEAN NOT NULL DEFAULT -1)"),
+                                                                                                                      QStringLiteral("CREATE TABLE SXEDIO_THERAPEIAS (ID INTEGER PRIMARY KEY AUTOINCREMENT, PELATHS INTEGER NOT NULL,"
+                                                                                                                                     " ERGASIA INTEGER NOT NULL, DONTI INTEGER, EPIFANEIES TEXT, TIMH_LEPTA INTEGER NOT NULL,"
+                                                                                                                                     " KATASTASH TEXT NOT NULL, HMEROMHNIA_EKTELESHS DATE, SHMEIWSH MEMO COLLATE GREEK,"
+                                                                                                                                     " AR_APODEIKSHS INTEGER, KATAXWRHSH DATE)"),
+                                                                                                                      QStringLiteral("CREATE INDEX IX_SXEDIO_THERAPEIAS_PELATHS ON SXEDIO_THERAPEIAS (PELATHS)"), QStringLiteral("CREATE INDEX IX_SXEDIO_THERAPEIAS_APODEIKSH ON SXEDIO_THERAPEIAS (AR_APODEIKSHS)")}});
     return list;
 }
 
@@ -70,7 +81,7 @@ const QList<Migration> &migrations()
 
 int current() { return int(migrations().size()); }
 
-QStringList addedTables() { return {QStringLiteral("ODONTOGRAMMA")}; }
+QStringList addedTables() { return {QStringLiteral("ODONTOGRAMMA"), QStringLiteral("TIMOKATALOGOS"), QStringLiteral("SXEDIO_THERAPEIAS")}; }
 
 int read(DbConnection &conn) { return readNumber(conn); }
 

@@ -76,6 +76,17 @@ void Receipts::issue(DbConnection &conn, const Issue &receipt)
                           .arg(number));
     conn.executeNative(taking, {receipt.description, receipt.fund});
     conn.executeNative(issued, {receipt.firstName, receipt.surname, receipt.receiver, receipt.fund, receipt.description});
+    // The link is made only where none is: of two workstations billing one
+    // item, the later one finds it taken (on a server, after the first
+    // one's unit ends) and issues nothing.
+    for (const qint64 item : receipt.planItems)
+        if (conn.executeNative(QStringLiteral("UPDATE SXEDIO_THERAPEIAS SET AR_APODEIKSHS=") + number
+                                   + QStringLiteral(" WHERE ID=? AND PELATHS=") + receipt.customer.text()
+                                   + QStringLiteral(" AND KATASTASH='D' AND AR_APODEIKSHS IS NULL"),
+                               {item})
+            != 1)
+            throw DbError(QStringLiteral("Μια από τις εργασίες της απόδειξης χρεώθηκε στο μεταξύ σε άλλη απόδειξη ή δεν έχει γίνει· "
+                                         "η απόδειξη δεν εκδόθηκε."));
     conn.execute(QStringLiteral("UPDATE LAST_APODEIKSH SET [LAST]=[LAST]+1"));
     tx.commit();
 }
@@ -86,6 +97,7 @@ void Receipts::cancel(DbConnection &conn, qint64 number)
     DbTransaction tx(conn);
     conn.execute(QStringLiteral("DELETE FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=") + n);
     conn.execute(QStringLiteral("UPDATE APODEIKSEIS SET EGKYRH=FALSE WHERE AR_APODEIKSHS=") + n);
+    conn.execute(QStringLiteral("UPDATE SXEDIO_THERAPEIAS SET AR_APODEIKSHS=NULL WHERE AR_APODEIKSHS=") + n);
     tx.commit();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include "data/work/customerid.h"
 #include <QDate>
+#include <QList>
 #include <QString>
 
 class DataSet;
@@ -32,15 +33,20 @@ struct Issue {
     QString firstName, surname;
     QString receiver;   // the name printed as the payer (PARALHPTHS)
     QString description, fund;
+    // Done items of the customer's treatment plan paid by this receipt;
+    // each is linked to it, once only.
+    QList<qint64> planItems;
 };
 
 // Stores the taking, the receipt and the counter's step as one unit of
 // work: all three or none (DbError). The counter is read under its lock;
 // a number issued meanwhile by another copy of the program, or an amount
-// that is not acceptable, is refused.
+// that is not acceptable, is refused. Plan items are linked to the receipt
+// in the same unit; an item billed meanwhile, or not done, refuses it all.
 void issue(DbConnection &conn, const Issue &receipt);
 
-// Deletes the receipt's taking and marks the receipt invalid, both or neither.
+// Deletes the receipt's taking and marks the receipt invalid, both or
+// neither; the plan items it billed can be billed again.
 void cancel(DbConnection &conn, qint64 number);
 
 // Every receipt ever issued, valid and cancelled, by date.

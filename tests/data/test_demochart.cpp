@@ -1,7 +1,8 @@
 // The demo practice's tooth charts: entries the chart window can show,
-// each left by a visit of its customer that day.
+// each left by a visit of its customer that day, and its price list.
 #include "chart/chartstate.h"
 #include "data/db/connection.h"
+#include "data/work/plans.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QDate>
@@ -40,6 +41,13 @@ private slots:
             QVERIFY(QDate::fromString(row[1].toString(), Qt::ISODate) <= today);
         }
         QVERIFY(used.size() >= 5);
+        // Its price list names the chart's kinds of work, at real prices.
+        QSet<QString> charted;
+        for (const Plans::Work &w : Plans::priceList(*c, true)) {
+            QVERIFY2(w.cents >= 1000 && w.cents <= 200000, qPrintable(w.code));
+            charted.insert(Plans::chartCondition(w.description));
+        }
+        QCOMPARE(charted.size(), 7);   // six conditions and work that leaves none
         // And the recall list has customers to call.
         QVERIFY(c->scalarNative(QStringLiteral("SELECT count(*) FROM (SELECT ID FROM EPISKEPSEIS GROUP BY ID"
                                                " HAVING max(HMEROMHNIA) < '2025-09-16')"))

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <algorithm>
 
 namespace {
 
@@ -132,7 +133,11 @@ private slots:
         QCOMPARE(c->scalarNative(QStringLiteral("SELECT HMEROMHNIA FROM ODONTOGRAMMA")).toString(), QStringLiteral("2010-06-15"));
 
         // The copy made first is of the file as it was, and verifies.
-        const QStringList copies = QDir(Backup::folder(dir.path())).entryList({QStringLiteral("*.mdb")}, QDir::Files);
+        // (Each step that changes the file is preceded by a copy of its own.)
+        const qsizetype steps = std::count_if(SchemaVersion::migrations().begin(), SchemaVersion::migrations().end(),
+                                              [](const SchemaVersion::Migration &m) { return !m.serverOnly; });
+        QCOMPARE(QDir(Backup::folder(dir.path())).entryList({QStringLiteral("*.mdb")}, QDir::Files).size(), steps);
+        const QStringList copies = QDir(Backup::folder(dir.path())).entryList({QStringLiteral("*-before-version-1.mdb")}, QDir::Files);
         QCOMPARE(copies.size(), 1);
         const QString copy = Backup::folder(dir.path()) + QLatin1Char('/') + copies.first();
         Backup::verifyFile(copy, c->credentials());
@@ -143,7 +148,7 @@ private slots:
 
         // A second start has nothing to do.
         QVERIFY(UpgradeAtStartup(nullptr));
-        QCOMPARE(QDir(Backup::folder(dir.path())).entryList({QStringLiteral("*.mdb")}, QDir::Files).size(), 1);
+        QCOMPARE(QDir(Backup::folder(dir.path())).entryList({QStringLiteral("*.mdb")}, QDir::Files).size(), steps);
     }
 
     void aFailedBackupLeavesTheFileAsItWas()
