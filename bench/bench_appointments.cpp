@@ -14,12 +14,14 @@
 #include <QDate>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include "bench/benchtiny.h"
 #include <benchmark/benchmark.h>
 
 namespace {
 
-// 2008 to 2027: a row for every working day and for some Saturdays, with
-// up to 20 of the 28 slots booked.
+// 2008 to 2027 (only 2017, the year measured, under --tiny): a row for
+// every working day and for some Saturdays, with up to 20 of the 28 slots
+// booked.
 int fillBook(const QString &dir)
 {
     Schema::createDatabase(dir, QString::fromLatin1(Schema::FirstPassword));
@@ -38,7 +40,7 @@ int fillBook(const QString &dir)
     int rows = 0;
     DbTransaction tx(conn);
     DbStatement st(conn, sql);
-    for (QDate d(2008, 1, 1); d.year() < 2028; d = d.addDays(1)) {
+    for (QDate d(Bench::size(2008, 2017), 1, 1); d.year() < Bench::size(2028, 2018); d = d.addDays(1)) {
         if (d.dayOfWeek() == 7 || (d.dayOfWeek() == 6 && rng.bounded(3) != 0))
             continue;
         QVariantList values{d.toString(Qt::ISODate)};
@@ -144,11 +146,9 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Messages::setScripted(true);
+    Bench::initialize(&argc, argv);
     QTemporaryDir dir;
     const int rows = fillBook(dir.path());
     benchmark::AddCustomContext("appointment rows", std::to_string(rows));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return Bench::run();
 }

@@ -19,15 +19,16 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include "bench/benchtiny.h"
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <sqlite3.h>
 
 namespace {
 
-constexpr int kCustomers = 100000;
-constexpr int kReceipts = 200000;
-constexpr int kVisits = 150000;
+int kCustomers = 100000;
+int kReceipts = 200000;
+int kVisits = 150000;
 
 struct Practice {
     QTemporaryDir dir;
@@ -202,7 +203,12 @@ BENCHMARK(BM_IntegrityCheck)->Unit(benchmark::kMillisecond)->Iterations(3);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    Bench::initialize(&argc, argv);
+    if (Bench::Tiny) {
+        kCustomers = 300;
+        kReceipts = 600;
+        kVisits = 450;
+    }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -26,12 +26,13 @@
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include "bench/benchtiny.h"
 #include <benchmark/benchmark.h>
 #include <cstdio>
 
 namespace {
 
-constexpr int kCustomers = 100000;
+int kCustomers = 100000;
 
 struct Practice {
     QTemporaryDir dir;
@@ -273,7 +274,10 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    Bench::initialize(&argc, argv);
+    if (Bench::Tiny) {
+        kCustomers = 300;
+    }
     std::printf("Making a practice with %d customers...\n", kCustomers);
     practice();
     benchmark::RunSpecifiedBenchmarks();

@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include "bench/benchtiny.h"
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -22,7 +23,7 @@
 
 namespace {
 
-constexpr int kCustomers = 100000;
+int kCustomers = 100000;
 
 const QString kListSql = QStringLiteral(
     "SELECT ID,ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,THLEFWNO_1,THLEFWNO_2,DIEYTHYNSH,EPAGGELMA,TAMEIO "
@@ -168,7 +169,10 @@ public:
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    Bench::initialize(&argc, argv);
+    if (Bench::Tiny) {
+        kCustomers = 300;
+    }
     std::printf("Making a practice with %d customers...\n", kCustomers);
     practice();
     RatioReporter reporter;

@@ -16,13 +16,15 @@
 #include <QLineEdit>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include "bench/benchtiny.h"
 #include <benchmark/benchmark.h>
 
 namespace {
 
 constexpr int FirstYear = 1990;
 constexpr int Years = 20;
-constexpr int Rows = 100000;
+// Under --tiny, enough for every month to have some.
+int rows() { return Bench::size(100000, 5000); }
 
 void fillExpenses(const QString &dir)
 {
@@ -40,7 +42,7 @@ void fillExpenses(const QString &dir)
     const qint64 days = first.daysTo(QDate(FirstYear + Years, 1, 1));
     DbTransaction tx(conn);
     DbStatement st(conn, QStringLiteral("INSERT INTO EKSODA(HMEROMHNIA,POSO,VAT,PERIGRAFH) VALUES(?,?,?,?)"));
-    for (int i = 0; i < Rows; ++i) {
+    for (int i = 0; i < rows(); ++i) {
         const double poso = double(rng.bounded(100000)) / 100.0;
         // One expense in ten carries no VAT.
         const QVariant vat = rng.bounded(10) == 0 ? QVariant() : QVariant(poso * 0.19);
@@ -96,7 +98,7 @@ void BM_SearchOneYear(benchmark::State &state)
         benchmark::DoNotOptimize(f.ADOQuery1->recordCount());
     }
     state.counters["rows"] = f.ADOQuery1->recordCount();
-    if (f.ADOQuery1->recordCount() < Rows / Years / 2 || !Messages::takeShown().isEmpty())
+    if (f.ADOQuery1->recordCount() < rows() / Years / 2 || !Messages::takeShown().isEmpty())
         state.SkipWithError("wrong result");
 }
 BENCHMARK(BM_SearchOneYear)->Unit(benchmark::kMillisecond);
@@ -152,11 +154,9 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Messages::setScripted(true);
+    Bench::initialize(&argc, argv);
     QTemporaryDir dir;
     fillExpenses(dir.path());
-    benchmark::AddCustomContext("expense rows", std::to_string(Rows));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    benchmark::AddCustomContext("expense rows", std::to_string(rows()));
+    return Bench::run();
 }

@@ -21,13 +21,15 @@
 #include <QRadioButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include "bench/benchtiny.h"
 #include <benchmark/benchmark.h>
 #include <cstdio>
 
 namespace {
 
-constexpr int kReceipts = 200000;
-constexpr int kCustomers = 5000;
+// Under --tiny, five hundred receipts of fifty customers.
+int receipts() { return Bench::size(200000, 500); }
+int customers() { return Bench::size(5000, 50); }
 
 struct Practice {
     QTemporaryDir dir;
@@ -50,7 +52,7 @@ struct Practice {
         QRandomGenerator rng(7);
         DbTransaction t(conn);
         DbStatement customer(conn, QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES(?,?)"));
-        for (int i = 0; i < kCustomers; ++i) {
+        for (int i = 0; i < customers(); ++i) {
             customer.reset();
             customer.bind(1, QString::fromUtf8(names[i % 7]));
             customer.bind(2, QString::fromUtf8(surnames[(i / 7) % 8]));
@@ -62,10 +64,10 @@ struct Practice {
                                                 "VALUES(?,?,?,?,?,?,?)"));
         const QDate start(2000, 1, 1);
         const int days = int(start.daysTo(QDate(2019, 12, 31))) + 1;
-        for (int i = 0; i < kReceipts; ++i) {
+        for (int i = 0; i < receipts(); ++i) {
             const int number = 1001 + i;
-            const QString date = start.addDays(qint64(i) * days / kReceipts).toString(Qt::ISODate);
-            const int c = int(rng.bounded(kCustomers));
+            const QString date = start.addDays(qint64(i) * days / receipts()).toString(Qt::ISODate);
+            const int c = int(rng.bounded(customers()));
             const double poso = 10.0 * (1 + rng.bounded(60));
             const QString work = QString::fromUtf8(works[rng.bounded(6)]);
             const QString fund = QString::fromUtf8(funds[rng.bounded(4)]);
@@ -82,7 +84,7 @@ struct Practice {
                 taking.step();
             }
         }
-        conn.executeNative(QStringLiteral("INSERT INTO LAST_APODEIKSH(\"LAST\") VALUES(?)"), {1001 + kReceipts});
+        conn.executeNative(QStringLiteral("INSERT INTO LAST_APODEIKSH(\"LAST\") VALUES(?)"), {1001 + receipts()});
         t.commit();
     }
 };
@@ -159,7 +161,7 @@ void BM_CustomerTakings(benchmark::State &state)
         benchmark::DoNotOptimize(f.ADOQuery2->recordCount());
         state.PauseTiming();
         f.reject();
-        id = id % kCustomers + 1;
+        id = id % customers() + 1;
         state.ResumeTiming();
     }
 }
@@ -200,10 +202,8 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    std::printf("Making a practice with %d receipts...\n", kReceipts);
+    Bench::initialize(&argc, argv);
+    std::printf("Making a practice with %d receipts...\n", receipts());
     practice();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return Bench::run();
 }

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include "bench/benchtiny.h"
 #include <benchmark/benchmark.h>
 #include <cstdio>
 
@@ -105,8 +106,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "The PostgreSQL server programs (initdb, pg_ctl) are not installed.\n");
         return 1;
     }
+    Bench::initialize(&argc, argv);
     practice();
-    benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -15,14 +15,15 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include "bench/benchtiny.h"
 #include <benchmark/benchmark.h>
 #include <cstdio>
 
 namespace {
 
-constexpr int Customers = 100000;
-constexpr int Receipts = 200000;
-constexpr int Expenses = 100000;   // 20 years
+int Customers = 100000;
+int Receipts = 200000;
+int Expenses = 100000;   // 20 years
 
 const char *const IssuedList =
     "SELECT AR_APODEIKSHS, HMEROMHNIA, ONOMA, EPWNYMO, PARALHPTHS, Format(POSO,'0.00') AS POSO, TAMEIO, "
@@ -157,8 +158,13 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "The PostgreSQL server programs (initdb, pg_ctl) are not installed.\n");
         return 1;
     }
+    Bench::initialize(&argc, argv);
+    if (Bench::Tiny) {
+        Customers = 300;
+        Receipts = 600;
+        Expenses = 5000;
+    }
     practices();
-    benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
