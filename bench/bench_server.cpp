@@ -148,6 +148,13 @@ BENCHMARK(BM_CustomerList)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IssuedReceipts)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExpensesByMonth20Years)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+void tinySizes()
+{
+    Customers = 300;
+    Receipts = 600;
+    Expenses = 5000;
+}
+
 }   // namespace
 
 int main(int argc, char **argv)
@@ -159,11 +166,8 @@ int main(int argc, char **argv)
         return 1;
     }
     Bench::initialize(&argc, argv);
-    if (Bench::Tiny) {
-        Customers = 300;
-        Receipts = 600;
-        Expenses = 5000;
-    }
+    if (Bench::Tiny)
+        tinySizes();
     practices();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -23,8 +23,7 @@ inline void initialize(int *argc, char **argv)
 }
 
 // The console's table, remembering whether a measurement failed.
-class Reporter : public benchmark::ConsoleReporter
-{
+class Reporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run> &runs) override
     {
