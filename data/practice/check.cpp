@@ -62,6 +62,29 @@ const char *const kTakingCustomer =
     "SELECT e.rowid AS ROW, e.ID, e.HMEROMHNIA, e.POSO, e.AR_APODEIKSHS FROM EISPRAKSH_PELATH e"
     " WHERE NOT EXISTS (SELECT 1 FROM STOIXEIA_PELATH c WHERE c.ID = e.ID) ORDER BY e.rowid";
 
+// Cancelling a receipt frees its items, so an item on a cancelled one is
+// as wrong as one on a receipt that does not exist.
+const char *const kPlanReceipt =
+    "SELECT s.ID, s.PELATHS, s.AR_APODEIKSHS FROM SXEDIO_THERAPEIAS s"
+    " WHERE s.AR_APODEIKSHS IS NOT NULL AND NOT EXISTS (SELECT 1 FROM APODEIKSEIS a"
+    "  WHERE a.AR_APODEIKSHS = s.AR_APODEIKSHS AND a.EGKYRH <> 0) ORDER BY s.ID";
+
+const char *const kNegativePrice =
+    "SELECT 'TIMOKATALOGOS' AS PINAKAS, ID, TIMH_LEPTA FROM TIMOKATALOGOS WHERE TIMH_LEPTA < 0"
+    " UNION ALL SELECT 'SXEDIO_THERAPEIAS' AS PINAKAS, ID, TIMH_LEPTA FROM SXEDIO_THERAPEIAS WHERE TIMH_LEPTA < 0"
+    " ORDER BY 1, 2";
+
+// A rule's rows; a damaged file may refuse the query, and then the rule
+// cannot be shown to hold.
+QStringList offendingOrWhy(DbConnection &conn, const char *sql, int maxRows)
+{
+    try {
+        return offending(conn, QString::fromLatin1(sql), maxRows);
+    } catch (const DbError &e) {
+        return {e.message()};
+    }
+}
+
 qint64 rowsOf(DbConnection &conn, const QString &table)
 {
     QString quoted = table;
@@ -153,6 +176,8 @@ Report run(DbConnection &conn, int maxRows)
         r.findings << Finding{q.rule, QString::fromUtf8(q.name), q.reportOnly, rows};
     }
 
+    r.findings << planFindings(conn, maxRows);
+
     // Every table is read to its end, those no rule names too.
     QStringList unreadable;
     try {
@@ -168,6 +193,12 @@ Report run(DbConnection &conn, int maxRows)
     }
     r.findings << Finding{Rule::Tables, QString::fromUtf8("πίνακες"), false, unreadable};
     return r;
+}
+
+QList<Finding> planFindings(DbConnection &conn, int maxRows)
+{
+    return {Finding{Rule::PlanReceipt, QString::fromUtf8("εργασία-χωρίς-απόδειξη"), false, offendingOrWhy(conn, kPlanReceipt, maxRows)},
+            Finding{Rule::NegativePrice, QString::fromUtf8("αρνητική-τιμή"), false, offendingOrWhy(conn, kNegativePrice, maxRows)}};
 }
 
 QStringList gateWrites(const QString &connectionString)

@@ -17,6 +17,8 @@ enum class Rule {
     Counter,          // LAST of LAST_APODEIKSH above every issued number
     VisitCustomer,    // visits of a customer that no longer exists
     TakingCustomer,   // takings of a customer that no longer exists
+    PlanReceipt,      // a plan item billed on a receipt that is not there or cancelled
+    NegativePrice,    // a price below zero in the price list or a plan
     Tables,           // a table the file holds that cannot be read to its end
 };
 
@@ -45,6 +47,9 @@ Report run(DbConnection &conn, int maxRows = 50);
 // The tables the file holds: the program's twelve and any other (an
 // imported file's duplicate receipts), sqlite's own left out.
 QStringList tables(DbConnection &conn);
+// The treatment plans' rules (PlanReceipt, NegativePrice), for the file's
+// and the server's checks alike.
+QList<Finding> planFindings(DbConnection &conn, int maxRows = 50);
 // Rows of every one of tables(); throws DbError when one cannot be read.
 TableRows countRows(DbConnection &conn);
 // Only the file's integrity: "ok", or SQLite's descriptions of the damage.

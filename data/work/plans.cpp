@@ -79,7 +79,8 @@ Plans::Item itemOf(const DbStatement &st)
     i.surfaces = st.columnValue(6).toString();
     i.cents = st.columnValue(7).toLongLong();
     const QString state = st.columnValue(8).toString();
-    i.state = state == QLatin1String("D") ? Plans::State::Done : state == QLatin1String("C") ? Plans::State::Cancelled : Plans::State::Planned;
+    i.state = state == QLatin1String("D") ? Plans::State::Done : state == QLatin1String("C") ? Plans::State::Cancelled
+                                                                                             : Plans::State::Planned;
     i.done = dateOf(st.columnValue(9));
     i.note = st.columnValue(10).toString();
     i.receipt = st.columnValue(11).toLongLong();
@@ -130,8 +131,7 @@ QString priceText(qint64 cents)
 QList<Work> priceList(DbConnection &conn, bool activeOnly)
 {
     QList<Work> out;
-    DbStatement st(conn, QStringLiteral("SELECT ID, KWDIKOS, PERIGRAFH, TIMH_LEPTA, ENERGH FROM TIMOKATALOGOS")
-                             + (activeOnly ? QStringLiteral(" WHERE ENERGH<>0") : QString()) + QStringLiteral(" ORDER BY KWDIKOS"));
+    DbStatement st(conn, QStringLiteral("SELECT ID, KWDIKOS, PERIGRAFH, TIMH_LEPTA, ENERGH FROM TIMOKATALOGOS") + (activeOnly ? QStringLiteral(" WHERE ENERGH<>0") : QString()) + QStringLiteral(" ORDER BY KWDIKOS"));
     while (st.step())
         out << Work{st.columnValue(0).toLongLong(), st.columnValue(1).toString(), st.columnValue(2).toString(),
                     st.columnValue(3).toLongLong(), st.columnValue(4).toInt() != 0};
@@ -285,9 +285,7 @@ QString chartCondition(const QString &description)
     static const struct {
         const char *stem;
         const char *condition;
-    } kStems[] = {{"εμφραξ", "έμφραξη"},   {"ενδοδοντ", "ενδοδοντική θεραπεία"}, {"απονευρωσ", "ενδοδοντική θεραπεία"},
-                  {"στεφαν", "στεφάνη"},   {"γεφυρ", "γέφυρα"},                   {"εμφυτευ", "εμφύτευμα"},
-                  {"εξαγωγ", Chart::Missing}};
+    } kStems[] = {{"εμφραξ", "έμφραξη"}, {"ενδοδοντ", "ενδοδοντική θεραπεία"}, {"απονευρωσ", "ενδοδοντική θεραπεία"}, {"στεφαν", "στεφάνη"}, {"γεφυρ", "γέφυρα"}, {"εμφυτευ", "εμφύτευμα"}, {"εξαγωγ", Chart::Missing}};
     const QString text = folded(description);
     for (const auto &s : kStems)
         if (text.contains(QString::fromUtf8(s.stem)))

@@ -62,10 +62,10 @@ struct Item {
     QString surfaces;            // as the tooth chart stores them
     qint64 cents = 0;
     State state = State::Planned;
-    QDate done;            // the day it was done
+    QDate done;   // the day it was done
     QString note;
-    qint64 receipt = 0;    // the receipt it was billed on; 0 when not billed
-    QDateTime entered;     // orders a plan's items
+    qint64 receipt = 0;   // the receipt it was billed on; 0 when not billed
+    QDateTime entered;    // orders a plan's items
     bool billable() const { return state == State::Done && receipt == 0; }
 };
 // The customer's items in the order they were entered.

@@ -460,6 +460,9 @@ private slots:
         c->executeNative(QStringLiteral("UPDATE LAST_APODEIKSH SET \"LAST\"=80"));                                  // 80 issued already
         c->executeNative(QStringLiteral("DELETE FROM STOIXEIA_PELATH WHERE ID=6"));                                 // takings 11, 12 orphaned
         c->executeNative(QStringLiteral("INSERT INTO EPISKEPSEIS(ID,HMEROMHNIA,AITIA) VALUES(999,'2026-01-05','Πόνος')"));
+        c->executeNative(QStringLiteral("INSERT INTO TIMOKATALOGOS(KWDIKOS,TIMH_LEPTA) VALUES('EX01',3000),('EX02',-100)"));   // below zero
+        c->executeNative(QStringLiteral("INSERT INTO SXEDIO_THERAPEIAS(PELATHS,ERGASIA,TIMH_LEPTA,KATASTASH,AR_APODEIKSHS) VALUES"
+                                        " (1,1,3000,'D',4),(1,1,-5,'D',888),(1,1,3000,'D',9)"));   // billed; on none; on a cancelled one
 
         const Check::Report report = Check::run(*c);
         QVERIFY(!report.ok());
@@ -482,6 +485,9 @@ private slots:
         QVERIFY(rowsOf(Check::Rule::VisitCustomer).contains(QStringLiteral("ID=999")));
         QCOMPARE(report.find(Check::Rule::TakingCustomer)->rows.size(), 2);
         QVERIFY(report.find(Check::Rule::TakingCustomer)->reportOnly);
+        QCOMPARE(rowsOf(Check::Rule::PlanReceipt), QStringLiteral("ID=2, PELATHS=1, AR_APODEIKSHS=888\nID=3, PELATHS=1, AR_APODEIKSHS=9"));
+        QCOMPARE(rowsOf(Check::Rule::NegativePrice), QStringLiteral("PINAKAS=SXEDIO_THERAPEIAS, ID=2, TIMH_LEPTA=-5\n"
+                                                                    "PINAKAS=TIMOKATALOGOS, ID=2, TIMH_LEPTA=-100"));
 
         const Run r = runTool({QStringLiteral("check"), dir->path()});
         QCOMPARE(r.code, 1);

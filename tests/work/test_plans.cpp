@@ -44,9 +44,7 @@ private:
         QList<qint64> ids;
         for (const Plans::Item &i : items)
             ids << i.id;
-        return {.number = number, .customer = *customer, .amount = double(Plans::sum(items)) / 100, .firstName = QStringLiteral("Άννα"),
-                .surname = QStringLiteral("Αντωνίου"), .receiver = QStringLiteral("Άννα Αντωνίου"),
-                .description = Plans::billDescription(items), .planItems = ids};
+        return {.number = number, .customer = *customer, .amount = double(Plans::sum(items)) / 100, .firstName = QStringLiteral("Άννα"), .surname = QStringLiteral("Αντωνίου"), .receiver = QStringLiteral("Άννα Αντωνίου"), .description = Plans::billDescription(items), .planItems = ids};
     }
 
 private slots:
@@ -190,13 +188,20 @@ private slots:
     {
         QTest::addColumn<QString>("description");
         QTest::addColumn<QString>("condition");
-        QTest::newRow("filling") << "Έμφραξη σύνθετης ρητίνης δύο επιφανειών" << "έμφραξη";
-        QTest::newRow("capitals, no accents") << "ΕΜΦΡΑΞΗ ΑΜΑΛΓΑΜΑΤΟΣ" << "έμφραξη";
-        QTest::newRow("root canal") << "Ενδοδοντική θεραπεία πολύριζου" << "ενδοδοντική θεραπεία";
-        QTest::newRow("crown on implant") << "Στεφάνη επί εμφυτεύματος" << "στεφάνη";
-        QTest::newRow("implant") << "Εμφύτευμα τιτανίου" << "εμφύτευμα";
-        QTest::newRow("extraction") << "Χειρουργική εξαγωγή" << "εξαγωγή/απών";
-        QTest::newRow("cleaning") << "Καθαρισμός και στίλβωση" << "";
+        QTest::newRow("filling") << "Έμφραξη σύνθετης ρητίνης δύο επιφανειών"
+                                 << "έμφραξη";
+        QTest::newRow("capitals, no accents") << "ΕΜΦΡΑΞΗ ΑΜΑΛΓΑΜΑΤΟΣ"
+                                              << "έμφραξη";
+        QTest::newRow("root canal") << "Ενδοδοντική θεραπεία πολύριζου"
+                                    << "ενδοδοντική θεραπεία";
+        QTest::newRow("crown on implant") << "Στεφάνη επί εμφυτεύματος"
+                                          << "στεφάνη";
+        QTest::newRow("implant") << "Εμφύτευμα τιτανίου"
+                                 << "εμφύτευμα";
+        QTest::newRow("extraction") << "Χειρουργική εξαγωγή"
+                                    << "εξαγωγή/απών";
+        QTest::newRow("cleaning") << "Καθαρισμός και στίλβωση"
+                                  << "";
     }
     void workOfTheListNamesItsChartCondition()
     {
