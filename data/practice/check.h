@@ -7,11 +7,13 @@
 class DbConnection;
 
 // The file's own integrity and the practice's bookkeeping rules, each
-// checked by name with the rows that break it.
+// checked by name with the rows that break it. On a server the layout's
+// tables and columns stand in for the file's integrity.
 namespace Check {
 
 enum class Rule {
     Integrity,        // PRAGMA integrity_check (or quick_check)
+    Layout,           // on a server: every table and column of the layout exists
     ReceiptTaking,    // a valid receipt has exactly one taking of its number and amounts
     TakingReceipt,    // no taking without a valid receipt
     Counter,          // LAST of LAST_APODEIKSH above every issued number
@@ -33,7 +35,7 @@ struct Finding {
 using TableRows = QMap<QString, qint64>;
 
 struct Report {
-    QList<Finding> findings;   // every rule, in the order above
+    QList<Finding> findings;   // every rule of the engine, in the order above
     TableRows tableRows;       // every table the file holds that could be read
     // True when every rule that is not report-only holds.
     bool ok() const;
@@ -42,10 +44,17 @@ struct Report {
 
 // Runs every rule. The integrity part reads the whole file; quick uses
 // quick_check (no index-content comparison). At most maxRows rows are kept
-// per rule.
+// per rule. On a server it is runOnServer().
 Report run(DbConnection &conn, int maxRows = 50);
+// The rules on a server practice: Layout in place of Integrity, then the
+// bookkeeping rules and every table read to its end.
+Report runOnServer(DbConnection &conn, int maxRows = 50);
+// What the layout of a server practice lacks, one line each: its tables
+// and columns at the version the database records.
+QStringList missingLayout(DbConnection &conn);
 // The tables the file holds: the program's twelve and any other (an
-// imported file's duplicate receipts), sqlite's own left out.
+// imported file's duplicate receipts), sqlite's own left out. On a server,
+// the tables of the practice's schema, in capitals.
 QStringList tables(DbConnection &conn);
 // The treatment plans' rules (PlanReceipt, NegativePrice), for the file's
 // and the server's checks alike.

@@ -165,6 +165,14 @@ QByteArray fileBytes(const QString &path)
 
 std::unique_ptr<DbConnection> openPracticeDir(const QString &dir, const QString &password)
 {
+    // On a server the login is the access check.
+    if (QFile::exists(QDir(dir).filePath(QStringLiteral("server.conf")))) {
+        Session::current().logIn(BuildConnectionString(dir), password);
+        auto c = std::make_unique<DbConnection>();
+        c->setConnectionString(BuildConnectionString(dir));
+        c->open();
+        return c;
+    }
     const PracticeFile::Unlocked u = PracticeFile::unlock(QDir(dir).filePath(QStringLiteral("data.mdb")), password);
     if (u.access != PracticeFile::Access::Granted)
         throw DbError(QStringLiteral("the password does not open ") + dir);

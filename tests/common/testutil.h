@@ -19,7 +19,8 @@ ToolRun runTool(const QStringList &args, int timeoutMs = 600000,
                 const QString &password = QStringLiteral("molarix"));
 QByteArray fileBytes(const QString &path);   // empty when unreadable
 // Opens a practice folder the way the program does: the access password
-// unlocks the file (setting the run's key), then a connection opens.
+// unlocks the file (setting the run's key) or logs in to the server, then
+// a connection opens.
 std::unique_ptr<DbConnection> openPracticeDir(const QString &dir, const QString &password = QStringLiteral("molarix"));
 // Every row of a native statement.
 QList<QVariantList> queryRows(DbConnection &c, const QString &nativeSql);

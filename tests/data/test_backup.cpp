@@ -10,6 +10,7 @@
 #include "data/practice/schema.h"
 #include "data/practice/schemaversion.h"
 #include "tests/common/testmain.h"
+#include "tests/common/testserver.h"
 #include "tests/common/testutil.h"
 #include <QDir>
 #include <QFile>
@@ -48,10 +49,17 @@ void fill(DbConnection &c, int customers)
     tx.commit();
 }
 
+// On the test server when the practices go there.
 QTemporaryDir *newPractice(int customers)
 {
     auto *dir = new QTemporaryDir;
-    Schema::createDatabase(dir->path(), QString::fromLatin1(Schema::FirstPassword));
+    if (TestServer::practicesOnServer()) {
+        QFile conf(dir->filePath(QStringLiteral("server.conf")));
+        conf.open(QIODevice::WriteOnly);
+        conf.write(TestServer::serverConf(TestServer::newPracticeDatabase()).toUtf8());
+    } else {
+        Schema::createDatabase(dir->path(), QString::fromLatin1(Schema::FirstPassword));
+    }
     fill(*openPracticeDir(dir->path(), QString::fromLatin1(Schema::FirstPassword)), customers);
     return dir;
 }
@@ -467,7 +475,8 @@ private slots:
         const Check::Report report = Check::run(*c);
         QVERIFY(!report.ok());
         auto rowsOf = [&](Check::Rule rule) { return report.find(rule)->rows.join(QLatin1Char('\n')); };
-        QVERIFY(report.find(Check::Rule::Integrity)->rows.isEmpty());
+        // The engine's own check (the file's integrity, the server's layout) comes first.
+        QVERIFY(report.findings.first().rows.isEmpty());
 
         const QString receipts = rowsOf(Check::Rule::ReceiptTaking);
         QCOMPARE(report.find(Check::Rule::ReceiptTaking)->rows.size(), 4);
@@ -494,6 +503,38 @@ private slots:
         for (const Check::Finding &f : report.findings)
             if (f.rule != Check::Rule::Integrity)
                 QVERIFY2(r.out.contains(f.name), qPrintable(f.name));
+    }
+
+    // A server practice has no file to check; its tables and columns stand in.
+    void serverLayoutIsChecked_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("finding");
+        QTest::newRow("as made") << ""
+                                 << "";
+        QTest::newRow("column dropped") << "ALTER TABLE APODEIKSEIS DROP COLUMN POSO_CY"
+                                        << "λείπει η στήλη APODEIKSEIS.POSO_CY";
+        QTest::newRow("table of a migration dropped") << "DROP TABLE ODONTOGRAMMA"
+                                                      << "λείπει ο πίνακας ODONTOGRAMMA";
+        QTest::newRow("quoted column dropped") << "ALTER TABLE RANTEBOU DROP COLUMN \"2130-2200\""
+                                               << "λείπει η στήλη RANTEBOU.2130-2200";
+    }
+    void serverLayoutIsChecked()
+    {
+        if (!TestServer::practicesOnServer())
+            QSKIP("The layout is checked on a server practice.");
+        QFETCH(QString, change);
+        QFETCH(QString, finding);
+        std::unique_ptr<QTemporaryDir> dir(newPractice(3));
+        auto c = openPracticeDir(dir->path());
+        if (!change.isEmpty())
+            c->executeNative(change);
+        const Check::Report report = Check::run(*c);
+        QCOMPARE(report.find(Check::Rule::Layout)->rows.join(QLatin1Char('|')), finding);
+        QCOMPARE(report.ok(), finding.isEmpty());
+        const Run r = runTool({QStringLiteral("check"), dir->path()});
+        QCOMPARE(r.code, finding.isEmpty() ? 0 : 1);
+        QVERIFY2(!finding.isEmpty() || !r.out.contains(QString::fromUtf8("ΣΦΑΛΜΑ")), qPrintable(r.out));
     }
 
     // The counter must be one row, above every issued number (receipts 1
@@ -529,6 +570,8 @@ private slots:
     // receipts) is counted, copied and checked like the twelve.
     void everyTableTheFileHoldsIsCountedAndChecked()
     {
+        if (TestServer::practicesOnServer())
+            QSKIP("A practice file's own check.");
         std::unique_ptr<QTemporaryDir> dir(newPractice(30));
         const QString extra = QString::fromLatin1(JetImport::DuplicateReceiptsTable);
         {
@@ -574,6 +617,8 @@ private slots:
 
     void damagedFileFailsTheCheck()
     {
+        if (TestServer::practicesOnServer())
+            QSKIP("A practice file's own check.");
         std::unique_ptr<QTemporaryDir> dir(newPractice(300));
         {
             QFile f(dir->path() + QStringLiteral("/data.mdb"));
@@ -597,6 +642,8 @@ private slots:
     }
     void toolRefusesWritesToADamagedFile()
     {
+        if (TestServer::practicesOnServer())
+            QSKIP("A practice file's own check.");
         QFETCH(bool, cut);
         std::unique_ptr<QTemporaryDir> dir(newPractice(300));
         const QString file = dir->path() + QStringLiteral("/data.mdb");
