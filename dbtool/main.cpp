@@ -89,6 +89,7 @@ const char *const kUsage =
     "      είσπραξη με τα ίδια ποσά, καμία είσπραξη χωρίς απόδειξη, ο μετρητής LAST\n"
     "      πάνω από κάθε αριθμό· επισκέψεις/εισπράξεις πελάτη που σβήστηκε μόνο αναφέρονται)\n"
     "      και κάθε πίνακας του αρχείου διαβάζεται ως το τέλος (τυπώνονται οι γραμμές του);\n"
+    "      σε διακομιστή, στη θέση του integrity_check, ότι υπάρχουν οι πίνακες και οι στήλες τους;\n"
     "      έξοδος 0 μόνο όταν όλα ισχύουν\n"
     "  molarix-db import-jet ΠΑΛΙΟ.mdb ΦΑΚΕΛΟΣ [--accept-report]\n"
     "      νέα βάση στον ΦΑΚΕΛΟ με τα δεδομένα ενός παλιού data.mdb της Access (Jet);\n"
@@ -240,10 +241,20 @@ void openPractice(DbConnection &conn, const QString &dir, const Given &given, QS
     // On a server the login's password is the access password; the server checks it.
     if (ServerConf::exists(fi.absoluteFilePath())) {
         const QString connectionString = BuildConnectionString(fi.absoluteFilePath());
-        Session::current().logIn(connectionString, password);
-        PracticeKey::wipe(password);
-        conn.setConnectionString(connectionString);
-        conn.open();
+        try {
+            Session::current().logIn(connectionString, password);
+            PracticeKey::wipe(password);
+            conn.setConnectionString(connectionString);
+            conn.open();
+        } catch (const DbError &e) {
+            PracticeKey::wipe(password);
+            // The refusal is the program's sentence; the server's own words
+            // (in English) that follow it stay out of the tool's one line.
+            QString sentence = e.message().section(QLatin1Char('\n'), 0, 0).trimmed();
+            if (sentence.endsWith(QLatin1Char(':')))
+                sentence.back() = QLatin1Char('.');
+            throw DbError(sentence, e.cause());
+        }
         return;
     }
     const QString file = QDir(fi.absoluteFilePath()).absoluteFilePath(QStringLiteral("data.mdb"));
@@ -289,8 +300,18 @@ int createServer(const QString &dir, const Given &given)
     }
 }
 
+// A folder whose server.conf puts the practice on a server takes no
+// practice file: what the command would make there, it makes on the server.
+QString serverFolderRefusal(const QString &dir, const QString &instead)
+{
+    return QString::fromUtf8("Ο φάκελος '%1' ορίζει ιατρείο σε διακομιστή (server.conf)· αρχείο δεδομένων δεν γίνεται σε αυτόν· %2")
+        .arg(QDir::toNativeSeparators(dir), instead);
+}
+
 int create(const QString &dir, const DemoData::Options *demo, const Given &given)
 {
+    if (ServerConf::exists(QFileInfo(dir).absoluteFilePath()))
+        return failure(serverFolderRefusal(dir, QString::fromUtf8("ο διακομιστής γεμίζει με την εντολή create-server.")));
     // The demo practice's password is known; a real one is asked for.
     const bool demoPassword = demo && given.password.isEmpty() && qEnvironmentVariableIsEmpty("MOLARIX_PASSWORD");
     QString password;
@@ -456,6 +477,9 @@ int sql(const QString &dir, const QString &statement, const Given &given)
 
 int importJet(const QString &jetFile, const QString &dir, bool accept)
 {
+    if (ServerConf::exists(QFileInfo(dir).absoluteFilePath()))
+        return failure(serverFolderRefusal(dir, QString::fromUtf8("η μεταφορά γίνεται σε φάκελο χωρίς server.conf και από εκεί "
+                                                                  "στον διακομιστή με την εντολή copy.")));
     QElapsedTimer timer;
     timer.start();
     try {
@@ -608,7 +632,7 @@ int check(const QString &dir, const Given &given)
                          .arg(version)
                          .arg(SchemaVersion::current())
                   << '\n';
-            return failure(SchemaVersion::newerText(conn.fileName(), version));
+            return failure(SchemaVersion::newerText(conn.onServer() ? conn.engine().where() : conn.fileName(), version));
         }
         const Check::Report report = Check::run(conn);
         for (const Check::Finding &f : report.findings) {

@@ -877,6 +877,66 @@ private slots:
         QCOMPARE(summaryOf(bare.path()), before);
         QVERIFY(!QFileInfo::exists(bare.filePath(QStringLiteral("backups"))));
     }
+
+    // A refusal is one Greek sentence naming what it refers to, and the
+    // folder stays as it was.
+    void refusalsOnAServerPracticeAreOneSentence()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        QTemporaryDir up, down;
+        writeFile(up.filePath(QStringLiteral("server.conf")), TestServer::serverConf(TestServer::newPracticeDatabase()));
+        writeFile(down.filePath(QStringLiteral("server.conf")),
+                  QStringLiteral("host=127.0.0.1\nport=%1\ndatabase=x\nuser=y\n").arg(TestServer::port() + 1));
+        const QString right = TestServer::loginPassword(), wrong = QStringLiteral("lathos-kwdikos");
+        struct Case {
+            const QTemporaryDir *folder;
+            QStringList args;   // %1: the folder
+            QString password;
+            const char *refusal;
+        };
+        const Case cases[] = {
+            {&up, {QStringLiteral("create"), QStringLiteral("%1")}, right, "Ο φάκελος '%1' ορίζει ιατρείο σε διακομιστή"},
+            {&up, {QStringLiteral("demo"), QStringLiteral("%1")}, right, "Ο φάκελος '%1' ορίζει ιατρείο σε διακομιστή"},
+            {&up, {QStringLiteral("import-jet"), QStringLiteral("/nonexistent/old.mdb"), QStringLiteral("%1")}, right, "Ο φάκελος '%1' ορίζει ιατρείο σε διακομιστή"},
+            {&up, {QStringLiteral("check"), QStringLiteral("%1")}, wrong, "Λανθασμένος κωδικός πρόσβασης."},
+            {&up, {QStringLiteral("passwd"), QStringLiteral("%1"), QStringLiteral("--new-password"), QStringLiteral("kainourgios1")}, wrong, "Λανθασμένος κωδικός πρόσβασης."},
+            {&down, {QStringLiteral("sql"), QStringLiteral("%1"), QStringLiteral("SELECT 1")}, right, "Δεν έγινε σύνδεση με τον διακομιστή 127.0.0.1"},
+            {&down, {QStringLiteral("check"), QStringLiteral("%1")}, right, "Δεν έγινε σύνδεση με τον διακομιστή 127.0.0.1"},
+            {&down, {QStringLiteral("passwd"), QStringLiteral("%1"), QStringLiteral("--new-password"), QStringLiteral("kainourgios1")}, right, "Δεν έγινε σύνδεση με τον διακομιστή 127.0.0.1"},
+        };
+        for (const Case &c : cases) {
+            QStringList args = c.args;
+            args.replaceInStrings(QStringLiteral("%1"), c.folder->path());
+            const ToolRun r = runTool(args, 600000, c.password);
+            const QString what = args.join(u' ') + QStringLiteral(": ") + r.err;
+            QVERIFY2(r.code == 1 && r.out.isEmpty(), qPrintable(what));
+            QVERIFY2(r.err.trimmed().count(u'\n') == 0, qPrintable(what));
+            QVERIFY2(r.err.startsWith(QStringLiteral("molarix-db: ") + QString::fromUtf8(c.refusal).arg(c.folder->path())), qPrintable(what));
+            QVERIFY2(!r.err.contains(QStringLiteral("''")) && !r.err.contains(QStringLiteral("  ")), qPrintable(what));
+            QCOMPARE(QDir(c.folder->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("server.conf")});
+        }
+    }
+
+    // The new password is the login's: it opens the practice, the old one no longer does.
+    void passwdChangesTheLogin()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        QTemporaryDir server;
+        writeFile(server.filePath(QStringLiteral("server.conf")), TestServer::serverConf(TestServer::newPracticeDatabase()));
+        const auto back = qScopeGuard([] {
+            TestServer::superExec(QStringLiteral("postgres"),
+                                  QStringLiteral("ALTER ROLE %1 PASSWORD '%2'").arg(TestServer::loginUser(), TestServer::loginPassword()));
+        });
+        const QString fresh = QStringLiteral("kainourgios2");
+        ToolRun r = runTool({QStringLiteral("passwd"), server.path(), QStringLiteral("--new-password"), fresh}, 600000, TestServer::loginPassword());
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        const QStringList count = {QStringLiteral("sql"), server.path(), QStringLiteral("SELECT COUNT(*) FROM SECURITY WHERE [PASSWORD] IS NULL")};
+        r = runTool(count, 600000, fresh);
+        QVERIFY2(r.code == 0 && r.out == QStringLiteral("COUNT\n1\n"), qPrintable(r.out + r.err));
+        r = runTool(count, 600000, TestServer::loginPassword());
+        QVERIFY2(r.code == 1 && r.err.contains(QStringLiteral("Λανθασμένος κωδικός πρόσβασης")), qPrintable(r.err));
+        QVERIFY(!TestServer::serverLog().contains(fresh));
+    }
 };
 
 MOLARIX_TEST(ServerToolTest)
