@@ -1,8 +1,11 @@
 // A large practice: 100,000 customers. Times the customer list as the find
 // window shows it (fetch, count, default sort), the sort buttons, moving
-// through the grid, and the printed list of one search.
+// through the grid, and the printed list of one search; the heap the shown
+// list holds is set beside the UTF-8 text of its rows.
 //
-//   QT_QPA_PLATFORM=offscreen build/bench/bench_customerlist [--benchmark_min_time=1]
+//   QT_QPA_PLATFORM=offscreen build/bench/bench_customerlist [--tiny] [--benchmark_min_time=1]
+//
+// MOLARIX_BENCH_CUSTOMERS=N sets another size.
 
 #include "gui/messages.h"
 #include "customers/customerlist.h"
@@ -29,10 +32,39 @@
 #include "bench/benchtiny.h"
 #include <benchmark/benchmark.h>
 #include <cstdio>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
 int kCustomers = 100000;
+
+#ifdef __GLIBC__
+qint64 heapInUse()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return qint64(m.uordblks + m.hblkhd);
+}
+#else
+qint64 heapInUse()
+{
+    return 0;
+}
+#endif
+
+// The UTF-8 bytes of every text the statement gives, as the bare loop reads them.
+qint64 textBytes(const QString &jetSql)
+{
+    DbConnection conn;
+    conn.prepare();
+    DbStatement st(conn, JetSql::translate(jetSql));
+    qint64 bytes = 0;
+    while (st.step())
+        for (int c = 0; c < st.columnCount(); ++c)
+            bytes += st.cursor().utf8(c).size();
+    return bytes;
+}
 
 struct Practice {
     QTemporaryDir dir;
@@ -103,15 +135,20 @@ void BM_ListShowAll(benchmark::State &state)
     l.ListSql = TForm17::AllSql();
     l.ListCriteria.clear();
     int rows = 0;
+    qint64 held = 0;
     for (auto _ : state) {
+        const qint64 before = heapInUse();
         l.show();
         QApplication::processEvents();
         state.PauseTiming();
+        held = heapInUse() - before;
         rows = l.findChild<DataSet *>(QStringLiteral("ADOQuery1"))->recordCount();
         l.reject();
         state.ResumeTiming();
     }
     state.counters["rows"] = rows;
+    state.counters["heldMB"] = double(held) / 1e6;
+    state.counters["heldPerText"] = double(held) / double(textBytes(TForm17::AllSql()));
 }
 
 // The parts of a showing: the statement fetched into a data set, and the
@@ -125,13 +162,11 @@ void BM_FetchAll(benchmark::State &state)
     ds.setSql(TForm17::AllSql());
     for (auto _ : state) {
         ds.open();
-        state.PauseTiming();
         ds.close();
-        state.ResumeTiming();
     }
 }
 // For comparison: the translated statement stepped through bare, each
-// column read as text.
+// column read as UTF-8 text.
 void BM_BareStepAll(benchmark::State &state)
 {
     practice();
@@ -140,11 +175,13 @@ void BM_BareStepAll(benchmark::State &state)
     const QString native = JetSql::translate(TForm17::AllSql());
     for (auto _ : state) {
         DbStatement st(conn, native);
-        qint64 chars = 0;
+        qint64 bytes = 0;
+        const DbCursor &h = st.cursor();
+        const int n = h.columnCount();
         while (st.step())
-            for (int c = 0; c < st.columnCount(); ++c)
-                chars += st.columnValue(c).toString().size();
-        benchmark::DoNotOptimize(chars);
+            for (int c = 0; c < n; ++c)
+                bytes += h.utf8(c).size();
+        benchmark::DoNotOptimize(bytes);
     }
 }
 void BM_SortFetchedBySurname(benchmark::State &state)
@@ -275,9 +312,10 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Bench::initialize(&argc, argv);
-    if (Bench::Tiny) {
+    if (Bench::Tiny)
         kCustomers = 300;
-    }
+    else if (const int n = qEnvironmentVariableIntValue("MOLARIX_BENCH_CUSTOMERS"); n > 0)
+        kCustomers = n;
     std::printf("Making a practice with %d customers...\n", kCustomers);
     practice();
     benchmark::RunSpecifiedBenchmarks();

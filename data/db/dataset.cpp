@@ -4,13 +4,15 @@
 #include "data/db/regional.h"
 #include <QCollator>
 #include <QCollatorSortKey>
-#include <QHash>
 #include <QLocale>
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <numeric>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -108,57 +110,219 @@ bool readIsoDate(const unsigned char *s, int n, QVariant &out)
     return true;
 }
 
-QString columnText(const DbCursor &st, int i) { return st.text(i); }
+// The type byte before each packed cell.
+enum Tag : unsigned char { NullTag,
+                           IntegerTag,   // 8 bytes
+                           RealTag,      // 8 bytes
+                           TextTag,      // length (7 bits a byte), then UTF-8
+                           TrueTag,
+                           FalseTag,
+                           DateTag,         // Julian day, 8 bytes
+                           DateTimeTag };   // Julian day, 8 bytes, then ms of the day, 4
+
+using RowStore = PackedRows;
+
+void putTag(RowStore &s, Tag t) { *s.room(1) = t; }
+
+template <typename T>
+void putFixed(RowStore &s, Tag t, T v)
+{
+    unsigned char *p = s.room(1 + sizeof v);
+    p[0] = t;
+    std::memcpy(p + 1, &v, sizeof v);
+}
+
+void putText(RowStore &s, QByteArrayView utf8)
+{
+    size_t n = size_t(utf8.size());
+    size_t lengthBytes = 1;
+    while (n >> (7 * lengthBytes))
+        ++lengthBytes;
+    unsigned char *p = s.room(1 + lengthBytes + n);
+    *p++ = TextTag;
+    for (; n >= 0x80; n >>= 7)
+        *p++ = static_cast<unsigned char>(n | 0x80);
+    *p++ = static_cast<unsigned char>(n);
+    if (!utf8.isEmpty())
+        std::memcpy(p, utf8.data(), size_t(utf8.size()));
+}
+
+void putDateTime(RowStore &s, const QDateTime &dt)
+{
+    unsigned char *p = s.room(13);
+    const qint64 day = dt.date().toJulianDay();
+    const qint32 ms = dt.time().msecsSinceStartOfDay();
+    p[0] = DateTimeTag;
+    std::memcpy(p + 1, &day, 8);
+    std::memcpy(p + 9, &ms, 4);
+}
+
+void putValue(RowStore &s, const QVariant &v)
+{
+    if (!v.isValid()) {
+        putTag(s, NullTag);
+        return;
+    }
+    switch (v.typeId()) {
+    case QMetaType::LongLong:
+        putFixed(s, IntegerTag, v.toLongLong());
+        break;
+    case QMetaType::Double:
+        putFixed(s, RealTag, v.toDouble());
+        break;
+    case QMetaType::Bool:
+        putTag(s, v.toBool() ? TrueTag : FalseTag);
+        break;
+    case QMetaType::QDate:
+        putFixed(s, DateTag, v.toDate().toJulianDay());
+        break;
+    case QMetaType::QDateTime:
+        putDateTime(s, v.toDateTime());
+        break;
+    default:
+        putText(s, v.toString().toUtf8());
+    }
+}
 
 // One cell of the current statement row as the field's type holds it.
-QVariant readCell(const DbCursor &st, int i, FieldType type, bool typeFromValue)
+void packCell(RowStore &s, const DbCursor &st, int i, FieldType type, bool typeFromValue)
 {
     const CellKind storage = st.kind(i);
     if (storage == CellKind::Null)
-        return QVariant();
-    if (typeFromValue) {
-        if (storage == CellKind::Integer)
-            return qlonglong(st.integer(i));
-        if (storage == CellKind::Float)
-            return st.real(i);
-        return columnText(st, i);
-    }
+        return putTag(s, NullTag);
+    const bool number = storage == CellKind::Integer || storage == CellKind::Float;
+    if (typeFromValue)
+        type = FieldType::Integer;
     switch (type) {
     case FieldType::Text:
     case FieldType::Memo:
-        return columnText(st, i);
+        break;
     case FieldType::Integer:
         if (storage == CellKind::Integer)
-            return qlonglong(st.integer(i));
+            return putFixed(s, IntegerTag, st.integer(i));
         if (storage == CellKind::Float)
-            return st.real(i);
-        return columnText(st, i);
+            return putFixed(s, RealTag, st.real(i));
+        break;
     case FieldType::Float:
-        if (storage == CellKind::Integer || storage == CellKind::Float)
-            return st.real(i);
-        return columnText(st, i);
+        if (number)
+            return putFixed(s, RealTag, st.real(i));
+        break;
     case FieldType::Boolean:
-        if (storage == CellKind::Integer || storage == CellKind::Float)
-            return st.integer(i) != 0;
-        return columnText(st, i);
+        if (number)
+            return putTag(s, st.integer(i) != 0 ? TrueTag : FalseTag);
+        break;
     case FieldType::Date:
         if (storage == CellKind::Text) {
             QVariant v;
-            const QByteArrayView s = st.utf8(i);
-            if (readIsoDate(reinterpret_cast<const unsigned char *>(s.data()), int(s.size()), v))
-                return v;
-        } else if (storage == CellKind::Integer || storage == CellKind::Float) {
+            const QByteArrayView text = st.utf8(i);
+            if (readIsoDate(reinterpret_cast<const unsigned char *>(text.data()), int(text.size()), v))
+                return putValue(s, v);
+        } else if (number) {
             // A date kept as a day number, as Jet kept them.
             const double serial = st.real(i);
             const QDateTime base(QDate(1899, 12, 30), QTime(0, 0));
             const QDateTime dt = base.addMSecs(qint64(serial * 86400000.0 + (serial < 0 ? -0.5 : 0.5)));
             if (dt.time() == QTime(0, 0))
-                return dt.date();
-            return dt;
+                return putFixed(s, DateTag, dt.date().toJulianDay());
+            return putDateTime(s, dt);
         }
-        return columnText(st, i);
+        break;
+    }
+    putText(s, st.utf8(i));
+}
+
+// A packed cell, read in place.
+struct Cell {
+    Tag tag = NullTag;
+    const unsigned char *value = nullptr;   // after the type byte (text: its first byte)
+    size_t size = 0;                        // text only
+
+    QByteArrayView utf8() const { return QByteArrayView(reinterpret_cast<const char *>(value), qsizetype(size)); }
+    template <typename T>
+    T fixed() const
+    {
+        T v;
+        std::memcpy(&v, value, sizeof v);
+        return v;
+    }
+};
+
+Cell readCellAt(const unsigned char *p)
+{
+    Cell c;
+    c.tag = Tag(*p++);
+    if (c.tag == TextTag) {
+        size_t n = 0;
+        for (int shift = 0;; shift += 7) {
+            const unsigned char b = *p++;
+            n |= size_t(b & 0x7f) << shift;
+            if (!(b & 0x80))
+                break;
+        }
+        c.size = n;
+    }
+    c.value = p;
+    return c;
+}
+
+size_t packedSize(const Cell &c)
+{
+    switch (c.tag) {
+    case IntegerTag:
+    case RealTag:
+    case DateTag:
+        return 8;
+    case DateTimeTag:
+        return 12;
+    case TextTag:
+        return c.size;
+    default:
+        return 0;
+    }
+}
+
+Cell cellOf(const unsigned char *cells, int col)
+{
+    Cell c = readCellAt(cells);
+    for (int k = 0; k < col; ++k)
+        c = readCellAt(c.value + packedSize(c));
+    return c;
+}
+
+QVariant cellValue(const Cell &c)
+{
+    switch (c.tag) {
+    case NullTag:
+        return QVariant();
+    case IntegerTag:
+        return qlonglong(c.fixed<qint64>());
+    case RealTag:
+        return c.fixed<double>();
+    case TextTag:
+        return QString::fromUtf8(c.utf8());
+    case TrueTag:
+        return true;
+    case FalseTag:
+        return false;
+    case DateTag:
+        return QDate::fromJulianDay(c.fixed<qint64>());
+    case DateTimeTag: {
+        qint32 ms;
+        std::memcpy(&ms, c.value + 8, 4);
+        return QDateTime(QDate::fromJulianDay(c.fixed<qint64>()), QTime::fromMSecsSinceStartOfDay(ms));
+    }
     }
     return QVariant();
+}
+
+// One cell of the current statement row as a value, for the single rows
+// read while posting.
+QVariant readCell(const DbCursor &st, int i, FieldType type, bool typeFromValue)
+{
+    RowStore one;
+    one.beginRow();
+    packCell(one, st, i, type, typeFromValue);
+    return cellValue(readCellAt(one.rowStart()));
 }
 
 // A value in the type the field holds, or an invalid QVariant for NULL.
@@ -195,6 +359,30 @@ DataSet::OverwriteQuestion &overwriteQuestion()
     static DataSet::OverwriteQuestion ask;
     return ask;
 }
+}
+
+void PackedRows::clear()
+{
+    m_blocks.clear();
+    m_blocks.shrink_to_fit();
+    m_rowStart = m_at = m_end = nullptr;
+    m_blockSize = 256;
+}
+
+// A new block, small at first so that a few rows cost little; the row
+// begun in the old one moves along.
+void PackedRows::grow(size_t n)
+{
+    const size_t begun = size_t(m_at - m_rowStart);
+    const size_t size = std::max(m_blockSize, 2 * (begun + n));
+    m_blockSize = std::min<size_t>(m_blockSize * 2, 64 * 1024);
+    m_blocks.emplace_back(new unsigned char[size]);
+    unsigned char *block = m_blocks.back().get();
+    if (begun)
+        std::memcpy(block, m_rowStart, begun);
+    m_rowStart = block;
+    m_at = block + begun;
+    m_end = block + size;
 }
 
 DataSet::DataSet(QObject *parent) : QObject(parent) {}
@@ -245,6 +433,8 @@ void DataSet::close()
         return;
     m_rows.clear();
     m_rows.shrink_to_fit();
+    m_store.clear();
+    m_typedByValues.clear();
     m_order.clear();
     m_order.shrink_to_fit();
     m_fields.clear();
@@ -317,50 +507,36 @@ void DataSet::fetch()
     }
     const int nf = int(fields.size());
 
-    std::vector<Row> rows;
+    m_store.clear();
+    std::vector<StoredRow> rows;
     while (st.step()) {
-        Row r;
-        r.rowid = withRowid ? h.integer(0) : qint64(rows.size());
-        r.values.reserve(size_t(nf));
+        m_store.beginRow();
         for (int c = 0; c < nf; ++c)
-            r.values.push_back(readCell(h, c + first, fields[size_t(c)].type, fromValue[size_t(c)]));
-        rows.push_back(std::move(r));
+            packCell(m_store, h, c + first, fields[size_t(c)].type, fromValue[size_t(c)]);
+        rows.push_back({withRowid ? h.integer(0) : qint64(rows.size()), m_store.rowStart()});
     }
 
-    // Expression columns take their type from the values they hold.
+    // Expression columns take their type from the values they hold; the
+    // cells are converted to it as they are read.
     for (int c = 0; c < nf; ++c) {
         if (!fromValue[size_t(c)])
             continue;
         bool anyInt = false, anyReal = false, anyText = false;
-        for (const Row &r : rows) {
-            const QVariant &v = r.values[size_t(c)];
-            if (!v.isValid())
-                continue;
-            const int t = v.typeId();
-            anyInt |= t == QMetaType::LongLong;
-            anyReal |= t == QMetaType::Double;
-            anyText |= t != QMetaType::LongLong && t != QMetaType::Double;
+        for (const StoredRow &r : rows) {
+            const Tag t = cellOf(r.cells, c).tag;
+            anyInt |= t == IntegerTag;
+            anyReal |= t == RealTag;
+            anyText |= t != NullTag && t != IntegerTag && t != RealTag;
         }
-        FieldType &type = fields[size_t(c)].type;
-        type = anyText ? FieldType::Text : anyReal ? FieldType::Float
-            : anyInt                               ? FieldType::Integer
-                                                   : FieldType::Text;
-        if ((type == FieldType::Float && anyInt) || (type == FieldType::Text && (anyInt || anyReal))) {
-            for (Row &r : rows) {
-                QVariant &v = r.values[size_t(c)];
-                if (!v.isValid())
-                    continue;
-                if (type == FieldType::Float)
-                    v = v.toDouble();
-                else if (v.typeId() != QMetaType::QString)
-                    v = v.toString();
-            }
-        }
+        fields[size_t(c)].type = anyText ? FieldType::Text : anyReal ? FieldType::Float
+            : anyInt                                                 ? FieldType::Integer
+                                                                     : FieldType::Text;
     }
 
     m_fields = std::move(fields);
     m_baseColumns = std::move(baseColumns);
     m_baseTable = withRowid ? baseTable : QString();
+    m_typedByValues = std::move(fromValue);
     m_rows = std::move(rows);
     m_order.resize(m_rows.size());
     std::iota(m_order.begin(), m_order.end(), 0);
@@ -393,13 +569,48 @@ int DataSet::fetchIndex(int row) const
     return m_order[size_t(row)];
 }
 
-const DataSet::Row &DataSet::rowAt(int row) const
+QVariant DataSet::valueAt(int row, int col) const
 {
     if (row == m_current && (m_state == DataSetState::Edit || m_state == DataSetState::Insert))
-        return m_buffer;
+        return m_buffer.values[size_t(col)];
     const int fi = fetchIndex(row);
-    return fi < 0 ? m_buffer : m_rows[size_t(fi)];
+    return fi < 0 ? m_buffer.values[size_t(col)] : storedValue(m_rows[size_t(fi)], col);
 }
+
+QVariant DataSet::storedValue(const StoredRow &row, int col) const
+{
+    const Cell c = cellOf(row.cells, col);
+    if (m_typedByValues[size_t(col)] && (c.tag == IntegerTag || c.tag == RealTag)) {
+        const FieldType type = m_fields[size_t(col)].type;
+        if (type == FieldType::Float)
+            return c.tag == RealTag ? c.fixed<double>() : double(c.fixed<qint64>());
+        if (type == FieldType::Text)
+            return cellValue(c).toString();
+    }
+    return cellValue(c);
+}
+
+DataSet::Row DataSet::unpack(int fetched) const
+{
+    const StoredRow &stored = m_rows[size_t(fetched)];
+    Row row;
+    row.rowid = stored.rowid;
+    row.values.reserve(m_fields.size());
+    for (size_t c = 0; c < m_fields.size(); ++c)
+        row.values.push_back(storedValue(stored, int(c)));
+    return row;
+}
+
+// A changed row is packed anew; its old cells stay unused until close.
+DataSet::StoredRow DataSet::pack(const Row &row)
+{
+    m_store.beginRow();
+    for (const QVariant &v : row.values)
+        putValue(m_store, v);
+    return {row.rowid, m_store.rowStart()};
+}
+
+void DataSet::repack(int fetched, const Row &row) { m_rows[size_t(fetched)] = pack(row); }
 
 void DataSet::setCurrent(int row)
 {
@@ -523,7 +734,7 @@ QVariant DataSet::value(int row, int col) const
 {
     if (row < 0 || row >= rowCount() || col < 0 || col >= fieldCount())
         return QVariant();
-    return rowAt(row).values[size_t(col)];
+    return valueAt(row, col);
 }
 
 QString DataSet::formatValue(int col, const QVariant &v) const
@@ -554,7 +765,7 @@ QString DataSet::displayText(int row, int col) const
 {
     if (row < 0 || row >= rowCount() || col < 0 || col >= fieldCount())
         return QString();
-    return formatValue(col, rowAt(row).values[size_t(col)]);
+    return formatValue(col, valueAt(row, col));
 }
 
 QVariant DataSet::fieldValue(const QString &name) const
@@ -696,10 +907,9 @@ QVariantList DataSet::rowValues(int row) const
     QVariantList out;
     if (row < 0 || row >= rowCount())
         return out;
-    const Row &r = rowAt(row);
-    out.reserve(qsizetype(r.values.size()));
-    for (const QVariant &v : r.values)
-        out.append(v);
+    out.reserve(fieldCount());
+    for (int c = 0; c < fieldCount(); ++c)
+        out.append(valueAt(row, c));
     return out;
 }
 
@@ -734,7 +944,7 @@ void DataSet::edit()
         return;
     }
     checkCanModify();
-    m_buffer = m_rows[size_t(m_order[size_t(m_current)])];
+    m_buffer = unpack(m_order[size_t(m_current)]);
     m_modified.assign(m_fields.size(), false);
     m_recordModified = false;
     setState(DataSetState::Edit);
@@ -791,7 +1001,8 @@ void DataSet::postRow()
             std::optional<DbTransaction> unit;
             if (!m_conn->inTransaction())
                 unit.emplace(*m_conn);
-            Row &read = m_rows[size_t(m_order[size_t(m_current)])];
+            const int fetched = m_order[size_t(m_current)];
+            const Row read = unpack(fetched);
             std::vector<QVariant> stored;
             std::vector<int> typed, clash;
             for (size_t c = 0; c < m_fields.size(); ++c)
@@ -811,7 +1022,7 @@ void DataSet::postRow()
             if (!clash.empty()) {
                 unit.reset();
                 const QString lost = valueList(clash, m_buffer.values);
-                takeStoredRow(read, stored, clash);
+                takeStoredRow(fetched, stored, clash);
                 throw DbError(rowChangedError(lost));
             }
             params << m_buffer.rowid;
@@ -827,7 +1038,7 @@ void DataSet::postRow()
                 if (!m_modified[c])
                     m_buffer.values[c] = stored[c];
         }
-        m_rows[size_t(m_order[size_t(m_current)])] = std::move(m_buffer);
+        repack(m_order[size_t(m_current)], m_buffer);
         m_buffer = Row();
         m_recordModified = false;
         setState(DataSetState::Browse);
@@ -853,7 +1064,7 @@ void DataSet::postRow()
     row.rowid = rowid;
     rereadRow(row);
 
-    m_rows.push_back(std::move(row));
+    m_rows.push_back(pack(row));
     m_order.insert(m_order.begin() + m_insertPos, int(m_rows.size()) - 1);
     m_current = m_insertPos;
     m_insertPos = -1;
@@ -910,10 +1121,7 @@ bool DataSet::readStoredRow(qint64 rowid, std::vector<QVariant> &out) const
         cols << quoteIdent(m_baseColumns[c]);
         at.push_back(c);
     }
-    out.assign(m_fields.size(), QVariant());
-    const Row &read = m_rows[size_t(m_order[size_t(m_current)])];
-    for (size_t c = 0; c < m_fields.size(); ++c)
-        out[c] = read.values[c];
+    out = unpack(m_order[size_t(m_current)]).values;
     if (cols.isEmpty())
         return true;
     // Locked until the unit of work ends where the engine locks rows, so
@@ -938,9 +1146,9 @@ bool DataSet::sameValue(const QVariant &a, const QVariant &b)
 // read, and the row being edited shows them, the other user's values in the
 // clashing columns too. What was typed there is kept for the next post to
 // offer; the columns typed into without a clash keep the typed values.
-void DataSet::takeStoredRow(Row &read, const std::vector<QVariant> &stored, const std::vector<int> &clash)
+void DataSet::takeStoredRow(int fetched, const std::vector<QVariant> &stored, const std::vector<int> &clash)
 {
-    read.values = stored;
+    repack(fetched, Row{m_rows[size_t(fetched)].rowid, stored});
     m_refused.clear();
     for (int c : clash) {
         m_refused.emplace_back(c, m_buffer.values[size_t(c)]);
@@ -1116,15 +1324,18 @@ void DataSet::setSort(const QString &order)
     std::iota(m_order.begin(), m_order.end(), 0);
     if (keys.size() == 1) {
         // One key: sort (key, index) pairs, which keeps the data in cache.
+        // Rows that came in this order already (a statement ordered the
+        // same way) stay as they are: a stable sort would not move them.
         const std::vector<qint64> k = sortKeys(keys[0].col);
-        std::vector<std::pair<qint64, int>> pairs(n);
-        for (size_t i = 0; i < n; ++i)
+        const bool inOrder = keys[0].desc ? std::is_sorted(k.rbegin(), k.rend()) : std::is_sorted(k.begin(), k.end());
+        std::vector<std::pair<qint64, int>> pairs(inOrder ? 0 : n);
+        for (size_t i = 0; i < pairs.size(); ++i)
             pairs[i] = {k[i], int(i)};
         if (keys[0].desc)
             std::stable_sort(pairs.begin(), pairs.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
         else
             std::stable_sort(pairs.begin(), pairs.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-        for (size_t i = 0; i < n; ++i)
+        for (size_t i = 0; i < pairs.size(); ++i)
             m_order[i] = pairs[i].second;
     } else if (!keys.empty()) {
         std::vector<std::vector<qint64>> k;
@@ -1159,25 +1370,29 @@ std::vector<qint64> DataSet::sortKeys(int col) const
 
     if (type == FieldType::Text || type == FieldType::Memo) {
         // Each distinct text is ranked once; rows take the rank of their text.
-        QHash<QString, int> distinctIndex;
-        distinctIndex.reserve(qsizetype(n));
-        std::vector<const QString *> distinct;
+        std::unordered_map<std::string_view, int> distinctIndex;
+        distinctIndex.reserve(n);
+        std::vector<QString> distinct;
         std::vector<int> rowDistinct(n, -1);
+        std::deque<QByteArray> numbersAsText;
         for (size_t i = 0; i < n; ++i) {
-            const QVariant &v = m_rows[i].values[size_t(col)];
-            if (!v.isValid())
+            const Cell c = cellOf(m_rows[i].cells, col);
+            QByteArrayView text;
+            if (c.tag == NullTag)
                 continue;
-            if (v.typeId() != QMetaType::QString) {
+            if (c.tag == TextTag) {
+                text = c.utf8();
+            } else if (m_typedByValues[size_t(col)] && (c.tag == IntegerTag || c.tag == RealTag)) {
+                numbersAsText.push_back(storedValue(m_rows[i], col).toString().toUtf8());
+                text = numbersAsText.back();
+            } else {
                 keys[i] = kOddKey;
                 continue;
             }
-            const QString &s = *static_cast<const QString *>(v.constData());
-            auto it = distinctIndex.constFind(s);
-            if (it == distinctIndex.constEnd()) {
-                it = distinctIndex.insert(s, int(distinct.size()));
-                distinct.push_back(&s);
-            }
-            rowDistinct[i] = it.value();
+            const auto [it, added] = distinctIndex.try_emplace(std::string_view(text.data(), size_t(text.size())), int(distinct.size()));
+            if (added)
+                distinct.push_back(QString::fromUtf8(text));
+            rowDistinct[i] = it->second;
         }
         const std::vector<int> rank = textRanks(distinct);
         for (size_t i = 0; i < n; ++i)
@@ -1186,10 +1401,12 @@ std::vector<qint64> DataSet::sortKeys(int col) const
         return keys;
     }
 
+    bool anyReal = false;
     for (size_t i = 0; i < n; ++i) {
-        const QVariant &v = m_rows[i].values[size_t(col)];
+        const QVariant v = storedValue(m_rows[i], col);
         if (!v.isValid())
             continue;
+        anyReal |= v.typeId() == QMetaType::Double;
         switch (v.typeId()) {
         case QMetaType::QDate:
             keys[i] = v.toDate().toJulianDay() * 86400000;
@@ -1214,17 +1431,12 @@ std::vector<qint64> DataSet::sortKeys(int col) const
         }
     }
     // An integer column that also holds reals is compared as reals.
-    if (type == FieldType::Integer) {
-        bool anyReal = false;
-        for (size_t i = 0; i < n && !anyReal; ++i)
-            anyReal = m_rows[i].values[size_t(col)].typeId() == QMetaType::Double;
-        if (anyReal)
-            for (size_t i = 0; i < n; ++i) {
-                const QVariant &v = m_rows[i].values[size_t(col)];
-                if (v.typeId() == QMetaType::LongLong)
-                    keys[i] = orderedDouble(double(v.toLongLong()));
-            }
-    }
+    if (type == FieldType::Integer && anyReal)
+        for (size_t i = 0; i < n; ++i) {
+            const Cell c = cellOf(m_rows[i].cells, col);
+            if (c.tag == IntegerTag)
+                keys[i] = orderedDouble(double(c.fixed<qint64>()));
+        }
     return keys;
 }
 
@@ -1232,18 +1444,18 @@ std::vector<qint64> DataSet::sortKeys(int col) const
 // Greek collator first, the texts' code units where it sees no difference.
 // Collation keys are made once per text instead of collating in every
 // comparison, which is several times faster on large results.
-std::vector<int> DataSet::textRanks(const std::vector<const QString *> &texts)
+std::vector<int> DataSet::textRanks(const std::vector<QString> &texts)
 {
     const size_t d = texts.size();
     std::vector<QCollatorSortKey> sortKeys;
     sortKeys.reserve(d);
     const QCollator &collator = Regional::greekCollator();
-    for (const QString *s : texts)
-        sortKeys.push_back(collator.sortKey(*s));
+    for (const QString &s : texts)
+        sortKeys.push_back(collator.sortKey(s));
     std::vector<int> idx(d);
     std::iota(idx.begin(), idx.end(), 0);
     auto cmp = [&](int a, int b) {
-        const QString &x = *texts[size_t(a)], &y = *texts[size_t(b)];
+        const QString &x = texts[size_t(a)], &y = texts[size_t(b)];
         // The collator puts an empty text before every other one.
         if (x.isEmpty() || y.isEmpty())
             return x.isEmpty() && !y.isEmpty();

@@ -4,10 +4,35 @@
 #include <QStringList>
 #include <QVariant>
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
 class DbConnection;
+
+// Blocks of packed rows, freed together when the data set closes.
+class PackedRows {
+public:
+    void clear();
+    void beginRow() { m_rowStart = m_at; }
+    const unsigned char *rowStart() const { return m_rowStart; }
+    unsigned char *room(size_t n)
+    {
+        if (size_t(m_end - m_at) < n)
+            grow(n);
+        unsigned char *p = m_at;
+        m_at += n;
+        return p;
+    }
+
+private:
+    void grow(size_t n);
+    std::vector<std::unique_ptr<unsigned char[]>> m_blocks;
+    unsigned char *m_rowStart = nullptr;
+    unsigned char *m_at = nullptr;
+    unsigned char *m_end = nullptr;
+    size_t m_blockSize = 256;
+};
 
 enum class FieldType { Text,
                        Memo,
@@ -27,7 +52,8 @@ struct FieldDef {
 
 // A whole table or the result of one SELECT, fetched into memory
 // (client-side static cursor), with a current row, browse/edit/insert
-// states and an in-memory sort. A result drawn from one table can be
+// states and an in-memory sort. Fetched rows are kept packed (text as
+// UTF-8) and turned into values only when asked for. A result drawn from one table can be
 // edited: post, cancel and delete act on that table by the row's rowid.
 //
 // Values: Text/Memo QString, Integer qlonglong, Float double,
@@ -140,9 +166,16 @@ signals:
     void afterDelete();
 
 private:
+    // A row as values: the one being edited or inserted, or one being posted.
     struct Row {
         qint64 rowid = 0;
         std::vector<QVariant> values;
+    };
+    // A fetched row: its cells one after the other in a block of the
+    // store, each a type byte and its value (text as UTF-8 after its length).
+    struct StoredRow {
+        qint64 rowid = 0;
+        const unsigned char *cells = nullptr;
     };
     void fetch();
     QString selectText(QString *baseTable) const;
@@ -156,19 +189,23 @@ private:
     QString formatValue(int col, const QVariant &v) const;
     void setField(int col, const QVariant &v);
     int fetchIndex(int row) const;
-    const Row &rowAt(int row) const;
+    QVariant valueAt(int row, int col) const;
+    QVariant storedValue(const StoredRow &row, int col) const;
+    Row unpack(int fetched) const;
+    void repack(int fetched, const Row &row);
+    StoredRow pack(const Row &row);
     void startInsert(bool atEnd);
     void postRow();
     void rereadRow(Row &row);
     static QString rowNotFoundError();
     QString valueList(const std::vector<int> &cols, const std::vector<QVariant> &values) const;
     bool readStoredRow(qint64 rowid, std::vector<QVariant> &out) const;
-    void takeStoredRow(Row &read, const std::vector<QVariant> &stored, const std::vector<int> &clash);
+    void takeStoredRow(int fetched, const std::vector<QVariant> &stored, const std::vector<int> &clash);
     void askOverwrite();
     void removeCurrentRow();
     static bool sameValue(const QVariant &a, const QVariant &b);
     std::vector<qint64> sortKeys(int col) const;
-    static std::vector<int> textRanks(const std::vector<const QString *> &texts);
+    static std::vector<int> textRanks(const std::vector<QString> &texts);
 
     DbConnection *m_conn = nullptr;
     QString m_tableName;
@@ -176,7 +213,11 @@ private:
     QString m_baseTable;
     QString m_sortSpec;
     std::vector<FieldDef> m_fields;
-    std::vector<Row> m_rows;    // in fetch order
+    PackedRows m_store;
+    std::vector<StoredRow> m_rows;   // in fetch order
+    // Expression columns, typed by the values they hold: their cells are
+    // converted to the column's type when read.
+    std::vector<char> m_typedByValues;
     std::vector<int> m_order;   // view order: indexes into m_rows
     int m_current = -1;
     DataSetState m_state = DataSetState::Inactive;

@@ -9,6 +9,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -45,6 +48,14 @@ QString visitsSql(int customerId)
                           "from EPISKEPSEIS WHERE ID=%1 ORDER BY HMEROMHNIA ASC")
         .arg(customerId);
 }
+
+#ifdef __GLIBC__
+qint64 heapInUse()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return qint64(m.uordblks + m.hblkhd);
+}
+#endif
 
 QString errorOf(const std::function<void()> &f)
 {
@@ -107,6 +118,51 @@ private slots:
         n.setTableName("SHMEIWSEIS");
         n.open();
         QCOMPARE(n.field(n.fieldIndex("PERIGRAFH")).type, FieldType::Memo);
+    }
+
+    // Fetched rows cost about their text: no object per cell. Texts both
+    // short and longer than one length byte holds, values of every type,
+    // read back as they were stored.
+    void rowsAreHeldAboutAsCompactlyAsTheirText()
+    {
+#ifndef __GLIBC__
+        QSKIP("the heap is measured through glibc");
+#else
+        TempPractice p;
+        const int rows = 3000;
+        qint64 textBytes = 0;
+        {
+            DbTransaction t(p.conn());
+            DbStatement st(p.conn(), "INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO,DIEYTHYNSH,HMEROMHNIA_GENNHSEWS) VALUES(?,?,?,?)");
+            for (int i = 0; i < rows; ++i) {
+                const QString name = QStringLiteral("Αικατερίνη %1").arg(i);
+                const QString surname = QStringLiteral("Παπαδοπούλου-Χατζηγεωργίου %1").arg(i);
+                const QString address = i % 100 ? QStringLiteral("Λεωφόρος Αρχιεπισκόπου Μακαρίου %1").arg(i) : QString(200, u'Ω');
+                textBytes += name.toUtf8().size() + surname.toUtf8().size() + address.toUtf8().size();
+                st.reset();
+                st.bindAll({name, surname, address, i % 2 ? QVariant() : QVariant(QDate(1950, 1, 1).addDays(i))});
+                st.step();
+            }
+            t.commit();
+        }
+        DataSet ds(&p.conn());
+        ds.setSql("SELECT ONOMA,EPWNYMO,DIEYTHYNSH FROM STOIXEIA_PELATH");
+        ds.open();   // the engine's page cache fills once
+        ds.close();
+        const qint64 before = heapInUse();
+        ds.open();
+        const qint64 held = heapInUse() - before;
+        QCOMPARE(ds.recordCount(), rows);
+        QVERIFY2(held < textBytes * 3 / 2, qPrintable(QStringLiteral("%1 bytes held for %2 bytes of text").arg(held).arg(textBytes)));
+        QCOMPARE(ds.value(0, 2).toString(), QString(200, u'Ω'));
+        QCOMPARE(ds.value(rows - 1, 1).toString(), QStringLiteral("Παπαδοπούλου-Χατζηγεωργίου %1").arg(rows - 1));
+
+        DataSet typed(&p.conn());
+        typed.setSql("SELECT ID,HMEROMHNIA_GENNHSEWS,DIEYTHYNSH,1.5*ID AS HALF FROM STOIXEIA_PELATH WHERE ID<=2");
+        typed.open();
+        QCOMPARE(typed.rowValues(0), QVariantList({qlonglong(1), QDate(1950, 1, 1), QString(200, u'Ω'), 1.5}));
+        QCOMPARE(typed.rowValues(1), QVariantList({qlonglong(2), QVariant(), QStringLiteral("Λεωφόρος Αρχιεπισκόπου Μακαρίου 1"), 3.0}));
+#endif
     }
 
     void emptyResultAndClosedDataSet()
