@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test.
+# Installs what is missing, builds, and runs every test. Each stage's time
+# is printed when it ends.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/deps.sh
+stage() {
+  local name=$1 start=$SECONDS
+  shift
+  "$@"
+  echo "test.sh: $name took $((SECONDS - start)) s"
+}
+stage packages scripts/deps.sh
 # Sources in the house style (.clang-format); `scripts/format-check.sh --fix` rewrites them.
-scripts/format-check.sh
-scripts/build.sh
-(cd build && ctest --output-on-failure -j"$(nproc)")
+stage format scripts/format-check.sh
+stage build scripts/build.sh
+stage tests bash -c 'cd build && ctest --output-on-failure -j"$(nproc)"'
 # Each mutant of scripts/mutants/list.txt, applied in turn, must make its tests fail.
-scripts/mutants.sh build
+stage mutants scripts/mutants.sh build
 # The data and receipt tests again under AddressSanitizer and UBSan.
-scripts/sanitize-tests.sh
+stage sanitizers scripts/sanitize-tests.sh

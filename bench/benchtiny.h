@@ -3,7 +3,9 @@
 // runs once at a tiny size and no timing means anything, so that the tests
 // run the program and a benchmark that no longer works fails them.
 #include <benchmark/benchmark.h>
+#include <cstdio>
 #include <cstring>
+#include <unistd.h>
 #include <vector>
 
 namespace Bench {
