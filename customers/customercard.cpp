@@ -5,6 +5,8 @@
 #include "gui/guard.h"
 #include "gui/customerfields.h"
 #include "data/work/customers.h"
+#include "data/work/gesy.h"
+#include "data/db/dberror.h"
 #include "data/db/dataset.h"
 
 TForm19::TForm19(QWidget *parent)
@@ -19,6 +21,21 @@ TForm19::TForm19(QWidget *parent)
     SetupCustomerFields(ui.get(), ADOQuery1);
     ui->DBNavigator1->setDataSet(ADOQuery1);
     ui->DBNavigator1->setVisibleButtons({DbNavigator::Post});
+    ui->DBEdit6->setDataSource(ADOQuery1, QStringLiteral("GESY_ARITHMOS"));
+    for (auto signal : {&DataSet::dataReset, &DataSet::currentChanged})
+        connect(ADOQuery1, signal, this, [this] { ShowGesy(); });
+    connect(ui->CheckBox1, &QCheckBox::clicked, this, guarded([this] {
+                const bool on = ui->CheckBox1->isChecked();
+                ADOQuery1->setFieldValue(QStringLiteral("GESY_DIKAIOUXOS"), on);
+                ui->DBEdit6->setEnabled(on);
+            }));
+    // After the edits have handed over their text.
+    connect(ADOQuery1, &DataSet::updateRecord, this, [this] {
+        const QString problem = Gesy::beneficiaryProblem(ADOQuery1->fieldValue(QStringLiteral("GESY_DIKAIOUXOS")).toBool(),
+                                                         ADOQuery1->fieldText(QStringLiteral("GESY_ARITHMOS")));
+        if (!problem.isEmpty())
+            throw DbError(problem);
+    });
 
     connect(ui->DateTimePicker1, &QDateEdit::dateChanged, this, guarded([this] { DateTimePicker1Change(); }));
     connect(ui->DBNavigator1, &DbNavigator::clicked, this, guarded([this] { DBNavigator1Click(); }));
@@ -45,6 +62,13 @@ void TForm19::DBNavigator1Click()
     // Post is the only button: once stored, the row is ready for more changes.
     if (ADOQuery1->state() == DataSetState::Browse && !ADOQuery1->isEmpty())
         ADOQuery1->edit();
+}
+
+void TForm19::ShowGesy()
+{
+    const bool on = ADOQuery1->isOpen() && !ADOQuery1->isEmpty() && ADOQuery1->fieldValue(QStringLiteral("GESY_DIKAIOUXOS")).toBool();
+    ui->CheckBox1->setChecked(on);
+    ui->DBEdit6->setEnabled(on);
 }
 
 void TForm19::FormClose()

@@ -24,6 +24,7 @@ private:
     void FormShow() override;
     void DateTimePicker1Change();
     void DBNavigator1Click();
+    void ShowGesy();
 
     std::unique_ptr<Ui::TForm19> ui;
     DbConnection ADOConnection1;

@@ -5,8 +5,10 @@
 #include "gui/guard.h"
 #include "gui/customerfields.h"
 #include "data/practice/appstate.h"
+#include "data/work/gesy.h"
 #include "data/work/visits.h"
 #include "data/db/dataset.h"
+#include "data/db/dberror.h"
 
 TFORM17A::TFORM17A(QWidget *parent)
     : FormDialog(parent), ui(std::make_unique<Ui::TFORM17A>())
@@ -35,6 +37,7 @@ TFORM17A::TFORM17A(QWidget *parent)
     ui->DBGrid1->addColumn(QStringLiteral("HMEROMHNIA"), QStringLiteral("Ημερομηνία"), Qt::AlignCenter);
     ui->DBGrid1->addColumn(QStringLiteral("AITIA"), QStringLiteral("Αιτία"));
     ui->DBGrid1->addColumn(QStringLiteral("PERIGRAFH"), QStringLiteral("Περιγραφή"));
+    ui->DBGrid1->addColumn(QStringLiteral("GESY_PROLHPSH"), QStringLiteral("Πρόληψη ΓεΣΥ"));
     ui->DBNavigator2->setDataSet(ADOQuery1);
     ui->DBNavigator2->setVisibleButtons(
         {DbNavigator::First, DbNavigator::Prior, DbNavigator::Next, DbNavigator::Last, DbNavigator::Delete});
@@ -82,13 +85,23 @@ void TFORM17A::StartNewVisit()
         ADOTable1->append();
 }
 
+// A free GESY visit carries its kind and no amount; one the rule refuses
+// keeps the row in editing for correcting.
 void TFORM17A::DataSource1UpdateData()
 {
-    Visits::assign(*ADOTable1, CustomerRef::require(CustomerId));
+    const CustomerRef customer = CustomerRef::require(CustomerId);
+    Visits::assign(*ADOTable1, customer);
+    const auto kind = Gesy::Kind(ui->ComboBox1->currentIndex());
+    const QString code = Gesy::code(kind);
+    ADOTable1->setFieldValue(QStringLiteral("GESY_PROLHPSH"), code.isEmpty() ? QVariant() : QVariant(code));
+    const QString problem = Gesy::visitProblem(ADOConnection1, customer, kind, ADOTable1->fieldValue(QStringLiteral("HMEROMHNIA")).toDate());
+    if (!problem.isEmpty())
+        throw DbError(problem);
 }
 
 void TFORM17A::DBNavigator1Click()
 {
+    ui->ComboBox1->setCurrentIndex(0);
     ADOQuery1->close();
     ADOQuery1->open();
     RefreshCount();

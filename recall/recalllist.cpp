@@ -6,6 +6,7 @@
 #include "data/practice/appstate.h"
 #include "data/db/clock.h"
 #include "data/work/customers.h"
+#include "data/work/gesy.h"
 #include "data/work/recall.h"
 #include "data/db/dataset.h"
 #include "gui/formstyle.h"
@@ -42,6 +43,13 @@ TForm81::TForm81(QWidget *parent)
     g->addColumn(QStringLiteral("THLEFWNO_2"), QStringLiteral("Τηλέφωνο 2"), left);
     g->addColumn(QStringLiteral("TELEYTAIA_EPISKEPSH"), QStringLiteral("Τελευταία επίσκεψη"), Qt::AlignCenter);
     g->addColumn(QStringLiteral("MHNES"), QStringLiteral("Μήνες"), Qt::AlignCenter);
+    g->addColumn(QStringLiteral("GESY_ARITHMOS"), QStringLiteral("Αρ. ΓεΣΥ"), left);
+    g->setColumnHidden(6, true);
+    ADOQuery3 = new DataSet(&ADOConnection1, this);
+    ADOQuery3->setObjectName(QStringLiteral("ADOQuery3"));
+    ADOQuery4 = new DataSet(&ADOConnection1, this);
+    ADOQuery4->setObjectName(QStringLiteral("ADOQuery4"));
+    ui->SpinEdit2->setValue(Clock::today().year());
 
     RvProject1 = new ReportProject(this);
     RvProject1->setObjectName(QStringLiteral("RvProject1"));
@@ -50,7 +58,15 @@ TForm81::TForm81(QWidget *parent)
 
     connect(ui->Button1, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
     connect(ui->Button2, &QPushButton::clicked, this, guarded([this] { Button2Click(); }));
+    RvProject2 = new ReportProject(this);
+    RvProject2->setObjectName(QStringLiteral("RvProject2"));
+    RvProject2->addConnection(QStringLiteral("RvDataSetConnection1"), ADOQuery2);
+    RvProject2->addConnection(QStringLiteral("RvDataSetConnection3"), ADOQuery3);
+    RvProject2->addConnection(QStringLiteral("RvDataSetConnection4"), ADOQuery4);
+
     connect(ui->Button3, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui->Button4, &QPushButton::clicked, this, guarded([this] { Button4Click(); }));
+    connect(ui->CheckBox1, &QCheckBox::toggled, this, guarded([this] { Button1Click(); }));
     connect(g, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex &index) { runGuarded([&] { DBGrid1DblClick(index.row()); }); });
 }
@@ -74,10 +90,18 @@ void TForm81::FormShow()
 
 void TForm81::Button1Click()
 {
-    Recall::open(*ADOQuery1, ui->SpinEdit1->value(), Clock::today());
+    const bool gesy = ui->CheckBox1->isChecked();
+    if (gesy)
+        Gesy::openDue(*ADOQuery1, Clock::today());
+    else
+        Recall::open(*ADOQuery1, ui->SpinEdit1->value(), Clock::today());
+    ui->DBGrid1->setColumnHidden(5, gesy);
+    ui->DBGrid1->setColumnHidden(6, !gesy);
+    ui->SpinEdit1->setEnabled(!gesy);
     ui->Label1->setText(QStringLiteral("Βρέθηκαν ") + QString::number(ADOQuery1->recordCount())
                         + QStringLiteral(" πελάτες"));
-    ui->Button2->setEnabled(ADOQuery1->recordCount() > 0);
+    // The printout is of the months' list only.
+    ui->Button2->setEnabled(!gesy && ADOQuery1->recordCount() > 0);
 }
 
 void TForm81::Button2Click()
@@ -86,6 +110,15 @@ void TForm81::Button2Click()
     RvProject1->setValue(QStringLiteral("MONTHS"), QString::number(ui->SpinEdit1->value()));
     RvProject1->setProjectFile(AppDirectory + QDir::separator() + QStringLiteral("ANAKLHSH.RAV"));
     RvProject1->execute();
+}
+
+void TForm81::Button4Click()
+{
+    Recall::openPrintout(*ADOQuery2);
+    Gesy::openMonthly(*ADOQuery3, *ADOQuery4, ui->SpinEdit2->value());
+    RvProject2->setValue(QStringLiteral("YEAR"), QString::number(ui->SpinEdit2->value()));
+    RvProject2->setProjectFile(AppDirectory + QDir::separator() + QStringLiteral("GESY_MHNES.RAV"));
+    RvProject2->execute();
 }
 
 void TForm81::DBGrid1DblClick(int row)
@@ -106,6 +139,8 @@ void TForm81::done(int r)
 {
     ADOQuery1->close();
     ADOQuery2->close();
+    ADOQuery3->close();
+    ADOQuery4->close();
     ADOConnection1.close();
     QDialog::done(r);
 }

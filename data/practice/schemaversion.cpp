@@ -29,6 +29,10 @@ QList<SchemaVersion::Migration> buildMigrations()
                                                                                                                                      " KATASTASH TEXT NOT NULL, HMEROMHNIA_EKTELESHS DATE, SHMEIWSH MEMO COLLATE GREEK,"
                                                                                                                                      " AR_APODEIKSHS INTEGER, KATAXWRHSH DATE)"),
                                                                                                                       QStringLiteral("CREATE INDEX IX_SXEDIO_THERAPEIAS_PELATHS ON SXEDIO_THERAPEIAS (PELATHS)"), QStringLiteral("CREATE INDEX IX_SXEDIO_THERAPEIAS_APODEIKSH ON SXEDIO_THERAPEIAS (AR_APODEIKSHS)")}});
+    // GESY prevention: a customer may be a beneficiary (with the number
+    // the insurer gave), and a visit may be the free preventive check or
+    // cleaning (NULL for an ordinary visit).
+    list.append({int(list.size()) + 1, QStringLiteral("Δικαιούχοι ΓεΣΥ και προληπτικές επισκέψεις ΓεΣΥ"), {QStringLiteral("ALTER TABLE STOIXEIA_PELATH ADD COLUMN GESY_DIKAIOUXOS BOOLEAN NOT NULL DEFAULT 0"), QStringLiteral("ALTER TABLE STOIXEIA_PELATH ADD COLUMN GESY_ARITHMOS TEXT"), QStringLiteral("ALTER TABLE EPISKEPSEIS ADD COLUMN GESY_PROLHPSH TEXT"), QStringLiteral("CREATE INDEX IX_EPISKEPSEIS_GESY ON EPISKEPSEIS (GESY_PROLHPSH, ID, HMEROMHNIA)")}});
     return list;
 }
 

@@ -15,7 +15,7 @@ void assign(DataSet &entry, CustomerRef customer) { entry.setFieldValue(QStringL
 void openList(DataSet &ds, CustomerRef customer)
 {
     ds.close();
-    ds.setSql(QStringLiteral("select ID AS ID,HMEROMHNIA AS HMEROMHNIA,AITIA AS AITIA,PERIGRAFH AS PERIGRAFH from EPISKEPSEIS WHERE ID=")
+    ds.setSql(QStringLiteral("select ID AS ID,HMEROMHNIA AS HMEROMHNIA,AITIA AS AITIA,PERIGRAFH AS PERIGRAFH,GESY_PROLHPSH AS GESY_PROLHPSH from EPISKEPSEIS WHERE ID=")
               + customer.text() + QStringLiteral(" ORDER BY HMEROMHNIA ASC"));
     ds.open();
 }

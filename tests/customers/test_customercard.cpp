@@ -5,6 +5,7 @@
 #include "gui/dbcontrols.h"
 #include "gui/dbnavigator.h"
 #include "tests/common/testmain.h"
+#include <QCheckBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -68,6 +69,40 @@ private slots:
         QCOMPARE(column(id, "THLEFWNO_1"), QStringLiteral("22 334455"));
         QCOMPARE(column(id, "ISTORIKO"), QStringLiteral("Αλλεργία στην πενικιλίνη"));
         QCOMPARE(column(other, "THLEFWNO_1"), QString());
+        QVERIFY(Messages::takeShown().isEmpty());
+    }
+
+    // A GESY beneficiary is stored with the number; the number box is
+    // open only for one.
+    void aGesyBeneficiaryIsStoredWithTheNumber()
+    {
+        TForm19 card;
+        card.CustomerId = QString::number(id);
+        card.show();
+        auto *box = child<QCheckBox>(&card, "CheckBox1");
+        auto *number = child<QLineEdit>(&card, "DBEdit6");
+        QVERIFY(!box->isChecked());
+        QVERIFY(!number->isEnabled());
+        box->click();
+        QVERIFY(number->isEnabled());
+        post(&card)->click();
+        const auto msgs = Messages::takeShown();
+        QCOMPARE(msgs.size(), 1);
+        QCOMPARE(msgs[0].text, QStringLiteral("Γράψτε τον αριθμό δικαιούχου ΓεΣΥ του πελάτη."));
+        QCOMPARE(p->scalar(QStringLiteral("SELECT COUNT(*) FROM STOIXEIA_PELATH WHERE GESY_DIKAIOUXOS<>0")).toInt(), 0);
+        typeText(number, QStringLiteral("1234567"));
+        post(&card)->click();
+        QCOMPARE(p->scalar(QStringLiteral("SELECT COUNT(*) FROM STOIXEIA_PELATH WHERE GESY_DIKAIOUXOS<>0 AND ID=%1").arg(id)).toInt(), 1);
+        QCOMPARE(column(id, "GESY_ARITHMOS"), QStringLiteral("1234567"));
+        card.reject();
+
+        TForm19 again;
+        again.CustomerId = QString::number(id);
+        again.show();
+        QVERIFY(child<QCheckBox>(&again, "CheckBox1")->isChecked());
+        child<QCheckBox>(&again, "CheckBox1")->click();
+        post(&again)->click();
+        QCOMPARE(p->scalar(QStringLiteral("SELECT COUNT(*) FROM STOIXEIA_PELATH WHERE GESY_DIKAIOUXOS<>0")).toInt(), 0);
         QVERIFY(Messages::takeShown().isEmpty());
     }
 

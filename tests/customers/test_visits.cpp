@@ -3,6 +3,7 @@
 #include "data/db/clock.h"
 #include "gui/dbnavigator.h"
 #include "tests/common/testmain.h"
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -92,6 +93,34 @@ private slots:
         QCOMPARE(count(*w), QStringLiteral("Βρέθηκαν 0 επισκέψεις"));
         w->reject();
         QCOMPARE(p->count("EPISKEPSEIS"), 0);
+    }
+
+    // A free GESY visit is stored with its kind, for a beneficiary only and
+    // once in twelve months; the next entry starts as an ordinary visit.
+    void aFreeGesyVisitIsStoredWithItsKindOnceAYear()
+    {
+        p->exec(QStringLiteral("UPDATE STOIXEIA_PELATH SET GESY_DIKAIOUXOS=-1, GESY_ARITHMOS='77' WHERE ID=%1").arg(id));
+        auto w = open(id);
+        auto *kind = child<QComboBox>(w.get(), "ComboBox1");
+        kind->setCurrentIndex(1);
+        enter(*w, "15/3/2009", "Έλεγχος ΓεΣΥ");
+        QCOMPARE(kind->currentIndex(), 0);
+        kind->setCurrentIndex(2);
+        enter(*w, "20/5/2009", "Καθαρισμός ΓεΣΥ");
+        const auto msgs = Messages::takeShown();
+        QCOMPARE(msgs.size(), 1);
+        QVERIFY2(msgs[0].text.contains(QStringLiteral("15/3/2010")), qPrintable(msgs[0].text));
+        // As an ordinary visit it goes in.
+        kind->setCurrentIndex(0);
+        child<DbNavigator>(w.get(), "DBNavigator1")->button(DbNavigator::Post)->click();
+        QCOMPARE(gridColumn(w.get(), 3), (QStringList{"Έλεγχος", ""}));
+        QCOMPARE(p->scalar(QStringLiteral("SELECT COUNT(*) FROM EPISKEPSEIS WHERE GESY_PROLHPSH IS NOT NULL")).toInt(), 1);
+
+        auto notBeneficiary = open(other);
+        child<QComboBox>(notBeneficiary.get(), "ComboBox1")->setCurrentIndex(1);
+        enter(*notBeneficiary, "15/3/2009", "Έλεγχος ΓεΣΥ");
+        QCOMPARE(Messages::takeShown().size(), 1);
+        QCOMPARE(p->scalar(QStringLiteral("SELECT COUNT(*) FROM EPISKEPSEIS WHERE ID=%1").arg(other)).toInt(), 1);
     }
 };
 

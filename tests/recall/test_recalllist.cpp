@@ -8,11 +8,13 @@
 #include "reports/reportengine.h"
 #include "tests/common/testmain.h"
 #include "tests/customers/customertestutil.h"
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSpinBox>
 #include <QTest>
+#include <tuple>
 
 class RecallListTest : public QObject {
     Q_OBJECT
@@ -193,6 +195,43 @@ private slots:
         QVERIFY(first > 0 && second > first);
         QVERIFY(html.contains(QStringLiteral("22 111111")));
         QVERIFY(html.contains(QStringLiteral("1/10/2007")));
+    }
+
+    // The GESY choice lists the beneficiaries whose free visit is due, with
+    // their numbers; the free visits of a year print counted per month.
+    void gesyBeneficiariesDueAndTheirVisitsPerMonth()
+    {
+        p->copyReportFiles();
+        const qlonglong a = addCustomer(*p, {"Άννα", "Αντωνίου"});
+        const qlonglong b = addCustomer(*p, {"Βασίλης", "Βασιλείου"});
+        const qlonglong c = addCustomer(*p, {"Γιώργος", "Γεωργίου"});
+        addCustomer(*p, {"Δήμητρα", "Δημητρίου"});   // no beneficiary
+        for (qlonglong who : {a, b, c})
+            p->conn().executeNative(QStringLiteral("UPDATE STOIXEIA_PELATH SET GESY_DIKAIOUXOS=-1, GESY_ARITHMOS=? WHERE ID=?"),
+                                    {QStringLiteral("N%1").arg(who), who});
+        for (const auto &[who, day, kind] : {std::tuple{a, QDate(2008, 6, 15), "Έλεγχος"}, std::tuple{b, QDate(2008, 6, 16), "Καθαρισμός"},
+                                             std::tuple{b, QDate(2008, 3, 1), "Έλεγχος"}, std::tuple{c, QDate(2009, 1, 5), ""}})
+            p->conn().executeNative(QStringLiteral("INSERT INTO EPISKEPSEIS (ID, HMEROMHNIA, GESY_PROLHPSH) VALUES (?, ?, ?)"),
+                                    {who, day.toString(Qt::ISODate), *kind ? QVariant(QString::fromUtf8(kind)) : QVariant()});
+        TForm81 w;
+        w.show();
+        child<QCheckBox>(&w, "CheckBox1")->click();
+        QCOMPARE(gridColumn(&w, 0), (QStringList{"Αντωνίου", "Γεωργίου"}));
+        QCOMPARE(gridColumn(&w, 6), (QStringList{QStringLiteral("N%1").arg(a), QStringLiteral("N%1").arg(c)}));
+        QCOMPARE(gridColumn(&w, 4), (QStringList{"15/6/2008", ""}));
+        QVERIFY(!child<QSpinBox>(&w, "SpinEdit1")->isEnabled());
+
+        QString html;
+        ReportProject::setTestSink([&](const QString &file, const QString &h) {
+            QVERIFY(file.endsWith(QStringLiteral("GESY_MHNES.RAV")));
+            html = h;
+        });
+        child<QSpinBox>(&w, "SpinEdit2")->setValue(2008);
+        child<QPushButton>(&w, "Button4")->click();
+        QVERIFY(Messages::takeShown().isEmpty());
+        QVERIFY(html.contains(QStringLiteral("Δωρεάν προληπτικές επισκέψεις του έτους 2008: 3")));
+        QVERIFY2(html.contains(QStringLiteral("<td align=\"center\">6/2008</td><td align=\"right\">1</td><td align=\"right\">1</td><td align=\"right\">2</td>")), qPrintable(html));
+        QVERIFY(html.contains(QStringLiteral("N%1").arg(b)));
     }
 };
 
