@@ -31,6 +31,8 @@ int main(int argc, char **argv)
         }
         // The start-up check may still be reading when the program ends early.
         Safekeeping::WaitForCheck();
+        // The exit backup may still be copying after the windows have closed.
+        Safekeeping::FinishBackupAtExit(nullptr);
     }
     return result;
 }

@@ -368,10 +368,11 @@ void TForm3::closeEvent(QCloseEvent *e)
     }
     m_exitConfirmed = true;
     hide();
-    // The day's backup, once the user has said goodbye.
+    // The day's backup, once the user has said goodbye: copied while the
+    // program closes, finished before the process ends.
     Safekeeping::WaitForCheck();
     if (AccessGranted)
-        Safekeeping::BackupAtExit(nullptr);
+        Safekeeping::StartBackupAtExit();
     {
         TForm4 splash;
         ShowModal(&splash);

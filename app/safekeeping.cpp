@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <exception>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -50,6 +51,19 @@ QPointer<QThread> &runningCheck()
 {
     static QPointer<QThread> worker;
     return worker;
+}
+
+// The exit backup while its worker copies.
+struct ExitBackup {
+    std::unique_ptr<QThread> worker;
+    QString written;
+    QString failure;
+};
+
+std::shared_ptr<ExitBackup> &runningExitBackup()
+{
+    static std::shared_ptr<ExitBackup> job;
+    return job;
 }
 
 }   // namespace
@@ -185,6 +199,8 @@ void StartCheck(QWidget *parent, std::function<void(bool usable)> done)
             done(true);
         return;
     }
+    // A copy cut short when the program last ended never became a backup.
+    Backup::removeLeftovers(Backup::folder(practiceDir()));
     const QString file = ParseConnectionString(connectionString).dataSource;
     WriteGate::hold(file);
     auto problems = std::make_shared<QStringList>();
@@ -228,23 +244,41 @@ QString OldBackupNote(const QString &dir, const QDateTime &now)
         .arg(when.toString(QStringLiteral("d/M/yyyy")));
 }
 
+void StartBackupAtExit()
+{
+    FinishBackupAtExit(nullptr);
+    if (ServerConf::exists(practiceDir()) || !Backup::dueToday(practiceDir(), Clock::now()))
+        return;
+    auto job = std::make_shared<ExitBackup>();
+    job->worker.reset(QThread::create([job = job.get(), dir = practiceDir(), connectionString = DbConnectionString] {
+        try {
+            DbConnection conn;
+            conn.setConnectionString(connectionString);
+            conn.open();
+            job->written = Backup::makeAutomatic(conn, dir);
+        } catch (const DbError &e) {
+            job->failure = e.message();
+        }
+    }));
+    runningExitBackup() = job;
+    job->worker->start();
+}
+
+QString FinishBackupAtExit(QWidget *parent)
+{
+    const std::shared_ptr<ExitBackup> job = std::exchange(runningExitBackup(), nullptr);
+    if (!job)
+        return QString();
+    job->worker->wait();
+    if (!job->failure.isEmpty())
+        Messages::plain(QStringLiteral("Το αντίγραφο ασφαλείας δεν έγινε: %1").arg(job->failure), parent);
+    return job->written;
+}
+
 QString BackupAtExit(QWidget *parent)
 {
-    if (ServerConf::exists(practiceDir()))
-        return QString();
-    if (!Backup::dueToday(practiceDir(), Clock::now()))
-        return QString();
-    QString written;
-    try {
-        RunWithProgress(parent, QStringLiteral("Αντίγραφο ασφαλείας των δεδομένων…"), [&] {
-            auto conn = openPractice();
-            written = Backup::makeAutomatic(*conn, practiceDir());
-        });
-    } catch (const DbError &e) {
-        Messages::plain(QStringLiteral("Το αντίγραφο ασφαλείας δεν έγινε: %1").arg(e.message()), parent);
-        return QString();
-    }
-    return written;
+    StartBackupAtExit();
+    return FinishBackupAtExit(parent);
 }
 
 QString BackupToChosenFolder(QWidget *parent)

@@ -37,6 +37,11 @@ QString OldBackupNote(const QString &practiceDir, const QDateTime &now);
 // was made today. A failure is reported; the program ends either way.
 // Returns the file written, or "".
 QString BackupAtExit(QWidget *parent);
+// The same in two halves, so that closing does not wait for the copy: the
+// start returns at once, the copy is made in a worker thread, and the
+// finish (before the process ends) waits for it and reports a failure.
+void StartBackupAtExit();
+QString FinishBackupAtExit(QWidget *parent);
 
 // "Αντίγραφο ασφαλείας…": a verified copy into a folder the user picks.
 // Returns the file written, or "".

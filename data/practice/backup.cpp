@@ -4,10 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <sqlite3.h>
 
 namespace {
@@ -22,6 +24,21 @@ std::function<void(const QString &)> &beforeVerifyHook()
 }
 
 QString native(const QString &path) { return QDir::toNativeSeparators(path); }
+
+// A copy is written as <name>.part, held by <name>.part.lock while it is
+// written: another program (a second start while the exit backup
+// finishes) sees the lock and leaves the file alone. The lock of a
+// program that has ended is free again.
+QString lockName(const QString &part) { return part + QStringLiteral(".lock"); }
+
+std::unique_ptr<QLockFile> lockPart(const QString &part)
+{
+    auto lock = std::make_unique<QLockFile>(lockName(part));
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0))
+        return nullptr;
+    return lock;
+}
 
 // Runs the online backup from one open database into another in one step,
 // so the destination is written in a single transaction.
@@ -311,6 +328,9 @@ TableCounts makeVerified(DbConnection &source, const QString &dest)
     // Written under a temporary name, so that no unverified file ever
     // carries a backup's name.
     const QString part = dest + QStringLiteral(".part");
+    const auto held = lockPart(part);
+    if (!held)
+        throw DbError(QString::fromUtf8("Το αντίγραφο %1 γράφεται ήδη από άλλο πρόγραμμα.").arg(shown));
     QFile::remove(part);
     {
         QFile f(part);
@@ -361,7 +381,7 @@ QString makeAutomatic(DbConnection &source, const QString &practiceDir, TableCou
     QDateTime when = Clock::now();
     QString dest = QDir(dir).absoluteFilePath(automaticName(when));
     // Two copies within one second: the second takes the next free second.
-    for (int i = 0; i < 60 && QFileInfo::exists(dest); ++i) {
+    for (int i = 0; i < 60 && (QFileInfo::exists(dest) || QFileInfo::exists(dest + QStringLiteral(".part"))); ++i) {
         when = when.addSecs(1);
         dest = QDir(dir).absoluteFilePath(automaticName(when));
     }
@@ -414,9 +434,30 @@ QStringList rotate(const QString &dir)
         if (!keep.contains(c.path) && QFile::remove(c.path))
             removed << c.path;
     }
-    // Leftovers of a copy that was cut short never became backups.
-    for (const QString &name : d.entryList({QStringLiteral("data-*.mdb.part*")}, QDir::Files))
-        QFile::remove(d.absoluteFilePath(name));
+    removed << removeLeftovers(dir);
+    return removed;
+}
+
+QStringList removeLeftovers(const QString &dir)
+{
+    const QDir d(dir);
+    QSet<QString> parts;
+    static const QRegularExpression partOf(QStringLiteral("^(data-.*\\.mdb\\.part)(-journal|\\.lock)?$"));
+    for (const QString &name : d.entryList({QStringLiteral("data-*.mdb.part*")}, QDir::Files | QDir::Hidden)) {
+        const auto m = partOf.match(name);
+        if (m.hasMatch())
+            parts.insert(d.absoluteFilePath(m.captured(1)));
+    }
+    QStringList removed;
+    for (const QString &part : parts) {
+        const auto held = lockPart(part);
+        if (!held)
+            continue;   // still being written
+        for (const QString &file : {part, part + QStringLiteral("-journal")}) {
+            if (QFile::remove(file))
+                removed << file;
+        }
+    }
     return removed;
 }
 

@@ -47,6 +47,11 @@ QString makeAutomatic(DbConnection &source, const QString &practiceDir, TableCou
 // touched. Returns the files removed.
 QStringList rotate(const QString &dir);
 
+// Removes from dir what copies cut short left behind (a program that ended
+// while writing one). A copy still being written, by this program or by
+// another one, is left alone. Returns the files removed.
+QStringList removeLeftovers(const QString &dir);
+
 // The newest automatic copy in folder(practiceDir), or "".
 QString newest(const QString &practiceDir);
 // The newest automatic copy that passes verifyFile with the credentials, or

@@ -433,6 +433,32 @@ private slots:
         QVERIFY(!QFile::exists(made.last()));
         QCOMPARE(QDir(Backup::folder(dir->path())).entryList(QDir::Files).size(), 7);
     }
+
+    // A copy still being written (the exit backup finishing while the
+    // program starts again) is left alone by the other program's start and
+    // rotation; what a copy cut short left behind goes.
+    void aCopyBeingWrittenIsLeftAloneLeftoversGo()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(10));
+        auto c = openPracticeDir(dir->path());
+        const QString folder = Backup::folder(dir->path());
+        const QString stale = QDir(folder).absoluteFilePath(QStringLiteral("data-2026-03-01-200000.mdb.part"));
+        QVERIFY(QDir().mkpath(folder));
+        for (const QString &f : {stale, stale + QStringLiteral("-journal")})
+            QVERIFY(QFile(f).open(QIODevice::WriteOnly));
+        Clock::setNow(QDateTime(QDate(2026, 3, 2), QTime(20, 0)));
+        const QString dest = QDir(folder).absoluteFilePath(Backup::automaticName(Clock::now()));
+        QStringList removed;
+        Backup::setBeforeVerifyHook([&](const QString &part) {
+            removed = Backup::removeLeftovers(folder);
+            Backup::rotate(folder);
+            QVERIFY(QFile::exists(part));
+            QVERIFY_THROWS_EXCEPTION(DbError, Backup::makeVerified(*c, dest));
+        });
+        QCOMPARE(Backup::makeAutomatic(*c, dir->path()), dest);
+        QCOMPARE(removed, (QStringList{stale, stale + QStringLiteral("-journal")}));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(dest).fileName()});
+    }
 };
 
 class PracticeCheckTest : public QObject {
