@@ -442,6 +442,25 @@ QStringView decodeInto(std::vector<QChar> &buf, const void *data, int n)
     }
     if (i == n)
         return QStringView(buf.data(), n);
+    // Greek text is two-byte sequences and ASCII: decoded here, which an
+    // integrity check of the customers' index does millions of times. Any
+    // other byte leaves it all to the decoder, from the same point as ever.
+    size_t out = size_t(i);
+    bool whole = true;
+    for (int j = i; j < n && whole;) {
+        const unsigned char c = s[j];
+        if (c < 0x80) {
+            buf[out++] = QChar(c);
+            ++j;
+        } else if (c >= 0xC2 && c <= 0xDF && j + 1 < n && (s[j + 1] & 0xC0) == 0x80) {
+            buf[out++] = QChar(char16_t(((c & 0x1F) << 6) | (s[j + 1] & 0x3F)));
+            j += 2;
+        } else {
+            whole = false;
+        }
+    }
+    if (whole)
+        return QStringView(buf.data(), qsizetype(out));
     // Same decoder as QString::fromUtf8, so the data sets' sort agrees.
     QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     QChar *end = decoder.appendToBuffer(buf.data() + i,

@@ -3,9 +3,11 @@
 #include "data/practice/schema.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
+#include <QRandomGenerator>
 #include <QTest>
 #include <algorithm>
 #include <memory>
+#include <sqlite3.h>
 
 namespace {
 
@@ -293,6 +295,45 @@ private slots:
         std::stable_sort(shuffled.begin(), shuffled.end(),
                          [](const QString &a, const QString &b) { return SqlFunctions::compareText(a, b) < 0; });
         QCOMPARE(shuffled, expected);
+    }
+
+    // The collation reads the engine's UTF-8 itself: on Greek, Latin,
+    // three-byte signs (a byte-order mark inside a text too) and bytes that
+    // are not UTF-8, it orders as compareText orders the decoded texts.
+    void collationOnTheEnginesBytes()
+    {
+        const QStringList pieces{"α", "ά", "σ", "ς", "Σ", "ΐ", "a", "A", "0", " ", "-", "€", QString(QChar(0xFEFF)), "ö"};
+        QRandomGenerator rng(20080305);
+        QList<QByteArray> texts{"", "\xce", "\xce\xb1\xff", "\xce\xb1\xcc\x81\xce\xbd", "Παπαδόπουλος", "Παπαδόπουλος1", "ΠΑΠΑΣ"};
+        for (int i = 0; i < 400; ++i) {
+            QByteArray t = texts[int(rng.bounded(int(texts.size())))].left(int(rng.bounded(6)));
+            for (int k = int(rng.bounded(4)); k > 0; --k)
+                t += pieces[int(rng.bounded(int(pieces.size())))].toUtf8();
+            if (!texts.contains(t))
+                texts << t;
+        }
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open(":memory:", &db), SQLITE_OK);
+        std::unique_ptr<sqlite3, int (*)(sqlite3 *)> closer(db, sqlite3_close);
+        SqlFunctions::registerAll(db);
+        QCOMPARE(sqlite3_exec(db, "CREATE TABLE T(X TEXT COLLATE GREEK)", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_stmt *st = nullptr;
+        QCOMPARE(sqlite3_prepare_v2(db, "INSERT INTO T VALUES(?)", -1, &st, nullptr), SQLITE_OK);
+        for (const QByteArray &t : texts) {
+            sqlite3_bind_text(st, 1, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+            QCOMPARE(sqlite3_step(st), SQLITE_DONE);
+            sqlite3_reset(st);
+        }
+        sqlite3_finalize(st);
+        QList<QByteArray> got;
+        QCOMPARE(sqlite3_prepare_v2(db, "SELECT X FROM T ORDER BY X", -1, &st, nullptr), SQLITE_OK);
+        while (sqlite3_step(st) == SQLITE_ROW)
+            got << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)), sqlite3_column_bytes(st, 0));
+        sqlite3_finalize(st);
+        QCOMPARE(got.size(), texts.size());
+        for (qsizetype i = 1; i < got.size(); ++i)
+            QVERIFY2(SqlFunctions::compareText(QString::fromUtf8(got[i - 1]), QString::fromUtf8(got[i])) <= 0,
+                     got[i - 1].toHex() + " before " + got[i].toHex());
     }
 
     void compareIsTotal()
