@@ -97,7 +97,7 @@ void TForm56::StoreReceipt(DbConnection &conn, const Entry &entry, const QString
     const qint64 number = entry.number.toLongLong(&ok);
     if (!ok)
         throw DbError(NotEntered);
-    Receipts::issue(conn, {.number = number, .customer = CustomerRef::require(entry.customerId), .amount = entry.amount, .firstName = entry.firstName, .surname = entry.surname, .receiver = fullName, .description = entry.description, .fund = entry.fund});
+    Receipts::issue(conn, {.number = number, .customer = CustomerRef::require(entry.customerId), .amount = entry.amount, .firstName = entry.firstName, .surname = entry.surname, .receiver = fullName, .description = entry.description, .fund = entry.fund, .planItems = entry.planItems});
 }
 
 void TForm56::Button1Click()

@@ -33,6 +33,7 @@ public:
         QString customerId;   // as digits
         double amount = 0;
         QString firstName, surname, description, fund;
+        QList<qint64> planItems;   // done plan items this receipt bills
     };
     // Issues it through Receipts::issue: all three rows or none (DbError),
     // a number issued meanwhile by another copy of the program refused.

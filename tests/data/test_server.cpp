@@ -9,6 +9,7 @@
 #include "data/practice/serverconf.h"
 #include "data/practice/session.h"
 #include "data/work/customers.h"
+#include "data/work/plans.h"
 #include "data/work/receipts.h"
 #include "gui/messages.h"
 #include "receipts/issuereceipt.h"
@@ -28,6 +29,7 @@
 #include <QScopeGuard>
 #include <QThread>
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -401,6 +403,88 @@ private slots:
             }
         }
         std::printf("issued %d refused %d\n", issued, refused);
+    }
+
+    // The worker side of billing: receipts for the plan's done items not
+    // billed yet, two at a time, as the plan window issues them, until none
+    // is left; a refusal (counter moved, item billed meanwhile) is tried again.
+    void billAsWorker()
+    {
+        const QString dir = qEnvironmentVariable(WorkerDirVariable);
+        if (dir.isEmpty())
+            QSKIP("runs only as a worker of threeProgramsBillEachItemOnce");
+        Session::current().logIn(BuildConnectionString(dir), TestServer::loginPassword());
+        DbConnection conn;
+        conn.setConnectionString(BuildConnectionString(dir));
+        conn.setCommandTimeout(60);
+        conn.open();
+        const CustomerRef customer = CustomerRef::require(QStringLiteral("1"));
+        const int first = qEnvironmentVariableIntValue("MOLARIX_BILL_FROM");
+        for (int round = 0; round < 100000; ++round) {
+            QList<Plans::Item> billable;
+            for (const Plans::Item &i : Plans::items(conn, customer))
+                if (i.billable())
+                    billable << i;
+            if (billable.isEmpty())
+                return;
+            // Each worker starts elsewhere in the list, and all meet at its end.
+            const QList<Plans::Item> two = billable.mid(std::min<qsizetype>(first, billable.size() - 1), 2);
+            TForm56::Entry e;
+            e.number = QString::number(conn.scalarNative(QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")).toLongLong());
+            e.customerId = customer.text();
+            e.amount = double(Plans::sum(two)) / 100;
+            e.firstName = QStringLiteral("Ελένη");
+            e.surname = QStringLiteral("Ο'Νιλ");
+            e.description = Plans::billDescription(two);
+            for (const Plans::Item &i : two)
+                e.planItems << i.id;
+            try {
+                TForm56::StoreReceipt(conn, e);
+            } catch (const DbError &) {
+            }
+        }
+        QFAIL("the worker billed without end");
+    }
+
+    void threeProgramsBillEachItemOnce()
+    {
+        if (!qEnvironmentVariableIsEmpty(WorkerDirVariable))
+            QSKIP("this is a worker");
+        MOLARIX_REQUIRE_SERVER();
+        ServerFolder f;
+        auto c = f.open();
+        c->executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Ελένη','Ο''Νιλ')"));
+        c->executeNative(QStringLiteral("INSERT INTO LAST_APODEIKSH(\"LAST\") VALUES(1)"));
+        const CustomerRef customer = CustomerRef::require(QStringLiteral("1"));
+        const qint64 work = Plans::addWork(*c, {.code = QStringLiteral("EM01"), .description = QStringLiteral("Έμφραξη"), .cents = 6000});
+        const int itemCount = 90;
+        for (int i = 0; i < itemCount; ++i)
+            Plans::setState(*c, Plans::addItem(*c, customer, {.work = work, .cents = 1000 + i}), Plans::State::Done, QDate(2026, 3, 2));
+        std::vector<std::unique_ptr<QProcess>> workers;
+        for (const int from : {0, 0, 30}) {
+            auto w = std::make_unique<QProcess>();
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QString::fromLatin1(WorkerDirVariable), f.dir.path());
+            env.insert(QStringLiteral("MOLARIX_BILL_FROM"), QString::number(from));
+            w->setProcessEnvironment(env);
+            w->start(QCoreApplication::applicationFilePath(), {QStringLiteral("ServerWorkstationsTest"), QStringLiteral("billAsWorker")});
+            QVERIFY(w->waitForStarted(10000));
+            workers.push_back(std::move(w));
+        }
+        for (auto &w : workers) {
+            QVERIFY(w->waitForFinished(600000));
+            QVERIFY2(w->exitStatus() == QProcess::NormalExit && w->exitCode() == 0,
+                     qPrintable(QString::fromUtf8(w->readAllStandardOutput() + w->readAllStandardError())));
+        }
+        // Every item on one receipt, every receipt's amount the sum of its items.
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT count(*) FROM SXEDIO_THERAPEIAS WHERE AR_APODEIKSHS IS NULL")).toInt(), 0);
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT count(*) FROM APODEIKSEIS a WHERE round(a.POSO * 100) <>"
+                                                " (SELECT coalesce(sum(s.TIMH_LEPTA), 0) FROM SXEDIO_THERAPEIAS s WHERE s.AR_APODEIKSHS = a.AR_APODEIKSHS)"))
+                     .toInt(),
+                 0);
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT sum(TIMH_LEPTA) FROM SXEDIO_THERAPEIAS")).toLongLong(),
+                 std::llround(c->scalarNative(QStringLiteral("SELECT sum(POSO) FROM EISPRAKSH_PELATH")).toDouble() * 100));
+        QVERIFY(Plans::totals(Plans::items(*c, customer)).outstanding == 0);
     }
 
     void threeProgramsIssueOneThousandReceipts()

@@ -1,6 +1,7 @@
 // A process issuing and cancelling receipts is killed (SIGKILL) at random
 // points; afterwards the file must be whole and every receipt, its taking
-// and the counter all there or all missing.
+// and the counter all there or all missing, and the plan item a receipt
+// bills linked to it or the receipt missing too.
 //
 // The worker is this same test program, started with MOLARIX_CRASH_DIR set:
 //   test_receipts CrashSafetyTest workUntilKilled
@@ -11,6 +12,7 @@
 #include "data/db/connection.h"
 #include "data/practice/practicefile.h"
 #include "data/practice/schema.h"
+#include "data/work/plans.h"
 #include "receipts/issuedreceipts.h"
 #include "receipts/issuereceipt.h"
 #include "tests/common/testmain.h"
@@ -42,6 +44,12 @@ QStringList brokenRules(DbConnection &conn)
     for (const Check::Finding &f : report.findings)
         if (!f.reportOnly && !f.rows.isEmpty())
             broken << f.name + QStringLiteral(": ") + f.rows.join(QStringLiteral(" | "));
+    // A receipt for plan work is issued with its item linked, never without.
+    const qint64 unlinked = conn.scalarNative(QStringLiteral("SELECT count(*) FROM APODEIKSEIS a WHERE a.EGKYRH<>0 AND a.PERIGRAFH LIKE 'Έμφραξη (%'"
+                                                             " AND (SELECT count(*) FROM SXEDIO_THERAPEIAS s WHERE s.AR_APODEIKSHS = a.AR_APODEIKSHS) <> 1"))
+                                .toLongLong();
+    if (unlinked)
+        broken << QStringLiteral("receipts for plan work without their item: %1").arg(unlinked);
     return broken;
 }
 
@@ -79,6 +87,14 @@ private slots:
             e.surname = QStringLiteral("Ο'Νιλ");
             e.description = QStringLiteral("Καθαρισμός");
             e.fund = QStringLiteral("ΓΕΣΥ");
+            // Every other receipt bills a plan item done just now.
+            if (rng.bounded(2) == 0) {
+                const qint64 item = Plans::addItem(conn, CustomerRef::require(e.customerId), {.work = 1, .tooth = 16, .cents = 4500});
+                Plans::setState(conn, item, Plans::State::Done);
+                e.amount = 45;
+                e.description = Plans::billDescription({Plans::Item{.description = QStringLiteral("Έμφραξη"), .tooth = 16}});
+                e.planItems = {item};
+            }
             TForm56::StoreReceipt(conn, e);
             if (rng.bounded(2) == 0) {
                 const QVariant valid = conn.scalarNative(QStringLiteral(
@@ -96,6 +112,7 @@ private slots:
         TempPractice p;
         p.conn().executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Ελένη','Ο''Νιλ')"));
         p.conn().executeNative(QStringLiteral("INSERT INTO LAST_APODEIKSH(\"LAST\") VALUES(1)"));
+        p.conn().executeNative(QStringLiteral("INSERT INTO TIMOKATALOGOS(KWDIKOS,PERIGRAFH,TIMH_LEPTA) VALUES('EM01','Έμφραξη',4500)"));
         p.conn().close();
         const QString journal = p.path() + QStringLiteral("/data.mdb-journal");
 
