@@ -30,7 +30,57 @@
 #include <QStyle>
 #include <QTimer>
 
+namespace {
+// The start-up before the main window: the splash, then the access check.
+bool passAccess(const QDateTime &startedAt)
+{
+    NumberingFixed = false;
+    StartYear = std::uint16_t(startedAt.date().year());
+    StartMonth = std::uint16_t(startedAt.date().month());
+    StartDay = std::uint16_t(startedAt.date().day());
+    AppDirectory = QDir::toNativeSeparators(QDir::currentPath());
+    {
+        TForm4 splash;
+        ShowModal(&splash);
+    }
+    DbConnectionString = BuildConnectionString(AppDirectory);
+    AccessGranted = false;
+    {
+        TForm65 access;
+        ShowModal(&access);
+    }
+    return AccessGranted;
+}
+}
+
+bool TForm3::OpenPractice(QDateTime &startedAt)
+{
+    startedAt = Clock::now();
+    // As in the window's own sequence: a failure ends the program without
+    // a message box.
+    try {
+        if (passAccess(startedAt))
+            return true;
+    } catch (const std::exception &e) {
+        qWarning("Start-up failed: %s", e.what());
+    } catch (...) {
+        qWarning("Start-up failed");
+    }
+    RequestTerminate();
+    return false;
+}
+
 TForm3::TForm3(QWidget *parent)
+    : TForm3(Clock::now(), Stage::Whole, parent)
+{
+}
+
+TForm3::TForm3(const QDateTime &startedAt, QWidget *parent)
+    : TForm3(startedAt, Stage::AfterAccess, parent)
+{
+}
+
+TForm3::TForm3(const QDateTime &startedAt, Stage stage, QWidget *parent)
     : QMainWindow(parent), ADOQuery1(new DataSet(&ADOConnection1, this)), ui(std::make_unique<Ui::TForm3>())
 {
     ui->setupUi(this);
@@ -87,7 +137,7 @@ TForm3::TForm3(QWidget *parent)
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    FormCreate();
+    FormCreate(startedAt, stage);
 }
 
 TForm3::~TForm3() = default;
@@ -97,52 +147,36 @@ QString TForm3::productLine()
     return QStringLiteral("Molarix - Πρόγραμμα διαχείρισης οδοντιατρείου - Ortelis - Version " MOLARIX_VERSION);
 }
 
-void TForm3::FormCreate()
+void TForm3::FormCreate(const QDateTime &startedAt, Stage stage)
 {
     // A failure anywhere here ends the program without a message box; the
     // terminal keeps a line about it.
     try {
-        NumberingFixed = false;
-        const QDateTime now = Clock::now();
-        StartYear = std::uint16_t(now.date().year());
-        StartMonth = std::uint16_t(now.date().month());
-        StartDay = std::uint16_t(now.date().day());
-        ui->MonthCalendar1->setSelectedDate(now.date());
-        ui->MonthCalendar1->setCurrentPage(now.date().year(), now.date().month());
+        ui->MonthCalendar1->setSelectedDate(startedAt.date());
+        ui->MonthCalendar1->setCurrentPage(startedAt.date().year(), startedAt.date().month());
         m_panel1->setText(productLine());
-        AppDirectory = QDir::toNativeSeparators(QDir::currentPath());
-        {
-            TForm4 splash;
-            ShowModal(&splash);
-        }
-        DbConnectionString = BuildConnectionString(AppDirectory);
-        AccessGranted = false;
-        {
-            TForm65 access;
-            ShowModal(&access);
-        }
-        if (AccessGranted) {
-            // The file is checked in the background; what would write to it
-            // (the layout upgrade too) waits for the check, and a damaged
-            // file that is not replaced by a backup ends the program.
-            Safekeeping::StartCheck(this, [this](bool usable) {
-                if (!usable)
-                    EndAtStartup();
-            });
-        }
-        if (AccessGranted && !UpgradeAtStartup(this)) {
+        if (stage == Stage::Whole && !passAccess(startedAt)) {
             RequestTerminate();
-        } else if (AccessGranted) {
-            CheckReminders();
-            setWindowState(windowState() | Qt::WindowMaximized);
-            CheckNumbering();
-            const QString note = Safekeeping::OldBackupNote(QDir::fromNativeSeparators(AppDirectory), Clock::now());
-            m_note->setText(note);
-            m_note->setVisible(!note.isEmpty());
-            RemindOfOldKeyCopies(this, now);
-        } else {
-            RequestTerminate();
+            return;
         }
+        // The file is checked in the background; what would write to it
+        // (the layout upgrade too) waits for the check, and a damaged
+        // file that is not replaced by a backup ends the program.
+        Safekeeping::StartCheck(this, [this](bool usable) {
+            if (!usable)
+                EndAtStartup();
+        });
+        if (!UpgradeAtStartup(this)) {
+            RequestTerminate();
+            return;
+        }
+        CheckReminders();
+        setWindowState(windowState() | Qt::WindowMaximized);
+        CheckNumbering();
+        const QString note = Safekeeping::OldBackupNote(QDir::fromNativeSeparators(AppDirectory), Clock::now());
+        m_note->setText(note);
+        m_note->setVisible(!note.isEmpty());
+        RemindOfOldKeyCopies(this, startedAt);
     } catch (const std::exception &e) {
         qWarning("Start-up failed: %s", e.what());
         EndAtStartup();

@@ -1,5 +1,6 @@
 #pragma once
 #include "data/db/connection.h"
+#include <QDateTime>
 #include <QMainWindow>
 #include <QPixmap>
 #include <functional>
@@ -20,6 +21,11 @@ class TForm3 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm3(QWidget *parent = nullptr);
+    // The program's own start: the splash and the access check come first
+    // (OpenPractice), and the window is built only once the password is
+    // accepted, so the access check does not wait for it.
+    static bool OpenPractice(QDateTime &startedAt);
+    TForm3(const QDateTime &startedAt, QWidget *parent = nullptr);
     ~TForm3() override;
 
     void CheckReminders();
@@ -40,7 +46,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void FormCreate();
+    enum class Stage { Whole,
+                       AfterAccess };
+    TForm3(const QDateTime &startedAt, Stage stage, QWidget *parent);
+    void FormCreate(const QDateTime &startedAt, Stage stage);
     void EndAtStartup();
     void buildMenu();
     void wireButtons();

@@ -1,5 +1,6 @@
 #include "app/molarixapplication.h"
 #include "gui/messages.h"
+#include "app/shownprobe.h"
 #include "data/db/dberror.h"
 #include "data/db/connection.h"
 #include <QCursor>
@@ -29,6 +30,7 @@ MolarixApplication::MolarixApplication(int &argc, char **argv)
     // platform would append to every window's caption.
     setApplicationName(QStringLiteral("Molarix"));
     DbConnection::setBusyNotifier(&showBusyWhileWaiting);
+    ShownProbe::installFromEnvironment(this);
 }
 
 bool MolarixApplication::notify(QObject *receiver, QEvent *event)

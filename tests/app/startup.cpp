@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/programrun.h"
 #include "gui/messages.h"
 #include "data/practice/appstate.h"
 #include "data/db/clock.h"
@@ -8,6 +9,7 @@
 #include <QAction>
 #include <QCalendarWidget>
 #include <QTest>
+#include <QTimer>
 
 // The start-up sequence of the main window: access, today's reminder and
 // the receipt-numbering check.
@@ -62,6 +64,42 @@ private slots:
         w.show();
         QVERIFY(w.close());   // ending: no "Έξοδος;"
         QVERIFY(Messages::takeShown().isEmpty());
+    }
+
+    // The program's own run puts the access check up before the main window
+    // is built; the main window (showing today's reminder) follows the password.
+    void accessCheckComesBeforeTheMainWindow_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("withMainWindow");   // shown while a main window existed
+        QTest::newRow("accepted") << QStringLiteral("molarix") << QStringList{"TForm4", "TForm65", "TForm12"}
+                                  << QStringList{"TForm12"};
+        QTest::newRow("refused") << QStringLiteral("λάθος") << QStringList{"TForm4", "TForm65"} << QStringList{};
+    }
+    void accessCheckComesBeforeTheMainWindow()
+    {
+        QFETCH(QString, password);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, withMainWindow);
+        TempPractice p;
+        addReminder(p, QStringLiteral("2008-03-05"), QStringLiteral("σήμερα"));
+        InFolder here(p.path());
+        StartupScript s;
+        s.passwords = {password};
+        QStringList seen;
+        SetModalHandler([&](QDialog *d) {
+            const QWidgetList windows = QApplication::topLevelWidgets();
+            if (std::any_of(windows.begin(), windows.end(), [](QWidget *w) { return w->inherits("TForm3"); }))
+                seen << QString::fromLatin1(d->metaObject()->className());
+            // The main window's event loop ends as soon as it runs.
+            if (d->inherits("TForm12"))
+                QTimer::singleShot(0, qApp, [] { RequestTerminate(); });
+            return s.run(d);
+        });
+        QCOMPARE(RunProgram(), 0);
+        QCOMPARE(s.shown, shown);
+        QCOMPARE(seen, withMainWindow);
     }
 
     void reminderViewerOnlyForExactlyOneToday_data()

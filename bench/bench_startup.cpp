@@ -1,0 +1,160 @@
+// Start-up: from the start of the process until the access check is on
+// screen, against a program that shows one empty QDialog (startup_baseline),
+// watched the same way (the window's first exposure ends each program). The
+// splash's wait is left out (MOLARIX_SPLASH_MS=0); showing it is counted.
+// Both programs run in turn, interleaved, so the machine's load falls on
+// both; the minimum of the rounds is kept, CPU (user+system of the child)
+// and wall.
+//
+//   build/bench/bench_startup [--tiny] [rounds, default 15]
+//
+// On the display of the environment (DISPLAY or WAYLAND_DISPLAY), or the
+// offscreen platform when there is none.
+
+#include "data/practice/schema.h"
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+struct Cost {
+    double cpu = 0;    // seconds, user + system of the child
+    double wall = 0;   // seconds
+};
+
+double seconds(const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; }
+
+double monotonic()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// Runs program in dir with MOLARIX_EXIT_WHEN_SHOWN=window; the cost up to
+// the window's exposure, or nothing when the program did not get there
+// within two minutes.
+std::optional<Cost> runUntilShown(const QByteArray &program, const QByteArray &dir, const QByteArray &window,
+                                  const QByteArray &outFile)
+{
+    std::vector<QByteArray> env;
+    for (char **e = environ; *e; ++e) {
+        const QByteArray var(*e);
+        if (!var.startsWith("MOLARIX_EXIT_WHEN_SHOWN=") && !var.startsWith("MOLARIX_SPLASH_MS="))
+            env.push_back(var);
+    }
+    env.push_back("MOLARIX_EXIT_WHEN_SHOWN=" + window);
+    env.push_back("MOLARIX_SPLASH_MS=0");
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        env.push_back("QT_QPA_PLATFORM=offscreen");
+    std::vector<char *> envp;
+    for (QByteArray &v : env)
+        envp.push_back(v.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outFile.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addchdir_np(&actions, dir.constData());
+    char *argv[] = {const_cast<char *>(program.constData()), nullptr};
+
+    const double start = monotonic();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, program.constData(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return std::nullopt;
+
+    // A program that never shows the window is ended after two minutes.
+    std::mutex m;
+    std::condition_variable cv;
+    bool ended = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(m);
+        if (!cv.wait_for(lock, std::chrono::minutes(2), [&] { return ended; }))
+            kill(pid, SIGKILL);
+    });
+    int status = 0;
+    rusage usage{};
+    const pid_t waited = wait4(pid, &status, 0, &usage);
+    const double wall = monotonic() - start;
+    {
+        std::lock_guard lock(m);
+        ended = true;
+    }
+    cv.notify_one();
+    watchdog.join();
+
+    QFile out(QString::fromLocal8Bit(outFile));
+    const bool shown = out.open(QIODevice::ReadOnly) && out.readAll().contains(window + " shown");
+    if (waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || !shown)
+        return std::nullopt;
+    return Cost{seconds(usage.ru_utime) + seconds(usage.ru_stime), wall};
+}
+
+}   // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const bool tiny = !args.isEmpty() && args.first() == QLatin1String("--tiny");
+    if (tiny)
+        args.removeFirst();
+    const int rounds = tiny ? 1 : (args.isEmpty() ? 15 : std::max(1, args.first().toInt()));
+
+    const QByteArray molarix = QByteArrayLiteral(MOLARIX_BINARY_DIR "/molarix");
+    const QByteArray baseline = QByteArrayLiteral(MOLARIX_BINARY_DIR "/bench/startup_baseline");
+
+    // A practice as a user has it, opened in its folder.
+    QTemporaryDir practice;
+    QTemporaryDir scratch;
+    Schema::createDatabase(practice.path(), QString::fromLatin1(Schema::FirstPassword));
+    const QByteArray dir = QFile::encodeName(practice.path());
+    const QByteArray out = QFile::encodeName(scratch.filePath(QStringLiteral("out.txt")));
+
+    Cost best[2] = {{1e9, 1e9}, {1e9, 1e9}};   // 0: the empty dialog, 1: the access check
+    for (int r = 0; r < rounds; ++r) {
+        // Each round the other goes first.
+        for (int k = 0; k < 2; ++k) {
+            const int which = (r + k) % 2;
+            const auto cost = which == 0 ? runUntilShown(baseline, dir, "EmptyDialog", out)
+                                         : runUntilShown(molarix, dir, "TForm65", out);
+            if (!cost) {
+                std::fprintf(stderr, "%s did not show its window\n", which == 0 ? "startup_baseline" : "molarix");
+                return 1;
+            }
+            best[which].cpu = std::min(best[which].cpu, cost->cpu);
+            best[which].wall = std::min(best[which].wall, cost->wall);
+        }
+    }
+
+    std::printf("start-up to the first window, min of %d rounds\n", rounds);
+    std::printf("  empty QDialog     cpu %7.1f ms   wall %7.1f ms\n", best[0].cpu * 1e3, best[0].wall * 1e3);
+    std::printf("  access check      cpu %7.1f ms   wall %7.1f ms\n", best[1].cpu * 1e3, best[1].wall * 1e3);
+    std::printf("  ratio             cpu %7.2fx     wall %7.2fx\n", best[1].cpu / best[0].cpu, best[1].wall / best[0].wall);
+    return 0;
+}
