@@ -3,6 +3,8 @@
 #include "data/practice/appstate.h"
 #include "data/practice/backup.h"
 #include "data/practice/check.h"
+#include "data/practice/serverbackup.h"
+#include "data/practice/session.h"
 #include "data/db/clock.h"
 #include "data/db/connection.h"
 #include "data/db/writegate.h"
@@ -13,6 +15,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QScopeGuard>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
@@ -122,17 +125,44 @@ static QString chooseCopy(QWidget *parent)
                                         QStringLiteral("Αρχεία δεδομένων (*.mdb);;Όλα τα αρχεία (*)"));
 }
 
+// A server's data replaced by a copy's, the server's data of before kept
+// first as a copy of their own beside the automatic ones (a name rotation
+// and the start-up offer leave alone). Returns that copy.
+static QString RestoreServer(const QString &copy, const QString &password)
+{
+    auto conn = openPractice();
+    const QString kept = QDir(Backup::folder(practiceDir()))
+                             .absoluteFilePath(QStringLiteral("before-restore-%1.mdb").arg(Clock::now().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+    ServerBackup::makeVerified(*conn, kept, password);
+    ServerBackup::restore(*conn, copy, password);
+    return kept;
+}
+
 bool OfferRestore(QWidget *parent, const QStringList &problems)
 {
-    const QString damage = QStringLiteral("Το αρχείο δεδομένων %1 είναι κατεστραμμένο.").arg(shown(practiceDir() + QStringLiteral("/data.mdb")));
+    // On a server the copies are keyed with the login's password.
+    const bool server = ServerConf::exists(practiceDir());
+    const ConnectionInfo practice = ParseConnectionString(DbConnectionString);
+    ConnectionInfo credentials = practice;
+    if (server) {
+        credentials = ConnectionInfo();
+        credentials.password = Session::current().loginPassword(practice);
+    }
+    const auto wipe = qScopeGuard([&] { PracticeKey::wipe(credentials.password); });
+    const QString damage = server
+        ? QStringLiteral("Τα δεδομένα του ιατρείου στον διακομιστή %1/%2 δεν περνούν τον έλεγχο.").arg(practice.host, practice.database)
+        : QStringLiteral("Το αρχείο δεδομένων %1 είναι κατεστραμμένο.").arg(shown(practiceDir() + QStringLiteral("/data.mdb")));
     const QString details = problems.join(QLatin1Char('\n'));
-    const QString closing = QStringLiteral("\n\nΜε «Κλείσιμο» το πρόγραμμα κλείνει χωρίς να γράψει τίποτα στο κατεστραμμένο αρχείο.");
+    const QString closing = server ? QStringLiteral("\n\nΜε «Κλείσιμο» το πρόγραμμα κλείνει και τα δεδομένα του διακομιστή μένουν όπως είναι.")
+                                   : QStringLiteral("\n\nΜε «Κλείσιμο» το πρόγραμμα κλείνει χωρίς να γράψει τίποτα στο κατεστραμμένο αρχείο.");
+    // A server's login keeps its password whatever the copy's.
+    const QString passwordAfter =
+        server ? QString() : QStringLiteral("\nΜετά την επαναφορά ο κωδικός πρόσβασης θα είναι αυτός με τον οποίο ανοίγει το αντίγραφο.");
     const QString pick = QStringLiteral("Επιλογή αντιγράφου…");
     const QString closeButton = QStringLiteral("Κλείσιμο");
 
     // The newest copy that still passes its check is the one offered; a
     // copy elsewhere (a USB stick) can be picked instead.
-    const ConnectionInfo credentials = ParseConnectionString(DbConnectionString);
     QString otherPassword;
     const QString offered = Backup::newestVerified(practiceDir(), credentials, &otherPassword);
     const QString otherNote = OtherPasswordNote(otherPassword);
@@ -141,7 +171,7 @@ bool OfferRestore(QWidget *parent, const QStringList &problems)
         if (!offered.isEmpty()) {
             const QDateTime when = Backup::timeOfName(QFileInfo(offered).fileName());
             const int answer = Messages::choose(damage + QStringLiteral("\n\nΝα γίνει επαναφορά από το νεότερο επαληθευμένο αντίγραφο ασφαλείας\n%1 (%2);").arg(shown(offered), when.toString(QStringLiteral("d/M/yyyy HH:mm")))
-                                                    + QStringLiteral("\nΜετά την επαναφορά ο κωδικός πρόσβασης θα είναι αυτός με τον οποίο ανοίγει το αντίγραφο.\n")
+                                                    + passwordAfter + QLatin1Char('\n')
                                                     + otherNote + closing,
                                                 {QStringLiteral("Επαναφορά"), pick, closeButton}, parent, details);
             if (answer == 2)
@@ -159,10 +189,13 @@ bool OfferRestore(QWidget *parent, const QStringList &problems)
         try {
             QString kept;
             // The copy is verified before it takes the file's place.
-            RunWithProgress(parent, QStringLiteral("Επαναφορά από το αντίγραφο ασφαλείας…"),
-                            [&] { kept = Backup::restore(credentials, copy); });
-            Messages::plain(QStringLiteral("Έγινε επαναφορά από το αντίγραφο %1.\nΤο κατεστραμμένο αρχείο φυλάχτηκε ως %2.")
-                                .arg(shown(copy), shown(kept)),
+            RunWithProgress(parent, QStringLiteral("Επαναφορά από το αντίγραφο ασφαλείας…"), [&] {
+                kept = server ? RestoreServer(copy, credentials.password) : Backup::restore(credentials, copy);
+            });
+            Messages::plain(QStringLiteral("Έγινε επαναφορά από το αντίγραφο %1.\n").arg(shown(copy))
+                                + (server ? QStringLiteral("Τα δεδομένα του διακομιστή πριν από την επαναφορά φυλάχτηκαν στο %1.")
+                                          : QStringLiteral("Το κατεστραμμένο αρχείο φυλάχτηκε ως %1."))
+                                      .arg(shown(kept)),
                             parent);
             return true;
         } catch (const DbError &e) {
@@ -183,7 +216,7 @@ static void ReportWhenAlone(QWidget *parent, const QStringList &problems, const 
         return;
     }
     const bool restored = OfferRestore(parent, problems);
-    if (restored)
+    if (restored && !ServerConf::exists(practiceDir()))
         WriteGate::open(ParseConnectionString(DbConnectionString).dataSource);
     if (done)
         done(restored);
@@ -193,18 +226,36 @@ void StartCheck(QWidget *parent, std::function<void(bool usable)> done)
 {
     WaitForCheck();
     const QString connectionString = DbConnectionString;
-    // A server checks its own pages; there is no file to check here.
-    if (ServerConf::exists(practiceDir())) {
-        if (done)
-            done(true);
-        return;
-    }
     // A copy cut short when the program last ended never became a backup.
     Backup::removeLeftovers(Backup::folder(practiceDir()));
+    // A server checks its own pages: there the practice's rules are checked.
+    const bool server = ServerConf::exists(practiceDir());
     const QString file = ParseConnectionString(connectionString).dataSource;
-    WriteGate::hold(file);
+    if (!server)
+        WriteGate::hold(file);
     auto problems = std::make_shared<QStringList>();
-    QThread *worker = QThread::create([connectionString, problems] { *problems = Check::gateWrites(connectionString); });
+    QThread *worker = QThread::create([connectionString, problems, server] {
+        if (!server) {
+            *problems = Check::gateWrites(connectionString);
+            return;
+        }
+        *problems = QStringList{QStringLiteral("ok")};
+        try {
+            DbConnection conn;
+            conn.setConnectionString(connectionString);
+            conn.open();
+            const Check::Report report = Check::run(conn);
+            if (report.ok())
+                return;
+            problems->clear();
+            for (const Check::Finding &f : report.findings)
+                if (!f.reportOnly && !f.rows.isEmpty())
+                    *problems << f.name + QStringLiteral(": ") + f.rows.join(QStringLiteral("; "));
+        } catch (const DbError &e) {
+            // A server out of reach is no fault of its data: the windows say so.
+            qWarning("The start-up check of the server did not run: %s", qPrintable(e.message()));
+        }
+    });
     runningCheck() = worker;
     QObject *context = parent ? static_cast<QObject *>(parent) : qApp;
     QObject::connect(worker, &QThread::finished, context, [worker, parent, problems, done = std::move(done)] {

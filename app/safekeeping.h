@@ -19,7 +19,9 @@ namespace Safekeeping {
 // its place. Then done(true) when the file may be used (it passed, or the
 // backup was put in place) or done(false) when the program must end
 // (damage left unrepaired: nothing was written to it); done is not called
-// once parent is gone.
+// once parent is gone. On a server the practice's rules are checked the
+// same way (the server keeps its own pages): data that break them are
+// offered the newest verified backup, whose rows then replace the server's.
 void StartCheck(QWidget *parent, std::function<void(bool usable)> done);
 // A practice file found damaged (problems: the engine's own words, shown
 // under the details): the newest backup that still verifies is offered,

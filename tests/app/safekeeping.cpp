@@ -2,6 +2,8 @@
 #include "data/practice/appstate.h"
 #include "data/practice/backup.h"
 #include "data/practice/practicefile.h"
+#include "data/practice/serverbackup.h"
+#include "data/practice/session.h"
 #include "data/db/clock.h"
 #include "gui/messages.h"
 #include "data/db/writegate.h"
@@ -9,11 +11,13 @@
 #include "app/upgrade.h"
 #include "data/practice/practicefile.h"
 #include "tests/common/testmain.h"
+#include "tests/common/testserver.h"
 #include "tests/common/testutil.h"
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -372,6 +376,59 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(verdict.has_value(), 120000);
         QVERIFY(!*verdict);
         QCOMPARE(Messages::takeShown().size(), 1);
+    }
+
+    // On a server the practice's rules are the start-up check: data that
+    // break them are offered the newest verified backup; closing leaves
+    // them as they are, accepting puts the copy's rows in their place.
+    void serverBreakingTheRulesIsOfferedTheNewestBackup()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        QTemporaryDir dir;
+        {
+            QFile conf(dir.filePath(QStringLiteral("server.conf")));
+            QVERIFY(conf.open(QIODevice::WriteOnly));
+            conf.write(TestServer::serverConf(TestServer::newPracticeDatabase()).toUtf8());
+        }
+        const QString fileDir = AppDirectory, fileConnection = DbConnectionString;
+        const auto back = qScopeGuard([&] {
+            AppDirectory = fileDir;
+            DbConnectionString = fileConnection;
+        });
+        AppDirectory = QDir::toNativeSeparators(dir.path());
+        DbConnectionString = BuildConnectionString(dir.path());
+        Session::current().logIn(DbConnectionString, TestServer::loginPassword());
+        DbConnection conn;
+        conn.setConnectionString(DbConnectionString);
+        conn.open();
+        conn.executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(EPWNYMO) VALUES('Παπαδόπουλος')"));
+        conn.executeNative(QStringLiteral("INSERT INTO APODEIKSEIS(AR_APODEIKSHS,POSO,EGKYRH) VALUES(1,12.5,-1)"));
+        conn.executeNative(QStringLiteral("INSERT INTO EISPRAKSH_PELATH(ID,POSO,AR_APODEIKSHS) VALUES(1,12.5,1)"));
+        conn.executeNative(QStringLiteral("INSERT INTO LAST_APODEIKSH(\"LAST\") VALUES(2)"));
+        Clock::setNow(QDateTime(QDate(2026, 5, 18), QTime(20, 0)));
+        const QString copy = ServerBackup::makeAutomatic(conn, dir.path(), TestServer::loginPassword());
+        // A taking without its receipt.
+        conn.executeNative(QStringLiteral("INSERT INTO EISPRAKSH_PELATH(ID,POSO,AR_APODEIKSHS) VALUES(1,7,99)"));
+        const auto takings = [&] { return conn.scalarNative(QStringLiteral("SELECT count(*) FROM EISPRAKSH_PELATH")).toInt(); };
+
+        Messages::setNextChoice(2);
+        QVERIFY(!checkAtStartup());
+        auto shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.contains(QDir::toNativeSeparators(copy)), qPrintable(shown[0].text));
+        QVERIFY2(shown[0].details.contains(QStringLiteral("AR_APODEIKSHS=99")), qPrintable(shown[0].details));
+        QCOMPARE(takings(), 2);
+
+        Messages::setNextChoice(0);
+        QVERIFY(checkAtStartup());
+        shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY2(shown[1].text.startsWith(QStringLiteral("Έγινε επαναφορά")), qPrintable(shown[1].text));
+        QCOMPARE(takings(), 1);
+        QCOMPARE(conn.scalarNative(QStringLiteral("SELECT \"LAST\" FROM LAST_APODEIKSH")).toInt(), 2);
+        // The data of before are kept in a copy of their own, which is never offered.
+        QCOMPARE(Backup::newest(dir.path()), copy);
+        QCOMPARE(QDir(Backup::folder(dir.path())).entryList({QStringLiteral("before-restore-*.mdb")}, QDir::Files).size(), 1);
     }
 };
 
