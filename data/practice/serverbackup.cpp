@@ -343,10 +343,20 @@ Backup::TableCounts restore(DbConnection &server, const QString &copy, const QSt
             server.executeNative(QStringLiteral("DELETE FROM %1").arg(quoted(t)));
         copyToServer(file, server, t);
     }
-    // Numbers given by the server go on after the copied ones.
-    for (const char *t : {"stoixeia_pelath", "shmeiwseis"})
-        server.executeNative(QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', 'id'), coalesce(max(ID), 0) + 1, false) FROM %1")
-                                 .arg(QLatin1String(t)));
+    // Numbers given by the server (customers, notes, price list ...) go on
+    // after the copied ones.
+    QList<QPair<QString, QString>> numbered;
+    {
+        DbStatement identities(server, QStringLiteral("SELECT table_name, column_name FROM information_schema.columns"
+                                                      " WHERE table_schema = current_schema() AND is_identity = 'YES'"
+                                                      " AND column_name <> 'rowid'"));
+        while (identities.step())
+            numbered.append({identities.columnValue(0).toString().toLower(), identities.columnValue(1).toString().toLower()});
+    }
+    for (const auto &[table, column] : numbered)
+        server.executeNative(QStringLiteral("SELECT setval(pg_get_serial_sequence(?, ?), coalesce(max(%2), 0) + 1, false) FROM %1")
+                                 .arg(quoted(table), quoted(column)),
+                             {table, column});
     const Measure after = measure(server);
     if (const QString diff = differences(want, after.rows, after.amounts); !diff.isEmpty())
         throw DbError(QStringLiteral("Η επαναφορά δεν έγινε: η βάση του διακομιστή δεν θα είχε τα δεδομένα του αντιγράφου (%1).").arg(diff));

@@ -893,7 +893,8 @@ private slots:
             "INSERT INTO YPENTHIMISEIS(HMEROMHNIA,PERIGRAFH) VALUES(#1/4/2020#,'Τηλέφωνο');"
             "INSERT INTO SHMEIWSEIS(TITLOS) VALUES('Σημείωση');"
             "INSERT INTO XRHSIMA_THLEFWNA(ONOMATEPWNYMO) VALUES('Εργαστήριο');"
-            "INSERT INTO ODONTOGRAMMA(ID,HMEROMHNIA,DONTI,EPIFANEIES) VALUES(1,#1/2/2020#,16,'MO')");
+            "INSERT INTO ODONTOGRAMMA(ID,HMEROMHNIA,DONTI,EPIFANEIES) VALUES(1,#1/2/2020#,16,'MO');"
+            "INSERT INTO TIMOKATALOGOS(KWDIKOS,TIMH_LEPTA) VALUES('Α1',4000)");
         ToolRun r = runTool(QStringList{QStringLiteral("sql"), server.path(), fill} + pw);
         QVERIFY2(r.code == 0, qPrintable(r.err));
         // Every table's rows, the amounts, the counter and the texts as stored.
@@ -939,11 +940,13 @@ private slots:
         r = runTool(QStringList{QStringLiteral("restore"), server.path(), copy} + pw);
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(summaryOf(server.path()), before);
-        // The server numbers new customers after the restored ones.
+        // The server numbers new customers and prices after the restored ones.
         r = runTool(QStringList{QStringLiteral("sql"), server.path(),
-                                QStringLiteral("INSERT INTO STOIXEIA_PELATH(EPWNYMO) VALUES('Νέος'); SELECT MAX(ID) FROM STOIXEIA_PELATH")}
+                                QStringLiteral("INSERT INTO STOIXEIA_PELATH(EPWNYMO) VALUES('Νέος');"
+                                               " INSERT INTO TIMOKATALOGOS(KWDIKOS,TIMH_LEPTA) VALUES('Α2',5000);"
+                                               " SELECT MAX(ID) FROM STOIXEIA_PELATH UNION ALL SELECT MAX(ID) FROM TIMOKATALOGOS")}
                     + pw);
-        QVERIFY2(r.code == 0 && r.out.contains(QStringLiteral("\n3\n")), qPrintable(r.out + r.err));
+        QVERIFY2(r.code == 0 && r.out.contains(QStringLiteral("\n3\n2\n")), qPrintable(r.out + r.err));
 
         // A database with rows is refused unless confirmed, and then replaced.
         r = runTool(QStringList{QStringLiteral("restore"), server.path(), copy} + pw);
