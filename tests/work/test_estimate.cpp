@@ -71,9 +71,9 @@ private slots:
         QVERIFY(html.contains(QStringLiteral(">0,01<")));
         QVERIFY(html.contains(QStringLiteral(">MO<")));
         QVERIFY(html.contains(QStringLiteral("Πρώτα προσωρινή")));
-        QVERIFY(!html.contains(QStringLiteral(">40,00<")));   // done
-        QVERIFY(!html.contains(QStringLiteral(">450,00<")));  // cancelled
-        QVERIFY(!html.contains(QStringLiteral("999,00")));    // another customer's
+        QVERIFY(!html.contains(QStringLiteral(">40,00<")));    // done
+        QVERIFY(!html.contains(QStringLiteral(">450,00<")));   // cancelled
+        QVERIFY(!html.contains(QStringLiteral("999,00")));     // another customer's
         QCOMPARE(want, 70951);
         QVERIFY(html.contains(QStringLiteral(">709,51<")));
     }
