@@ -73,9 +73,12 @@ struct Practice {
     }
 };
 
+// Closed before main returns: a connection must not outlive the registry of
+// open connections, which static destruction may take first.
+std::map<int, std::unique_ptr<Practice>> practices;
+
 Practice &practice(int customers)
 {
-    static std::map<int, std::unique_ptr<Practice>> practices;
     auto &p = practices[customers];
     if (!p)
         p = std::make_unique<Practice>(customers);
@@ -210,5 +213,7 @@ int main(int argc, char **argv)
         else
             b->Arg(1000)->Arg(10000)->Arg(100000);
     }
-    return Bench::run();
+    const int rc = Bench::run();
+    practices.clear();
+    return rc;
 }

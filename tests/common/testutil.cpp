@@ -3,6 +3,8 @@
 #include "data/practice/appstate.h"
 #include "data/db/dataset.h"
 #include "data/practice/schema.h"
+#include "data/practice/schemaversion.h"
+#include <QRegularExpression>
 #include "data/practice/session.h"
 #include "data/db/jetsql.h"
 #include "data/practice/practicefile.h"
@@ -213,4 +215,53 @@ void TempPractice::makeLegacy()
     if (rc != SQLITE_OK || !QFile::remove(file) || !QFile::rename(legacy, file))
         throw std::runtime_error("no old-style practice file");
     Session::current().signOut();
+}
+
+void takeLayoutBackTo(DbConnection &c, int version)
+{
+    static const QRegularExpression table(QStringLiteral("^CREATE TABLE (\\w+)")), index(QStringLiteral("^CREATE INDEX (\\w+)")),
+        column(QStringLiteral("^ALTER TABLE (\\w+) ADD COLUMN (\\w+)"));
+    const QList<SchemaVersion::Migration> &all = SchemaVersion::migrations();
+    QStringList widened;
+    for (qsizetype i = all.size() - 1; i >= version; --i) {
+        if (all[i].serverOnly)
+            continue;
+        QStringList undo;
+        for (const QString &statement : all[i].statements) {
+            if (const auto m = index.match(statement); m.hasMatch())
+                undo.prepend(QStringLiteral("DROP INDEX IF EXISTS ") + m.captured(1));
+            else if (const auto t = table.match(statement); t.hasMatch())
+                undo.append(QStringLiteral("DROP TABLE IF EXISTS ") + t.captured(1));
+            else if (const auto col = column.match(statement); col.hasMatch() && c.onServer())
+                undo.append(QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(col.captured(1), col.captured(2)));
+            else if (col.hasMatch() && !widened.contains(col.captured(1)))
+                widened.append(col.captured(1));
+        }
+        for (const QString &statement : undo)
+            c.executeNative(statement);
+    }
+    // The file's engine cannot drop a column: the table is made again as
+    // the first layout has it, with its rows.
+    const QStringList first = Schema::fileTableStatements();
+    for (const QString &t : widened) {
+        c.executeNative(QStringLiteral("ALTER TABLE %1 RENAME TO %1_LATER").arg(t));
+        QStringList indexes;
+        for (const QString &statement : first) {
+            if (statement.startsWith(QStringLiteral("CREATE TABLE %1 ").arg(t)) || statement.startsWith(QStringLiteral("CREATE TABLE %1(").arg(t)))
+                c.executeNative(statement);
+            else if (statement.startsWith(QLatin1String("CREATE INDEX")) && statement.contains(QStringLiteral(" ON %1").arg(t)))
+                indexes << statement;
+        }
+        QStringList columns;
+        for (const QVariantList &row : queryRows(c, QStringLiteral("PRAGMA table_info(%1)").arg(t)))
+            columns << QLatin1Char('"') + row.at(1).toString() + QLatin1Char('"');
+        c.executeNative(QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %1_LATER").arg(t, columns.join(QLatin1Char(','))));
+        c.executeNative(QStringLiteral("DROP TABLE %1_LATER").arg(t));
+        for (const QString &statement : indexes)
+            c.executeNative(statement);
+    }
+    if (c.onServer())
+        c.executeNative(QStringLiteral("UPDATE SCHEMA_VERSION SET VERSION=?"), {version});
+    else
+        c.executeNative(QStringLiteral("PRAGMA user_version=%1").arg(version));
 }

@@ -24,6 +24,9 @@ QByteArray fileBytes(const QString &path);   // empty when unreadable
 std::unique_ptr<DbConnection> openPracticeDir(const QString &dir, const QString &password = QStringLiteral("molarix"));
 // Every row of a native statement.
 QList<QVariantList> queryRows(DbConnection &c, const QString &nativeSql);
+// Takes a practice back to an earlier layout: undoes the tables, columns and
+// indexes the later migrations added, and writes the older number.
+void takeLayoutBackTo(DbConnection &c, int version);
 
 // A fresh practice folder for one test: an encrypted data.mdb made by the
 // same code as `molarix-db create`, AppDirectory and DbConnectionString

@@ -27,9 +27,7 @@ QString makePreviousVersionPractice(const QTemporaryDir &dir)
     if (r.code != 0)
         return r.err;
     auto c = openPracticeDir(dir.path());
-    for (const QString &table : SchemaVersion::addedTables())
-        c->executeNative(QStringLiteral("DROP TABLE IF EXISTS ") + table);
-    c->executeNative(QStringLiteral("PRAGMA user_version=0"));
+    takeLayoutBackTo(*c, 0);
     return QString();
 }
 
