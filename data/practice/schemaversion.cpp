@@ -33,6 +33,11 @@ QList<SchemaVersion::Migration> buildMigrations()
     // the insurer gave), and a visit may be the free preventive check or
     // cleaning (NULL for an ordinary visit).
     list.append({int(list.size()) + 1, QStringLiteral("Δικαιούχοι ΓεΣΥ και προληπτικές επισκέψεις ΓεΣΥ"), {QStringLiteral("ALTER TABLE STOIXEIA_PELATH ADD COLUMN GESY_DIKAIOUXOS BOOLEAN NOT NULL DEFAULT 0"), QStringLiteral("ALTER TABLE STOIXEIA_PELATH ADD COLUMN GESY_ARITHMOS TEXT"), QStringLiteral("ALTER TABLE EPISKEPSEIS ADD COLUMN GESY_PROLHPSH TEXT"), QStringLiteral("CREATE INDEX IX_EPISKEPSEIS_GESY ON EPISKEPSEIS (GESY_PROLHPSH, ID, HMEROMHNIA)")}});
+    // The access log: appended to only, each entry chained to the one
+    // before it by its hash (the layout is in data/work/accesslog.h).
+    list.append({int(list.size()) + 1, QStringLiteral("Ημερολόγιο προσβάσεων (πίνακας HMEROLOGIO_PROSVASEWN)"), {QStringLiteral("CREATE TABLE HMEROLOGIO_PROSVASEWN (AA INTEGER PRIMARY KEY, XRONOS TEXT NOT NULL, XRHSTHS TEXT,"
+                                                                                                                                " STATHMOS TEXT, ENERGEIA TEXT NOT NULL, PELATHS INTEGER, LEPTOMEREIES TEXT, HASH TEXT NOT NULL)"),
+                                                                                                                 QStringLiteral("CREATE INDEX IX_HMEROLOGIO_PROSVASEWN_PELATHS ON HMEROLOGIO_PROSVASEWN (PELATHS)")}});
     return list;
 }
 
@@ -85,7 +90,7 @@ const QList<Migration> &migrations()
 
 int current() { return int(migrations().size()); }
 
-QStringList addedTables() { return {QStringLiteral("ODONTOGRAMMA"), QStringLiteral("TIMOKATALOGOS"), QStringLiteral("SXEDIO_THERAPEIAS")}; }
+QStringList addedTables() { return {QStringLiteral("ODONTOGRAMMA"), QStringLiteral("TIMOKATALOGOS"), QStringLiteral("SXEDIO_THERAPEIAS"), QStringLiteral("HMEROLOGIO_PROSVASEWN")}; }
 
 int read(DbConnection &conn) { return readNumber(conn); }
 

@@ -1,0 +1,86 @@
+#pragma once
+#include <QDate>
+#include <QList>
+#include <QString>
+
+class DbConnection;
+
+// The access log (HMEROLOGIO_PROSVASEWN): who opened, printed or changed
+// what, from which workstation and when. Entries are only ever appended,
+// each chained to the one before it by a SHA-256 hash, so an entry edited,
+// removed or moved by another tool breaks the chain at its position.
+//
+// The hash of entry n (lower-case hex in HASH) is SHA-256 over:
+//   the 32 bytes of entry n-1's hash (32 zero bytes for the first entry),
+//   then for each of AA, XRONOS, XRHSTHS, STATHMOS, ENERGEIA, PELATHS,
+//   LEPTOMEREIES in this order: its UTF-8 bytes' count as 4 bytes, most
+//   significant first, then the bytes. AA (the position, 1 for the first
+//   entry) and PELATHS are written in decimal digits; a NULL PELATHS is
+//   empty. XRONOS is local time, "yyyy-MM-dd HH:mm:ss".
+namespace AccessLog {
+
+enum class Action {
+    SignIn,
+    FailedSignIn,
+    Open,
+    Print,
+    Change,
+    Delete,
+    Export,
+    Backup,
+    Restore,
+    UserChange,
+    ReceiptNumbering,
+};
+
+// The code stored in ENERGEIA ("OPEN", "PRINT", ...), never changed once
+// written; the Greek name shown to the user.
+QString code(Action action);
+QString label(Action action);
+// The Greek name for a stored code; the code itself when it is unknown.
+QString labelOfCode(const QString &code);
+
+// Who is signed in on this process; every entry names them.
+void setUser(const QString &name);
+QString user();
+
+// Appends one entry: the previous entry's hash is read and the new one
+// written in one unit of work (the caller's, when one is open), under a
+// lock two workstations share, so the chain never forks. customerId 0
+// means the entry concerns no customer. Throws DbError.
+void record(DbConnection &conn, Action action, qint64 customerId = 0, const QString &detail = {});
+
+struct Entry {
+    qint64 position = 0;
+    QString time;   // "yyyy-MM-dd HH:mm:ss"
+    QString user, workstation, action;   // action: the stored code
+    qint64 customerId = 0;               // 0: none
+    QString detail, hash;
+};
+
+// Which entries to list; empty fields do not filter. Dates include both ends.
+struct Filter {
+    qint64 customerId = 0;
+    QString user;
+    QDate from, to;
+};
+
+// The entries that pass the filter, oldest first.
+QList<Entry> entries(DbConnection &conn, const Filter &filter = {});
+
+struct Verdict {
+    qint64 count = 0;       // entries read
+    qint64 firstBad = 0;    // position of the first entry found wrong; 0: the chain holds
+    QString reason;         // in Greek, empty when the chain holds
+    bool holds() const { return firstBad == 0; }
+};
+
+// Walks the whole chain in order and finds the first entry edited, removed
+// or moved since it was written.
+Verdict verify(DbConnection &conn);
+
+// The hash of an entry following the one whose hash is previousHex (empty
+// for the first), by the layout above.
+QString chainHash(const QString &previousHex, const Entry &entry);
+
+}   // namespace AccessLog
