@@ -331,6 +331,7 @@ void TForm3::buildMenu()
     N8->setEnabled(bool(WindowOpener(QStringLiteral("TForm9"))));
     onTriggered(N8, [this] { N8Click(); });
     wire(addEntry(N6, "N7", QStringLiteral("Στοιχεία που θα εμφανίζονται στις αποδείξεις")), QStringLiteral("TForm73"));
+    wire(addEntry(N6, "N31", QStringLiteral("Τιμοκατάλογος εργασιών")), QStringLiteral("TForm82"));
     wire(addEntry(N1, "N11", QStringLiteral("Αλλαγή του κωδικού πρόσβασης")), QStringLiteral("TForm66"));
     onTriggered(addEntry(N1, "N29", QStringLiteral("Αντίγραφο ασφαλείας…")), [this] { Safekeeping::BackupToChosenFolder(this); });
 

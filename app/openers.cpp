@@ -10,6 +10,7 @@
 #include "expenses/expensesbydates.h"
 #include "expenses/expensesbymonth.h"
 #include "expenses/expensesregister.h"
+#include "plans/pricelist.h"
 #include "receipts/issuedreceipts.h"
 #include "receipts/receiptdetails.h"
 #include "receipts/receiptnumbering.h"
@@ -62,5 +63,6 @@ std::function<void()> WindowOpener(const QString &w)
     if (w == QLatin1String("TForm71")) return fresh<TForm71>();
     if (w == QLatin1String("TForm73")) return fresh<TForm73>();
     if (w == QLatin1String("TForm81")) return fresh<TForm81>();
+    if (w == QLatin1String("TForm82")) return fresh<TForm82>();
     return {};
 }

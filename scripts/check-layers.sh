@@ -28,7 +28,7 @@ for mod in QtCore QtGui QtWidgets QtPrintSupport; do
   [ -d "$qtinc/$mod" ] || die "no $mod headers under '$qtinc' (give the Qt include folder)"
 done
 
-windows=(customers receipts expenses appointments chart recall tools)
+windows=(customers receipts expenses appointments chart recall tools plans)
 rooms=(db practice import work)
 
 # What each place may include, by folder ("data" stands for every room).
@@ -42,9 +42,9 @@ may[reports]="reports gui data"
 may[dbtool]="dbtool data"
 may[assets]="assets"
 for w in "${windows[@]}"; do may[$w]="$w reports gui data"; done
-# The customer list opens the chart and the receipt windows; the recall list
-# opens the customer list. No other window knows another.
-may[customers]+=" chart receipts"
+# The customer list opens the chart, the receipt and the plan windows; the
+# recall list opens the customer list. No other window knows another.
+may[customers]+=" chart receipts plans"
 may[recall]+=" customers"
 # The shell, the tests and the benchmarks may include anything; the picture
 # makers in assets/ only Qt.

@@ -51,10 +51,12 @@ struct Entry {
 };
 
 // A tooth's state: the condition of each surface (index as in Surfaces)
-// and the condition of the newest entry for it.
+// and the condition of the newest entry for it; the surfaces with work
+// planned for them, in the stored order (all five for the whole tooth).
 struct ToothState {
     QString surface[5];
     QString latest;
+    QString planned;
     bool operator==(const ToothState &) const = default;
 };
 

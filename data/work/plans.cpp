@@ -185,11 +185,13 @@ bool removeWork(DbConnection &conn, qint64 id)
     return !used;
 }
 
-void openPriceList(DataSet &ds)
+void openPriceList(DataSet &ds, bool activeOnly)
 {
     ds.close();
-    ds.setSql(QStringLiteral("SELECT ID, KWDIKOS, PERIGRAFH, Format(TIMH_LEPTA/100,'0.00') AS TIMH, TIMH_LEPTA, ENERGH"
-                             " FROM TIMOKATALOGOS ORDER BY KWDIKOS"));
+    // Whole cents divided as decimals: both engines divide whole numbers whole.
+    ds.setSql(QStringLiteral("SELECT ID, KWDIKOS, PERIGRAFH, Format(TIMH_LEPTA/100.0,'0.00') AS TIMH, TIMH_LEPTA, ENERGH,"
+                             " CASE WHEN ENERGH<>0 THEN 'Ναι' ELSE 'Όχι' END AS ENERGH_KEIMENO FROM TIMOKATALOGOS")
+              + (activeOnly ? QStringLiteral(" WHERE ENERGH<>0") : QString()) + QStringLiteral(" ORDER BY KWDIKOS"));
     ds.open();
 }
 
@@ -291,6 +293,22 @@ QString chartCondition(const QString &description)
         if (text.contains(QString::fromUtf8(s.stem)))
             return QString::fromUtf8(s.condition);
     return QString();
+}
+
+void markPlanned(QHash<int, Chart::ToothState> &states, const QList<Item> &items, const QDate &day)
+{
+    const QString whole = QString::fromLatin1(Chart::Surfaces);
+    for (const Item &i : items) {
+        if (!Chart::isTooth(i.tooth) || i.state == State::Cancelled)
+            continue;
+        const bool planned = day.isValid() ? i.entered.date() <= day && (i.state == State::Planned || i.done > day)
+                                           : i.state == State::Planned;
+        if (!planned)
+            continue;
+        QString &letters = states[i.tooth].planned;
+        const QString surfaces = Chart::normalizeSurfaces(i.surfaces);
+        letters = Chart::normalizeSurfaces(letters + (surfaces.isEmpty() ? whole : surfaces));
+    }
 }
 
 Totals totals(const QList<Item> &items)

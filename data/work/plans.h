@@ -1,5 +1,7 @@
 #pragma once
+#include "data/work/chart.h"
 #include "data/work/customerid.h"
+#include <QHash>
 #include <QDate>
 #include <QDateTime>
 #include <QList>
@@ -41,9 +43,10 @@ bool workInUse(DbConnection &conn, qint64 id);
 // A work no plan item uses is deleted; one in use is made inactive and
 // kept, so the plans that name it still read. True when deleted.
 bool removeWork(DbConnection &conn, qint64 id);
-// The list for the window's grid and its printout: ID, KWDIKOS,
-// PERIGRAFH, TIMH (as "12,50"), TIMH_LEPTA, ENERGH, by code.
-void openPriceList(DataSet &ds);
+// The list for the window's grid and its printout (the active works
+// only, when asked): ID, KWDIKOS, PERIGRAFH, TIMH (as "12,50"),
+// TIMH_LEPTA, ENERGH and ENERGH_KEIMENO («Ναι» or «Όχι»), by code.
+void openPriceList(DataSet &ds, bool activeOnly = false);
 
 enum class State { Planned,
                    Done,
@@ -82,6 +85,12 @@ void setState(DbConnection &conn, qint64 id, State state, const QDate &day = QDa
 // The tooth chart's condition a work leaves, from its description; empty
 // for work that leaves none (an examination, a cleaning).
 QString chartCondition(const QString &description);
+
+// Marks on the chart's states the work planned on day (now, when day is
+// invalid): items entered by then and neither done by then nor cancelled.
+// A tooth's planned surfaces are those of all its items, all five when one
+// is for the whole tooth; items with no tooth are not drawn.
+void markPlanned(QHash<int, Chart::ToothState> &states, const QList<Item> &items, const QDate &day);
 
 struct Totals {
     qint64 planned = 0, done = 0, billed = 0, outstanding = 0;

@@ -102,7 +102,8 @@ private slots:
                  (QStringList{"N13|Επε&ξεργασία", "N14|Αναλυτική έ&ρευνα", "N15|Κατά &μήνα"}));
         QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("N6"))),
                  (QStringList{"N8|Καθορισμός αρίθμησης των αποδείξεων",
-                              "N7|Στοιχεία που θα εμφανίζονται στις αποδείξεις"}));
+                              "N7|Στοιχεία που θα εμφανίζονται στις αποδείξεις",
+                              "N31|Τιμοκατάλογος εργασιών"}));
         // The reminders entry starts with a Latin Y.
         QCOMPARE(w->findChild<QAction *>(QStringLiteral("Y1"))->text().at(0), QLatin1Char('Y'));
         for (QAction *a : w->findChildren<QAction *>())
@@ -156,6 +157,9 @@ private slots:
         QTest::newRow("receipt details") << "N7"
                                          << ""
                                          << "TForm73";
+        QTest::newRow("price list") << "N31"
+                                    << ""
+                                    << "TForm82";
         QTest::newRow("password") << "N11"
                                   << ""
                                   << "TForm66";
