@@ -7,6 +7,7 @@
 #include "data/db/clock.h"
 #include "data/db/dataset.h"
 #include "data/db/regional.h"
+#include "data/work/plans.h"
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "reports/reportengine.h"
@@ -119,6 +120,7 @@ void TForm80::FormShow()
 void TForm80::ReadEntries()
 {
     m_entries = Chart::entries(*ADOQuery1);
+    m_plan = Plans::items(ADOConnection1, CustomerRef::require(CustomerId));
     ui->Label8->setText(QStringLiteral("Βρέθηκαν ") + QString::number(m_entries.size()) + QStringLiteral(" καταχωρήσεις"));
 }
 
@@ -126,7 +128,10 @@ void TForm80::ShowChart()
 {
     if (m_loading)
         return;
-    ToothChart1->setStates(Chart::stateOn(m_entries, ui->DateTimePicker1->date()));
+    const QDate day = ui->DateTimePicker1->date();
+    QHash<int, Chart::ToothState> states = Chart::stateOn(m_entries, day);
+    Plans::markPlanned(states, m_plan, day);
+    ToothChart1->setStates(states);
 }
 
 // The surfaces boxes and the chart's outline follow the current row.

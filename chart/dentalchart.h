@@ -1,6 +1,7 @@
 #pragma once
 #include "chart/chartstate.h"
 #include "data/db/connection.h"
+#include "data/work/plans.h"
 #include <QDialog>
 #include <memory>
 
@@ -13,10 +14,11 @@ class ReportProject;
 class ToothChart;
 
 // "Οδοντόγραμμα": one customer's teeth, drawn, coloured by their latest
-// state, with every entry listed below, newest first. A click on a tooth
-// starts an entry for it, clicks on its surfaces choose them; the entry is
-// stored, corrected and deleted with the navigator. The date picker shows
-// the chart as it stood on that day.
+// state, the work of the treatment plan still to do hatched, with every
+// entry listed below, newest first. A click on a tooth starts an entry for
+// it, clicks on its surfaces choose them; the entry is stored, corrected
+// and deleted with the navigator. The date picker shows the chart as it
+// stood on that day.
 class TForm80 : public QDialog {
     Q_OBJECT
 public:
@@ -59,5 +61,6 @@ private:
     DataSet *ADOQuery3;   // the practice details, for the printout
     ReportProject *RvProject1;
     QList<Chart::Entry> m_entries;
+    QList<Plans::Item> m_plan;   // the customer's treatment plan, drawn as planned work
     bool m_loading = false;
 };

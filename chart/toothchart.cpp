@@ -8,6 +8,9 @@ namespace {
 
 constexpr double kInner = 0.45;   // half-side of the occlusal square
 constexpr int kLegendWidth = 170;
+// Planned work: a hatch over the surface's colour and a dashed ring, apart
+// from the colours of findings and done work.
+const QColor kPlanned(0, 70, 200);
 
 int surfaceIndex(QChar c) { return int(std::string_view(Chart::Surfaces).find(char(c.toLatin1()))); }
 
@@ -159,6 +162,11 @@ QColor ToothChart::surfaceColor(int fdi, QChar surface) const
     return Chart::colorOf(it->surface[i]);
 }
 
+bool ToothChart::plannedSurface(int fdi, QChar surface) const
+{
+    return surfaceIndex(surface) >= 0 && m_states.value(fdi).planned.contains(surface);
+}
+
 std::pair<int, QChar> ToothChart::hit(const QPointF &p) const
 {
     for (auto it = m_placed.cbegin(); it != m_placed.cend(); ++it) {
@@ -218,6 +226,10 @@ void ToothChart::paintEvent(QPaintEvent *)
             p.setPen(outline);
             p.setBrush(surfaceColor(fdi, QLatin1Char(Chart::Surfaces[i])));
             p.drawPolygon(poly);
+            if (state.planned.contains(QLatin1Char(Chart::Surfaces[i]))) {
+                p.setBrush(QBrush(kPlanned, Qt::FDiagPattern));
+                p.drawPolygon(poly);
+            }
             if (fdi == m_selected && m_selectedSurfaces.contains(QLatin1Char(Chart::Surfaces[i]))) {
                 p.setBrush(QBrush(Qt::black, Qt::BDiagPattern));
                 p.drawPolygon(poly);
@@ -229,6 +241,13 @@ void ToothChart::paintEvent(QPaintEvent *)
             p.setPen(cross);
             p.drawLine(QPointF(-1.15, -1.15), QPointF(1.15, 1.15));
             p.drawLine(QPointF(1.15, -1.15), QPointF(-1.15, 1.15));
+        }
+        if (!state.planned.isEmpty() && fdi != m_selected) {
+            QPen ring(kPlanned, 1.5, Qt::DashLine);
+            ring.setCosmetic(true);
+            p.setPen(ring);
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(QRectF(-1.2, -1.2, 2.4, 2.4));
         }
         if (fdi == m_selected) {
             QPen ring(QColor(0, 0, 160), 3);
@@ -248,10 +267,10 @@ void ToothChart::paintEvent(QPaintEvent *)
         p.drawText(QRectF(out.x() - 14, out.y() - 8, 28, 16), Qt::AlignCenter, QString::number(fdi));
     }
 
-    // The legend.
+    // The legend: the conditions, then planned work as it is drawn.
     const QStringList names = Chart::conditions();
     const double lx = width() - kLegendWidth + 10;
-    double ly = std::max(10.0, (height() - double(names.size()) * 20.0) / 2);
+    double ly = std::max(10.0, (height() - double(names.size() + 1) * 20.0) / 2);
     for (const QString &name : names) {
         p.setPen(Qt::black);
         p.setBrush(Chart::colorOf(name));
@@ -259,4 +278,9 @@ void ToothChart::paintEvent(QPaintEvent *)
         p.drawText(QRectF(lx + 20, ly, kLegendWidth - 30, 18), Qt::AlignLeft | Qt::AlignVCenter, name);
         ly += 20;
     }
+    p.setPen(QPen(kPlanned, 1.5, Qt::DashLine));
+    p.setBrush(QBrush(kPlanned, Qt::FDiagPattern));
+    p.drawRect(QRectF(lx, ly + 3, 14, 12));
+    p.setPen(Qt::black);
+    p.drawText(QRectF(lx + 20, ly, kLegendWidth - 30, 18), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("προγραμματισμένη"));
 }

@@ -7,8 +7,8 @@
 
 // The dental arch, drawn: each tooth a square of its five surfaces, turned
 // to face out of the arch (buccal outwards, lingual towards the palate or
-// tongue, mesial towards the midline), coloured by its state, with its FDI
-// number beside it. A click on a tooth says which tooth and surface.
+// tongue, mesial towards the midline), coloured by its state, work planned
+// for it hatched, with its FDI number beside it. A click on a tooth says which tooth and surface.
 class ToothChart : public QWidget {
     Q_OBJECT
 public:
@@ -32,6 +32,9 @@ public:
     QPointF surfacePoint(int fdi, QChar surface) const;
     // The colour a surface is painted with now.
     QColor surfaceColor(int fdi, QChar surface) const;
+    // Work is planned for the surface: hatched over its colour, the tooth
+    // ringed with a dashed line.
+    bool plannedSurface(int fdi, QChar surface) const;
     // The tooth and surface under a point: {0, '\0'} when none.
     std::pair<int, QChar> hit(const QPointF &p) const;
 

@@ -1,5 +1,7 @@
 #include "app/about.h"
 #include "chart/dentalchart.h"
+#include "data/work/plans.h"
+#include "plans/pricelist.h"
 #include "recall/recalllist.h"
 #include "app/accesscheck.h"
 #include "app/mainwindow.h"
@@ -70,6 +72,24 @@ private slots:
         TForm12 viewer;
         viewer.ADOQuery1->setSql(QStringLiteral("SELECT * from YPENTHIMISEIS WHERE YEAR(HMEROMHNIA)=2008"));
         save(&viewer, QStringLiteral("remindersviewer"));
+
+        // The price list, and a chart with a finding, work done and work planned.
+        const qint64 filling = Plans::addWork(p.conn(), {.code = QStringLiteral("ΕΜ02"), .description = QStringLiteral("Έμφραξη σύνθετης ρητίνης, δύο επιφάνειες"), .cents = 7500});
+        Plans::addWork(p.conn(), {.code = QStringLiteral("ΕΞ01"), .description = QStringLiteral("Εξέταση και σχέδιο θεραπείας"), .cents = 3000});
+        Plans::addWork(p.conn(), {.code = QStringLiteral("ΣΤ01"), .description = QStringLiteral("Στεφάνη μεταλλοκεραμική"), .cents = 45050});
+        TForm82 prices;
+        save(&prices, QStringLiteral("pricelist"));
+        p.conn().executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Άννα','Αντωνίου')"));
+        const CustomerRef customer = CustomerRef::require(p.conn().scalarNative(QStringLiteral("SELECT max(ID) FROM STOIXEIA_PELATH")).toString());
+        p.conn().executeNative(QStringLiteral("INSERT INTO ODONTOGRAMMA (ID, HMEROMHNIA, DONTI, EPIFANEIES, KATASTASH) VALUES (?, '2008-01-10', 36, 'O', 'τερηδόνα')"), {customer.value()});
+        for (const auto &[tooth, surfaces] : {std::pair{36, "MO"}, std::pair{16, ""}, std::pair{25, "DO"}})
+            Plans::addItem(p.conn(), customer, {.work = filling, .tooth = tooth, .surfaces = QString::fromLatin1(surfaces), .cents = -1});
+        Plans::setState(p.conn(), Plans::items(p.conn(), customer).last().id, Plans::State::Done);
+        TForm80 chart;
+        chart.CustomerId = customer.text();
+        chart.CustomerFirstName = QStringLiteral("Άννα");
+        chart.CustomerSurname = QStringLiteral("Αντωνίου");
+        save(&chart, QStringLiteral("toothchart"));
     }
 };
 

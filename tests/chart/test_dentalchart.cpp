@@ -7,6 +7,7 @@
 #include "customers/customerlist.h"
 #include "data/practice/appstate.h"
 #include "data/db/clock.h"
+#include "data/work/plans.h"
 #include "gui/dbnavigator.h"
 #include "reports/reportengine.h"
 #include "tests/common/testmain.h"
@@ -202,6 +203,57 @@ private slots:
             QCOMPARE(chart->surfaceColor(36, QLatin1Char(s)), colour(Chart::Missing));
         day->setDate(QDate(2009, 5, 31));
         QCOMPARE(chart->surfaceColor(36, QLatin1Char('O')), colour("έμφραξη"));
+    }
+
+    // Work of the treatment plan still to do is hatched over the teeth's
+    // colours, on the day it was planned and until it is done; work done is
+    // an entry, coloured as findings are.
+    void plannedWorkIsDrawnApartFromFindingsAndDoneWork()
+    {
+        addEntry(id, "2009-03-01", 36, "", "τερηδόνα");
+        const CustomerRef customer = CustomerRef::require(QString::number(id));
+        const qint64 filling = Plans::addWork(p->conn(), {.code = QStringLiteral("E1"), .description = QStringLiteral("Έμφραξη"), .cents = 5000});
+        const qint64 exam = Plans::addWork(p->conn(), {.code = QStringLiteral("X1"), .description = QStringLiteral("Εξέταση"), .cents = 2000});
+        Clock::setNow(QDateTime(QDate(2009, 5, 1), QTime(10, 0)));
+        const struct {
+            qint64 work;
+            int tooth;
+            const char *surfaces;
+            Plans::State state;
+        } items[] = {
+            {filling, 36, "OM", Plans::State::Planned},
+            {filling, 16, "", Plans::State::Planned},   // the whole tooth
+            {exam, 0, "", Plans::State::Planned},       // no tooth: not drawn
+            {filling, 26, "O", Plans::State::Done},
+            {filling, 46, "B", Plans::State::Cancelled},
+        };
+        for (const auto &i : items) {
+            const qint64 item = Plans::addItem(p->conn(), customer, {.work = i.work, .tooth = i.tooth, .surfaces = QString::fromLatin1(i.surfaces), .cents = -1});
+            Plans::setState(p->conn(), item, i.state, QDate(2009, 6, 1));
+        }
+        Clock::setNow(QDateTime(QDate(2009, 6, 15), QTime(10, 0)));
+        auto w = open(id);
+        ToothChart *chart = chartOf(*w);
+        auto *day = child<QDateEdit>(w.get(), "DateTimePicker1");
+        auto planned = [chart] {
+            QStringList out;
+            for (int tooth : chart->teeth())
+                for (const char s : std::string_view(Chart::Surfaces))
+                    if (chart->plannedSurface(tooth, QLatin1Char(s)))
+                        out << QString::number(tooth) + QLatin1Char(s);
+            return out;
+        };
+        QCOMPARE(planned(), (QStringList{"16M", "16D", "16O", "16B", "16L", "36M", "36O"}));
+        QCOMPARE(chart->surfaceColor(36, QLatin1Char('O')), colour("τερηδόνα"));   // the finding stays beneath
+        QCOMPARE(chart->surfaceColor(16, QLatin1Char('O')), colour(Chart::Healthy));
+        QCOMPARE(chart->surfaceColor(26, QLatin1Char('O')), colour("έμφραξη"));
+        // Before it was done, the filling of 26 was planned.
+        day->setDate(QDate(2009, 5, 15));
+        QVERIFY(chart->plannedSurface(26, QLatin1Char('O')));
+        QCOMPARE(chart->surfaceColor(26, QLatin1Char('O')), colour(Chart::Healthy));
+        // Before it was planned, nothing.
+        day->setDate(QDate(2009, 4, 30));
+        QCOMPARE(planned(), QStringList());
     }
 
     // Surfaces kept otherwise (an older file, typed by hand) are stored in
