@@ -6,6 +6,8 @@
 #include <QHash>
 #include <cerrno>
 #include <cstdlib>
+#include <exception>
+#include <functional>
 #include <libpq-fe.h>
 #include <poll.h>
 #include <vector>
@@ -212,6 +214,48 @@ public:
         throw DbError(line.isEmpty() ? text : text + QLatin1Char('\n') + line, cause);
     }
 
+    // Runs a COPY ... TO STDOUT and hands each message of data to take as
+    // it arrives: the server goes on sending while the rows are used.
+    qint64 copyOut(const QByteArray &sql, const std::function<void(QByteArrayView)> &take)
+    {
+        if (m_unitLost)
+            throw lost();
+        PGresult *start = result(PQsendQueryParams(m_conn, sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1,
+                                 PGRES_COPY_OUT);
+        if (PQresultStatus(start) != PGRES_COPY_OUT) {
+            brokenInUnit();
+            check(start, sql);
+        }
+        PQclear(start);
+        std::exception_ptr failed;
+        for (;;) {
+            char *data = nullptr;
+            const int n = PQgetCopyData(m_conn, &data, 0);
+            if (n < 0)
+                break;
+            // After a failure the rest is read and dropped: the connection
+            // stays usable for what follows (a rollback).
+            if (!failed) {
+                try {
+                    take(QByteArrayView(data, n));
+                } catch (...) {
+                    failed = std::current_exception();
+                }
+            }
+            PQfreemem(data);
+        }
+        PGresult *end = result(true);
+        brokenInUnit();
+        if (failed) {
+            PQclear(end);
+            std::rethrow_exception(failed);
+        }
+        check(end, sql);
+        const qint64 rows = std::atoll(PQcmdTuples(end));
+        PQclear(end);
+        return rows;
+    }
+
     const ColumnOrigin *origin(Oid table, int column)
     {
         auto it = m_origins.find(table);
@@ -247,6 +291,17 @@ private:
         return DbError(QStringLiteral("Η σύνδεση με τον διακομιστή %1 διακόπηκε.").arg(m_where) + QLatin1Char('\n') + DbCauseText(cause), cause);
     }
 
+    // A connection that broke inside a unit loses the unit; the next one
+    // gets a fresh connection.
+    void brokenInUnit()
+    {
+        if (PQstatus(m_conn) == CONNECTION_OK || !m_unitOpen)
+            return;
+        m_unitLost = true;
+        reconnect();
+        throw lost();
+    }
+
     // A fresh connection with the login this one had.
     bool reconnect()
     {
@@ -263,7 +318,7 @@ private:
 
     // Waits for the statement sent; when the server has not answered at
     // once (a row another workstation holds), the windows show it busy.
-    PGresult *result(bool sent)
+    PGresult *result(bool sent, ExecStatusType stopAt = PGRES_FATAL_ERROR)
     {
         if (!sent)
             return nullptr;
@@ -287,6 +342,9 @@ private:
         while (PGresult *r = PQgetResult(m_conn)) {
             PQclear(last);
             last = r;
+            // A COPY's start comes again until its data are read.
+            if (stopAt != PGRES_FATAL_ERROR && PQresultStatus(r) == stopAt)
+                break;
         }
         return last;
     }
@@ -619,6 +677,14 @@ QString loginPassword(const DbEngine &engine)
     const auto *pg = dynamic_cast<const PgEngine *>(&engine);
     const char *pass = pg ? PQpass(pg->conn()) : nullptr;
     return pass ? QString::fromUtf8(pass) : QString();
+}
+
+qint64 copyOut(DbEngine &engine, const QString &nativeSql, const std::function<void(QByteArrayView)> &take)
+{
+    auto *pg = dynamic_cast<PgEngine *>(&engine);
+    if (!pg)
+        throw DbError(QStringLiteral("Η σύνδεση δεν είναι με διακομιστή βάσης δεδομένων."));
+    return pg->copyOut(PgText::fromNative(nativeSql).toUtf8(), take);
 }
 
 QString passwordVerifier(DbEngine &engine, const QString &user, const QString &password)

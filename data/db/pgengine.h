@@ -1,5 +1,6 @@
 #pragma once
 #include "data/db/engine.h"
+#include <functional>
 #include <memory>
 
 struct ConnectionInfo;
@@ -13,6 +14,12 @@ std::unique_ptr<DbEngine> connectServer(const ConnectionInfo &info, int timeoutS
 // The password a server connection logged in with, as libpq keeps it for
 // the connection's life (a broken connection too); empty for the file.
 QString loginPassword(const DbEngine &engine);
+// Runs a COPY ... TO STDOUT (native text) on a server connection and hands
+// each message of data to take as it arrives (one row each; a binary copy's
+// header comes before the first row, its trailer alone). A failure of take
+// is thrown once the server has finished sending. Returns the rows the
+// server counted. Throws DbError on the file.
+qint64 copyOut(DbEngine &engine, const QString &nativeSql, const std::function<void(QByteArrayView)> &take);
 // The SCRAM verifier of a password for the connection's login, made here on
 // the client so that the password itself never reaches the server or its
 // log. Throws DbError on the file or when libpq cannot make one.

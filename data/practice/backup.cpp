@@ -284,7 +284,7 @@ TableCounts countRows(DbConnection &conn)
     return Check::countRows(conn);
 }
 
-TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials)
+TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials, const std::function<void(DbConnection &)> &alsoRead)
 {
     const QString shown = native(path);
     DbConnection conn;
@@ -301,8 +301,11 @@ TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials)
         // whole file in the cache each encrypted page is decrypted once.
         conn.executeNative(QStringLiteral("PRAGMA cache_size=-%1").arg(wholeFileCacheKib(path)));
         problems = integrityRows(conn);
-        if (problems == QStringList{QStringLiteral("ok")})
+        if (problems == QStringList{QStringLiteral("ok")}) {
             counts = countRows(conn);
+            if (alsoRead)
+                alsoRead(conn);
+        }
     } catch (const DbError &e) {
         problems = QStringList{e.message()};
     }

@@ -25,8 +25,11 @@ TableCounts countRows(DbConnection &conn);
 
 // Opens a file on its own with the given credentials and checks it:
 // integrity_check "ok" and every table it holds readable.
-// Returns the row counts; throws DbError with the reason.
-TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials);
+// Returns the row counts; throws DbError with the reason. alsoRead, when
+// given, reads more from the checked file on the same connection (its
+// pages are in memory by then).
+TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials,
+                       const std::function<void(DbConnection &checked)> &alsoRead = {});
 
 // Copies the open practice into dest (which must not exist), keyed as the
 // source, then verifies the copy against the source's row counts at the

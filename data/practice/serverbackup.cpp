@@ -1,21 +1,19 @@
 #include "data/practice/serverbackup.h"
 #include "data/db/clock.h"
 #include "data/db/connection.h"
+#include "data/db/servercopy.h"
 #include "data/practice/schema.h"
 #include "data/practice/schemaversion.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <sqlite3.h>
 #include <unistd.h>
 
 namespace {
 
 QString native(const QString &path) { return QDir::toNativeSeparators(path); }
-
-// Rows fetched at a time: the server never waits long for the next
-// request, so its limit on idle transactions is never reached.
-constexpr int kFetchRows = 20000;
 
 // The tables with amounts, compared after every copy.
 const char *const kAmountTables[] = {"EISPRAKSH_PELATH", "APODEIKSEIS", "EKSODA"};
@@ -37,14 +35,20 @@ struct Measure {
     QMap<QString, double> amounts;
 };
 
+QMap<QString, double> amounts(DbConnection &conn)
+{
+    QMap<QString, double> sums;
+    for (const char *t : kAmountTables)
+        sums.insert(QLatin1String(t), conn.scalarNative(QStringLiteral("SELECT coalesce(sum(POSO), 0) FROM %1").arg(QLatin1String(t))).toDouble());
+    return sums;
+}
+
 Measure measure(DbConnection &conn)
 {
     Measure m;
     for (const QString &t : dataTables())
         m.rows.insert(t, conn.scalarNative(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(t))).toLongLong());
-    for (const char *t : kAmountTables)
-        m.amounts.insert(QLatin1String(t),
-                         conn.scalarNative(QStringLiteral("SELECT coalesce(sum(POSO), 0) FROM %1").arg(QLatin1String(t))).toDouble());
+    m.amounts = amounts(conn);
     return m;
 }
 
@@ -86,61 +90,59 @@ void requireCurrentLayout(DbConnection &conn, const QString &what)
                           .arg(SchemaVersion::current()));
 }
 
-// Binds one server cell to the file's statement as the file stores it.
-void bindCell(sqlite3_stmt *insert, int index1, const DbCursor &from, int column)
+// Copies one table of the server (inside its snapshot) into the file as
+// the server streams it, in the order the rows were made. Adds to held
+// the rows the server counted and the amounts it sent.
+void copyToFile(DbConnection &server, DbConnection &file, const QString &table, Measure &held)
 {
-    switch (from.kind(column)) {
-    case CellKind::Null:
-        sqlite3_bind_null(insert, index1);
-        break;
-    case CellKind::Integer:
-        sqlite3_bind_int64(insert, index1, from.integer(column));
-        break;
-    case CellKind::Float:
-        sqlite3_bind_double(insert, index1, from.real(column));
-        break;
-    case CellKind::Text:
-    case CellKind::Blob: {
-        const QByteArrayView text = from.utf8(column);
-        sqlite3_bind_text64(insert, index1, text.data(), sqlite3_uint64(text.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
-        break;
-    }
-    }
-}
-
-// Copies one table of the server (inside its snapshot) into the file, a
-// batch of rows at a time, in the order the rows were made.
-void copyToFile(DbConnection &server, DbConnection &file, const QString &table)
-{
-    server.executeNative(QStringLiteral("DECLARE molarix_copy NO SCROLL CURSOR FOR SELECT * FROM %1 ORDER BY rowid").arg(quoted(table)));
-    const QString fetch = QStringLiteral("FETCH FORWARD %1 FROM molarix_copy").arg(kFetchRows);
     std::unique_ptr<DbStatement> insert;
-    for (;;) {
-        DbStatement rows(server, fetch);
-        const int n = rows.columnCount();
-        if (!insert) {
+    sqlite3_stmt *st = nullptr;
+    const bool withAmounts = std::any_of(std::begin(kAmountTables), std::end(kAmountTables),
+                                         [&](const char *t) { return table == QLatin1String(t); });
+    int amountColumn = -1;
+    double sum = 0;
+    held.rows[table] = ServerCopy::readTable(
+        server, table,
+        [&](const QStringList &names) {
+            if (withAmounts)
+                amountColumn = int(names.indexOf(QStringLiteral("POSO")));
             QStringList cols, marks;
-            for (int i = 0; i < n; ++i) {
-                cols << quoted(rows.columnName(i));
+            for (const QString &name : names) {
+                cols << quoted(name);
                 marks << QStringLiteral("?");
             }
             insert = std::make_unique<DbStatement>(
                 file, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(quoted(table), cols.join(u','), marks.join(u',')));
-        }
-        sqlite3_stmt *st = insert->handle();
-        int fetched = 0;
-        while (rows.step()) {
-            ++fetched;
-            for (int i = 0; i < n; ++i)
-                bindCell(st, i + 1, rows.cursor(), i);
+            st = insert->handle();
+        },
+        [&](const ServerCopy::Cell *cells, int count) {
+            if (amountColumn >= 0 && amountColumn < count)
+                sum += cells[amountColumn].kind == CellKind::Float ? cells[amountColumn].real : double(cells[amountColumn].integer);
+            for (int i = 0; i < count; ++i) {
+                const ServerCopy::Cell &c = cells[i];
+                switch (c.kind) {
+                case CellKind::Null:
+                    sqlite3_bind_null(st, i + 1);
+                    break;
+                case CellKind::Integer:
+                    sqlite3_bind_int64(st, i + 1, c.integer);
+                    break;
+                case CellKind::Float:
+                    sqlite3_bind_double(st, i + 1, c.real);
+                    break;
+                case CellKind::Text:
+                case CellKind::Blob:
+                    // The bytes stay put until the row is stored.
+                    sqlite3_bind_text64(st, i + 1, c.bytes.data(), sqlite3_uint64(c.bytes.size()), SQLITE_STATIC, SQLITE_UTF8);
+                    break;
+                }
+            }
             if (sqlite3_step(st) != SQLITE_DONE)
                 file.fail(QStringLiteral("Το αντίγραφο δεν γράφτηκε (%1)").arg(table));
             sqlite3_reset(st);
-        }
-        if (fetched < kFetchRows)
-            break;
-    }
-    server.executeNative(QStringLiteral("CLOSE molarix_copy"));
+        });
+    if (withAmounts)
+        held.amounts[table] = sum;
 }
 
 // Writes the whole practice into the new file part; returns what the
@@ -176,16 +178,12 @@ Measure fillFile(DbConnection &server, const QString &part, const QString &passw
         // One snapshot of the server for every table and the counts, read only.
         DbTransaction snapshot(server);
         server.executeNative(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
-        held = measure(server);
         for (const QString &t : dataTables())
-            copyToFile(server, file, t);
+            copyToFile(server, file, t, held);
         snapshot.commit();
     }
     for (const QString &stmt : indexes)
         file.executeNative(stmt);
-    const Measure written = measure(file);
-    if (const QString diff = differences(held, written.rows, written.amounts); !diff.isEmpty())
-        throw DbError(QStringLiteral("Το αντίγραφο δεν έχει τα δεδομένα του διακομιστή (%1).").arg(diff));
     fileUnit.commit();
     file.close();
 
@@ -285,9 +283,11 @@ Backup::TableCounts makeVerified(DbConnection &server, const QString &dest, cons
     Backup::TableCounts verified;
     try {
         const Measure held = fillFile(server, part, password);
-        verified = Backup::verifyFile(part, keyedWith(password));
-        if (const QString diff = differences(held, verified, held.amounts); !diff.isEmpty())
-            throw DbError(QStringLiteral("Το αντίγραφο δεν έχει τις γραμμές του διακομιστή (%1).").arg(diff));
+        // The copy opened on its own, checked whole, then counted and summed.
+        QMap<QString, double> sums;
+        verified = Backup::verifyFile(part, keyedWith(password), [&](DbConnection &copy) { sums = amounts(copy); });
+        if (const QString diff = differences(held, verified, sums); !diff.isEmpty())
+            throw DbError(QStringLiteral("Το αντίγραφο δεν έχει τα δεδομένα του διακομιστή (%1).").arg(diff));
     } catch (...) {
         discard();
         throw;

@@ -4,6 +4,7 @@
 #include "data/db/dataset.h"
 #include "data/db/jetsql.h"
 #include "data/db/pgengine.h"
+#include "data/db/servercopy.h"
 #include "data/practice/schema.h"
 #include "data/practice/schemaversion.h"
 #include "data/practice/serverconf.h"
@@ -285,6 +286,70 @@ private slots:
         QStringList expected = names;
         std::sort(expected.begin(), expected.end(), [](const QString &a, const QString &b) { return SqlFunctions::compareText(a, b) < 0; });
         QCOMPARE(fromServer, expected);
+    }
+
+    // A table streamed whole (binary COPY) reads every type, NULLs and
+    // texts with the server's escape characters as the statements read them.
+    void aStreamedTableReadsAsStatementsRead()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        ServerFolder f;
+        auto c = f.open();
+        c->executeNative(QStringLiteral("CREATE TABLE ALLTYPES (rowid bigint GENERATED ALWAYS AS IDENTITY, S smallint, I integer,"
+                                        " B bigint, F real, D double precision, N numeric, T text, V varchar(20), C char(3),"
+                                        " Y yesno, J jetdate, M memo, L boolean, R bytea, W date)"));
+        const char *const rows[] = {
+            "-32768, -2147483648, -9223372036854775808, -1.5, 0.1, 12.345, 'Ελένη\\\\ \t\n', '', 'ab', -1, '2020-02-29',"
+            " 'Ο''Νιλ', true, '\\x00ff', '2020-01-02'",
+            "32767, 2147483647, 9223372036854775807, 3.25e30, 1.7976931348623157e308, -0.005, 'Α', 'Ω', 'Ψ', 0, '', '', false,"
+            " '', '1999-12-31'",
+            "NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL",
+        };
+        for (const char *r : rows)
+            c->executeNative(QStringLiteral("INSERT INTO ALLTYPES (S, I, B, F, D, N, T, V, C, Y, J, M, L, R, W) VALUES (%1)")
+                                 .arg(QString::fromUtf8(r)));
+        // The first row, updated, lies last in the table: the stream keeps the order of making.
+        c->executeNative(QStringLiteral("UPDATE ALLTYPES SET I = I WHERE rowid = 1"));
+
+        DbStatement read(*c, QStringLiteral("SELECT * FROM ALLTYPES ORDER BY rowid"));
+        QStringList want;
+        auto cell = [](CellKind kind, qint64 i, double d, QByteArrayView text) {
+            switch (kind) {
+            case CellKind::Null:
+                return QStringLiteral("NULL");
+            case CellKind::Integer:
+                return QStringLiteral("i%1").arg(i);
+            case CellKind::Float:
+                return QStringLiteral("f%1").arg(d, 0, 'g', 17);
+            default:
+                return QStringLiteral("t") + QString::fromUtf8(text);
+            }
+        };
+        QStringList wantNames;
+        for (int i = 0; i < read.columnCount(); ++i)
+            wantNames << read.columnName(i);
+        while (read.step()) {
+            QStringList row;
+            for (int i = 0; i < read.columnCount(); ++i) {
+                const DbCursor &k = read.cursor();
+                const CellKind kind = k.kind(i);
+                row << cell(kind == CellKind::Blob ? CellKind::Text : kind, k.integer(i), k.real(i), k.utf8(i));
+            }
+            want << row.join(u'|');
+        }
+        QCOMPARE(want.size(), 3);
+
+        QStringList names, got;
+        ServerCopy::readTable(
+            *c, QStringLiteral("ALLTYPES"), [&](const QStringList &n) { names = n; },
+            [&](const ServerCopy::Cell *cells, int count) {
+                QStringList row;
+                for (int i = 0; i < count; ++i)
+                    row << cell(cells[i].kind, cells[i].integer, cells[i].real, cells[i].bytes);
+                got << row.join(u'|');
+            });
+        QCOMPARE(names, wantNames);
+        QCOMPARE(got, want);
     }
 
     void anEditMeanwhileIsNotOverwritten()
