@@ -211,7 +211,7 @@ private:
 namespace ServerCopy {
 
 qint64 readTable(DbConnection &server, const QString &table, const std::function<void(const QStringList &names)> &columns,
-               const std::function<void(const Cell *cells, int count)> &row)
+                 const std::function<void(const Cell *cells, int count)> &row)
 {
     const std::vector<Column> cols = columnsOf(server, table);
     QStringList names, selected;
@@ -222,9 +222,9 @@ qint64 readTable(DbConnection &server, const QString &table, const std::function
     columns(names);
     Reader reader(cols, row, server.engine().where());
     const qint64 rows = copyOut(server.engine(),
-            QStringLiteral("COPY (SELECT %1 FROM %2 ORDER BY rowid) TO STDOUT (FORMAT binary)")
-                .arg(selected.join(u','), PgText::identifier(table.toLower())),
-            [&](QByteArrayView data) { reader.take(data); });
+                                QStringLiteral("COPY (SELECT %1 FROM %2 ORDER BY rowid) TO STDOUT (FORMAT binary)")
+                                    .arg(selected.join(u','), PgText::identifier(table.toLower())),
+                                [&](QByteArrayView data) { reader.take(data); });
     if (!reader.finished())
         throw DbError(QStringLiteral("Ο διακομιστής %1 δεν έστειλε όλες τις γραμμές του πίνακα %2.").arg(server.engine().where(), table));
     return rows;

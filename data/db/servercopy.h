@@ -27,6 +27,6 @@ struct Cell {
 // rows the server counted in the table. Throws DbError, and what the
 // handlers throw.
 qint64 readTable(DbConnection &server, const QString &table, const std::function<void(const QStringList &names)> &columns,
-               const std::function<void(const Cell *cells, int count)> &row);
+                 const std::function<void(const Cell *cells, int count)> &row);
 
 }
