@@ -72,17 +72,15 @@ void TForm82::showCurrent()
 {
     // An empty list starts a new work at once.
     m_new = !ADOQuery1->isOpen() || ADOQuery1->recNo() < 0;
-    if (m_new) {
-        ui->Edit1->clear();
-        ui->Edit2->clear();
-        ui->Edit3->clear();
-        ui->CheckBox1->setChecked(true);
-    } else {
-        ui->Edit1->setText(ADOQuery1->fieldText(QStringLiteral("KWDIKOS")));
-        ui->Edit2->setText(ADOQuery1->fieldText(QStringLiteral("PERIGRAFH")));
-        ui->Edit3->setText(Plans::priceText(ADOQuery1->fieldValue(QStringLiteral("TIMH_LEPTA")).toLongLong()));
-        ui->CheckBox1->setChecked(ADOQuery1->fieldValue(QStringLiteral("ENERGH")).toInt() != 0);
-    }
+    showFields();
+}
+
+void TForm82::showFields()
+{
+    ui->Edit1->setText(m_new ? QString() : ADOQuery1->fieldText(QStringLiteral("KWDIKOS")));
+    ui->Edit2->setText(m_new ? QString() : ADOQuery1->fieldText(QStringLiteral("PERIGRAFH")));
+    ui->Edit3->setText(m_new ? QString() : Plans::priceText(ADOQuery1->fieldValue(QStringLiteral("TIMH_LEPTA")).toLongLong()));
+    ui->CheckBox1->setChecked(m_new || ADOQuery1->fieldValue(QStringLiteral("ENERGH")).toInt() != 0);
     UpdateButtons();
 }
 
@@ -110,11 +108,7 @@ void TForm82::Button1Click()
 {
     ui->DBGrid1->clearSelection();
     m_new = true;
-    ui->Edit1->clear();
-    ui->Edit2->clear();
-    ui->Edit3->clear();
-    ui->CheckBox1->setChecked(true);
-    UpdateButtons();
+    showFields();
     ui->Edit1->setFocus();
 }
 

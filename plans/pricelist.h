@@ -24,6 +24,7 @@ protected:
 
 private:
     void showCurrent();
+    void showFields();   // the current work's, or empty ones for a new work
     void UpdateButtons();
     void Button1Click();   // a new work
     void Button2Click();   // store the typed work
