@@ -11,6 +11,9 @@
 #include "data/db/practicekey.h"
 #include "data/practice/security.h"
 #include "data/practice/session.h"
+#include "data/practice/practicefolder.h"
+#include "data/practice/users.h"
+#include "data/practice/keyring.h"
 #include "ui_accesscheck.h"
 #include <QApplication>
 #include <QDir>
@@ -29,6 +32,12 @@ TForm65::TForm65(QWidget *parent)
     makeBold(ui->Label1);
     makeRequiredMark(ui->Label3);
     MaskWithStars(ui->Edit1);
+    makeBold(ui->Label5);
+    // The workstation's last user is offered again, where the practice has users.
+    // A practice of one password needs no name: the password comes first there.
+    if (Users::haveUsers(AppDirectory))
+        ui->UserName->setText(PracticeFolder::rememberedUser());
+    (Users::haveUsers(AppDirectory) && ui->UserName->text().isEmpty() ? ui->UserName : ui->Edit1)->setFocus();
 
     connect(ui->Edit1, &QLineEdit::textChanged, this, guarded([this] { Edit1Change(); }));
     connect(ui->Button1, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
@@ -49,7 +58,9 @@ TForm65::~TForm65() = default;
 void TForm65::Edit1Change()
 {
     EnteredPassword = TrimText(ui->Edit1->text());
-    ui->Button1->setEnabled(m_secondsLeft == 0 && !EnteredPassword.isEmpty() && HasNoSpecialChars(EnteredPassword));
+    // The recovery code's dashes are no password's letters, but it is typed here too.
+    ui->Button1->setEnabled(m_secondsLeft == 0 && !EnteredPassword.isEmpty()
+                            && (HasNoSpecialChars(EnteredPassword) || !KeyRing::recoveryCodeOf(EnteredPassword).isEmpty()));
 }
 
 void TForm65::Button1Click()
@@ -61,11 +72,13 @@ void TForm65::Button1Click()
     AccessGranted = false;
     // The typed password must open the practice and equal the stored one;
     // the session then opens every window's connection. Nothing typed is kept.
-    auto signIn = [this] {
+    const QString name = ui->UserName->text().trimmed();
+    Users::Access how = Users::Access::Refused;
+    auto signIn = [&] {
         // The key's derivation, or another program's lock, takes a while.
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        return Security::signIn(ADOConnection1, *ADOTable1, EnteredPassword);
+        return Security::signIn(ADOConnection1, *ADOTable1, EnteredPassword, name, &how);
     };
     PracticeFile::Unlocked unlocked = signIn();
     if (unlocked.access == PracticeFile::Access::Damaged) {
@@ -79,6 +92,13 @@ void TForm65::Button1Click()
         unlocked = signIn();
     }
     if (unlocked.access != PracticeFile::Access::Refused && unlocked.access != PracticeFile::Access::Damaged) {
+        // log: sign-in
+        if (how == Users::Access::OnePassword && !name.isEmpty())
+            becomeUsers(name);
+        if (!Session::current().userName().isEmpty())
+            PracticeFolder::rememberUser(Session::current().userName());
+        if (how == Users::Access::ByRecovery)
+            Messages::plain(QStringLiteral("Μπήκατε με τον κωδικό ανάκτησης· ορίστε τώρα νέο κωδικό πρόσβασης από «Αλλαγή κωδικού»."), this);
         AccessGranted = true;
         m_countdown.stop();
         PracticeKey::wipe(EnteredPassword);
@@ -95,10 +115,35 @@ void TForm65::Button1Click()
     }
     ADOTable1->close();
     ADOConnection1.close();
-    Messages::plain(QStringLiteral("Λανθασμένος κωδικός πρόσβασης."), this);
+    // log: failed sign-in
+    Messages::plain(Users::haveUsers(AppDirectory) ? QStringLiteral("Λανθασμένο όνομα χρήστη ή κωδικός πρόσβασης.")
+                                                   : QStringLiteral("Λανθασμένος κωδικός πρόσβασης."),
+                    this);
     ui->Edit1->clear();
     ui->Edit1->setFocus();
     startWait();
+}
+
+// The practice's one password becomes the named user's, its first
+// administrator's, after a verified backup; the recovery code is shown once.
+void TForm65::becomeUsers(const QString &name)
+{
+    QString copy;
+    QString code;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        ADOConnection1.open();
+        code = Users::migrate(ADOConnection1, name, EnteredPassword, &copy);
+        ADOConnection1.close();
+    }
+    Messages::plain(QStringLiteral("Το ιατρείο έχει πλέον χρήστες: ο κωδικός σας είναι του διαχειριστή «%1». "
+                                   "Αντίγραφο ασφαλείας πριν από την αλλαγή: %2\n\n"
+                                   "Κωδικός ανάκτησης (γράψτε τον ή τυπώστε τον και φυλάξτε τον σε ασφαλές μέρος· "
+                                   "δεν θα ξαναεμφανιστεί): %3")
+                        .arg(name, QDir::toNativeSeparators(copy), code),
+                    this);
+    PracticeKey::wipe(code);
 }
 
 int TForm65::waitAfterWrongTry(int wrongTries)
@@ -111,7 +156,7 @@ int TForm65::waitAfterWrongTry(int wrongTries)
 // Guessing is slowed: the input stays disabled while the seconds are counted.
 void TForm65::startWait()
 {
-    m_secondsLeft = waitAfterWrongTry(++m_wrongTries);
+    m_secondsLeft = waitAfterWrongTry(++m_wrongTries[ui->UserName->text().trimmed().toCaseFolded()]);
     ui->Edit1->setEnabled(false);
     ui->Button1->setEnabled(false);
     showCountdown();

@@ -1,6 +1,7 @@
 #pragma once
 #include "data/db/connection.h"
 #include <QDialog>
+#include <QHash>
 #include <QTimer>
 #include <memory>
 
@@ -9,7 +10,9 @@ class TForm65;
 }
 class DataSet;
 
-// Access check: asks for the practice's password before the program can be used.
+// Access check: asks for the user's name and password before the program
+// can be used (a practice of one shared password needs the password alone;
+// a name typed there makes that user its first administrator).
 class TForm65 : public QDialog {
     Q_OBJECT
 public:
@@ -37,11 +40,13 @@ private:
     void countDown();
     void showCountdown();
     void Edit1Change();
+    void becomeUsers(const QString &name);
     void Button1Click();
     void Button2Click();
     void FormClose();
     std::unique_ptr<Ui::TForm65> ui;
     QTimer m_countdown;
-    int m_wrongTries = 0;
+    // Wrong tries so far, per user name as typed (letter case aside).
+    QHash<QString, int> m_wrongTries;
     int m_secondsLeft = 0;
 };

@@ -13,6 +13,7 @@
 #include "data/db/dberror.h"
 #include "app/splash.h"
 #include "data/practice/appstate.h"
+#include "data/practice/users.h"
 #include "data/db/clock.h"
 #include "data/db/dataset.h"
 #include "data/db/regional.h"
@@ -115,6 +116,11 @@ TForm3::TForm3(const QDateTime &startedAt, Stage stage, QWidget *parent)
     makeBold(m_note);
     m_note->setVisible(false);
     ui->StatusBar1->addWidget(m_note);
+    m_user = new QLabel(ui->StatusBar1);
+    m_user->setObjectName(QStringLiteral("StatusUser"));
+    m_user->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_user->setVisible(false);
+    ui->StatusBar1->addWidget(m_user);
 
     // A double click or the context menu on these opens the publisher's page.
     for (QWidget *w : {ui->centralwidget, static_cast<QWidget *>(ui->Image1), static_cast<QWidget *>(ui->Panel1),
@@ -159,6 +165,7 @@ void TForm3::FormCreate(const QDateTime &startedAt, Stage stage)
             RequestTerminate();
             return;
         }
+        showWhoIsWorking();
         // The file is checked in the background; what would write to it
         // (the layout upgrade too) waits for the check, and a damaged
         // file that is not replaced by a backup ends the program.
@@ -184,6 +191,17 @@ void TForm3::FormCreate(const QDateTime &startedAt, Stage stage)
         qWarning("Start-up failed");
         EndAtStartup();
     }
+}
+
+void TForm3::showWhoIsWorking()
+{
+    const Session &session = Session::current();
+    const QString name = session.userName();
+    m_user->setText(name.isEmpty() ? QString() : QStringLiteral("Χρήστης: %1 (%2)").arg(name, Users::roleText(session.role())));
+    m_user->setVisible(!name.isEmpty());
+    // The users are the administrator's to change.
+    if (auto *entry = findChild<QAction *>(QStringLiteral("N31")))
+        entry->setEnabled(session.role() == Users::Role::Administrator);
 }
 
 void TForm3::EndAtStartup()
@@ -333,6 +351,7 @@ void TForm3::buildMenu()
     wire(addEntry(N6, "N7", QStringLiteral("Στοιχεία που θα εμφανίζονται στις αποδείξεις")), QStringLiteral("TForm73"));
     wire(addEntry(N6, "N31", QStringLiteral("Τιμοκατάλογος εργασιών")), QStringLiteral("TForm82"));
     wire(addEntry(N1, "N11", QStringLiteral("Αλλαγή του κωδικού πρόσβασης")), QStringLiteral("TForm66"));
+    wire(addEntry(N1, "N31", QStringLiteral("Χρήστες…")), QStringLiteral("UsersForm"));
     onTriggered(addEntry(N1, "N29", QStringLiteral("Αντίγραφο ασφαλείας…")), [this] { Safekeeping::BackupToChosenFolder(this); });
 
     QAction *About1 = bar->addAction(QStringLiteral("A&bout Molarix"));

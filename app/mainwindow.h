@@ -65,5 +65,7 @@ private:
     QLabel *m_panel0;
     QLabel *m_panel1;
     QLabel *m_note;   // the note about backups, when there is one
+    QLabel *m_user;   // who is working
+    void showWhoIsWorking();
     bool m_exitConfirmed = false;
 };

@@ -7,6 +7,7 @@
 #include "customers/findcustomer.h"
 #include "customers/newcustomer.h"
 #include "app/passwordchange.h"
+#include "app/userswindow.h"
 #include "expenses/expensesbydates.h"
 #include "expenses/expensesbymonth.h"
 #include "expenses/expensesregister.h"
@@ -64,5 +65,6 @@ std::function<void()> WindowOpener(const QString &w)
     if (w == QLatin1String("TForm73")) return fresh<TForm73>();
     if (w == QLatin1String("TForm81")) return fresh<TForm81>();
     if (w == QLatin1String("TForm82")) return fresh<TForm82>();
+    if (w == QLatin1String("UsersForm")) return fresh<UsersForm>();
     return {};
 }

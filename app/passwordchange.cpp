@@ -9,6 +9,7 @@
 #include "data/practice/security.h"
 #include "ui_passwordchange.h"
 #include <QDir>
+#include <QFileInfo>
 
 TForm66::TForm66(QWidget *parent)
     : QDialog(parent), ADOTable1(new DataSet(&ADOConnection1, this)), ui(std::make_unique<Ui::TForm66>())
@@ -42,6 +43,7 @@ void TForm66::FormCreate()
     ADOTable1->close();
     CurrentPassword = Security::storedPassword(*ADOTable1);
     m_serverChecksOld = ADOConnection1.onServer();
+    m_userChecksOld = !m_serverChecksOld && Users::haveUsers(QFileInfo(ADOConnection1.fileName()).absolutePath());
 }
 
 void TForm66::UpdateChangeButton()
@@ -53,7 +55,7 @@ void TForm66::UpdateChangeButton()
     ok = ok && HasNoSpecialChars(OldPasswordText) && HasNoSpecialChars(NewPasswordText)
         && HasNoSpecialChars(ConfirmPasswordText);
     ok = ok && NewPasswordText == ConfirmPasswordText;
-    ok = ok && (m_serverChecksOld || CurrentPassword == OldPasswordText);
+    ok = ok && (m_serverChecksOld || m_userChecksOld || CurrentPassword == OldPasswordText);
     ui->Button1->setEnabled(ok);
 }
 
@@ -66,7 +68,12 @@ void TForm66::Button1Click()
         Messages::plain(QStringLiteral("Λανθασμένος κωδικός πρόσβασης."), this);
         return;
     }
-    if (const QString why = Security::passwordProblem(NewPasswordText); !why.isEmpty()) {
+    if (m_userChecksOld && !Security::userPasswordHolds(QFileInfo(ADOConnection1.fileName()).absolutePath(), OldPasswordText)) {
+        Messages::plain(QStringLiteral("Λανθασμένος κωδικός πρόσβασης."), this);
+        return;
+    }
+    const QString why = m_userChecksOld ? Users::passwordProblem(NewPasswordText) : Security::passwordProblem(NewPasswordText);
+    if (!why.isEmpty()) {
         Messages::plain(why, this);
         return;
     }

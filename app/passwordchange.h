@@ -8,7 +8,8 @@ class TForm66;
 }
 class DataSet;
 
-// Replaces the stored password after the current one and the new one twice.
+// Replaces the password (of the signed-in user, where the practice has
+// users) after the current one and the new one twice.
 class TForm66 : public QDialog {
     Q_OBJECT
 public:
@@ -33,4 +34,6 @@ private:
     std::unique_ptr<Ui::TForm66> ui;
     // On a server no password is stored: the server checks the old one.
     bool m_serverChecksOld = false;
+    // On a file with users the old password is checked against the user's own wrap.
+    bool m_userChecksOld = false;
 };

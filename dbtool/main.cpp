@@ -15,6 +15,8 @@
 #include "data/practice/schema.h"
 #include "data/practice/security.h"
 #include "data/practice/session.h"
+#include "data/practice/keyring.h"
+#include "data/practice/users.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -96,8 +98,16 @@ const char *const kUsage =
     "      ό,τι δεν μεταφέρεται όπως ήταν γράφεται στο import-report.txt και, χωρίς\n"
     "      --accept-report, η βάση δεν δημιουργείται\n"
     "  molarix-db passwd ΦΑΚΕΛΟΣ [--new-password ΝΕΟΣ]\n"
-    "      αλλάζει τον κωδικό πρόσβασης και το κλειδί του αρχείου μαζί και κάνει αμέσως\n"
-    "      επαληθευμένο αντίγραφο ασφαλείας με τον νέο κωδικό στο ΦΑΚΕΛΟΣ/backups\n"
+    "      αλλάζει τον κωδικό πρόσβασης του χρήστη· ιατρείο χωρίς χρήστες: τον κωδικό και\n"
+    "      το κλειδί του αρχείου μαζί, με επαληθευμένο αντίγραφο ασφαλείας στο ΦΑΚΕΛΟΣ/backups\n"
+    "  molarix-db users ΦΑΚΕΛΟΣ list|add ΟΝΟΜΑ ΡΟΛΟΣ|remove ΟΝΟΜΑ|passwd ΟΝΟΜΑ|role ΟΝΟΜΑ ΡΟΛΟΣ\n"
+    "      οι χρήστες του ιατρείου (ΡΟΛΟΣ: administrator, clinician, reception)· ο νέος\n"
+    "      κωδικός από --new-password, MOLARIX_NEW_PASSWORD ή το τερματικό\n"
+    "Κάθε εντολή συνδέεται ως χρήστης: --user ΟΝΟΜΑ ή η μεταβλητή MOLARIX_USER, μαζί με\n"
+    "τον κωδικό του. Σε ιατρείο χωρίς χρήστες το όνομα που δίνεται γίνεται ο πρώτος\n"
+    "διαχειριστής με τον κωδικό του ιατρείου (με επαληθευμένο αντίγραφο πριν), και\n"
+    "τυπώνεται μία φορά ο κωδικός ανάκτησης. Τις sql, users, audit, backup και restore\n"
+    "τις εκτελεί μόνο διαχειριστής.\n"
     "Ο κωδικός πρόσβασης ζητείται στο τερματικό, αλλιώς δίνεται στη μεταβλητή\n"
     "MOLARIX_PASSWORD ή με --password-file ΑΡΧΕΙΟ (η πρώτη γραμμή του αρχείου· \"-\":\n"
     "από την είσοδο). Το --password ΚΩΔΙΚΟΣ τον δείχνει σε κάθε χρήστη του υπολογιστή\n"
@@ -132,7 +142,7 @@ QString reportSource()
 // The passwords of the command line (--password, --new-password), handed to
 // each command rather than kept where anything could read them.
 struct Given {
-    QString password, newPassword;
+    QString password, newPassword, user;
 };
 
 // One line from the terminal without echo, or from standard input when it
@@ -229,6 +239,12 @@ QString databasePath(const QString &dir)
     return QDir::toNativeSeparators(QDir(dir).absoluteFilePath(QStringLiteral("data.mdb")));
 }
 
+// The user's name: --user, then MOLARIX_USER; empty when neither is given.
+QString userFrom(const Given &given)
+{
+    return given.user.isEmpty() ? qEnvironmentVariable("MOLARIX_USER").trimmed() : given.user.trimmed();
+}
+
 // Opens the practice with the password, as the access check does: an old
 // fixed-key file moves to the password key (after a verified copy).
 void openPractice(DbConnection &conn, const QString &dir, const Given &given, QString password = QString())
@@ -258,10 +274,25 @@ void openPractice(DbConnection &conn, const QString &dir, const Given &given, QS
         return;
     }
     const QString file = QDir(fi.absoluteFilePath()).absoluteFilePath(QStringLiteral("data.mdb"));
-    const PracticeFile::Unlocked u = PracticeFile::unlock(file, password);
-    PracticeKey::wipe(password);
-    if (u.access == PracticeFile::Access::Refused)
-        throw DbError(QString::fromUtf8("Λανθασμένος κωδικός πρόσβασης."));
+    const QString user = userFrom(given);
+    const bool haveUsers = Users::haveUsers(fi.absoluteFilePath());
+    if (haveUsers && user.isEmpty()) {
+        PracticeKey::wipe(password);
+        throw DbError(QString::fromUtf8("Το ιατρείο έχει χρήστες· δώστε το όνομά σας με --user ή στη μεταβλητή MOLARIX_USER."));
+    }
+    const Users::SignedIn signedIn = Users::signIn(fi.absoluteFilePath(), user, password);
+    const PracticeFile::Unlocked u = signedIn.file;
+    if (signedIn.access == Users::Access::Refused) {
+        PracticeKey::wipe(password);
+        throw DbError(haveUsers ? QString::fromUtf8("Λανθασμένο όνομα χρήστη ή κωδικός πρόσβασης.")
+                                : QString::fromUtf8("Λανθασμένος κωδικός πρόσβασης."));
+    }
+    if (signedIn.access != Users::Access::OnePassword) {
+        PracticeKey::wipe(password);
+        conn.setConnectionString(BuildConnectionString(fi.absoluteFilePath()));
+        conn.open();
+        return;
+    }
     if (u.access == PracticeFile::Access::Damaged)
         throw DbError(Check::damagedText(file) + QLatin1Char('\n') + u.damage);
     if (u.access == PracticeFile::Access::Moved)
@@ -273,6 +304,31 @@ void openPractice(DbConnection &conn, const QString &dir, const Given &given, QS
     Check::gateWrites(connectionString);
     conn.setConnectionString(connectionString);
     conn.open();
+    if (!user.isEmpty()) {
+        QString copy;
+        QString code;
+        try {
+            code = Users::migrate(conn, user, password, &copy);
+        } catch (...) {
+            PracticeKey::wipe(password);
+            throw;
+        }
+        err() << QString::fromUtf8("Το ιατρείο πέρασε σε χρήστες: ο κωδικός πρόσβασης είναι πλέον του διαχειριστή «%1». "
+                                   "Αντίγραφο πριν από την αλλαγή (ανοίγει με τον ίδιο κωδικό): %2\n"
+                                   "Κωδικός ανάκτησης (τυπώστε τον και φυλάξτε τον· δεν ξαναδείχνεται): %3\n")
+                     .arg(user, QDir::toNativeSeparators(copy), code);
+        PracticeKey::wipe(code);
+    }
+    PracticeKey::wipe(password);
+}
+
+// The refusal of a command kept for the practice's administrators; empty
+// when whoever signed in is one.
+QString notAdministrator(const char *command)
+{
+    if (Session::current().role() == Users::Role::Administrator)
+        return {};
+    return QString::fromUtf8("Την εντολή %1 την εκτελεί μόνο διαχειριστής του ιατρείου.").arg(QLatin1String(command));
 }
 
 // Fills the empty server database named by DIR/server.conf with the
@@ -451,6 +507,8 @@ int sql(const QString &dir, const QString &statement, const Given &given)
     try {
         DbConnection conn;
         openPractice(conn, dir, given);
+        if (const QString refused = notAdministrator("sql"); !refused.isEmpty())
+            return failure(refused);
         const QStringList statements = splitStatements(JetSql::translate(statement, conn.dialect()));
         if (statements.isEmpty())
             return failure(QString::fromUtf8("Δεν δόθηκε εντολή."));
@@ -522,6 +580,8 @@ int backup(const QString &dir, const QString &dest, const Given &given)
             password = passwordFrom(given.password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false);
         DbConnection conn;
         openPractice(conn, dir, given, password);
+        if (const QString refused = notAdministrator("backup"); !refused.isEmpty())
+            return failure(refused);
         QElapsedTimer timer;
         timer.start();
         QString written;
@@ -557,6 +617,8 @@ int restoreServer(const QString &dir, const QString &backupFile, const Given &gi
         const auto wipe = qScopeGuard([&] { PracticeKey::wipe(password); });
         DbConnection conn;
         openPractice(conn, dir, given, password);
+        if (const QString refused = notAdministrator("restore"); !refused.isEmpty())
+            return failure(refused);
         try {
             ServerBackup::restore(conn, copy, password, [&] {
                 return yes
@@ -590,11 +652,14 @@ int restore(const QString &dir, const QString &backupFile, const Given &given, b
         // opens with the password the copy was made under.
         const QString copy = QFileInfo(backupFile).absoluteFilePath();
         QString password = passwordFrom(given.password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false);
-        const PracticeFile::Unlocked u = PracticeFile::unlock(copy, password);
+        // A copy with users opens with a user of its moment; one without, with its one password.
+        const Users::SignedIn u = Users::signInCopy(copy, userFrom(given), password);
         PracticeKey::wipe(password);
-        if (u.access == PracticeFile::Access::Refused)
+        if (u.access == Users::Access::Refused)
             throw DbError(QString::fromUtf8("Ο κωδικός πρόσβασης δεν ανοίγει το αντίγραφο %1. %2")
                               .arg(QDir::toNativeSeparators(copy), Backup::passwordHint(QFileInfo(dir).absoluteFilePath(), copy)));
+        if (const QString refused = notAdministrator("restore"); !refused.isEmpty())
+            return failure(refused);
         err() << QString::fromUtf8("Μετά την επαναφορά ο κωδικός πρόσβασης του ιατρείου θα είναι ο κωδικός που ανοίγει "
                                    "το αντίγραφο (αυτός που δόθηκε), όποιος κι αν ισχύει τώρα.\n");
         if (!yes && !confirmed(QString::fromUtf8("Να γίνει η επαναφορά; [ν/Ο]")))
@@ -659,14 +724,64 @@ int passwd(const QString &dir, const Given &given)
         DbConnection conn;
         openPractice(conn, dir, given, passwordFrom(given.password, "MOLARIX_PASSWORD", QString::fromUtf8("Κωδικός πρόσβασης: "), false));
         QString fresh = passwordFrom(given.newPassword, "MOLARIX_NEW_PASSWORD", QString::fromUtf8("Νέος κωδικός πρόσβασης: "), true);
+        const bool ofUser = !conn.onServer() && Users::haveUsers(dir);
         const Security::Changed changed = Security::changePassword(conn, fresh);
         PracticeKey::wipe(fresh);
         out() << QString::fromUtf8("Η αλλαγή του κωδικού πρόσβασης έγινε με επιτυχία.\n");
         if (!changed.backup.isEmpty())
             out() << QString::fromUtf8("Αντίγραφο ασφαλείας με τον νέο κωδικό: %1\n").arg(QDir::toNativeSeparators(changed.backup));
-        if (!conn.onServer() && changed.backup.isEmpty())
+        if (!conn.onServer() && !ofUser && changed.backup.isEmpty())
             return failure(QString::fromUtf8("ο κωδικός άλλαξε, αλλά το αντίγραφο ασφαλείας με τον νέο κωδικό δεν έγινε: %1")
                                .arg(changed.backupFailure));
+        return Ok;
+    } catch (const DbError &e) {
+        return failure(e.message());
+    }
+}
+
+int users(const QStringList &args, const Given &given)
+{
+    static const QMap<QString, int> arity = {{QStringLiteral("list"), 2}, {QStringLiteral("add"), 4}, {QStringLiteral("remove"), 3}, {QStringLiteral("passwd"), 3}, {QStringLiteral("role"), 4}};
+    const QString dir = args.value(0);
+    const QString verb = args.value(1);
+    if (arity.value(verb, -1) != args.size())
+        return usage();
+    try {
+        if (ServerConf::exists(QFileInfo(dir).absoluteFilePath()))
+            return failure(Users::serverText(ParseConnectionString(BuildConnectionString(QFileInfo(dir).absoluteFilePath()))));
+        Users::Role role = Users::Role::None;
+        if (args.size() == 4 && (role = Users::roleFromName(args.at(3))) == Users::Role::None)
+            return usage(QString::fromUtf8("Ο ρόλος είναι ένας από: administrator, clinician, reception."));
+        DbConnection conn;
+        openPractice(conn, dir, given);
+        if (const QString refused = notAdministrator("users"); !refused.isEmpty())
+            return failure(refused);
+        if (!Users::haveUsers(dir))
+            return failure(QString::fromUtf8("Το ιατρείο δεν έχει ακόμη χρήστες· με --user ΟΝΟΜΑ ο κωδικός του γίνεται του πρώτου διαχειριστή."));
+        const QString name = args.value(2);
+        auto newPassword = [&] {
+            return passwordFrom(given.newPassword, "MOLARIX_NEW_PASSWORD", QString::fromUtf8("Νέος κωδικός του χρήστη %1: ").arg(name), true);
+        };
+        if (verb == QLatin1String("list")) {
+            for (const Users::User &u : Users::list(conn))
+                out() << u.name << '\t' << Users::roleName(u.role) << '\t'
+                      << (u.enabled ? QString::fromUtf8("ενεργός") : QString::fromUtf8("ανενεργός")) << '\n';
+            return Ok;
+        }
+        if (verb == QLatin1String("add") || verb == QLatin1String("passwd")) {
+            QString fresh = newPassword();
+            const auto wipeFresh = qScopeGuard([&] { PracticeKey::wipe(fresh); });
+            if (verb == QLatin1String("add"))
+                Users::add(conn, {name, role, true}, fresh);
+            else
+                Users::setPassword(conn, name, fresh);
+        } else if (verb == QLatin1String("remove")) {
+            Users::remove(conn, name);
+        } else {
+            Users::setRole(conn, name, role);
+        }
+        // log: user change
+        out() << QString::fromUtf8("Έγινε: %1 %2\n").arg(verb, name);
         return Ok;
     } catch (const DbError &e) {
         return failure(e.message());
@@ -698,7 +813,9 @@ int copyPractice(const QString &fromDir, const QString &toDir, const Given &give
                     .toLongLong()
                 == 0)
             Schema::createOnServer(to);
-        const QStringList tables = Schema::tableNames() + SchemaVersion::addedTables();
+        // The wraps of a file's key belong to that file alone: the copy has its own password.
+        QStringList tables = Schema::tableNames() + SchemaVersion::addedTables();
+        tables.removeAll(QStringLiteral("KLEIDIA"));
         for (const QString &t : tables) {
             if (t != QLatin1String("SECURITY")
                 && to.scalarNative(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(t)).toLongLong() > 0)
@@ -761,13 +878,14 @@ int main(int argc, char **argv)
     if (args.value(0) == QLatin1String(JetImport::ChildCommand))   // not in the usage: the import's own reader
         return JetImport::childMain(args.mid(1));
     Given given;
-    for (const char *option : {"--password", "--new-password"}) {
+    for (const char *option : {"--password", "--new-password", "--user"}) {
         const qsizetype at = args.indexOf(QLatin1String(option));
         if (at < 0)
             continue;
         if (at + 1 >= args.size() || args.at(at + 1).isEmpty())
             return usage();
-        (qstrcmp(option, "--password") == 0 ? given.password : given.newPassword) = args.at(at + 1);
+        (qstrcmp(option, "--password") == 0 ? given.password : qstrcmp(option, "--user") == 0 ? given.user
+                                                                                              : given.newPassword) = args.at(at + 1);
         args.remove(at, 2);
     }
     if (const qsizetype at = args.indexOf(QLatin1String("--password-file")); at >= 0) {
@@ -858,6 +976,8 @@ int main(int argc, char **argv)
         if (args.size() != 2)
             return usage();
         rc = passwd(args.at(1), given);
+    } else if (command == QLatin1String("users")) {
+        rc = users(args.mid(1), given);
     } else {
         return usage(QString::fromUtf8("Άγνωστη εντολή: %1").arg(command));
     }

@@ -1,4 +1,5 @@
 #include "data/practice/backup.h"
+#include "data/practice/keyring.h"
 #include "data/practice/check.h"
 #include "data/db/clock.h"
 #include <QDir>
@@ -249,6 +250,18 @@ private:
     sqlite3_file *m_file = nullptr;
 };
 
+// The copy of keys.dat inside a practice of users, empty for one of a single password.
+QByteArray ringOf(DbConnection &source)
+{
+    if (source.onServer() || !QFileInfo::exists(KeyRing::fileIn(QFileInfo(source.fileName()).absolutePath())))
+        return {};
+    try {
+        return source.scalarNative(QStringLiteral("SELECT PERIEXOMENO FROM KLEIDIA")).toString().toUtf8();
+    } catch (const DbError &) {
+        return {};   // a layout without users: what lies beside it was never this file's
+    }
+}
+
 QString keyChangesFile(const QString &practiceDir)
 {
     return QDir(Backup::folder(practiceDir)).absoluteFilePath(QStringLiteral("key-changes.txt"));
@@ -346,6 +359,7 @@ TableCounts makeVerified(DbConnection &source, const QString &dest)
     };
 
     TableCounts expected;
+    QByteArray ringText;
     try {
         DbConnection target;
         target.createFile(part, source.credentials());
@@ -358,6 +372,7 @@ TableCounts makeVerified(DbConnection &source, const QString &dest)
             ReadSnapshot snapshot(source);
             copyPages(source.handle(), target.handle(), QString::fromUtf8("Η αντιγραφή απέτυχε"));
             expected = countRows(source);
+            ringText = ringOf(source);
         }
         target.close();
         if (beforeVerifyHook())
@@ -369,6 +384,11 @@ TableCounts makeVerified(DbConnection &source, const QString &dest)
     } catch (...) {
         discard();
         throw;
+    }
+    // The wraps of the copy's moment go beside it before it takes its name.
+    if (!ringText.isEmpty() && !KeyRing::writeAtomically(KeyRing::besideCopy(dest), ringText)) {
+        discard();
+        throw DbError(QString::fromUtf8("Τα κλειδιά του αντιγράφου %1 δεν γράφονται.").arg(shown));
     }
     if (!QFile::rename(part, dest)) {
         discard();
@@ -434,8 +454,10 @@ QStringList rotate(const QString &dir)
 
     QStringList removed;
     for (const Copy &c : copies) {
-        if (!keep.contains(c.path) && QFile::remove(c.path))
+        if (!keep.contains(c.path) && QFile::remove(c.path)) {
             removed << c.path;
+            QFile::remove(KeyRing::besideCopy(c.path));
+        }
     }
     removed << removeLeftovers(dir);
     return removed;
@@ -662,6 +684,14 @@ QString restore(const ConnectionInfo &credentials, const QString &backupPath)
     const TableCounts after = verifyFile(live, credentials);
     if (after != counts)
         throw DbError(QString::fromUtf8("Η βάση μετά την επαναφορά διαφέρει από το αντίγραφο (%1).").arg(describeCounts(counts, after)));
+    // The users of the copy's moment come back with it. A copy without
+    // them is of the one shared password, which opens it as before.
+    if (const QByteArray ring = KeyRing::readFile(KeyRing::besideCopy(backupPath)); !ring.isEmpty()) {
+        const QString keys = KeyRing::fileIn(QFileInfo(live).absolutePath());
+        if (!kept.isEmpty())
+            KeyRing::writeAtomically(KeyRing::besideCopy(kept), KeyRing::readFile(keys));
+        KeyRing::writeAtomically(keys, ring);
+    }
     return kept;
 }
 }

@@ -59,6 +59,19 @@ void remember(const QString &dir)
     s.sync();
 }
 
+QString rememberedUser()
+{
+    const QString file = settingsFile();
+    return QFileInfo::exists(file) ? QSettings(file, QSettings::IniFormat).value(QStringLiteral("LastUser")).toString() : QString();
+}
+
+void rememberUser(const QString &name)
+{
+    QSettings s(settingsFile(), QSettings::IniFormat);
+    s.setValue(QStringLiteral("LastUser"), name);
+    s.sync();
+}
+
 QString defaultNewFolder()
 {
     return QDir::cleanPath(QDir::homePath() + QStringLiteral("/Molarix"));

@@ -24,6 +24,9 @@ Location locate(const QString &currentDir);
 QString settingsFile();
 QString remembered();
 void remember(const QString &dir);
+// The name last signed in with on this workstation, beside the folder.
+QString rememberedUser();
+void rememberUser(const QString &name);
 
 // ~/Molarix, offered for a new practice.
 QString defaultNewFolder();

@@ -38,6 +38,10 @@ QList<SchemaVersion::Migration> buildMigrations()
     list.append({int(list.size()) + 1, QStringLiteral("Ημερολόγιο προσβάσεων (πίνακας HMEROLOGIO_PROSVASEWN)"), {QStringLiteral("CREATE TABLE HMEROLOGIO_PROSVASEWN (AA INTEGER PRIMARY KEY, XRONOS TEXT NOT NULL, XRHSTHS TEXT,"
                                                                                                                                 " STATHMOS TEXT, ENERGEIA TEXT NOT NULL, PELATHS INTEGER, LEPTOMEREIES TEXT, HASH TEXT NOT NULL)"),
                                                                                                                  QStringLiteral("CREATE INDEX IX_HMEROLOGIO_PROSVASEWN_PELATHS ON HMEROLOGIO_PROSVASEWN (PELATHS)")}});
+    // Named users: the name (unique in Greek dictionary order), the role
+    // (administrator, clinician, reception) and whether the user may sign
+    // in; KLEIDIA keeps the copy of keys.dat, the wraps of the file's key.
+    list.append({int(list.size()) + 1, QStringLiteral("Χρήστες του ιατρείου (πίνακες XRHSTES, KLEIDIA)"), {QStringLiteral("CREATE TABLE XRHSTES (ONOMA TEXT COLLATE GREEK NOT NULL UNIQUE, ROLOS TEXT NOT NULL, ENERGOS BOOLEAN NOT NULL DEFAULT -1)"), QStringLiteral("CREATE TABLE KLEIDIA (PERIEXOMENO MEMO)")}});
     return list;
 }
 
@@ -90,7 +94,7 @@ const QList<Migration> &migrations()
 
 int current() { return int(migrations().size()); }
 
-QStringList addedTables() { return {QStringLiteral("ODONTOGRAMMA"), QStringLiteral("TIMOKATALOGOS"), QStringLiteral("SXEDIO_THERAPEIAS"), QStringLiteral("HMEROLOGIO_PROSVASEWN")}; }
+QStringList addedTables() { return {QStringLiteral("ODONTOGRAMMA"), QStringLiteral("TIMOKATALOGOS"), QStringLiteral("SXEDIO_THERAPEIAS"), QStringLiteral("HMEROLOGIO_PROSVASEWN"), QStringLiteral("XRHSTES"), QStringLiteral("KLEIDIA")}; }
 
 int read(DbConnection &conn) { return readNumber(conn); }
 

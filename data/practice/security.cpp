@@ -6,6 +6,7 @@
 #include "data/db/pgengine.h"
 #include "data/db/practicekey.h"
 #include "data/practice/backup.h"
+#include "data/practice/keyring.h"
 #include "data/practice/session.h"
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -22,7 +23,8 @@ QString storedPassword(DataSet &security)
     return v.isValid() ? TrimText(v.toString()) : QString();
 }
 
-PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QString &password)
+PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QString &password, const QString &user,
+                              Users::Access *how)
 {
     Session &session = Session::current();
     session.signOut();
@@ -42,7 +44,15 @@ PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QStri
         }
         unlocked.access = PracticeFile::Access::Granted;
     } else {
-        unlocked = PracticeFile::unlock(where.dataSource, password);
+        const Users::SignedIn in = Users::signIn(QFileInfo(where.dataSource).absolutePath(), user, password);
+        if (how)
+            *how = in.access;
+        if (in.access == Users::Access::Granted || in.access == Users::Access::ByRecovery) {
+            // The file's key came from the user's own wrap: SECURITY holds no password.
+            unlocked.access = PracticeFile::Access::Granted;
+            return unlocked;
+        }
+        unlocked = in.file;
         // A damaged file's SECURITY may be unreadable: its key alone speaks.
         if (unlocked.access == PracticeFile::Access::Refused || unlocked.access == PracticeFile::Access::Damaged)
             return unlocked;
@@ -70,6 +80,23 @@ PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QStri
         unlocked.access = PracticeFile::Access::Refused;
     }
     return unlocked;
+}
+
+bool userPasswordHolds(const QString &practiceDir, const QString &password)
+{
+    const QString user = Session::current().userName();
+    if (user.isEmpty())
+        return false;
+    const auto ring = KeyRing::Ring::parse(KeyRing::readFile(KeyRing::fileIn(practiceDir)));
+    const KeyRing::Member *m = ring ? ring->find(user) : nullptr;
+    if (!m)
+        return false;
+    QByteArray key = KeyRing::unseal(m->wrap, password, user);
+    if (key.isEmpty() && !ring->recovery.isEmpty() && !KeyRing::recoveryCodeOf(password).isEmpty())
+        key = KeyRing::unseal(ring->recovery, KeyRing::recoveryCodeOf(password), {});
+    const bool holds = !key.isEmpty();
+    PracticeKey::wipe(key);
+    return holds;
 }
 
 bool loginAccepts(const DbConnection &conn, const QString &password)
@@ -102,6 +129,10 @@ QString passwordProblem(const QString &password)
 Changed changePassword(DbConnection &conn, const QString &newPassword)
 {
     Changed changed;
+    if (!conn.onServer() && Users::haveUsers(QFileInfo(conn.fileName()).absolutePath())) {
+        Users::setPassword(conn, Session::current().userName(), newPassword);
+        return changed;
+    }
     if (!conn.onServer()) {
         PracticeFile::changePassword(conn, newPassword);
         const QString dir = QFileInfo(conn.fileName()).absolutePath();

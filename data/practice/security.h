@@ -1,5 +1,6 @@
 #pragma once
 #include "data/practice/practicefile.h"
+#include "data/practice/users.h"
 #include <QString>
 
 class DataSet;
@@ -19,7 +20,14 @@ QString storedPassword(DataSet &security);
 // to the password: Access::Moved; a damaged file: Access::Damaged, signed in
 // with its key alone); on a refusal nobody is. Throws DbError
 // when the practice cannot be reached or read.
-PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QString &password);
+// A file practice with users takes the user's name with the password (see
+// Users::signIn); how, when given, receives how the user came in.
+PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QString &password, const QString &user = {},
+                              Users::Access *how = nullptr);
+
+// Whether the password (or the recovery code) is the signed-in user's, on
+// a file practice with users; the session is left as it is.
+bool userPasswordHolds(const QString &practiceDir, const QString &password);
 
 // Whether the server takes the password for the connection's login, tried
 // on a connection of its own; the session is left as it is. Throws DbError
@@ -37,7 +45,9 @@ struct Changed {
     QString backupFailure;   // why there is none (the password changed all the same)
 };
 
-// Replaces the password on the open connection. On a file SECURITY and the
+// Replaces the password on the open connection. On a file with users only
+// the signed-in user's wrap of the key changes (Users::setPassword). On a
+// file of one password SECURITY and the
 // key change as one unit (PracticeFile::changePassword), the change is
 // noted beside the backups and a verified copy is made under the new key
 // at once (older copies open only with the old password); on a server only

@@ -45,6 +45,20 @@ QString Session::userName() const
     return m_user;
 }
 
+Users::Role Session::role() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_role;
+}
+
+QByteArray Session::fileKey() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_engine != Engine::File)
+        return {};
+    return QByteArray(reinterpret_cast<const char *>(m_key.data()), PracticeKey::KeySize);
+}
+
 DbConnection *Session::login() const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
@@ -59,6 +73,7 @@ void Session::clear()
     m_loginAt = ConnectionInfo();
     PracticeKey::wipe(m_trying);
     m_user.clear();
+    m_role = Users::Role::None;
     m_engine = Engine::None;
 }
 
@@ -68,7 +83,7 @@ void Session::signOut()
     clear();
 }
 
-void Session::useKey(const QByteArray &key, const QByteArray &salt, const QString &user)
+void Session::useKey(const QByteArray &key, const QByteArray &salt, const QString &user, Users::Role role)
 {
     if (key.size() != PracticeKey::KeySize)
         throw std::invalid_argument("το κλειδί ιατρείου έχει 32 bytes");
@@ -80,6 +95,7 @@ void Session::useKey(const QByteArray &key, const QByteArray &salt, const QStrin
     m_salt = salt;
     m_salt.detach();
     m_user = user;
+    m_role = role;
     m_engine = Engine::File;
 }
 
@@ -110,6 +126,7 @@ DbConnection &Session::logIn(const QString &connectionString, const QString &pas
     PracticeKey::wipe(m_trying);
     m_login = std::move(conn);
     m_user = user;
+    m_role = Users::Role::Administrator;
     m_engine = Engine::Server;
     return *m_login;
 }

@@ -2,6 +2,7 @@
 #include "data/db/connectioninfo.h"
 #include "data/db/credentials.h"
 #include "data/db/practicekey.h"
+#include "data/practice/users.h"
 #include <QByteArray>
 #include <QString>
 #include <array>
@@ -43,6 +44,9 @@ public:
     Engine engine() const;
     bool signedIn() const { return engine() != Engine::None; }
     QString userName() const;
+    // The signed-in user's role; Administrator for the one shared password
+    // of a practice without users and for a server login, for now.
+    Users::Role role() const;
     // A file's key is held.
     bool hasKey() const { return engine() == Engine::File; }
     // The server login connection that lends its password, null when none.
@@ -50,7 +54,11 @@ public:
 
     // Signs in on a file with the raw key the caller derived (and the
     // file's salt), replacing whoever was signed in.
-    void useKey(const QByteArray &key, const QByteArray &salt, const QString &user = {});
+    void useKey(const QByteArray &key, const QByteArray &salt, const QString &user = {},
+                Users::Role role = Users::Role::Administrator);
+    // A copy of the file's key for sealing it under a new password (the
+    // caller wipes it); empty when none is held.
+    QByteArray fileKey() const;
     // Logs in to the server the connection string names, replacing whoever
     // was signed in; the password is not kept. Throws DbError (Cause::
     // WrongPassword when the server refuses it), leaving nobody signed in.
@@ -68,6 +76,7 @@ private:
     mutable std::mutex m_mutex;   // backups open connections on a worker thread
     Engine m_engine = Engine::None;
     QString m_user;
+    Users::Role m_role = Users::Role::None;
     // The key lives outside any shared container, so wiping reaches the only copy.
     std::array<unsigned char, PracticeKey::KeySize> m_key{};
     QByteArray m_salt;

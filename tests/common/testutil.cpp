@@ -140,6 +140,8 @@ ToolRun runTool(const QStringList &args, int timeoutMs, const QString &password)
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("MOLARIX_PASSWORD"));
+    env.remove(QStringLiteral("MOLARIX_USER"));
+    env.remove(QStringLiteral("MOLARIX_NEW_PASSWORD"));
     if (!password.isNull())
         env.insert(QStringLiteral("MOLARIX_PASSWORD"), password);
     p.setProcessEnvironment(env);
