@@ -13,6 +13,7 @@
 #include "data/practice/session.h"
 #include "data/practice/practicefolder.h"
 #include "data/practice/users.h"
+#include "data/work/accesslog.h"
 #include "data/practice/keyring.h"
 #include "ui_accesscheck.h"
 #include <QApplication>
@@ -92,9 +93,15 @@ void TForm65::Button1Click()
         unlocked = signIn();
     }
     if (unlocked.access != PracticeFile::Access::Refused && unlocked.access != PracticeFile::Access::Damaged) {
-        // log: sign-in
         if (how == Users::Access::OnePassword && !name.isEmpty())
             becomeUsers(name);
+        AccessLog::setUser(Session::current().userName());
+        if (how == Users::Access::Granted || how == Users::Access::ByRecovery) {
+            ADOConnection1.open();
+            AccessLog::record(ADOConnection1, AccessLog::Action::SignIn, 0,
+                              how == Users::Access::ByRecovery ? QStringLiteral("κωδικός ανάκτησης") : QString());
+            ADOConnection1.close();
+        }
         if (!Session::current().userName().isEmpty())
             PracticeFolder::rememberUser(Session::current().userName());
         if (how == Users::Access::ByRecovery)
@@ -115,7 +122,7 @@ void TForm65::Button1Click()
     }
     ADOTable1->close();
     ADOConnection1.close();
-    // log: failed sign-in
+    // A failed try is not logged: without the key the file cannot be written.
     Messages::plain(Users::haveUsers(AppDirectory) ? QStringLiteral("Λανθασμένο όνομα χρήστη ή κωδικός πρόσβασης.")
                                                    : QStringLiteral("Λανθασμένος κωδικός πρόσβασης."),
                     this);

@@ -200,7 +200,7 @@ void TForm3::showWhoIsWorking()
     m_user->setText(name.isEmpty() ? QString() : QStringLiteral("Χρήστης: %1 (%2)").arg(name, Users::roleText(session.role())));
     m_user->setVisible(!name.isEmpty());
     // The users are the administrator's to change.
-    if (auto *entry = findChild<QAction *>(QStringLiteral("N31")))
+    if (auto *entry = findChild<QAction *>(QStringLiteral("N32")))
         entry->setEnabled(session.role() == Users::Role::Administrator);
 }
 
@@ -351,7 +351,7 @@ void TForm3::buildMenu()
     wire(addEntry(N6, "N7", QStringLiteral("Στοιχεία που θα εμφανίζονται στις αποδείξεις")), QStringLiteral("TForm73"));
     wire(addEntry(N6, "N31", QStringLiteral("Τιμοκατάλογος εργασιών")), QStringLiteral("TForm82"));
     wire(addEntry(N1, "N11", QStringLiteral("Αλλαγή του κωδικού πρόσβασης")), QStringLiteral("TForm66"));
-    wire(addEntry(N1, "N31", QStringLiteral("Χρήστες…")), QStringLiteral("UsersForm"));
+    wire(addEntry(N1, "N32", QStringLiteral("Χρήστες…")), QStringLiteral("UsersForm"));
     onTriggered(addEntry(N1, "N29", QStringLiteral("Αντίγραφο ασφαλείας…")), [this] { Safekeeping::BackupToChosenFolder(this); });
 
     QAction *About1 = bar->addAction(QStringLiteral("A&bout Molarix"));

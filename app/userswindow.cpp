@@ -3,6 +3,7 @@
 #include "data/db/practicekey.h"
 #include "data/practice/session.h"
 #include "data/practice/users.h"
+#include "data/work/accesslog.h"
 #include "gui/formstyle.h"
 #include "gui/guard.h"
 #include "gui/messages.h"
@@ -169,7 +170,7 @@ void UsersForm::addClick()
         return;
     Users::add(ADOConnection1, {m_name->text().trimmed(), Users::Role(m_role->currentData().toInt()), true}, password);
     PracticeKey::wipe(password);
-    // log: user change
+    AccessLog::record(ADOConnection1, AccessLog::Action::UserChange, 0, m_name->text().trimmed());
     reload();
 }
 
@@ -180,7 +181,7 @@ void UsersForm::passwordClick()
         return;
     Users::setPassword(ADOConnection1, chosenName(), password);
     PracticeKey::wipe(password);
-    // log: user change
+    AccessLog::record(ADOConnection1, AccessLog::Action::UserChange, 0, m_name->text().trimmed());
     reload();
     Messages::plain(QStringLiteral("Ο κωδικός του χρήστη άλλαξε."), this);
 }
@@ -188,7 +189,7 @@ void UsersForm::passwordClick()
 void UsersForm::roleClick()
 {
     Users::setRole(ADOConnection1, chosenName(), Users::Role(m_role->currentData().toInt()));
-    // log: user change
+    AccessLog::record(ADOConnection1, AccessLog::Action::UserChange, 0, m_name->text().trimmed());
     reload();
 }
 
@@ -200,7 +201,7 @@ void UsersForm::enableClick()
         if (u.name == name)
             enabled = u.enabled;
     Users::setEnabled(ADOConnection1, name, !enabled);
-    // log: user change
+    AccessLog::record(ADOConnection1, AccessLog::Action::UserChange, 0, m_name->text().trimmed());
     reload();
 }
 
@@ -210,6 +211,6 @@ void UsersForm::removeClick()
     if (!Messages::confirm(QStringLiteral("Να διαγραφεί ο χρήστης «%1»; Ο κωδικός του δεν θα ανοίγει πια το ιατρείο.").arg(name), this))
         return;
     Users::remove(ADOConnection1, name);
-    // log: user change
+    AccessLog::record(ADOConnection1, AccessLog::Action::UserChange, 0, m_name->text().trimmed());
     reload();
 }

@@ -17,6 +17,7 @@
 #include "data/practice/session.h"
 #include "data/practice/keyring.h"
 #include "data/practice/users.h"
+#include "data/work/accesslog.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -289,6 +290,7 @@ void openPractice(DbConnection &conn, const QString &dir, const Given &given, QS
     }
     if (signedIn.access != Users::Access::OnePassword) {
         PracticeKey::wipe(password);
+        AccessLog::setUser(Session::current().userName());
         conn.setConnectionString(BuildConnectionString(fi.absoluteFilePath()));
         conn.open();
         return;
@@ -318,6 +320,7 @@ void openPractice(DbConnection &conn, const QString &dir, const Given &given, QS
                                    "Κωδικός ανάκτησης (τυπώστε τον και φυλάξτε τον· δεν ξαναδείχνεται): %3\n")
                      .arg(user, QDir::toNativeSeparators(copy), code);
         PracticeKey::wipe(code);
+        AccessLog::setUser(user);
     }
     PracticeKey::wipe(password);
 }
@@ -780,7 +783,7 @@ int users(const QStringList &args, const Given &given)
         } else {
             Users::setRole(conn, name, role);
         }
-        // log: user change
+        AccessLog::record(conn, AccessLog::Action::UserChange, 0, verb + QLatin1Char(' ') + name);
         out() << QString::fromUtf8("Έγινε: %1 %2\n").arg(verb, name);
         return Ok;
     } catch (const DbError &e) {

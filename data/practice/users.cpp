@@ -195,7 +195,7 @@ Users::SignedIn signInFile(const QString &file, const QString &ringPath, const Q
         // The newer ring decides: the user may have gone, or lost the password meanwhile.
         const bool stillHolds = (practice || now.authentic(key)) && m && m->enabled
             && (how == Access::ByRecovery ? Users::roleFromName(m->role) == Role::Administrator
-                                           : (m->wrap.sealed == member->wrap.sealed || !KeyRing::unseal(m->wrap, password, user).isEmpty()));
+                                          : (m->wrap.sealed == member->wrap.sealed || !KeyRing::unseal(m->wrap, password, user).isEmpty()));
         if (stillHolds) {
             Session::current().useKey(key, PracticeKey::readSalt(file), user, Users::roleFromName(m->role));
             result.access = how;

@@ -39,11 +39,11 @@ struct User {
 bool haveUsers(const QString &practiceDir);
 
 enum class Access {
-    Refused,      // no such enabled user, or the password does not unwrap the key
-    Granted,      // signed in as the user, with the user's role
-    ByRecovery,   // an administrator signed in with the recovery code
-    OnePassword,  // a practice of one shared password, which the password opens:
-                  // the session holds its key, with no user yet (migrate next)
+    Refused,       // no such enabled user, or the password does not unwrap the key
+    Granted,       // signed in as the user, with the user's role
+    ByRecovery,    // an administrator signed in with the recovery code
+    OnePassword,   // a practice of one shared password, which the password opens:
+                   // the session holds its key, with no user yet (migrate next)
 };
 struct SignedIn {
     Access access = Access::Refused;

@@ -97,7 +97,7 @@ private slots:
                               "N19|Αποδείξεις που εκ&δόθηκαν", "N30|Ανάκληση πελατών", "N25|-", "N3|Βιβλίο ση&μειώσεων",
                               "Y1|Yπενθ&υμίσεις", "N10|Χρήσιμα &τηλέφωνα", "N26|-", "N4|Ημε&ρολογιακά",
                               "N5|Αριθμομη&χανή", "N28|Ραντεβού", "N27|-", "N6|Ρυ&θμίσεις",
-                              "N11|Αλλαγή του κωδικού πρόσβασης", "N31|Χρήστες…", "N29|Αντίγραφο ασφαλείας…"}));
+                              "N11|Αλλαγή του κωδικού πρόσβασης", "N32|Χρήστες…", "N29|Αντίγραφο ασφαλείας…"}));
         QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("N12"))),
                  (QStringList{"N13|Επε&ξεργασία", "N14|Αναλυτική έ&ρευνα", "N15|Κατά &μήνα"}));
         QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("N6"))),
@@ -163,7 +163,7 @@ private slots:
         QTest::newRow("password") << "N11"
                                   << ""
                                   << "TForm66";
-        QTest::newRow("users") << "N31"
+        QTest::newRow("users") << "N32"
                                << ""
                                << "UsersForm";
         QTest::newRow("about") << "About1"

@@ -71,7 +71,7 @@ private slots:
         {
             TForm3 w(QDateTime::currentDateTime());
             QCOMPARE(child<QLabel>(&w, "StatusUser")->text(), QStringLiteral("Χρήστης: Γιώργος (Διαχειριστής)"));
-            QVERIFY(w.findChild<QAction *>(QStringLiteral("N31"))->isEnabled());
+            QVERIFY(w.findChild<QAction *>(QStringLiteral("N32"))->isEnabled());
         }
         Messages::takeShown();
 
@@ -116,6 +116,10 @@ private slots:
             QVERIFY(AccessGranted);
         }
         QCOMPARE(Session::current().role(), Users::Role::Clinician);
+        // The sign-in and the administrator's change of users are in the access log, by name.
+        for (const QString &who : {kNurse, kAdmin})
+            QVERIFY(p.conn().scalarNative(QStringLiteral("SELECT count(*) FROM HMEROLOGIO_PROSVASEWN WHERE XRHSTHS = ?"), {who}).toInt() >= 1);
+        p.conn().close();
         {
             UsersForm u;
             u.show();
