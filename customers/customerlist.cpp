@@ -15,11 +15,23 @@
 #include "data/practice/appstate.h"
 #include "data/work/customerid.h"
 #include "data/db/dataset.h"
+#include "data/work/customers.h"
+#include "data/work/patientexport.h"
+#include "gui/messages.h"
+#include "reports/patientexport.h"
+#include <QDir>
+#include <QFileDialog>
 #include <QMenuBar>
 
 TForm18 *Form18 = nullptr;
 
 namespace {
+
+TForm18::FolderPicker &exportFolderPicker()
+{
+    static TForm18::FolderPicker picker;
+    return picker;
+}
 
 // Opens a window that takes the current customer's names and ID.
 template <class Window>
@@ -60,6 +72,7 @@ TForm18::TForm18(QWidget *parent)
     KLLLL1 = item("KLLLL1", QStringLiteral("Έκδοση απόδειξ&ης"));
     N1->addSeparator();
     N5 = item("N5", QStringLiteral("Ε&κτυπώσεις"));
+    N13 = item("N13", QStringLiteral("Εξαγωγή στοιχείων πελάτη"));
     N10 = item("N10", QStringLiteral("Έ&ξοδος"));
 
     setupDialog(this);
@@ -95,6 +108,9 @@ TForm18::TForm18(QWidget *parent)
     ui->DBNavigator1->setVisibleButtons(
         {DbNavigator::First, DbNavigator::Prior, DbNavigator::Next, DbNavigator::Last, DbNavigator::Delete});
     connect(ui->DBNavigator1, &DbNavigator::clicked, this, guarded([this] { RefreshCount(); }));
+    // Both ways of deleting (the navigator, Ctrl+Delete in the grid) go
+    // through the unit that keeps medical records for their period.
+    ADOQuery1->setDeleter([this] { DeleteCustomer(); });
     // A deletion with Ctrl+Delete in the grid counts like the navigator's.
     connect(ADOQuery1, &DataSet::afterDelete, this, guarded([this] { RefreshCount(); }));
 
@@ -108,7 +124,7 @@ TForm18::TForm18(QWidget *parent)
     connect(ui->RadioButton9, &QRadioButton::clicked, this, guarded([this] { SortKindClick(QStringLiteral(" DESC")); }));
 
     const std::tuple<QPushButton *, QAction *, void (TForm18::*)()> actions[] = {
-        {ui->Button2, N2, &TForm18::Button2Click}, {ui->Button3, N3, &TForm18::Button3Click}, {ui->Button8, N11, &TForm18::Button8Click}, {ui->Button1, N4, &TForm18::Button1Click}, {ui->Button7, N6, &TForm18::Button7Click}, {ui->Button6, KLLLL1, &TForm18::Button6Click}, {ui->Button5, N5, &TForm18::Button5Click}};
+        {ui->Button2, N2, &TForm18::Button2Click}, {ui->Button3, N3, &TForm18::Button3Click}, {ui->Button8, N11, &TForm18::Button8Click}, {ui->Button1, N4, &TForm18::Button1Click}, {ui->Button7, N6, &TForm18::Button7Click}, {ui->Button6, KLLLL1, &TForm18::Button6Click}, {ui->Button5, N5, &TForm18::Button5Click}, {ui->Button10, N13, &TForm18::Button10Click}};
     for (const auto &[button, action, handler] : actions) {
         auto run = guarded([this, h = handler] { (this->*h)(); });
         connect(button, &QPushButton::clicked, this, run);
@@ -162,6 +178,7 @@ void TForm18::RefreshCount()
     ui->GroupBox1->setVisible(any);
     ui->GroupBox2->setVisible(any);
     ui->GroupBox3->setVisible(any);
+    ui->Button10->setVisible(any);
     N1->menuAction()->setVisible(any);
     ui->DBNavigator1->setVisible(any);
 }
@@ -255,6 +272,30 @@ void TForm18::Button5Click()
     Form22->ListCriteria = ListCriteria;
     Form22->ListSql = ListSql;
     ShowModal(Form22);
+}
+
+void TForm18::setExportFolderPicker(FolderPicker picker) { exportFolderPicker() = std::move(picker); }
+
+void TForm18::Button10Click()
+{
+    if (!HasCurrentCustomer())
+        return;
+    const CustomerRef customer = CustomerRef::require(CurrentId());
+    const QString folder = exportFolderPicker()
+        ? exportFolderPicker()(this)
+        : QFileDialog::getExistingDirectory(this, QStringLiteral("Φάκελος για τα στοιχεία του πελάτη"));
+    if (folder.isEmpty())
+        return;
+    const PatientExportFiles::Written w = PatientExportFiles::write(PatientExport::read(ADOConnection1, customer), folder);
+    // log: export
+    Messages::plain(QStringLiteral("Τα στοιχεία του πελάτη γράφτηκαν στα αρχεία:\n%1\n%2")
+                        .arg(QDir::toNativeSeparators(w.pdf), QDir::toNativeSeparators(w.json)),
+                    this);
+}
+
+void TForm18::DeleteCustomer()
+{
+    Customers::remove(ADOConnection1, CustomerRef::require(ADOQuery1->fieldText(QStringLiteral("ID"))));
 }
 
 void TForm18::FormClose()

@@ -1,6 +1,7 @@
 #pragma once
 #include "data/db/connection.h"
 #include "gui/formdialog.h"
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -37,6 +38,11 @@ public:
 
     void FormClose() override;
 
+    // Where the customer's data are exported; tests answer in place of
+    // the system's folder dialog. Empty text: nothing is written.
+    using FolderPicker = std::function<QString(QWidget *parent)>;
+    static void setExportFolderPicker(FolderPicker picker);
+
 private:
     void FormShow() override;
     void RefreshCount();
@@ -52,13 +58,15 @@ private:
     void Button7Click();   // takings
     void Button6Click();   // issue receipt
     void Button5Click();   // printouts
+    void Button10Click();  // the customer's data on request
+    void DeleteCustomer();
 
     std::unique_ptr<Ui::TForm18> ui;
     DbConnection ADOConnection1;
     DataSet *ADOQuery1;
     QMenuBar *MainMenu1;
     QMenu *N1;
-    QAction *N2, *N3, *N11, *N4, *N6, *KLLLL1, *N5, *N10;
+    QAction *N2, *N3, *N11, *N4, *N6, *KLLLL1, *N5, *N10, *N13;
 };
 
 // The customer list made at start-up; the search, the recall list and the

@@ -12,6 +12,8 @@
 #include "data/practice/practicefolder.h"
 #include "data/practice/practicefile.h"
 #include "data/db/practicekey.h"
+#include "data/db/regional.h"
+#include "data/work/customers.h"
 #include "data/practice/schema.h"
 #include "data/practice/security.h"
 #include "data/practice/session.h"
@@ -679,6 +681,20 @@ int restore(const QString &dir, const QString &backupFile, const Given &given, b
     }
 }
 
+// Customers the practice may now delete: for information, never a failure.
+void reportPastRetention(DbConnection &conn)
+{
+    const QList<Customers::PastRetention> past = Customers::pastRetention(conn, Clock::today());
+    out() << QString::fromUtf8("πληροφορία\tπέρασε-η-διατήρηση\t%1 πελάτες").arg(past.size()) << '\n';
+    for (const Customers::PastRetention &c : past.mid(0, 50))
+        out() << "\t\t" << QString::fromUtf8("ID=%1, %2 %3, τελευταία εγγραφή %4, διαγραφή από %5")
+                                 .arg(c.id)
+                                 .arg(c.surname, c.firstName, Regional::formatDate(c.lastRecord), Regional::formatDate(c.deletableFrom))
+              << '\n';
+    if (past.size() > 50)
+        out() << QString::fromUtf8("\t\t…") << '\n';
+}
+
 int check(const QString &dir, const Given &given)
 {
     try {
@@ -711,6 +727,8 @@ int check(const QString &dir, const Given &given)
             for (const QString &row : f.rows)
                 out() << "\t\t" << row << '\n';
         }
+        if (SchemaVersion::state(version) == SchemaVersion::State::UpToDate)
+            reportPastRetention(conn);
         for (auto it = report.tableRows.cbegin(); it != report.tableRows.cend(); ++it)
             out() << QString::fromUtf8("γραμμές") << '\t' << it.key() << '\t' << it.value() << '\n';
         if (!report.ok())

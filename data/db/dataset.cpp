@@ -1254,7 +1254,9 @@ void DataSet::deleteRecord()
     checkCanModify();
     if (m_order.empty())
         throw DbError(QStringLiteral("Η ενέργεια δεν γίνεται σε κενό σύνολο δεδομένων"));
-    {
+    if (m_deleter) {
+        m_deleter();
+    } else {
         DbStatement st(*m_conn, QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quoteIdent(m_baseTable)));
         st.bind(1, m_rows[size_t(m_order[size_t(m_current)])].rowid);
         st.step();

@@ -132,6 +132,11 @@ public:
     void post();
     void cancel();
     void deleteRecord();   // no confirmation here; the navigator asks
+    // Deleting a stored row through a unit of work instead of the plain
+    // DELETE of its row: called with the row current; it throws DbError to
+    // refuse, and the row stays. Empty: the plain DELETE.
+    using Deleter = std::function<void()>;
+    void setDeleter(Deleter deleter) { m_deleter = std::move(deleter); }
     // Posts a pending change; a new or edited row in which no field was set
     // is cancelled instead.
     void checkBrowseMode();
@@ -211,6 +216,7 @@ private:
     QString m_tableName;
     QString m_sql;
     QString m_baseTable;
+    Deleter m_deleter;
     QString m_sortSpec;
     std::vector<FieldDef> m_fields;
     PackedRows m_store;

@@ -66,6 +66,12 @@ const char *const kVisitCustomer =
 const char *const kTakingCustomer =
     "SELECT e.rowid AS ROW, e.ID, e.HMEROMHNIA, e.POSO, e.AR_APODEIKSHS FROM EISPRAKSH_PELATH e"
     " WHERE NOT EXISTS (SELECT 1 FROM STOIXEIA_PELATH c WHERE c.ID = e.ID) ORDER BY e.rowid";
+// A customer deleted after the retention period leaves the takings on
+// purpose, with the name kept beside them.
+const char *const kTakingCustomerKept =
+    "SELECT e.rowid AS ROW, e.ID, e.HMEROMHNIA, e.POSO, e.AR_APODEIKSHS FROM EISPRAKSH_PELATH e"
+    " WHERE NOT EXISTS (SELECT 1 FROM STOIXEIA_PELATH c WHERE c.ID = e.ID)"
+    " AND NOT EXISTS (SELECT 1 FROM PELATES_DIAGRAMMENOI d WHERE d.ID = e.ID) ORDER BY e.rowid";
 
 // Cancelling a receipt frees its items, so an item on a cancelled one is
 // as wrong as one on a receipt that does not exist.
@@ -109,12 +115,17 @@ void addRules(DbConnection &conn, int maxRows, Check::Report &r)
         bool reportOnly;
         const char *sql;
     };
+    bool namesKept = false;
+    try {
+        namesKept = Check::tables(conn).contains(QStringLiteral("PELATES_DIAGRAMMENOI"));
+    } catch (const DbError &) {
+    }
     const Query queries[] = {
         {Rule::ReceiptTaking, "απόδειξη-είσπραξη", false, kReceiptTaking},
         {Rule::TakingReceipt, "είσπραξη-χωρίς-απόδειξη", false, kTakingReceipt},
         {Rule::Counter, "μετρητής-αποδείξεων", false, kCounter},
         {Rule::VisitCustomer, "επισκέψεις-χωρίς-πελάτη", true, kVisitCustomer},
-        {Rule::TakingCustomer, "εισπράξεις-χωρίς-πελάτη", true, kTakingCustomer},
+        {Rule::TakingCustomer, "εισπράξεις-χωρίς-πελάτη", true, namesKept ? kTakingCustomerKept : kTakingCustomer},
     };
     for (const Query &q : queries)
         r.findings << Finding{q.rule, QString::fromUtf8(q.name), q.reportOnly, offendingOrWhy(conn, q.sql, maxRows)};

@@ -42,6 +42,11 @@ QList<SchemaVersion::Migration> buildMigrations()
     // (administrator, clinician, reception) and whether the user may sign
     // in; KLEIDIA keeps the copy of keys.dat, the wraps of the file's key.
     list.append({int(list.size()) + 1, QStringLiteral("Χρήστες του ιατρείου (πίνακες XRHSTES, KLEIDIA)"), {QStringLiteral("CREATE TABLE XRHSTES (ONOMA TEXT COLLATE GREEK NOT NULL UNIQUE, ROLOS TEXT NOT NULL, ENERGOS BOOLEAN NOT NULL DEFAULT -1)"), QStringLiteral("CREATE TABLE KLEIDIA (PERIEXOMENO MEMO)")}});
+    // Keeping medical records: the years a customer's records are kept
+    // after the last of them (NULL: the practice's default), and the names
+    // of customers deleted after that while their takings stay on, so the
+    // tax records still name who paid.
+    list.append({int(list.size()) + 1, QStringLiteral("Διατήρηση ιατρικών στοιχείων και διαγραμμένοι πελάτες με εισπράξεις"), {QStringLiteral("ALTER TABLE INFORMATION ADD COLUMN DIATHRHSH_ETH INTEGER"), QStringLiteral("CREATE TABLE PELATES_DIAGRAMMENOI (ID INTEGER NOT NULL UNIQUE, ONOMA TEXT COLLATE GREEK, EPWNYMO TEXT COLLATE GREEK, HMEROMHNIA_DIAGRAFHS DATE)")}});
     return list;
 }
 
@@ -94,7 +99,7 @@ const QList<Migration> &migrations()
 
 int current() { return int(migrations().size()); }
 
-QStringList addedTables() { return {QStringLiteral("ODONTOGRAMMA"), QStringLiteral("TIMOKATALOGOS"), QStringLiteral("SXEDIO_THERAPEIAS"), QStringLiteral("HMEROLOGIO_PROSVASEWN"), QStringLiteral("XRHSTES"), QStringLiteral("KLEIDIA")}; }
+QStringList addedTables() { return {QStringLiteral("ODONTOGRAMMA"), QStringLiteral("TIMOKATALOGOS"), QStringLiteral("SXEDIO_THERAPEIAS"), QStringLiteral("HMEROLOGIO_PROSVASEWN"), QStringLiteral("XRHSTES"), QStringLiteral("KLEIDIA"), QStringLiteral("PELATES_DIAGRAMMENOI")}; }
 
 int read(DbConnection &conn) { return readNumber(conn); }
 

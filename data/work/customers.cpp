@@ -2,7 +2,12 @@
 #include "data/db/dataset.h"
 #include "data/db/dberror.h"
 #include "data/db/helpers.h"
+#include "data/db/clock.h"
+#include "data/db/connection.h"
 #include "data/db/jetsql.h"
+#include "data/db/regional.h"
+#include "data/work/patientexport.h"
+#include "data/work/settings.h"
 
 namespace Customers {
 
@@ -12,6 +17,18 @@ const QString Columns = QStringLiteral(
     "SELECT ID,ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,THLEFWNO_1,THLEFWNO_2,DIEYTHYNSH, EPAGGELMA, TAMEIO FROM STOIXEIA_PELATH");
 const QString BySurname = QStringLiteral(" ORDER BY EPWNYMO ASC");
 const QString WholeRow = QStringLiteral("SELECT * FROM STOIXEIA_PELATH");
+
+// Every dated record that keeps a customer's data: visits, chart entries,
+// takings and the receipts of those takings.
+const QString RecordDays = QStringLiteral(
+    "SELECT ID, HMEROMHNIA AS D FROM EPISKEPSEIS"
+    " UNION ALL SELECT ID, HMEROMHNIA FROM ODONTOGRAMMA"
+    " UNION ALL SELECT ID, HMEROMHNIA FROM EISPRAKSH_PELATH"
+    " UNION ALL SELECT e.ID, a.HMEROMHNIA FROM APODEIKSEIS a INNER JOIN EISPRAKSH_PELATH e ON e.AR_APODEIKSHS = a.AR_APODEIKSHS");
+
+QDate dayOf(const QVariant &v) { return v.isValid() ? QDate::fromString(v.toString().left(10), Qt::ISODate) : QDate(); }
+
+Retention retentionAfter(const QDate &last, int years) { return {last, last.isValid() ? retentionEnd(last, years) : QDate()}; }
 
 QString oneCustomer(CustomerRef customer) { return QStringLiteral(" WHERE ID=") + customer.text(); }
 
@@ -102,4 +119,77 @@ void openForEntry(DataSet &ds)
     ds.open();
 }
 
+QDate retentionEnd(const QDate &last, int years)
+{
+    const QDate end = last.addYears(years);
+    return end.day() < last.day() ? end.addDays(1) : end;
 }
+
+Retention retention(DbConnection &conn, CustomerRef customer, int years)
+{
+    return retentionAfter(dayOf(conn.scalarNative(QStringLiteral("SELECT MAX(D) FROM (") + RecordDays + QStringLiteral(") AS R WHERE ID=?"),
+                                                  {customer.value()})),
+                          years);
+}
+
+QString retentionRefusal(const Retention &r, int years)
+{
+    return QStringLiteral("Ο πελάτης δεν μπορεί να διαγραφεί πριν από τις %1: τα ιατρικά του στοιχεία φυλάσσονται %2 χρόνια "
+                          "μετά την τελευταία επίσκεψη, καταχώρηση οδοντογράμματος ή απόδειξη (%3).")
+        .arg(Regional::formatDate(r.deletableFrom))
+        .arg(years)
+        .arg(Regional::formatDate(r.lastRecord));
+}
+
+void remove(DbConnection &conn, CustomerRef customer)
+{
+    DbTransaction tx(conn);
+    const QVariantList id{customer.value()};
+    QString firstName, surname;
+    {
+        DbStatement st(conn, conn.engine().forUpdate(QStringLiteral("SELECT ONOMA, EPWNYMO FROM STOIXEIA_PELATH WHERE ID=?")));
+        st.bind(1, customer.value());
+        if (!st.step())
+            throw DbError(QStringLiteral("Ο πελάτης δεν βρέθηκε."));
+        firstName = st.columnValue(0).toString();
+        surname = st.columnValue(1).toString();
+    }
+    const int years = Settings::retentionYears(conn);
+    const Retention r = retention(conn, customer, years);
+    if (!r.allowsDeletionOn(Clock::today()))
+        throw DbError(retentionRefusal(r, years));
+
+    const PatientExport::Mentions named = PatientExport::mentions(conn, firstName, surname);
+    for (const auto &slot : named.booked)
+        conn.executeNative(QStringLiteral("UPDATE RANTEBOU SET \"%1\"=NULL WHERE HMEROMHNIA=?").arg(slot.column), {slot.storedDay});
+    for (const auto &reminder : named.reminders)
+        conn.executeNative(QStringLiteral("DELETE FROM YPENTHIMISEIS WHERE rowid=?"), {reminder.rowid});
+    conn.executeNative(QStringLiteral("DELETE FROM EPISKEPSEIS WHERE ID=?"), id);
+    conn.executeNative(QStringLiteral("DELETE FROM ODONTOGRAMMA WHERE ID=?"), id);
+    conn.executeNative(QStringLiteral("DELETE FROM SXEDIO_THERAPEIAS WHERE PELATHS=?"), id);
+    if (conn.scalarNative(QStringLiteral("SELECT count(*) FROM EISPRAKSH_PELATH WHERE ID=?"), id).toLongLong() > 0)
+        conn.executeNative(QStringLiteral("INSERT INTO PELATES_DIAGRAMMENOI (ID, ONOMA, EPWNYMO, HMEROMHNIA_DIAGRAFHS) VALUES (?, ?, ?, ?)"),
+                           {customer.value(), firstName, surname, Clock::today()});
+    conn.executeNative(QStringLiteral("DELETE FROM STOIXEIA_PELATH WHERE ID=?"), id);
+    // log: delete
+    tx.commit();
+}
+
+QList<PastRetention> pastRetention(DbConnection &conn, const QDate &day)
+{
+    const int years = Settings::retentionYears(conn);
+    QList<PastRetention> out;
+    DbStatement st(conn, QStringLiteral("SELECT P.ID, P.EPWNYMO, P.ONOMA, R.LATEST FROM STOIXEIA_PELATH P INNER JOIN"
+                                        " (SELECT ID, MAX(D) AS LATEST FROM (")
+                             + RecordDays + QStringLiteral(") AS A GROUP BY ID) AS R ON R.ID = P.ID ORDER BY R.LATEST, P.ID"));
+    while (st.step()) {
+        const Retention r = retentionAfter(dayOf(st.columnValue(3)), years);
+        if (r.lastRecord.isValid() && r.allowsDeletionOn(day))
+            out << PastRetention{st.columnValue(0).toLongLong(), st.columnValue(1).toString(), st.columnValue(2).toString(),
+                                 r.lastRecord, r.deletableFrom};
+    }
+    return out;
+}
+
+}
+

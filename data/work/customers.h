@@ -1,9 +1,12 @@
 #pragma once
 #include "data/work/customerid.h"
+#include <QDate>
+#include <QList>
 #include <QString>
 #include <optional>
 
 class DataSet;
+class DbConnection;
 
 // The customers: the searches that fill the customer list, the rows the
 // customer windows read and write, and the statements of their printouts.
@@ -47,4 +50,37 @@ void openRow(DataSet &ds, CustomerRef customer);
 // New customers are only added: none of the stored ones is fetched.
 void openForEntry(DataSet &ds);
 
+// Medical records are kept for the practice's retention period (in years)
+// after the customer's last visit, chart entry or receipt; until then the
+// customer cannot be deleted. lastRecord is invalid for a customer with
+// none of them, who may be deleted at once.
+struct Retention {
+    QDate lastRecord;
+    QDate deletableFrom;   // the first day deletion is allowed
+    bool allowsDeletionOn(const QDate &day) const { return !deletableFrom.isValid() || day >= deletableFrom; }
+};
+// The years added to a day; from 29 February to a year without one the
+// period ends on 1 March, never a day early.
+QDate retentionEnd(const QDate &last, int years);
+Retention retention(DbConnection &conn, CustomerRef customer, int years);
+// Why deleting is refused until the retention period ends, naming the day.
+QString retentionRefusal(const Retention &r, int years);
+
+// Deletes a customer whose retention period has ended (refused with
+// retentionRefusal as DbError before it): their history, visits, tooth
+// chart, treatment plan, the appointment slots and reminders naming them,
+// and their card. Their receipts and takings stay, as tax records, and
+// their name is kept beside the takings. One unit of work.
+void remove(DbConnection &conn, CustomerRef customer);
+
+// Stored customers whose records are past the retention period on day
+// (those with no records left out), oldest first.
+struct PastRetention {
+    qint64 id = 0;
+    QString surname, firstName;
+    QDate lastRecord, deletableFrom;
+};
+QList<PastRetention> pastRetention(DbConnection &conn, const QDate &day);
+
 }
+

@@ -26,3 +26,20 @@ void Settings::openPracticeDetails(DataSet &details)
     details.setTableName(QStringLiteral("INFORMATION"));
     details.open();
 }
+
+int Settings::retentionYears(DbConnection &conn)
+{
+    bool ok = false;
+    const int years = conn.scalarNative(QStringLiteral("SELECT DIATHRHSH_ETH FROM INFORMATION WHERE DIATHRHSH_ETH IS NOT NULL")).toInt(&ok);
+    return ok && years > 0 ? years : DefaultRetentionYears;
+}
+
+void Settings::setRetentionYears(DbConnection &conn, int years)
+{
+    if (years < 1 || years > 100)
+        throw DbError(QStringLiteral("Η περίοδος διατήρησης των ιατρικών στοιχείων είναι από 1 έως 100 χρόνια."));
+    DbTransaction tx(conn);
+    if (conn.executeNative(QStringLiteral("UPDATE INFORMATION SET DIATHRHSH_ETH=?"), {years}) == 0)
+        conn.executeNative(QStringLiteral("INSERT INTO INFORMATION (DIATHRHSH_ETH) VALUES (?)"), {years});
+    tx.commit();
+}

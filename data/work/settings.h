@@ -20,6 +20,14 @@ bool numberingDefined(DbConnection &conn);
 // The numbering row (field LAST), opened for showing or editing.
 void openNumbering(DataSet &numbering);
 
+// The years a customer's medical records are kept after the last of them
+// before the customer may be deleted: the practice's own, or 15, the period
+// given for health records, when it has set none.
+inline constexpr int DefaultRetentionYears = 15;
+int retentionYears(DbConnection &conn);
+// From 1 to 100 years; DbError otherwise. Makes the details row when there is none.
+void setRetentionYears(DbConnection &conn, int years);
+
 // The practice details (TITLE, ADDRESS1, ADDRESS2, PHONE, FAX, WEBSITE,
 // EMAIL, AFT), opened for showing or editing.
 void openPracticeDetails(DataSet &details);

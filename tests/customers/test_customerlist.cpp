@@ -12,6 +12,13 @@
 #include "receipts/issuereceipt.h"
 #include "tests/common/testmain.h"
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -40,7 +47,7 @@ private:
         for (const char *name : {"GroupBox2", "GroupBox3"})
             if (child<QGroupBox>(w, name)->isVisible() != shown)
                 throw std::runtime_error(name);
-        if (child<DbNavigator>(w, "DBNavigator1")->isVisible() != shown
+        if (child<DbNavigator>(w, "DBNavigator1")->isVisible() != shown || child<QPushButton>(w, "Button10")->isVisible() != shown
             || child<QMenu>(w, "N1")->menuAction()->isVisible() != shown)
             throw std::runtime_error("navigator or menu");
         return shown;
@@ -208,6 +215,42 @@ private slots:
 
         child<QAction>(list.get(), "N10")->trigger();
         QVERIFY(!list->isVisible());
+    }
+
+    // The customer's data go to two files in the folder chosen, by button
+    // or menu; deleting within the retention period is refused, naming the
+    // day from which it is allowed.
+    void exportWritesBothFilesAndDeletionWaitsForTheRetentionPeriod()
+    {
+        const QString id = QString::number(idPapas);
+        p->exec("INSERT INTO EPISKEPSEIS(ID,HMEROMHNIA,AITIA) VALUES(" + id + ",#6/1/2009#,'Έλεγχος')");
+        showList(TForm17::InitialsSql("Παπά"));
+        QTemporaryDir out;
+        int asked = 0;
+        TForm18::setExportFolderPicker([&](QWidget *) { return ++asked == 1 ? QString() : out.path(); });
+        child<QPushButton>(list.get(), "Button10")->click();   // no folder chosen: nothing written
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), 0);
+        child<QAction>(list.get(), "N13")->trigger();
+        TForm18::setExportFolderPicker({});
+        const QString base = out.filePath("pelatis-" + id + "-2009-06-15");
+        QVERIFY(QFileInfo(base + ".pdf").size() > 0);
+        if (const QString keep = qEnvironmentVariable("MOLARIX_PICTURES_DIR"); !keep.isEmpty())
+            QFile::copy(base + ".pdf", QDir(keep).filePath("patient-export.pdf"));
+        QFile json(base + ".json");
+        QVERIFY(json.open(QIODevice::ReadOnly));
+        const QJsonObject doc = QJsonDocument::fromJson(json.readAll()).object();
+        QCOMPARE(doc.value("customer").toObject().value("surname").toString(), QStringLiteral("Παπά"));
+        QCOMPARE(doc.value("visits").toArray().size(), 1);
+        QCOMPARE(Messages::takeShown().size(), 1);
+
+        Messages::setNextAnswer(true);
+        child<DbNavigator>(list.get(), "DBNavigator1")->button(DbNavigator::Delete)->click();
+        const QList<Messages::Shown> shown = Messages::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY2(shown.at(1).text.startsWith(QStringLiteral("Ο πελάτης δεν μπορεί να διαγραφεί πριν από τις 1/6/2024")),
+                 qPrintable(shown.at(1).text));
+        QCOMPARE(p->count("STOIXEIA_PELATH"), 3);
+        QCOMPARE(label(), QStringLiteral("Βρέθηκαν 2 πελάτες"));
     }
 };
 
