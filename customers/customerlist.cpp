@@ -15,6 +15,7 @@
 #include "data/practice/appstate.h"
 #include "data/work/customerid.h"
 #include "data/db/dataset.h"
+#include "data/work/accesslog.h"
 #include "data/work/customers.h"
 #include "data/work/patientexport.h"
 #include "gui/messages.h"
@@ -287,7 +288,7 @@ void TForm18::Button10Click()
     if (folder.isEmpty())
         return;
     const PatientExportFiles::Written w = PatientExportFiles::write(PatientExport::read(ADOConnection1, customer), folder);
-    // log: export
+    AccessLog::record(ADOConnection1, AccessLog::Action::Export, customer.value(), QStringLiteral("PDF και JSON"));
     Messages::plain(QStringLiteral("Τα στοιχεία του πελάτη γράφτηκαν στα αρχεία:\n%1\n%2")
                         .arg(QDir::toNativeSeparators(w.pdf), QDir::toNativeSeparators(w.json)),
                     this);

@@ -51,14 +51,14 @@ private:
     void SortKindClick(const QString &direction);
     void ReRead();
 
-    void Button2Click();   // customer card
-    void Button3Click();   // history
-    void Button8Click();   // tooth chart
-    void Button1Click();   // visits
-    void Button7Click();   // takings
-    void Button6Click();   // issue receipt
-    void Button5Click();   // printouts
-    void Button10Click();  // the customer's data on request
+    void Button2Click();    // customer card
+    void Button3Click();    // history
+    void Button8Click();    // tooth chart
+    void Button1Click();    // visits
+    void Button7Click();    // takings
+    void Button6Click();    // issue receipt
+    void Button5Click();    // printouts
+    void Button10Click();   // the customer's data on request
     void DeleteCustomer();
 
     std::unique_ptr<Ui::TForm18> ui;

@@ -687,9 +687,7 @@ void reportPastRetention(DbConnection &conn)
     const QList<Customers::PastRetention> past = Customers::pastRetention(conn, Clock::today());
     out() << QString::fromUtf8("πληροφορία\tπέρασε-η-διατήρηση\t%1 πελάτες").arg(past.size()) << '\n';
     for (const Customers::PastRetention &c : past.mid(0, 50))
-        out() << "\t\t" << QString::fromUtf8("ID=%1, %2 %3, τελευταία εγγραφή %4, διαγραφή από %5")
-                                 .arg(c.id)
-                                 .arg(c.surname, c.firstName, Regional::formatDate(c.lastRecord), Regional::formatDate(c.deletableFrom))
+        out() << "\t\t" << QString::fromUtf8("ID=%1, %2 %3, τελευταία εγγραφή %4, διαγραφή από %5").arg(c.id).arg(c.surname, c.firstName, Regional::formatDate(c.lastRecord), Regional::formatDate(c.deletableFrom))
               << '\n';
     if (past.size() > 50)
         out() << QString::fromUtf8("\t\t…") << '\n';

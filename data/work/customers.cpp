@@ -6,6 +6,7 @@
 #include "data/db/connection.h"
 #include "data/db/jetsql.h"
 #include "data/db/regional.h"
+#include "data/work/accesslog.h"
 #include "data/work/patientexport.h"
 #include "data/work/settings.h"
 
@@ -171,7 +172,7 @@ void remove(DbConnection &conn, CustomerRef customer)
         conn.executeNative(QStringLiteral("INSERT INTO PELATES_DIAGRAMMENOI (ID, ONOMA, EPWNYMO, HMEROMHNIA_DIAGRAFHS) VALUES (?, ?, ?, ?)"),
                            {customer.value(), firstName, surname, Clock::today()});
     conn.executeNative(QStringLiteral("DELETE FROM STOIXEIA_PELATH WHERE ID=?"), id);
-    // log: delete
+    AccessLog::record(conn, AccessLog::Action::Delete, customer.value(), QStringLiteral("μετά την περίοδο διατήρησης"));
     tx.commit();
 }
 
@@ -181,7 +182,7 @@ QList<PastRetention> pastRetention(DbConnection &conn, const QDate &day)
     QList<PastRetention> out;
     DbStatement st(conn, QStringLiteral("SELECT P.ID, P.EPWNYMO, P.ONOMA, R.LATEST FROM STOIXEIA_PELATH P INNER JOIN"
                                         " (SELECT ID, MAX(D) AS LATEST FROM (")
-                             + RecordDays + QStringLiteral(") AS A GROUP BY ID) AS R ON R.ID = P.ID ORDER BY R.LATEST, P.ID"));
+                       + RecordDays + QStringLiteral(") AS A GROUP BY ID) AS R ON R.ID = P.ID ORDER BY R.LATEST, P.ID"));
     while (st.step()) {
         const Retention r = retentionAfter(dayOf(st.columnValue(3)), years);
         if (r.lastRecord.isValid() && r.allowsDeletionOn(day))
@@ -192,4 +193,3 @@ QList<PastRetention> pastRetention(DbConnection &conn, const QDate &day)
 }
 
 }
-

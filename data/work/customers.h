@@ -83,4 +83,3 @@ struct PastRetention {
 QList<PastRetention> pastRetention(DbConnection &conn, const QDate &day);
 
 }
-

@@ -26,46 +26,25 @@ struct Source {
 };
 
 const Source kCustomer{
-    "customer", "Στοιχεία πελάτη",
-    "SELECT ID, EPWNYMO, ONOMA, FYLO, HMEROMHNIA_GENNHSEWS, DIEYTHYNSH, THLEFWNO_1, THLEFWNO_2, EPAGGELMA, TAMEIO,"
-    " GESY_DIKAIOUXOS, GESY_ARITHMOS, ISTORIKO FROM STOIXEIA_PELATH WHERE ID=?",
-    {{"id", "Κωδικός", K::Integer}, {"surname", "Επώνυμο", K::Text}, {"first_name", "Όνομα", K::Text},
-     {"sex", "Φύλο", K::Text}, {"birth_date", "Ημερομηνία γέννησης", K::Date}, {"address", "Διεύθυνση", K::Text},
-     {"phone_1", "Τηλέφωνο 1", K::Text}, {"phone_2", "Τηλέφωνο 2", K::Text}, {"occupation", "Επάγγελμα", K::Text},
-     {"fund", "Ταμείο", K::Text}, {"gesy_beneficiary", "Δικαιούχος ΓεΣΥ", K::Flag},
-     {"gesy_number", "Αριθμός ΓεΣΥ", K::Text}, {"history", "Ιστορικό", K::Text}}};
+    "customer", "Στοιχεία πελάτη", "SELECT ID, EPWNYMO, ONOMA, FYLO, HMEROMHNIA_GENNHSEWS, DIEYTHYNSH, THLEFWNO_1, THLEFWNO_2, EPAGGELMA, TAMEIO,"
+                                   " GESY_DIKAIOUXOS, GESY_ARITHMOS, ISTORIKO FROM STOIXEIA_PELATH WHERE ID=?",
+    {{"id", "Κωδικός", K::Integer}, {"surname", "Επώνυμο", K::Text}, {"first_name", "Όνομα", K::Text}, {"sex", "Φύλο", K::Text}, {"birth_date", "Ημερομηνία γέννησης", K::Date}, {"address", "Διεύθυνση", K::Text}, {"phone_1", "Τηλέφωνο 1", K::Text}, {"phone_2", "Τηλέφωνο 2", K::Text}, {"occupation", "Επάγγελμα", K::Text}, {"fund", "Ταμείο", K::Text}, {"gesy_beneficiary", "Δικαιούχος ΓεΣΥ", K::Flag}, {"gesy_number", "Αριθμός ΓεΣΥ", K::Text}, {"history", "Ιστορικό", K::Text}}};
 
 const Source kSections[] = {
-    {"visits", "Επισκέψεις",
-     "SELECT HMEROMHNIA, AITIA, PERIGRAFH, GESY_PROLHPSH FROM EPISKEPSEIS WHERE ID=? ORDER BY HMEROMHNIA, rowid",
-     {{"date", "Ημερομηνία", K::Date}, {"reason", "Αιτία", K::Text}, {"description", "Περιγραφή", K::Text},
-      {"gesy_prevention", "Πρόληψη ΓεΣΥ", K::Text}}},
-    {"chart", "Οδοντόγραμμα (όλες οι καταχωρήσεις)",
-     "SELECT HMEROMHNIA, DONTI, EPIFANEIES, KATASTASH, SHMEIWSH, KATAXWRHSH FROM ODONTOGRAMMA WHERE ID=?"
-     " ORDER BY HMEROMHNIA, KATAXWRHSH, rowid",
-     {{"date", "Ημερομηνία", K::Date}, {"tooth", "Δόντι", K::Integer}, {"surfaces", "Επιφάνειες", K::Text},
-      {"condition", "Κατάσταση", K::Text}, {"note", "Σημείωση", K::Text}, {"entered", "Καταχώρηση", K::Moment}}},
-    {"plan", "Σχέδιο θεραπείας",
-     "SELECT s.KATAXWRHSH, t.KWDIKOS, t.PERIGRAFH, s.DONTI, s.EPIFANEIES, s.TIMH_LEPTA, s.KATASTASH,"
-     " s.HMEROMHNIA_EKTELESHS, s.AR_APODEIKSHS, s.SHMEIWSH"
-     " FROM SXEDIO_THERAPEIAS s LEFT JOIN TIMOKATALOGOS t ON t.ID = s.ERGASIA WHERE s.PELATHS=? ORDER BY s.KATAXWRHSH, s.ID",
-     {{"entered", "Καταχώρηση", K::Moment}, {"code", "Κωδικός", K::Text}, {"work", "Εργασία", K::Text},
-      {"tooth", "Δόντι", K::Integer}, {"surfaces", "Επιφάνειες", K::Text}, {"price_cents", "Τιμή", K::Cents},
-      {"state", "Κατάσταση", K::Text}, {"done", "Εκτελέστηκε", K::Date}, {"receipt", "Απόδειξη", K::Integer},
-      {"note", "Σημείωση", K::Text}}},
-    {"appointments", "Ραντεβού", nullptr,
-     {{"date", "Ημερομηνία", K::Date}, {"time", "Ώρα", K::Text}, {"text", "Ραντεβού", K::Text}}},
-    {"takings", "Εισπράξεις",
-     "SELECT HMEROMHNIA, POSO, PERIGRAFH, TAMEIO, AR_APODEIKSHS FROM EISPRAKSH_PELATH WHERE ID=? ORDER BY HMEROMHNIA, rowid",
-     {{"date", "Ημερομηνία", K::Date}, {"amount_eur", "Ποσό", K::Amount}, {"description", "Περιγραφή", K::Text},
-      {"fund", "Ταμείο", K::Text}, {"receipt", "Απόδειξη", K::Integer}}},
-    {"receipts", "Αποδείξεις",
-     "SELECT a.AR_APODEIKSHS, a.HMEROMHNIA, a.ONOMA, a.EPWNYMO, a.PARALHPTHS, a.POSO, a.TAMEIO, a.PERIGRAFH, a.EGKYRH"
-     " FROM APODEIKSEIS a WHERE a.AR_APODEIKSHS IN (SELECT e.AR_APODEIKSHS FROM EISPRAKSH_PELATH e WHERE e.ID=?)"
-     " ORDER BY a.AR_APODEIKSHS",
-     {{"number", "Αριθμός", K::Integer}, {"date", "Ημερομηνία", K::Date}, {"first_name", "Όνομα", K::Text},
-      {"surname", "Επώνυμο", K::Text}, {"payer", "Παραλήπτης", K::Text}, {"amount_eur", "Ποσό", K::Amount},
-      {"fund", "Ταμείο", K::Text}, {"description", "Περιγραφή", K::Text}, {"valid", "Έγκυρη", K::Flag}}},
+    {"visits", "Επισκέψεις", "SELECT HMEROMHNIA, AITIA, PERIGRAFH, GESY_PROLHPSH FROM EPISKEPSEIS WHERE ID=? ORDER BY HMEROMHNIA, rowid", {{"date", "Ημερομηνία", K::Date}, {"reason", "Αιτία", K::Text}, {"description", "Περιγραφή", K::Text}, {"gesy_prevention", "Πρόληψη ΓεΣΥ", K::Text}}},
+    {"chart", "Οδοντόγραμμα (όλες οι καταχωρήσεις)", "SELECT HMEROMHNIA, DONTI, EPIFANEIES, KATASTASH, SHMEIWSH, KATAXWRHSH FROM ODONTOGRAMMA WHERE ID=?"
+                                                     " ORDER BY HMEROMHNIA, KATAXWRHSH, rowid",
+     {{"date", "Ημερομηνία", K::Date}, {"tooth", "Δόντι", K::Integer}, {"surfaces", "Επιφάνειες", K::Text}, {"condition", "Κατάσταση", K::Text}, {"note", "Σημείωση", K::Text}, {"entered", "Καταχώρηση", K::Moment}}},
+    {"plan", "Σχέδιο θεραπείας", "SELECT s.KATAXWRHSH, t.KWDIKOS, t.PERIGRAFH, s.DONTI, s.EPIFANEIES, s.TIMH_LEPTA, s.KATASTASH,"
+                                 " s.HMEROMHNIA_EKTELESHS, s.AR_APODEIKSHS, s.SHMEIWSH"
+                                 " FROM SXEDIO_THERAPEIAS s LEFT JOIN TIMOKATALOGOS t ON t.ID = s.ERGASIA WHERE s.PELATHS=? ORDER BY s.KATAXWRHSH, s.ID",
+     {{"entered", "Καταχώρηση", K::Moment}, {"code", "Κωδικός", K::Text}, {"work", "Εργασία", K::Text}, {"tooth", "Δόντι", K::Integer}, {"surfaces", "Επιφάνειες", K::Text}, {"price_cents", "Τιμή", K::Cents}, {"state", "Κατάσταση", K::Text}, {"done", "Εκτελέστηκε", K::Date}, {"receipt", "Απόδειξη", K::Integer}, {"note", "Σημείωση", K::Text}}},
+    {"appointments", "Ραντεβού", nullptr, {{"date", "Ημερομηνία", K::Date}, {"time", "Ώρα", K::Text}, {"text", "Ραντεβού", K::Text}}},
+    {"takings", "Εισπράξεις", "SELECT HMEROMHNIA, POSO, PERIGRAFH, TAMEIO, AR_APODEIKSHS FROM EISPRAKSH_PELATH WHERE ID=? ORDER BY HMEROMHNIA, rowid", {{"date", "Ημερομηνία", K::Date}, {"amount_eur", "Ποσό", K::Amount}, {"description", "Περιγραφή", K::Text}, {"fund", "Ταμείο", K::Text}, {"receipt", "Απόδειξη", K::Integer}}},
+    {"receipts", "Αποδείξεις", "SELECT a.AR_APODEIKSHS, a.HMEROMHNIA, a.ONOMA, a.EPWNYMO, a.PARALHPTHS, a.POSO, a.TAMEIO, a.PERIGRAFH, a.EGKYRH"
+                               " FROM APODEIKSEIS a WHERE a.AR_APODEIKSHS IN (SELECT e.AR_APODEIKSHS FROM EISPRAKSH_PELATH e WHERE e.ID=?)"
+                               " ORDER BY a.AR_APODEIKSHS",
+     {{"number", "Αριθμός", K::Integer}, {"date", "Ημερομηνία", K::Date}, {"first_name", "Όνομα", K::Text}, {"surname", "Επώνυμο", K::Text}, {"payer", "Παραλήπτης", K::Text}, {"amount_eur", "Ποσό", K::Amount}, {"fund", "Ταμείο", K::Text}, {"description", "Περιγραφή", K::Text}, {"valid", "Έγκυρη", K::Flag}}},
     {"reminders", "Υπενθυμίσεις", nullptr, {{"when", "Ημερομηνία", K::Moment}, {"text", "Υπενθύμιση", K::Text}}},
 };
 
@@ -198,8 +177,7 @@ Mentions mentions(DbConnection &conn, const QString &firstName, const QString &s
     for (const QString &c : slotColumns)
         columns << quoted(c);
     {
-        DbStatement st(conn, QStringLiteral("SELECT HMEROMHNIA, ") + columns.join(QStringLiteral(", "))
-                                 + QStringLiteral(" FROM RANTEBOU ORDER BY HMEROMHNIA"));
+        DbStatement st(conn, QStringLiteral("SELECT HMEROMHNIA, ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM RANTEBOU ORDER BY HMEROMHNIA"));
         while (st.step()) {
             const QVariant stored = st.columnValue(0);
             for (int i = 0; i < slotColumns.size(); ++i) {
@@ -209,7 +187,7 @@ Mentions mentions(DbConnection &conn, const QString &firstName, const QString &s
             }
         }
     }
-    DbStatement st(conn, QStringLiteral("SELECT rowid, HMEROMHNIA, PERIGRAFH FROM YPENTHIMISEIS ORDER BY HMEROMHNIA, rowid"));
+    DbStatement st(conn, QStringLiteral("SELECT rowid AS R, HMEROMHNIA, PERIGRAFH FROM YPENTHIMISEIS ORDER BY HMEROMHNIA, rowid"));
     while (st.step()) {
         const QString text = st.columnValue(2).toString();
         if (names(text, firstName, surname))

@@ -18,10 +18,10 @@ namespace PatientExport {
 inline constexpr int FormatVersion = 1;
 
 enum class Kind { Text,
-                  Date,      // a day
-                  Moment,    // a day and a time
-                  Amount,    // euros
-                  Cents,     // a whole number of cents
+                  Date,     // a day
+                  Moment,   // a day and a time
+                  Amount,   // euros
+                  Cents,    // a whole number of cents
                   Integer,
                   Flag };
 
@@ -73,7 +73,7 @@ struct Mentions {
     struct Slot {
         QDate day;
         QVariant storedDay;   // the row's key as stored
-        QString column;   // the slot's column in RANTEBOU
+        QString column;       // the slot's column in RANTEBOU
         QString text;
     };
     struct Reminder {

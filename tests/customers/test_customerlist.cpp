@@ -7,6 +7,7 @@
 #include "customertestutil.h"
 #include "data/practice/appstate.h"
 #include "data/db/clock.h"
+#include "data/work/accesslog.h"
 #include "gui/dbnavigator.h"
 #include "receipts/customertakings.h"
 #include "receipts/issuereceipt.h"
@@ -242,6 +243,10 @@ private slots:
         QCOMPARE(doc.value("customer").toObject().value("surname").toString(), QStringLiteral("Παπά"));
         QCOMPARE(doc.value("visits").toArray().size(), 1);
         QCOMPARE(Messages::takeShown().size(), 1);
+        QCOMPARE(p->scalar("SELECT COUNT(*) FROM HMEROLOGIO_PROSVASEWN WHERE PELATHS=" + id + " AND ENERGEIA='"
+                           + AccessLog::code(AccessLog::Action::Export) + "'")
+                     .toInt(),
+                 1);
 
         Messages::setNextAnswer(true);
         child<DbNavigator>(list.get(), "DBNavigator1")->button(DbNavigator::Delete)->click();

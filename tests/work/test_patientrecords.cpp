@@ -3,6 +3,7 @@
 #include "data/db/clock.h"
 #include "data/db/dberror.h"
 #include "data/practice/check.h"
+#include "data/work/accesslog.h"
 #include "data/work/customers.h"
 #include "data/work/patientexport.h"
 #include "data/work/settings.h"
@@ -150,7 +151,7 @@ private slots:
         p->exec(QStringLiteral("INSERT INTO TIMOKATALOGOS(KWDIKOS,PERIGRAFH,TIMH_LEPTA,ENERGH) VALUES('Σ1','Σφράγισμα',4000,-1)"));
         p->exec(QStringLiteral("INSERT INTO SXEDIO_THERAPEIAS(PELATHS,ERGASIA,DONTI,TIMH_LEPTA,KATASTASH,KATAXWRHSH)"
                                " SELECT %1,ID,16,4000,'P',#3/1/2005# FROM TIMOKATALOGOS")
-                       .arg(maria));
+                    .arg(maria));
         // The book and the reminders name customers in free text.
         const std::pair<const char *, const char *> booked[] = {
             {"0900-0930", "Μαρία Παπά"}, {"1000-1030", "ΠΑΠΑ ΜΑΡΙΑ - έλεγχος"}, {"1100-1130", "Γιώργος Παπαδόπουλος"}, {"1200-1230", "Μαρία Παπάς"}};
@@ -206,6 +207,11 @@ private slots:
                  1);
         QCOMPARE(p->scalar(QStringLiteral("SELECT PERIGRAFH FROM YPENTHIMISEIS")).toString(), QStringLiteral("Παραγγελία υλικών"));
         QCOMPARE(countOf(*p, QStringLiteral("EPISKEPSEIS"), QStringLiteral("ID"), other), 1);
+        QCOMPARE(p->scalar(QStringLiteral("SELECT COUNT(*) FROM HMEROLOGIO_PROSVASEWN WHERE PELATHS=%1 AND ENERGEIA='%2'")
+                               .arg(maria)
+                               .arg(AccessLog::code(AccessLog::Action::Delete)))
+                     .toInt(),
+                 1);
         const Check::Report report = p->conn().onServer() ? Check::runOnServer(p->conn()) : Check::run(p->conn());
         QVERIFY(report.find(Check::Rule::TakingCustomer)->rows.isEmpty());
     }
