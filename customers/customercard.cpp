@@ -1,4 +1,5 @@
 #include "customers/customercard.h"
+#include "data/work/accesslog.h"
 #include "ui_customercard.h"
 
 #include "gui/formstyle.h"
@@ -49,6 +50,7 @@ void TForm19::FormShow()
     const CustomerRef customer = CustomerRef::require(CustomerId);
     ADOConnection1.prepare();
     Customers::openCard(*ADOQuery1, customer);
+    AccessLog::recordReading(ADOConnection1, AccessLog::Action::Open, customer.value(), QStringLiteral("Καρτέλα πελάτη"));
     ADOQuery1->edit();
 }
 

@@ -1,4 +1,5 @@
 #include "customers/customerhistory.h"
+#include "data/work/accesslog.h"
 #include "ui_customerhistory.h"
 
 #include "gui/formstyle.h"
@@ -33,6 +34,7 @@ void TForm20::FormShow()
     const CustomerRef customer = CustomerRef::require(CustomerId);
     ADOConnection1.prepare();
     Customers::openHistory(*ADOQuery1, customer);
+    AccessLog::recordReading(ADOConnection1, AccessLog::Action::Open, customer.value(), QStringLiteral("Ιστορικό"));
     ui->Label7->setText(CustomerBirthDate);
     ui->Label6->setText(CustomerSurname);
     ui->Label5->setText(CustomerFirstName);

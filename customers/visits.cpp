@@ -1,4 +1,5 @@
 #include "customers/visits.h"
+#include "data/work/accesslog.h"
 #include "ui_visits.h"
 
 #include "gui/formstyle.h"
@@ -70,6 +71,7 @@ void TFORM17A::FormShow()
     StartNewVisit();
     Visits::assign(*ADOTable1, customer);
     Visits::openList(*ADOQuery1, customer);
+    AccessLog::recordReading(ADOConnection1, AccessLog::Action::Open, customer.value(), QStringLiteral("Επισκέψεις"));
     RefreshCount();
 }
 

@@ -29,6 +29,7 @@
 #include <QTextStream>
 #include "data/practice/serverbackup.h"
 #include "data/practice/serverconf.h"
+#include "data/work/accesslog.h"
 #include <sqlite3.h>
 #include <cstdio>
 #include <termios.h>
@@ -100,6 +101,10 @@ const char *const kUsage =
     "      νέα βάση στον ΦΑΚΕΛΟ με τα δεδομένα ενός παλιού data.mdb της Access (Jet);\n"
     "      ό,τι δεν μεταφέρεται όπως ήταν γράφεται στο import-report.txt και, χωρίς\n"
     "      --accept-report, η βάση δεν δημιουργείται\n"
+    "  molarix-db audit ΦΑΚΕΛΟΣ [--verify] [--customer ID] [--user ΟΝΟΜΑ] [--from ΕΕΕΕ-ΜΜ-ΗΗ --to ΕΕΕΕ-ΜΜ-ΗΗ]\n"
+    "      τυπώνει το ημερολόγιο προσβάσεων (θέση, ώρα, χρήστης, σταθμός, ενέργεια, πελάτης,\n"
+    "      λεπτομέρειες, χωρισμένα με tab)· --verify ελέγχει την αλυσίδα των εγγραφών και\n"
+    "      αναφέρει τη θέση της πρώτης που άλλαξε, σβήστηκε ή μετακινήθηκε (έξοδος 1)\n"
     "  molarix-db passwd ΦΑΚΕΛΟΣ [--new-password ΝΕΟΣ]\n"
     "      αλλάζει τον κωδικό πρόσβασης του χρήστη· ιατρείο χωρίς χρήστες: τον κωδικό και\n"
     "      το κλειδί του αρχείου μαζί, με επαληθευμένο αντίγραφο ασφαλείας στο ΦΑΚΕΛΟΣ/backups\n"
@@ -890,6 +895,31 @@ int copyPractice(const QString &fromDir, const QString &toDir, const Given &give
     }
 }
 
+// Lists the access log, or walks its chain.
+int audit(const QString &dir, bool verify, const AccessLog::Filter &filter, const Given &given)
+{
+    try {
+        DbConnection conn;
+        openPractice(conn, dir, given);
+        if (verify) {
+            const AccessLog::Verdict v = AccessLog::verify(conn);
+            if (!v.holds())
+                return failure(v.reason);
+            out() << "ok\t" << QString::fromUtf8("%1 εγγραφές, η αλυσίδα τους ισχύει").arg(v.count) << '\n';
+            return Ok;
+        }
+        for (const AccessLog::Entry &e : AccessLog::entries(conn, filter)) {
+            QString detail = e.detail;
+            detail.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+            out() << e.position << '\t' << e.time << '\t' << e.user << '\t' << e.workstation << '\t' << AccessLog::labelOfCode(e.action) << '\t'
+                  << (e.customerId > 0 ? QString::number(e.customerId) : QString()) << '\t' << detail << '\n';
+        }
+        return Ok;
+    } catch (const DbError &e) {
+        return failure(e.message());
+    }
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -991,6 +1021,35 @@ int main(int argc, char **argv)
         if (args.size() != 2)
             return usage();
         rc = check(args.at(1), given);
+    } else if (command == QLatin1String("audit")) {
+        AccessLog::Filter filter;
+        bool verify = false;
+        QString dir;
+        for (int i = 1; i < args.size(); ++i) {
+            const QString &a = args.at(i);
+            if (a == QLatin1String("--verify")) {
+                verify = true;
+            } else if (a == QLatin1String("--customer") && i + 1 < args.size()) {
+                bool ok = false;
+                filter.customerId = args.at(++i).toLongLong(&ok);
+                if (!ok || filter.customerId < 1)
+                    return usage(QString::fromUtf8("Ο κωδικός πελάτη πρέπει να είναι θετικός ακέραιος."));
+            } else if (a == QLatin1String("--user") && i + 1 < args.size()) {
+                filter.user = args.at(++i);
+            } else if ((a == QLatin1String("--from") || a == QLatin1String("--to")) && i + 1 < args.size()) {
+                const QDate d = QDate::fromString(args.at(++i), Qt::ISODate);
+                if (!d.isValid())
+                    return usage(QString::fromUtf8("Η ημερομηνία πρέπει να είναι ΕΕΕΕ-ΜΜ-ΗΗ."));
+                (a == QLatin1String("--from") ? filter.from : filter.to) = d;
+            } else if (!a.startsWith(QLatin1String("--")) && dir.isEmpty()) {
+                dir = a;
+            } else {
+                return usage();
+            }
+        }
+        if (dir.isEmpty())
+            return usage();
+        rc = audit(dir, verify, filter, given);
     } else if (command == QLatin1String("passwd")) {
         if (args.size() != 2)
             return usage();

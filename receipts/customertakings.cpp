@@ -1,4 +1,5 @@
 #include "receipts/customertakings.h"
+#include "data/work/accesslog.h"
 #include "ui_customertakings.h"
 
 #include "gui/formstyle.h"
@@ -49,6 +50,7 @@ void TForm57::FormShow()
     const CustomerRef customer = CustomerRef::require(CustomerId);
     ADOConnection1.prepare();
     Receipts::openTakings(*ADOQuery1, customer);
+    AccessLog::recordReading(ADOConnection1, AccessLog::Action::Open, customer.value(), QStringLiteral("Εισπράξεις πελάτη"));
     Receipts::openTakingTotals(*ADOQuery2, customer);
 }
 

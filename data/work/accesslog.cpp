@@ -1,11 +1,14 @@
 #include "data/work/accesslog.h"
 #include "data/db/clock.h"
 #include "data/db/connection.h"
+#include "data/db/writegate.h"
 #include <QCryptographicHash>
+#include <QHash>
 #include <QMutex>
 #include <QSysInfo>
 #include <QtEndian>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -33,7 +36,9 @@ constexpr Names names[] = {
     {AccessLog::Action::ReceiptNumbering, "NUMBERING", "Αλλαγή αρίθμησης αποδείξεων"},
 };
 
-QMutex userLock;
+QMutex userLock;   // the user's name and the waiting entries
+// Entries waiting for their practice to take writes, by practice.
+QHash<QString, QList<AccessLog::Entry>> waiting;
 QString &signedInUser()
 {
     static QString name;
@@ -117,7 +122,33 @@ QString chainHash(const QString &previousHex, const Entry &e)
     return QString::fromLatin1(h.result().toHex());
 }
 
-void record(DbConnection &conn, Action action, qint64 customerId, const QString &detail)
+namespace {
+
+Entry make(Action action, qint64 customerId, const QString &detail)
+{
+    Entry e;
+    e.time = Clock::now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    e.user = user();
+    e.workstation = QSysInfo::machineHostName();
+    e.action = code(action);
+    e.customerId = customerId > 0 ? customerId : 0;
+    e.detail = detail;
+    return e;
+}
+
+QString practiceOf(const DbConnection &conn) { return conn.connectionString(); }
+
+// New entries wait after those already waiting; entries that failed to go
+// in go back before them.
+void wait(const DbConnection &conn, const QList<Entry> &entries, bool before = false)
+{
+    QMutexLocker lock(&userLock);
+    QList<Entry> &list = waiting[practiceOf(conn)];
+    list = before ? entries + list : list + entries;
+}
+
+// Appends the entries in order, chained to the last one stored.
+void append(DbConnection &conn, QList<Entry> entries)
 {
     std::optional<DbTransaction> tx;
     if (!conn.inTransaction())
@@ -126,28 +157,78 @@ void record(DbConnection &conn, Action action, qint64 customerId, const QString 
     // workstations wait for each other here until the unit ends.
     if (conn.onServer())
         conn.scalarNative(QStringLiteral("SELECT 1 FROM pg_advisory_xact_lock(%1)").arg(ServerLockKey));
-    Entry e;
+    qint64 position = 0;
     QString previous;
     {
         DbStatement last(conn, QStringLiteral("SELECT AA,HASH FROM %1 ORDER BY AA DESC LIMIT 1").arg(Table));
         if (last.step()) {
-            e.position = last.columnValue(0).toLongLong();
+            position = last.columnValue(0).toLongLong();
             previous = last.columnValue(1).toString();
         }
     }
-    e.position += 1;
-    e.time = Clock::now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    e.user = user();
-    e.workstation = QSysInfo::machineHostName();
-    e.action = code(action);
-    e.customerId = customerId > 0 ? customerId : 0;
-    e.detail = detail;
-    e.hash = chainHash(previous, e);
-    conn.executeNative(QStringLiteral("INSERT INTO %1 (%2) VALUES (?,?,?,?,?,?,?,?)").arg(Table, Columns),
-                       {e.position, e.time, e.user, e.workstation, e.action, e.customerId > 0 ? QVariant(e.customerId) : QVariant(),
-                        e.detail, e.hash});
+    for (Entry &e : entries) {
+        e.position = ++position;
+        e.hash = chainHash(previous, e);
+        previous = e.hash;
+        conn.executeNative(QStringLiteral("INSERT INTO %1 (%2) VALUES (?,?,?,?,?,?,?,?)").arg(Table, Columns),
+                           {e.position, e.time, e.user, e.workstation, e.action, e.customerId > 0 ? QVariant(e.customerId) : QVariant(),
+                            e.detail, e.hash});
+    }
     if (tx)
         tx->commit();
+}
+
+QList<Entry> takeWaiting(const DbConnection &conn)
+{
+    QMutexLocker lock(&userLock);
+    return waiting.take(practiceOf(conn));
+}
+
+bool takesWrites(const DbConnection &conn)
+{
+    return conn.onServer() || WriteGate::state(conn.fileName()) == WriteGate::State::Open;
+}
+
+}   // namespace
+
+void record(DbConnection &conn, Action action, qint64 customerId, const QString &detail)
+{
+    const Entry e = make(action, customerId, detail);
+    if (!takesWrites(conn)) {
+        wait(conn, {e});
+        return;
+    }
+    const QList<Entry> entries = takeWaiting(conn) << e;
+    try {
+        append(conn, entries);
+    } catch (...) {
+        wait(conn, entries.mid(0, entries.size() - 1), true);
+        throw;
+    }
+}
+
+void recordReading(DbConnection &conn, Action action, qint64 customerId, const QString &detail)
+{
+    const Entry e = make(action, customerId, detail);
+    if (!conn.isOpen() || !takesWrites(conn)) {
+        wait(conn, {e});
+        return;
+    }
+    const QList<Entry> entries = takeWaiting(conn) << e;
+    try {
+        append(conn, entries);
+    } catch (const DbError &) {
+        wait(conn, entries, true);
+    }
+}
+
+qsizetype pending()
+{
+    QMutexLocker lock(&userLock);
+    qsizetype n = 0;
+    for (const QList<Entry> &list : std::as_const(waiting))
+        n += list.size();
+    return n;
 }
 
 QList<Entry> entries(DbConnection &conn, const Filter &filter)

@@ -48,11 +48,18 @@ QString user();
 // written in one unit of work (the caller's, when one is open), under a
 // lock two workstations share, so the chain never forks. customerId 0
 // means the entry concerns no customer. Throws DbError.
+// While the file takes no writes (its start-up check runs, or found
+// damage) the entry waits in memory and goes in with the next one.
 void record(DbConnection &conn, Action action, qint64 customerId = 0, const QString &detail = {});
+// The same, for a window reading what the entry names: an entry that cannot
+// be written waits in memory rather than keep the data from being shown.
+void recordReading(DbConnection &conn, Action action, qint64 customerId, const QString &detail);
+// Entries waiting in memory, for every practice.
+qsizetype pending();
 
 struct Entry {
     qint64 position = 0;
-    QString time;   // "yyyy-MM-dd HH:mm:ss"
+    QString time;                        // "yyyy-MM-dd HH:mm:ss"
     QString user, workstation, action;   // action: the stored code
     qint64 customerId = 0;               // 0: none
     QString detail, hash;
@@ -69,9 +76,9 @@ struct Filter {
 QList<Entry> entries(DbConnection &conn, const Filter &filter = {});
 
 struct Verdict {
-    qint64 count = 0;       // entries read
-    qint64 firstBad = 0;    // position of the first entry found wrong; 0: the chain holds
-    QString reason;         // in Greek, empty when the chain holds
+    qint64 count = 0;      // entries read
+    qint64 firstBad = 0;   // position of the first entry found wrong; 0: the chain holds
+    QString reason;        // in Greek, empty when the chain holds
     bool holds() const { return firstBad == 0; }
 };
 

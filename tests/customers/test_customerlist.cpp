@@ -257,6 +257,44 @@ private slots:
         QCOMPARE(p->count("STOIXEIA_PELATH"), 3);
         QCOMPARE(label(), QStringLiteral("Βρέθηκαν 2 πελάτες"));
     }
+
+    // Each window of a customer the list opens writes one entry naming
+    // them, whatever the window does after it is shown.
+    void everyWindowOfACustomerWritesOneEntry_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("card") << "Button2"
+                              << "Καρτέλα πελάτη";
+        QTest::newRow("history") << "Button3"
+                                 << "Ιστορικό";
+        QTest::newRow("chart") << "Button8"
+                               << "Οδοντόγραμμα";
+        QTest::newRow("visits") << "Button1"
+                                << "Επισκέψεις";
+        QTest::newRow("takings") << "Button7"
+                                 << "Εισπράξεις πελάτη";
+    }
+    void everyWindowOfACustomerWritesOneEntry()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, detail);
+        showList(TForm17::InitialsSql("Παπά"));
+        QCOMPARE(list->CurrentId(), QString::number(idPapas));
+        const qsizetype before = AccessLog::entries(p->conn()).size();
+        SetModalHandler([](QDialog *d) {
+            d->show();
+            d->reject();
+            return 0;
+        });
+        child<QPushButton>(list.get(), qPrintable(button))->click();
+        const QList<AccessLog::Entry> after = AccessLog::entries(p->conn());
+        QCOMPARE(after.size(), before + 1);
+        QCOMPARE(after.last().customerId, idPapas);
+        QCOMPARE(after.last().action, AccessLog::code(AccessLog::Action::Open));
+        QCOMPARE(after.last().detail, detail);
+        QCOMPARE(AccessLog::pending(), 0);
+    }
 };
 
 MOLARIX_TEST(CustomerListTest)

@@ -2,6 +2,7 @@
 // to its rows is found at the right position, and two workstations
 // appending at once never fork it.
 #include "data/db/connection.h"
+#include "data/db/writegate.h"
 #include "data/work/accesslog.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
@@ -94,6 +95,28 @@ private slots:
         const QList<AccessLog::Entry> all = AccessLog::entries(p.conn());
         QCOMPARE(all.first().user, QStringLiteral("Μαρία"));
         QCOMPARE(all.first().action, QStringLiteral("OPEN"));
+    }
+    // While the file takes no writes the entries wait, in their order, and
+    // go in with the next one once it does; reading is never held up.
+    void entriesWaitWhileTheFileTakesNoWrites()
+    {
+        TempPractice p;
+        if (p.conn().onServer())
+            QSKIP("only the file's writes are held back");
+        const QString file = p.conn().fileName();
+        WriteGate::refuse(file, QStringLiteral("δοκιμή"));
+        AccessLog::recordReading(p.conn(), AccessLog::Action::Open, 1, QStringLiteral("Καρτέλα πελάτη"));
+        AccessLog::record(p.conn(), AccessLog::Action::Print, 2);
+        QCOMPARE(AccessLog::pending(), 2);
+        QCOMPARE(AccessLog::entries(p.conn()).size(), 0);
+        WriteGate::open(file);
+        AccessLog::record(p.conn(), AccessLog::Action::Change, 3);
+        QCOMPARE(AccessLog::pending(), 0);
+        QList<qint64> customers;
+        for (const AccessLog::Entry &e : AccessLog::entries(p.conn()))
+            customers << e.customerId;
+        QCOMPARE(customers, (QList<qint64>{1, 2, 3}));
+        QVERIFY(AccessLog::verify(p.conn()).holds());
     }
 };
 
