@@ -1,6 +1,7 @@
 #include "data/db/pgengine.h"
 #include "data/db/connection.h"
 #include "data/db/connectioninfo.h"
+#include "data/db/libpq.h"
 #include "data/db/practicekey.h"
 #include "data/db/regional.h"
 #include <QHash>
@@ -8,7 +9,6 @@
 #include <cstdlib>
 #include <exception>
 #include <functional>
-#include <libpq-fe.h>
 #include <poll.h>
 #include <vector>
 
@@ -22,7 +22,7 @@ QString serverText(const char *s) { return QString::fromUtf8(s).trimmed(); }
 
 DbError::Cause causeOf(const PGresult *res)
 {
-    const char *state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
+    const char *state = res ? libpq().PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
     if (!state)
         return DbError::Cause::None;
     const QByteArray s(state);
@@ -92,7 +92,7 @@ private:
 class PgEngine : public DbEngine {
 public:
     PgEngine(PGconn *conn, QString where, int lockWaitMs) : m_conn(conn), m_where(std::move(where)), m_lockWaitMs(lockWaitMs) {}
-    ~PgEngine() override { PQfinish(m_conn); }
+    ~PgEngine() override { libpq().PQfinish(m_conn); }
     Dialect dialect() const override { return Dialect::Postgres; }
     std::unique_ptr<DbCursor> prepare(const QString &nativeSql) override
     {
@@ -110,7 +110,7 @@ public:
     }
     bool inTransaction() const override
     {
-        const PGTransactionStatusType st = PQtransactionStatus(m_conn);
+        const PGTransactionStatusType st = libpq().PQtransactionStatus(m_conn);
         return m_unitOpen || (st != PQTRANS_IDLE && st != PQTRANS_UNKNOWN);
     }
     void begin() override
@@ -150,11 +150,11 @@ public:
         if (m_unitLost)
             throw lost();
         const bool inUnit = m_unitOpen;
-        if (PQstatus(m_conn) == CONNECTION_OK) {
+        if (libpq().PQstatus(m_conn) == CONNECTION_OK) {
             PGresult *res = result(send());
-            if (PQstatus(m_conn) == CONNECTION_OK)
+            if (libpq().PQstatus(m_conn) == CONNECTION_OK)
                 return res;
-            PQclear(res);
+            libpq().PQclear(res);
         }
         if (inUnit) {
             m_unitLost = true;
@@ -164,8 +164,8 @@ public:
         if (!reconnect())
             throw lost();
         PGresult *res = result(send());
-        if (PQstatus(m_conn) != CONNECTION_OK) {
-            PQclear(res);
+        if (libpq().PQstatus(m_conn) != CONNECTION_OK) {
+            libpq().PQclear(res);
             throw lost();
         }
         return res;
@@ -184,31 +184,31 @@ public:
         const QByteArray dec = QString(Regional::decimalSeparator()).toUtf8();
         const QByteArray dsep = QString(Regional::dateSeparator()).toUtf8();
         const char *params[] = {wait.constData(), dec.constData(), dsep.constData()};
-        PGresult *res = PQexecParams(m_conn,
-                                     "SELECT set_config('lock_timeout', $1, false), set_config('molarix.decimal', $2, false),"
-                                     " set_config('molarix.datesep', $3, false), set_config('client_min_messages', 'warning', false),"
-                                     " set_config('standard_conforming_strings', 'on', false),"
-                                     " set_config('idle_in_transaction_session_timeout', '15000', false),"
-                                     " set_config('tcp_keepalives_idle', '10', false), set_config('tcp_keepalives_interval', '5', false),"
-                                     " set_config('tcp_keepalives_count', '3', false), set_config('tcp_user_timeout', '25000', false)",
-                                     3, nullptr, params, nullptr, nullptr, 0);
+        PGresult *res = libpq().PQexecParams(m_conn,
+                                             "SELECT set_config('lock_timeout', $1, false), set_config('molarix.decimal', $2, false),"
+                                             " set_config('molarix.datesep', $3, false), set_config('client_min_messages', 'warning', false),"
+                                             " set_config('standard_conforming_strings', 'on', false),"
+                                             " set_config('idle_in_transaction_session_timeout', '15000', false),"
+                                             " set_config('tcp_keepalives_idle', '10', false), set_config('tcp_keepalives_interval', '5', false),"
+                                             " set_config('tcp_keepalives_count', '3', false), set_config('tcp_user_timeout', '25000', false)",
+                                             3, nullptr, params, nullptr, nullptr, 0);
         check(res, "SET");
-        PQclear(res);
+        libpq().PQclear(res);
     }
 
     // Throws DbError for a result that is not a success.
     void check(PGresult *res, const QByteArray &sql)
     {
-        const ExecStatusType st = res ? PQresultStatus(res) : PGRES_FATAL_ERROR;
+        const ExecStatusType st = res ? libpq().PQresultStatus(res) : PGRES_FATAL_ERROR;
         if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK)
             return;
         const DbError::Cause cause = causeOf(res);
-        QString msg = res ? serverText(PQresultErrorMessage(res)) : serverText(PQerrorMessage(m_conn));
+        QString msg = res ? serverText(libpq().PQresultErrorMessage(res)) : serverText(libpq().PQerrorMessage(m_conn));
         if (msg.isEmpty())
-            msg = serverText(PQerrorMessage(m_conn));
-        PQclear(res);
+            msg = serverText(libpq().PQerrorMessage(m_conn));
+        libpq().PQclear(res);
         QString text = QStringLiteral("Η εντολή απέτυχε: %1 (%2)\n%3").arg(msg, m_where, QString::fromUtf8(sql));
-        if (PQstatus(m_conn) != CONNECTION_OK)
+        if (libpq().PQstatus(m_conn) != CONNECTION_OK)
             text = QStringLiteral("Η σύνδεση με τον διακομιστή %1 χάθηκε: %2").arg(m_where, msg);
         const QString line = DbCauseText(cause);
         throw DbError(line.isEmpty() ? text : text + QLatin1Char('\n') + line, cause);
@@ -220,17 +220,17 @@ public:
     {
         if (m_unitLost)
             throw lost();
-        PGresult *start = result(PQsendQueryParams(m_conn, sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1,
+        PGresult *start = result(libpq().PQsendQueryParams(m_conn, sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1,
                                  PGRES_COPY_OUT);
-        if (PQresultStatus(start) != PGRES_COPY_OUT) {
+        if (libpq().PQresultStatus(start) != PGRES_COPY_OUT) {
             brokenInUnit();
             check(start, sql);
         }
-        PQclear(start);
+        libpq().PQclear(start);
         std::exception_ptr failed;
         for (;;) {
             char *data = nullptr;
-            const int n = PQgetCopyData(m_conn, &data, 0);
+            const int n = libpq().PQgetCopyData(m_conn, &data, 0);
             if (n < 0)
                 break;
             // After a failure the rest is read and dropped: the connection
@@ -242,17 +242,17 @@ public:
                     failed = std::current_exception();
                 }
             }
-            PQfreemem(data);
+            libpq().PQfreemem(data);
         }
         PGresult *end = result(true);
         brokenInUnit();
         if (failed) {
-            PQclear(end);
+            libpq().PQclear(end);
             std::rethrow_exception(failed);
         }
         check(end, sql);
-        const qint64 rows = std::atoll(PQcmdTuples(end));
-        PQclear(end);
+        const qint64 rows = std::atoll(libpq().PQcmdTuples(end));
+        libpq().PQclear(end);
         return rows;
     }
 
@@ -262,22 +262,22 @@ public:
         if (it == m_origins.end()) {
             const QByteArray oid = QByteArray::number(table);
             const char *values[] = {oid.constData()};
-            PGresult *res = PQexecParams(m_conn,
-                                         "SELECT a.attnum, c.relname, a.attname, t.typname FROM pg_attribute a"
-                                         " JOIN pg_class c ON c.oid = a.attrelid JOIN pg_type t ON t.oid = a.atttypid"
-                                         " WHERE a.attrelid = $1::oid AND a.attnum > 0",
-                                         1, nullptr, values, nullptr, nullptr, 0);
+            PGresult *res = libpq().PQexecParams(m_conn,
+                                                 "SELECT a.attnum, c.relname, a.attname, t.typname FROM pg_attribute a"
+                                                 " JOIN pg_class c ON c.oid = a.attrelid JOIN pg_type t ON t.oid = a.atttypid"
+                                                 " WHERE a.attrelid = $1::oid AND a.attnum > 0",
+                                                 1, nullptr, values, nullptr, nullptr, 0);
             QHash<int, ColumnOrigin> cols;
-            if (PQresultStatus(res) == PGRES_TUPLES_OK) {
-                for (int r = 0; r < PQntuples(res); ++r) {
+            if (libpq().PQresultStatus(res) == PGRES_TUPLES_OK) {
+                for (int r = 0; r < libpq().PQntuples(res); ++r) {
                     ColumnOrigin o;
-                    o.table = QString::fromUtf8(PQgetvalue(res, r, 1)).toUpper();
-                    o.column = QString::fromUtf8(PQgetvalue(res, r, 2)).toUpper();
-                    o.declared = declaredName(PQgetvalue(res, r, 3));
-                    cols.insert(std::atoi(PQgetvalue(res, r, 0)), o);
+                    o.table = QString::fromUtf8(libpq().PQgetvalue(res, r, 1)).toUpper();
+                    o.column = QString::fromUtf8(libpq().PQgetvalue(res, r, 2)).toUpper();
+                    o.declared = declaredName(libpq().PQgetvalue(res, r, 3));
+                    cols.insert(std::atoi(libpq().PQgetvalue(res, r, 0)), o);
                 }
             }
-            PQclear(res);
+            libpq().PQclear(res);
             it = m_origins.insert(table, cols);
         }
         auto c = it->find(column);
@@ -295,7 +295,7 @@ private:
     // gets a fresh connection.
     void brokenInUnit()
     {
-        if (PQstatus(m_conn) == CONNECTION_OK || !m_unitOpen)
+        if (libpq().PQstatus(m_conn) == CONNECTION_OK || !m_unitOpen)
             return;
         m_unitLost = true;
         reconnect();
@@ -305,8 +305,8 @@ private:
     // A fresh connection with the login this one had.
     bool reconnect()
     {
-        PQreset(m_conn);
-        if (PQstatus(m_conn) != CONNECTION_OK)
+        libpq().PQreset(m_conn);
+        if (libpq().PQstatus(m_conn) != CONNECTION_OK)
             return false;
         try {
             setUp();
@@ -323,8 +323,8 @@ private:
         if (!sent)
             return nullptr;
         bool told = false;
-        while (PQisBusy(m_conn)) {
-            pollfd fd{PQsocket(m_conn), POLLIN, 0};
+        while (libpq().PQisBusy(m_conn)) {
+            pollfd fd{libpq().PQsocket(m_conn), POLLIN, 0};
             if (fd.fd < 0)
                 break;
             const int ready = ::poll(&fd, 1, told ? -1 : 100);
@@ -335,15 +335,15 @@ private:
             }
             if (ready < 0 && errno != EINTR)
                 break;
-            if (!PQconsumeInput(m_conn))
+            if (!libpq().PQconsumeInput(m_conn))
                 break;
         }
         PGresult *last = nullptr;
-        while (PGresult *r = PQgetResult(m_conn)) {
-            PQclear(last);
+        while (PGresult *r = libpq().PQgetResult(m_conn)) {
+            libpq().PQclear(last);
             last = r;
             // A COPY's start comes again until its data are read.
-            if (stopAt != PGRES_FATAL_ERROR && PQresultStatus(r) == stopAt)
+            if (stopAt != PGRES_FATAL_ERROR && libpq().PQresultStatus(r) == stopAt)
                 break;
         }
         return last;
@@ -367,10 +367,10 @@ private:
 
     QByteArray command(const char *sql)
     {
-        PGresult *res = exec([&] { return PQsendQueryParams(m_conn, sql, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1; });
+        PGresult *res = exec([&] { return libpq().PQsendQueryParams(m_conn, sql, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1; });
         check(res, sql);
-        const QByteArray status = PQcmdStatus(res);
-        PQclear(res);
+        const QByteArray status = libpq().PQcmdStatus(res);
+        libpq().PQclear(res);
         return status;
     }
 
@@ -393,8 +393,8 @@ PgCursor::PgCursor(PgEngine &engine, const QString &nativeSql) : m_engine(engine
 
 void PgCursor::clear()
 {
-    PQclear(m_result);
-    PQclear(m_described);
+    libpq().PQclear(m_result);
+    libpq().PQclear(m_described);
     m_result = m_described = nullptr;
     m_ran = false;
     m_row = -1;
@@ -438,18 +438,18 @@ void PgCursor::run() const
     for (size_t k = 0; k < values.size(); ++k)
         values[k] = m_isNull[k] ? nullptr : m_values[k].constData();
     PGresult *res = m_engine.exec([&] {
-        return PQsendQueryParams(m_engine.conn(), m_sql.constData(), m_paramCount, m_types.data(), values.data(), nullptr,
-                                 nullptr, 0)
+        return libpq().PQsendQueryParams(m_engine.conn(), m_sql.constData(), m_paramCount, m_types.data(), values.data(), nullptr,
+                                         nullptr, 0)
             == 1;
     });
     m_engine.check(res, m_sql);
     m_result = res;
     m_ran = true;
-    const char *tuples = PQcmdTuples(res);
+    const char *tuples = libpq().PQcmdTuples(res);
     m_engine.setChanges(tuples && *tuples ? std::atoll(tuples) : 0);
     m_visible.clear();
-    for (int c = 0; c < PQnfields(res); ++c)
-        if (qstrcmp(PQfname(res, c), "rowid") != 0)
+    for (int c = 0; c < libpq().PQnfields(res); ++c)
+        if (qstrcmp(libpq().PQfname(res, c), "rowid") != 0)
             m_visible.push_back(c);
 }
 
@@ -457,16 +457,16 @@ void PgCursor::run() const
 void PgCursor::describe() const
 {
     PGresult *prep = m_engine.exec([&] {
-        return PQsendPrepare(m_engine.conn(), "", m_sql.constData(), m_paramCount, m_types.data()) == 1;
+        return libpq().PQsendPrepare(m_engine.conn(), "", m_sql.constData(), m_paramCount, m_types.data()) == 1;
     });
     m_engine.check(prep, m_sql);
-    PQclear(prep);
-    PGresult *res = m_engine.exec([&] { return PQsendDescribePrepared(m_engine.conn(), "") == 1; });
+    libpq().PQclear(prep);
+    PGresult *res = m_engine.exec([&] { return libpq().PQsendDescribePrepared(m_engine.conn(), "") == 1; });
     m_engine.check(res, m_sql);
     m_described = res;
     m_visible.clear();
-    for (int c = 0; c < PQnfields(res); ++c)
-        if (qstrcmp(PQfname(res, c), "rowid") != 0)
+    for (int c = 0; c < libpq().PQnfields(res); ++c)
+        if (qstrcmp(libpq().PQfname(res, c), "rowid") != 0)
             m_visible.push_back(c);
 }
 
@@ -491,15 +491,15 @@ const PGresult *PgCursor::columns() const
 bool PgCursor::step()
 {
     if (!m_ran) {
-        PQclear(m_described);
+        libpq().PQclear(m_described);
         m_described = nullptr;
         run();
         m_row = -1;
     }
-    if (PQresultStatus(m_result) != PGRES_TUPLES_OK)
+    if (libpq().PQresultStatus(m_result) != PGRES_TUPLES_OK)
         return false;
-    if (m_row + 1 >= PQntuples(m_result)) {
-        m_row = PQntuples(m_result);
+    if (m_row + 1 >= libpq().PQntuples(m_result)) {
+        m_row = libpq().PQntuples(m_result);
         return false;
     }
     ++m_row;
@@ -524,15 +524,15 @@ QString PgCursor::columnName(int i) const
 {
     // Names come back folded to lower case; the program's names are upper
     // case, its own helper columns ("__rowid") lower case.
-    const QString name = QString::fromUtf8(PQfname(columns(), at(i)));
+    const QString name = QString::fromUtf8(libpq().PQfname(columns(), at(i)));
     return name.startsWith(QLatin1String("__")) ? name : name.toUpper();
 }
 
 const ColumnOrigin *PgCursor::origin(int i) const
 {
     const PGresult *res = columns();
-    const Oid table = PQftable(res, at(i));
-    const int col = PQftablecol(res, at(i));
+    const Oid table = libpq().PQftable(res, at(i));
+    const int col = libpq().PQftablecol(res, at(i));
     if (table == InvalidOid || col <= 0)
         return nullptr;
     return m_engine.origin(table, col);
@@ -558,9 +558,9 @@ QString PgCursor::originColumn(int i) const
 
 CellKind PgCursor::kind(int i) const
 {
-    if (!m_result || m_row < 0 || m_row >= PQntuples(m_result) || PQgetisnull(m_result, m_row, at(i)))
+    if (!m_result || m_row < 0 || m_row >= libpq().PQntuples(m_result) || libpq().PQgetisnull(m_result, m_row, at(i)))
         return CellKind::Null;
-    switch (PQftype(m_result, at(i))) {
+    switch (libpq().PQftype(m_result, at(i))) {
     case kInt2:
     case kInt4:
     case kInt8:
@@ -582,8 +582,8 @@ qint64 PgCursor::integer(int i) const
 {
     if (kind(i) == CellKind::Null)
         return 0;
-    const char *v = PQgetvalue(m_result, m_row, at(i));
-    if (PQftype(m_result, at(i)) == kBool)
+    const char *v = libpq().PQgetvalue(m_result, m_row, at(i));
+    if (libpq().PQftype(m_result, at(i)) == kBool)
         return v[0] == 't' ? 1 : 0;
     if (kind(i) == CellKind::Float)
         return qint64(std::strtod(v, nullptr));
@@ -594,16 +594,16 @@ double PgCursor::real(int i) const
 {
     if (kind(i) == CellKind::Null)
         return 0;
-    if (PQftype(m_result, at(i)) == kBool)
+    if (libpq().PQftype(m_result, at(i)) == kBool)
         return double(integer(i));
-    return std::strtod(PQgetvalue(m_result, m_row, at(i)), nullptr);
+    return std::strtod(libpq().PQgetvalue(m_result, m_row, at(i)), nullptr);
 }
 
 QByteArrayView PgCursor::utf8(int i) const
 {
     if (kind(i) == CellKind::Null)
         return QByteArrayView();
-    return QByteArrayView(PQgetvalue(m_result, m_row, at(i)), PQgetlength(m_result, m_row, at(i)));
+    return QByteArrayView(libpq().PQgetvalue(m_result, m_row, at(i)), libpq().PQgetlength(m_result, m_row, at(i)));
 }
 
 }   // namespace
@@ -675,7 +675,7 @@ QString identifier(const QString &name)
 QString loginPassword(const DbEngine &engine)
 {
     const auto *pg = dynamic_cast<const PgEngine *>(&engine);
-    const char *pass = pg ? PQpass(pg->conn()) : nullptr;
+    const char *pass = pg ? libpq().PQpass(pg->conn()) : nullptr;
     return pass ? QString::fromUtf8(pass) : QString();
 }
 
@@ -694,13 +694,13 @@ QString passwordVerifier(DbEngine &engine, const QString &user, const QString &p
         throw DbError(QStringLiteral("Η σύνδεση δεν είναι με διακομιστή βάσης δεδομένων."));
     QByteArray pass = password.toUtf8();
     const QByteArray name = user.toUtf8();
-    char *made = PQencryptPasswordConn(pg->conn(), pass.constData(), name.constData(), "scram-sha-256");
+    char *made = libpq().PQencryptPasswordConn(pg->conn(), pass.constData(), name.constData(), "scram-sha-256");
     PracticeKey::wipe(pass);
     if (!made)
         throw DbError(QStringLiteral("Ο νέος κωδικός δεν ετοιμάστηκε για τον διακομιστή %1: %2")
-                          .arg(pg->where(), serverText(PQerrorMessage(pg->conn()))));
+                          .arg(pg->where(), serverText(libpq().PQerrorMessage(pg->conn()))));
     const QString verifier = QString::fromLatin1(made);
-    PQfreemem(made);
+    libpq().PQfreemem(made);
     return verifier;
 }
 
@@ -752,17 +752,17 @@ std::unique_ptr<DbEngine> connectServer(const ConnectionInfo &info, int timeoutS
     }
     keys.push_back(nullptr);
     values.push_back(nullptr);
-    PGconn *conn = PQconnectdbParams(keys.data(), values.data(), 0);
+    PGconn *conn = libpq().PQconnectdbParams(keys.data(), values.data(), 0);
     // libpq keeps its own copy for as long as the connection lives.
     PracticeKey::wipe(password);
     const QString where = QStringLiteral("%1:%2/%3").arg(info.host).arg(info.port).arg(info.database);
     if (!conn)
         throw DbError(QStringLiteral("Δεν έγινε σύνδεση με τον διακομιστή %1 στη θύρα %2.").arg(info.host).arg(info.port));
-    if (PQstatus(conn) != CONNECTION_OK) {
-        const QString msg = serverText(PQerrorMessage(conn));
-        const bool badLogin = PQconnectionNeedsPassword(conn) || PQconnectionUsedPassword(conn)
+    if (libpq().PQstatus(conn) != CONNECTION_OK) {
+        const QString msg = serverText(libpq().PQerrorMessage(conn));
+        const bool badLogin = libpq().PQconnectionNeedsPassword(conn) || libpq().PQconnectionUsedPassword(conn)
             || msg.contains(QLatin1String("password authentication failed"));
-        PQfinish(conn);
+        libpq().PQfinish(conn);
         if (const QString tls = tlsFailure(info, msg); !tls.isEmpty())
             throw DbError(tls);
         if (badLogin && msg.contains(QLatin1String("password")))

@@ -98,4 +98,56 @@ private slots:
 };
 
 MOLARIX_TEST(EndToEndTest)
+
+// What the program loads before the access check is on screen: the
+// libraries of a server practice and of the Access import come later, when
+// they are used.
+class StartupLibrariesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void accessCheckComesUpWithoutLaterLibraries_data()
+    {
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<bool>("loaded");
+        // The file's engine is loaded: the list below is read right.
+        QTest::newRow("sqlcipher") << QStringLiteral("libsqlcipher.so") << true;
+        QTest::newRow("libpq") << QStringLiteral("libpq.so") << false;
+        QTest::newRow("mdbtools") << QStringLiteral("libmdb.so") << false;
+    }
+
+    void accessCheckComesUpWithoutLaterLibraries()
+    {
+        QFETCH(QString, library);
+        QFETCH(bool, loaded);
+        const QString program = QStringLiteral(MOLARIX_BINARY_DIR "/molarix");
+        if (!QFileInfo::exists(program))
+            QSKIP("molarix is not built");
+        QTemporaryDir dir;
+        Schema::createDatabase(dir.path(), QStringLiteral("molarix"));
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("MOLARIX_EXIT_WHEN_SHOWN"), QStringLiteral("TForm65"));
+        env.insert(QStringLiteral("MOLARIX_SPLASH_MS"), QStringLiteral("0"));
+        // The dynamic loader names every library it loads.
+        env.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+        run.setProcessEnvironment(env);
+        run.setWorkingDirectory(dir.path());
+        run.start(program, {});
+        QVERIFY(run.waitForFinished(120000));
+        QVERIFY(run.readAllStandardOutput().contains("TForm65 shown"));
+        QStringList files;
+        for (const QByteArray &line : run.readAllStandardError().split('\n')) {
+            const qsizetype at = line.indexOf("file=");
+            if (at >= 0 && (line.contains("needed by") || line.contains("dynamically loaded by")))
+                files << QString::fromLocal8Bit(line.mid(at + 5, line.indexOf(' ', at) - at - 5));
+        }
+        QVERIFY(!files.isEmpty());
+        const bool found = !files.filter(library).isEmpty();
+        QVERIFY2(found == loaded, qPrintable(files.join(u' ')));
+    }
+};
+
+MOLARIX_TEST(StartupLibrariesTest)
 #include "startup.moc"
