@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace {
 
@@ -162,14 +163,49 @@ bool replaceWhole(const QString &from, const QString &to)
     return true;
 }
 
+// SQLite's unix file writes at most 128 KiB in one call.
+constexpr int Chunk = 64 * 1024;
+
+// The bytes of a file SQLite has open, read through its own file object
+// (under the lock the caller holds), appended to out.
+bool writeBytes(sqlite3_file *file, QFile &out)
+{
+    sqlite3_int64 size = 0;
+    if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        return false;
+    QByteArray chunk;
+    for (sqlite3_int64 at = 0; at < size; at += chunk.size()) {
+        chunk.resize(qsizetype(std::min<sqlite3_int64>(size - at, Chunk)));
+        if (file->pMethods->xRead(file, chunk.data(), int(chunk.size()), at) != SQLITE_OK || out.write(chunk) != chunk.size())
+            return false;
+    }
+    return true;
+}
+
+// The open practice's file as it stands, byte for byte, into dest (an empty
+// file), synced. Inside a read transaction of a file with a rollback
+// journal no other connection can change a byte of it, and the copy keeps
+// the key, the salt and the pages as they are: nothing is decrypted or
+// encrypted again. False when the file keeps a write-ahead log (whose
+// pages are not in the file) or cannot be read or written.
+bool copyFileBytes(DbConnection &source, const QString &dest)
+{
+    if (source.scalarNative(QStringLiteral("PRAGMA journal_mode")).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0)
+        return false;
+    sqlite3_file *file = nullptr;
+    if (sqlite3_file_control(source.handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods)
+        return false;
+    QFile out(dest);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || !writeBytes(file, out) || !out.flush())
+        return false;
+    return ::fsync(out.handle()) == 0;
+}
+
 // SQLite's exclusive lock on a file its key does not open (another key,
 // or damage), taken through SQLite's own file object: SQLite's bookkeeping
 // of this process's locks stays true, and reads and writes go through the
 // same descriptor, so no closing of another one drops the lock.
 class HeldFile {
-    // SQLite's unix file writes at most 128 KiB in one call.
-    static constexpr int Chunk = 64 * 1024;
-
 public:
     HeldFile(const QString &path, int waitMs, const QString &inUse)
     {
@@ -204,17 +240,7 @@ public:
     bool copyTo(const QString &dest) const
     {
         QFile out(dest);
-        sqlite3_int64 size = 0;
-        if (!out.open(QIODevice::NewOnly) || m_file->pMethods->xFileSize(m_file, &size) != SQLITE_OK)
-            return false;
-        QByteArray chunk;
-        for (sqlite3_int64 at = 0; at < size; at += chunk.size()) {
-            chunk.resize(int(std::min<sqlite3_int64>(size - at, Chunk)));
-            if (m_file->pMethods->xRead(m_file, chunk.data(), int(chunk.size()), at) != SQLITE_OK
-                || out.write(chunk) != chunk.size())
-                return false;
-        }
-        return out.flush();
+        return out.open(QIODevice::NewOnly) && writeBytes(m_file, out) && out.flush();
     }
 
     // The file's bytes replaced by those of from, in place: every program
@@ -361,20 +387,22 @@ TableCounts makeVerified(DbConnection &source, const QString &dest)
     TableCounts expected;
     QByteArray ringText;
     try {
-        DbConnection target;
-        target.createFile(part, source.credentials());
+        // One read transaction holds the source still: the bytes copied and
+        // the counts are of the same moment, whatever other connections do.
+        // With the whole file in the cache the counts read the pages the
+        // online backup (of a file with a write-ahead log) has decrypted.
         {
-            // One read transaction holds the source still: the pages copied
-            // and the counts are of the same moment, whatever other
-            // connections do. With the whole file in the cache the counts
-            // read the pages the copy has just decrypted.
             CacheForWholeFile cache(source, source.fileName());
             ReadSnapshot snapshot(source);
-            copyPages(source.handle(), target.handle(), QString::fromUtf8("Η αντιγραφή απέτυχε"));
+            if (!copyFileBytes(source, part)) {
+                discard();
+                DbConnection target;
+                target.createFile(part, source.credentials());
+                copyPages(source.handle(), target.handle(), QString::fromUtf8("Η αντιγραφή απέτυχε"));
+            }
             expected = countRows(source);
             ringText = ringOf(source);
         }
-        target.close();
         if (beforeVerifyHook())
             beforeVerifyHook()(part);
 

@@ -141,6 +141,20 @@ private slots:
         QCOMPARE(number(*copy, QStringLiteral("SELECT count(*) FROM APODEIKSEIS")), 40000);
     }
 
+    // Rows another connection committed into a write-ahead log, not yet in
+    // the file itself, are in the copy too.
+    void aLoggedSourceIsCopiedWithItsLog()
+    {
+        std::unique_ptr<QTemporaryDir> dir(newPractice(100));
+        auto source = openPracticeDir(dir->path());
+        QCOMPARE(source->scalarNative(QStringLiteral("PRAGMA journal_mode=WAL")).toString(), QStringLiteral("wal"));
+        source->executeNative(QStringLiteral("PRAGMA wal_autocheckpoint=0"));
+        source->executeNative(QStringLiteral("INSERT INTO EKSODA(HMEROMHNIA,POSO,VAT,PERIGRAFH) VALUES('2026-02-01',10,1.9,'Υλικά')"));
+        const QString dest = dir->path() + QStringLiteral("/copy/data.mdb");
+        QCOMPARE(Backup::makeVerified(*source, dest).value(QStringLiteral("EKSODA")), 1);
+        QCOMPARE(Backup::verifyFile(dest, source->credentials()).value(QStringLiteral("EKSODA")), 1);
+    }
+
     void toolBackupNamesRefusesAndRemovesFailedCopies()
     {
         std::unique_ptr<QTemporaryDir> dir(newPractice(300));
