@@ -10,6 +10,7 @@
 #include "customers/customerprintouts.h"
 #include "gui/modal.h"
 #include "customers/visits.h"
+#include "plans/treatmentplan.h"
 #include "receipts/customertakings.h"
 #include "receipts/issuereceipt.h"
 #include "data/practice/appstate.h"
@@ -67,6 +68,7 @@ TForm18::TForm18(QWidget *parent)
     N2 = item("N2", QStringLiteral("Στοιχεί&α πελάτη"));
     N3 = item("N3", QStringLiteral("Ιστορικό πελάτη"));
     N11 = item("N11", QStringLiteral("Οδοντόγραμμα"));
+    N12 = item("N12", QStringLiteral("Σχέδιο θεραπείας"));
     N4 = item("N4", QStringLiteral("Επισκέ&ψεις πελάτη"));
     N1->addSeparator();
     N6 = item("N6", QStringLiteral("Εισπράξεις από πελάτη"));
@@ -125,7 +127,7 @@ TForm18::TForm18(QWidget *parent)
     connect(ui->RadioButton9, &QRadioButton::clicked, this, guarded([this] { SortKindClick(QStringLiteral(" DESC")); }));
 
     const std::tuple<QPushButton *, QAction *, void (TForm18::*)()> actions[] = {
-        {ui->Button2, N2, &TForm18::Button2Click}, {ui->Button3, N3, &TForm18::Button3Click}, {ui->Button8, N11, &TForm18::Button8Click}, {ui->Button1, N4, &TForm18::Button1Click}, {ui->Button7, N6, &TForm18::Button7Click}, {ui->Button6, KLLLL1, &TForm18::Button6Click}, {ui->Button5, N5, &TForm18::Button5Click}, {ui->Button10, N13, &TForm18::Button10Click}};
+        {ui->Button2, N2, &TForm18::Button2Click}, {ui->Button3, N3, &TForm18::Button3Click}, {ui->Button8, N11, &TForm18::Button8Click}, {ui->Button9, N12, &TForm18::Button9Click}, {ui->Button1, N4, &TForm18::Button1Click}, {ui->Button7, N6, &TForm18::Button7Click}, {ui->Button6, KLLLL1, &TForm18::Button6Click}, {ui->Button5, N5, &TForm18::Button5Click}, {ui->Button10, N13, &TForm18::Button10Click}};
     for (const auto &[button, action, handler] : actions) {
         auto run = guarded([this, h = handler] { (this->*h)(); });
         connect(button, &QPushButton::clicked, this, run);
@@ -246,6 +248,11 @@ void TForm18::Button8Click()
     chart.CustomerSurname = CurrentSurname();
     chart.CustomerBirthDate = CurrentBirthDate();
     ShowModal(&chart);
+}
+
+void TForm18::Button9Click()
+{
+    OpenForCustomer<TForm83>(this);
 }
 
 void TForm18::Button1Click()

@@ -54,6 +54,7 @@ private:
     void Button2Click();    // customer card
     void Button3Click();    // history
     void Button8Click();    // tooth chart
+    void Button9Click();    // treatment plan
     void Button1Click();    // visits
     void Button7Click();    // takings
     void Button6Click();    // issue receipt
@@ -66,7 +67,7 @@ private:
     DataSet *ADOQuery1;
     QMenuBar *MainMenu1;
     QMenu *N1;
-    QAction *N2, *N3, *N11, *N4, *N6, *KLLLL1, *N5, *N10, *N13;
+    QAction *N2, *N3, *N11, *N12, *N4, *N6, *KLLLL1, *N5, *N10, *N13;
 };
 
 // The customer list made at start-up; the search, the recall list and the

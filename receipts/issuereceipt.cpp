@@ -66,6 +66,11 @@ void TForm56::FormShow()
 {
     ui->Label3->setText(CustomerFirstName);
     ui->Label4->setText(CustomerSurname);
+    if (!PlanItems.isEmpty()) {
+        ui->Edit3->setText(PlanAmount);
+        ui->Edit2->setText(PlanDescription);
+        ui->Edit2->setReadOnly(true);
+    }
     ui->Edit3->setFocus();
 }
 
@@ -76,7 +81,8 @@ void TForm56::UpdateEntryButton()
         ui->Button1->setEnabled(false);
         return;
     }
-    ui->Button1->setEnabled(HasNoSpecialChars(description) && HasNoSpecialChars(ui->Edit4->text().trimmed()));
+    // The plan items' description is the program's own text, not typed.
+    ui->Button1->setEnabled((!PlanItems.isEmpty() || HasNoSpecialChars(description)) && HasNoSpecialChars(ui->Edit4->text().trimmed()));
 }
 
 void TForm56::ClearInputs()
@@ -138,7 +144,7 @@ void TForm56::Button1Click()
     const QString shownFirst = ui->Label3->text().trimmed();
     const QString shownLast = ui->Label4->text().trimmed();
     try {
-        Receipts::issue(ADOConnection1, {.number = number.toLongLong(), .customer = *customer, .amount = amount, .firstName = CustomerFirstName, .surname = CustomerSurname, .receiver = shownFirst + QLatin1Char(' ') + shownLast, .description = ui->Edit2->text().trimmed(), .fund = ui->Edit4->text().trimmed()});
+        Receipts::issue(ADOConnection1, {.number = number.toLongLong(), .customer = *customer, .amount = amount, .firstName = CustomerFirstName, .surname = CustomerSurname, .receiver = shownFirst + QLatin1Char(' ') + shownLast, .description = ui->Edit2->text().trimmed(), .fund = ui->Edit4->text().trimmed(), .planItems = PlanItems});
     } catch (const DbError &e) {
         // The counter again: when another copy took this number, the next
         // press uses the new one. A counter that cannot be read now (the
@@ -151,10 +157,13 @@ void TForm56::Button1Click()
         } catch (const DbError &) {
         }
         const bool numberTaken = ui->DBText2->text().trimmed() != number;
-        const QString cause = DbConnection::causeText(e.cause());
+        QString cause = DbConnection::causeText(e.cause());
+        // Plan items billed meanwhile from another workstation: the reason is told.
+        if (cause.isEmpty() && !numberTaken && !PlanItems.isEmpty())
+            cause = e.message();
         Messages::plain(cause.isEmpty() ? NotEntered : NotEntered + QLatin1Char('\n') + cause, this);
         // What was typed stays when the typing was not the cause.
-        if (e.cause() == DbError::Cause::None && !numberTaken)
+        if (e.cause() == DbError::Cause::None && !numberTaken && PlanItems.isEmpty())
             ClearInputs();
         return;
     }

@@ -22,6 +22,12 @@ public:
     QString CustomerId;
     QString CustomerFirstName;
     QString CustomerSurname;
+    // Done plan items to bill, set by the plan window before showing: the
+    // amount and description are offered from them, the description as
+    // the program wrote it, and issuing links the items to the receipt.
+    QList<qint64> PlanItems;
+    QString PlanAmount;
+    QString PlanDescription;
 
     // An amount as the receipt's statements write it (Receipts::statementNumber).
     static QString StatementNumber(double value);

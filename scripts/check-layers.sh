@@ -46,6 +46,8 @@ for w in "${windows[@]}"; do may[$w]="$w reports gui data"; done
 # recall list opens the customer list. No other window knows another.
 may[customers]+=" chart receipts plans"
 may[recall]+=" customers"
+# The plan window bills its done work through the receipt issuing window.
+may[plans]+=" receipts"
 # The shell, the tests and the benchmarks may include anything; the picture
 # makers in assets/ only Qt.
 free=(app tests bench main.cpp)
