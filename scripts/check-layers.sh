@@ -43,11 +43,11 @@ may[dbtool]="dbtool data"
 may[assets]="assets"
 for w in "${windows[@]}"; do may[$w]="$w reports gui data"; done
 # The customer list opens the chart, the receipt and the plan windows; the
-# recall list opens the customer list. No other window knows another.
+# plan window opens the receipt issuing window; the recall list opens the
+# customer list. No other window knows another.
 may[customers]+=" chart receipts plans"
-may[recall]+=" customers"
-# The plan window bills its done work through the receipt issuing window.
 may[plans]+=" receipts"
+may[recall]+=" customers"
 # The shell, the tests and the benchmarks may include anything; the picture
 # makers in assets/ only Qt.
 free=(app tests bench main.cpp)

@@ -14,20 +14,6 @@ QDateTime nowToTheSecond()
     return QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
 }
 
-QDate dateOf(const QVariant &v)
-{
-    return v.isValid() ? QDate::fromString(v.toString().left(10), Qt::ISODate) : QDate();
-}
-
-QDateTime momentOf(const QVariant &v)
-{
-    if (!v.isValid())
-        return {};
-    const QString s = v.toString().left(19).replace(QLatin1Char('T'), QLatin1Char(' '));
-    QDateTime dt = QDateTime::fromString(s, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    return dt.isValid() ? dt : QDateTime(dateOf(v), QTime(0, 0));
-}
-
 // Lower case without accents, so "Έμφραξη" and "εμφραξη" read alike.
 QString folded(const QString &text)
 {
@@ -67,24 +53,44 @@ const char *const kItemColumns =
     " s.KATASTASH, s.HMEROMHNIA_EKTELESHS, s.SHMEIWSH, s.AR_APODEIKSHS, s.KATAXWRHSH"
     " FROM SXEDIO_THERAPEIAS s LEFT JOIN TIMOKATALOGOS t ON t.ID = s.ERGASIA";
 
+// A stored day, "yyyy-MM-dd" with or without a time after it; invalid
+// for none. Read from the bytes: a plan is read whole at every showing.
+QDate dayOf(QByteArrayView v)
+{
+    auto number = [&](qsizetype from, qsizetype n) {
+        int out = 0;
+        for (qsizetype k = from; k < from + n; ++k) {
+            if (v[k] < '0' || v[k] > '9')
+                return -1;
+            out = out * 10 + (v[k] - '0');
+        }
+        return out;
+    };
+    if (v.size() < 10 || v[4] != '-' || v[7] != '-')
+        return QDate();
+    return QDate(number(0, 4), number(5, 2), number(8, 2));
+}
+
 Plans::Item itemOf(const DbStatement &st)
 {
+    const DbCursor &c = st.cursor();
     Plans::Item i;
-    i.id = st.columnValue(0).toLongLong();
-    i.customer = st.columnValue(1).toLongLong();
-    i.work = st.columnValue(2).toLongLong();
-    i.code = st.columnValue(3).toString();
-    i.description = st.columnValue(4).toString();
-    i.tooth = st.columnValue(5).toInt();
-    i.surfaces = st.columnValue(6).toString();
-    i.cents = st.columnValue(7).toLongLong();
-    const QString state = st.columnValue(8).toString();
-    i.state = state == QLatin1String("D") ? Plans::State::Done : state == QLatin1String("C") ? Plans::State::Cancelled
-                                                                                             : Plans::State::Planned;
-    i.done = dateOf(st.columnValue(9));
-    i.note = st.columnValue(10).toString();
-    i.receipt = st.columnValue(11).toLongLong();
-    i.entered = momentOf(st.columnValue(12));
+    i.id = c.integer(0);
+    i.customer = c.integer(1);
+    i.work = c.integer(2);
+    i.code = c.text(3);
+    i.description = c.text(4);
+    i.tooth = int(c.integer(5));
+    i.surfaces = c.text(6);
+    i.cents = c.integer(7);
+    const QByteArrayView state = c.utf8(8);
+    const char code = state.size() == 1 ? state[0] : 'P';
+    i.state = code == 'D' ? Plans::State::Done : code == 'C' ? Plans::State::Cancelled
+                                                             : Plans::State::Planned;
+    i.done = dayOf(c.utf8(9));
+    i.note = c.text(10);
+    i.receipt = c.integer(11);
+    i.entered = dayOf(c.utf8(12));
     return i;
 }
 
@@ -215,10 +221,15 @@ QString stateText(State s)
     return QStringLiteral("Προγραμματισμένη");
 }
 
+QString itemsSql()
+{
+    return QString::fromLatin1(kItemColumns) + QStringLiteral(" WHERE s.PELATHS=? ORDER BY s.KATAXWRHSH, s.ID");
+}
+
 QList<Item> items(DbConnection &conn, CustomerRef customer)
 {
     QList<Item> out;
-    DbStatement st(conn, QString::fromLatin1(kItemColumns) + QStringLiteral(" WHERE s.PELATHS=? ORDER BY s.KATAXWRHSH, s.ID"));
+    DbStatement st(conn, itemsSql());
     st.bind(1, customer.value());
     while (st.step())
         out << itemOf(st);
@@ -301,7 +312,7 @@ void markPlanned(QHash<int, Chart::ToothState> &states, const QList<Item> &items
     for (const Item &i : items) {
         if (!Chart::isTooth(i.tooth) || i.state == State::Cancelled)
             continue;
-        const bool planned = day.isValid() ? i.entered.date() <= day && (i.state == State::Planned || i.done > day)
+        const bool planned = day.isValid() ? i.entered <= day && (i.state == State::Planned || i.done > day)
                                            : i.state == State::Planned;
         if (!planned)
             continue;

@@ -68,11 +68,13 @@ struct Item {
     QDate done;   // the day it was done
     QString note;
     qint64 receipt = 0;   // the receipt it was billed on; 0 when not billed
-    QDateTime entered;    // orders a plan's items
+    QDate entered;        // the day it was put in the plan
     bool billable() const { return state == State::Done && receipt == 0; }
 };
 // The customer's items in the order they were entered.
 QList<Item> items(DbConnection &conn, CustomerRef customer);
+// The statement items() reads them with; its one parameter is the customer.
+QString itemsSql();
 // A new planned item: a work of the list, a tooth (FDI) or none, its price
 // (the list's when cents is below zero). Returns the ID; DbError otherwise.
 qint64 addItem(DbConnection &conn, CustomerRef customer, const Item &item);
