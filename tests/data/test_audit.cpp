@@ -27,8 +27,7 @@ QString tamper(const TempPractice &p, const QString &statements)
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("PGPASSWORD"), TestServer::loginPassword());
         proc.setProcessEnvironment(env);
-        proc.start(QStringLiteral("psql"), {QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), TestServer::host(), QStringLiteral("-p"),
-                                            QString::number(TestServer::port()), QStringLiteral("-U"), TestServer::loginUser(), QStringLiteral("-d"), database});
+        proc.start(QStringLiteral("psql"), {QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), TestServer::host(), QStringLiteral("-p"), QString::number(TestServer::port()), QStringLiteral("-U"), TestServer::loginUser(), QStringLiteral("-d"), database});
         proc.write(statements.toUtf8() + '\n');
     } else {
         proc.start(QStringLiteral("sqlcipher"), {QStringLiteral("-bail"), QDir(p.path()).filePath(QStringLiteral("data.mdb"))});
