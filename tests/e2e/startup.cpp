@@ -100,8 +100,7 @@ private slots:
 MOLARIX_TEST(EndToEndTest)
 
 // What the program loads before the access check is on screen: the
-// libraries of a server practice and of the Access import come later, when
-// they are used.
+// libraries of a server practice come later, when one is opened.
 class StartupLibrariesTest : public QObject {
     Q_OBJECT
 
@@ -113,7 +112,6 @@ private slots:
         // The file's engine is loaded: the list below is read right.
         QTest::newRow("sqlcipher") << QStringLiteral("libsqlcipher.so") << true;
         QTest::newRow("libpq") << QStringLiteral("libpq.so") << false;
-        QTest::newRow("mdbtools") << QStringLiteral("libmdb.so") << false;
     }
 
     void accessCheckComesUpWithoutLaterLibraries()
