@@ -111,7 +111,7 @@ const char *const kUsage =
     "  molarix-db users ΦΑΚΕΛΟΣ list|add ΟΝΟΜΑ ΡΟΛΟΣ|remove ΟΝΟΜΑ|passwd ΟΝΟΜΑ|role ΟΝΟΜΑ ΡΟΛΟΣ\n"
     "      οι χρήστες του ιατρείου (ΡΟΛΟΣ: administrator, clinician, reception)· ο νέος\n"
     "      κωδικός από --new-password, MOLARIX_NEW_PASSWORD ή το τερματικό\n"
-    "Κάθε εντολή συνδέεται ως χρήστης: --user ΟΝΟΜΑ ή η μεταβλητή MOLARIX_USER, μαζί με\n"
+    "Κάθε εντολή συνδέεται ως χρήστης: --user ΟΝΟΜΑ (η audit μόνο με MOLARIX_USER) ή η μεταβλητή MOLARIX_USER, μαζί με\n"
     "τον κωδικό του. Σε ιατρείο χωρίς χρήστες το όνομα που δίνεται γίνεται ο πρώτος\n"
     "διαχειριστής με τον κωδικό του ιατρείου (με επαληθευμένο αντίγραφο πριν), και\n"
     "τυπώνεται μία φορά ο κωδικός ανάκτησης. Τις sql, users, audit, backup και restore\n"
@@ -927,7 +927,11 @@ int main(int argc, char **argv)
     if (args.value(0) == QLatin1String(JetImport::ChildCommand))   // not in the usage: the import's own reader
         return JetImport::childMain(args.mid(1));
     Given given;
+    // audit's --user picks the entries of that user: its reader signs in through MOLARIX_USER.
+    const bool auditing = args.value(0) == QLatin1String("audit");
     for (const char *option : {"--password", "--new-password", "--user"}) {
+        if (auditing && qstrcmp(option, "--user") == 0)
+            continue;
         const qsizetype at = args.indexOf(QLatin1String(option));
         if (at < 0)
             continue;

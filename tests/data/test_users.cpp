@@ -1,3 +1,4 @@
+#include "data/db/clock.h"
 #include "data/db/connection.h"
 #include "data/practice/backup.h"
 #include "data/practice/keyring.h"
@@ -61,7 +62,10 @@ private slots:
         p.exec(QStringLiteral("INSERT INTO STOIXEIA_PELATH (EPWNYMO) VALUES ('Ζαχαριάδου')"));
         p.exec(QStringLiteral("INSERT INTO EKSODA (HMEROMHNIA, POSO) VALUES (#12/31/2025#, 10)"));
         const Backup::TableCounts before = Backup::countRows(p.conn());
+        // Yesterday's copy: the migration's own verified copy of today takes today's place.
+        Clock::setNow(QDateTime::currentDateTime().addDays(-1));
         const QString oldBackup = Backup::makeAutomatic(p.conn(), p.path());
+        Clock::reset();
 
         KeyRing::setStepHook([](const char *step) {
             if (QByteArray(step) == "rekeying")
