@@ -103,26 +103,12 @@ Section readSection(DbConnection &conn, const Source &s, CustomerRef customer)
     return out;
 }
 
+// The value as typed() made it for its kind; a moment without its milliseconds.
 QJsonValue jsonOf(const QVariant &v, Kind kind)
 {
-    if (!v.isValid())
-        return QJsonValue::Null;
-    switch (kind) {
-    case K::Date:
-        return v.toDate().toString(Qt::ISODate);
-    case K::Moment:
+    if (kind == K::Moment && v.isValid())
         return v.toDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-    case K::Amount:
-        return v.toDouble();
-    case K::Cents:
-    case K::Integer:
-        return v.toLongLong();
-    case K::Flag:
-        return v.toBool();
-    case K::Text:
-        break;
-    }
-    return v.toString();
+    return QJsonValue::fromVariant(v);
 }
 
 QJsonObject objectOf(const Section &s, const QVariantList &row)
