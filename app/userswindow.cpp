@@ -97,9 +97,7 @@ void UsersForm::FormShow()
     // The window is the administrator's; a server's users are its logins.
     if (Session::current().role() != Users::Role::Administrator)
         throw DbError(QStringLiteral("Τους χρήστες τους διαχειρίζεται μόνο διαχειριστής του ιατρείου."));
-    if (ADOConnection1.onServer())
-        throw DbError(Users::serverText(ADOConnection1.credentials()));
-    if (!Users::haveUsers(QFileInfo(ADOConnection1.fileName()).absolutePath()))
+    if (!ADOConnection1.onServer() && !Users::haveUsers(QFileInfo(ADOConnection1.fileName()).absolutePath()))
         throw DbError(QStringLiteral("Το ιατρείο δεν έχει ακόμη χρήστες· γράψτε το όνομά σας στον έλεγχο πρόσβασης "
                                      "και ο κωδικός του ιατρείου θα γίνει ο δικός σας, του διαχειριστή."));
     reload();

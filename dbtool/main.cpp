@@ -266,10 +266,11 @@ void openPractice(DbConnection &conn, const QString &dir, const Given &given, QS
     if (ServerConf::exists(fi.absoluteFilePath())) {
         const QString connectionString = BuildConnectionString(fi.absoluteFilePath());
         try {
-            Session::current().logIn(connectionString, password);
+            Session::current().logIn(connectionString, password, userFrom(given));
             PracticeKey::wipe(password);
             conn.setConnectionString(connectionString);
             conn.open();
+            AccessLog::setUser(Session::current().userName());
         } catch (const DbError &e) {
             PracticeKey::wipe(password);
             // The refusal is the program's sentence; the server's own words
@@ -771,8 +772,6 @@ int users(const QStringList &args, const Given &given)
     if (arity.value(verb, -1) != args.size())
         return usage();
     try {
-        if (ServerConf::exists(QFileInfo(dir).absoluteFilePath()))
-            return failure(Users::serverText(ParseConnectionString(BuildConnectionString(QFileInfo(dir).absoluteFilePath()))));
         Users::Role role = Users::Role::None;
         if (args.size() == 4 && (role = Users::roleFromName(args.at(3))) == Users::Role::None)
             return usage(QString::fromUtf8("Ο ρόλος είναι ένας από: administrator, clinician, reception."));
@@ -780,7 +779,7 @@ int users(const QStringList &args, const Given &given)
         openPractice(conn, dir, given);
         if (const QString refused = notAdministrator("users"); !refused.isEmpty())
             return failure(refused);
-        if (!Users::haveUsers(dir))
+        if (!conn.onServer() && !Users::haveUsers(dir))
             return failure(QString::fromUtf8("Το ιατρείο δεν έχει ακόμη χρήστες· με --user ΟΝΟΜΑ ο κωδικός του γίνεται του πρώτου διαχειριστή."));
         const QString name = args.value(2);
         auto newPassword = [&] {

@@ -273,8 +273,11 @@ void DbConnection::openServer()
     // The server's login password is the practice's access password: the
     // signed-in session lends it for this one attempt.
     ConnectionInfo info = m_info;
-    if (const Credentials *session = Credentials::installed(); info.password.isEmpty() && session)
-        info.password = session->loginPassword(info);
+    if (const Credentials *session = Credentials::installed()) {
+        info.user = session->loginUser(info);
+        if (info.password.isEmpty())
+            info.password = session->loginPassword(info);
+    }
     m_busyLimitMs = m_commandTimeout <= 0 ? g_busyWaitMs : m_commandTimeout * 1000;
     try {
         m_engine = connectServer(info, m_connectionTimeout <= 0 ? 15 : m_connectionTimeout, m_busyLimitMs);

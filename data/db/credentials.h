@@ -18,6 +18,9 @@ public:
     // The password of the server login `info` names, for one connection
     // attempt (the caller wipes it); empty when nobody is logged in there.
     virtual QString loginPassword(const ConnectionInfo &info) const = 0;
+    // The login a connection to the server `info` names logs in as: a
+    // user signed in by name stands in for the practice's login.
+    virtual QString loginUser(const ConnectionInfo &info) const;
 
     static void install(const Credentials *credentials);
     static const Credentials *installed();

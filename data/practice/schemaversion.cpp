@@ -1,6 +1,7 @@
 #include "data/practice/schemaversion.h"
 #include "data/db/connection.h"
 #include "data/db/serverddl.h"
+#include "data/practice/serverroles.h"
 #include <QDir>
 
 namespace {
@@ -144,6 +145,9 @@ QList<int> upgrade(DbConnection &conn, const std::function<void(int, int)> &befo
         applied << m.to;
         version = m.to;
     }
+    // A newer layout's tables take the users' group rights.
+    if (!applied.isEmpty() && conn.onServer())
+        ServerRoles::regrant(conn);
     return applied;
 }
 

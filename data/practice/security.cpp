@@ -33,10 +33,11 @@ PracticeFile::Unlocked signIn(DbConnection &conn, DataSet &security, const QStri
     PracticeFile::Unlocked unlocked;
     const ConnectionInfo where = ParseConnectionString(conn.connectionString());
     if (where.onServer()) {
-        // The typed password is the login's: the server says whether it
-        // holds; any other failure (server away) is reported as such.
+        // The typed password is the login's (the user's, when a name is
+        // typed): the server says whether it holds; any other failure
+        // (server away) is reported as such.
         try {
-            session.logIn(conn.connectionString(), password);
+            session.logIn(conn.connectionString(), password, user);
         } catch (const DbError &e) {
             if (e.cause() != DbError::Cause::WrongPassword)
                 throw;

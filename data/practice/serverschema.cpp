@@ -2,6 +2,7 @@
 #include "data/db/serverddl.h"
 #include "data/practice/schema.h"
 #include "data/practice/schemaversion.h"
+#include "data/practice/serverroles.h"
 #include <QRegularExpression>
 
 // The practice's tables on a PostgreSQL server, made from the same table
@@ -153,6 +154,10 @@ void createOnServer(DbConnection &conn)
     SchemaVersion::applyAll(conn);
     // The login's password is the access password; none is stored.
     conn.executeNative(QStringLiteral("INSERT INTO SECURITY (\"PASSWORD\") VALUES (NULL)"));
+    // The group roles of the users come now when the login may make them;
+    // otherwise with the first user (or from the server's administrator).
+    if (ServerRoles::mayCreateRoles(conn))
+        ServerRoles::setUp(conn);
     tx.commit();
 }
 

@@ -2,6 +2,7 @@
 #include "data/db/connection.h"
 #include "data/db/dberror.h"
 #include "data/db/pgengine.h"
+#include "data/practice/serverroles.h"
 #include <openssl/crypto.h>
 #include <sqlite3.h>
 #include <stdexcept>
@@ -71,6 +72,7 @@ void Session::clear()
     m_salt.clear();
     m_login.reset();
     m_loginAt = ConnectionInfo();
+    m_practiceLogin.clear();
     PracticeKey::wipe(m_trying);
     m_user.clear();
     m_role = Users::Role::None;
@@ -101,7 +103,10 @@ void Session::useKey(const QByteArray &key, const QByteArray &salt, const QStrin
 
 DbConnection &Session::logIn(const QString &connectionString, const QString &password, const QString &user)
 {
-    const ConnectionInfo at = ParseConnectionString(connectionString);
+    ConnectionInfo at = ParseConnectionString(connectionString);
+    const QString practiceLogin = at.user;
+    if (!user.isEmpty())
+        at.user = ServerRoles::loginName(user);
     auto conn = std::make_unique<DbConnection>();
     conn->setConnectionString(connectionString);
     conn->setCommandTimeout(0);
@@ -114,9 +119,12 @@ DbConnection &Session::logIn(const QString &connectionString, const QString &pas
         m_trying = password;
         m_trying.detach();
         m_loginAt = at;
+        m_practiceLogin = practiceLogin;
     }
+    Users::Role role = Users::Role::None;
     try {
-        conn->open();   // asks loginPassword() below
+        conn->open();   // asks loginUser() and loginPassword() below
+        role = ServerRoles::roleOf(*conn);
     } catch (...) {
         const std::lock_guard<std::mutex> lock(m_mutex);
         clear();
@@ -125,8 +133,8 @@ DbConnection &Session::logIn(const QString &connectionString, const QString &pas
     const std::lock_guard<std::mutex> lock(m_mutex);
     PracticeKey::wipe(m_trying);
     m_login = std::move(conn);
-    m_user = user;
-    m_role = Users::Role::Administrator;
+    m_user = user.isEmpty() ? QString() : at.user;
+    m_role = role;
     m_engine = Engine::Server;
     return *m_login;
 }
@@ -137,6 +145,14 @@ bool Session::keyFile(sqlite3 *db, bool newFile) const
     if (m_engine != Engine::File)
         return false;
     return PracticeKey::keyWithRawBytes(db, m_key.data(), newFile ? m_salt : QByteArray()) == SQLITE_OK;
+}
+
+QString Session::loginUser(const ConnectionInfo &info) const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    ConnectionInfo practice = m_loginAt;
+    practice.user = m_practiceLogin;
+    return sameLogin(practice, info) ? m_loginAt.user : info.user;
 }
 
 QString Session::loginPassword(const ConnectionInfo &info) const

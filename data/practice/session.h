@@ -45,7 +45,8 @@ public:
     bool signedIn() const { return engine() != Engine::None; }
     QString userName() const;
     // The signed-in user's role; Administrator for the one shared password
-    // of a practice without users and for a server login, for now.
+    // of a practice without users and for a server login in none of the
+    // practice's group roles (the practice's own).
     Users::Role role() const;
     // A file's key is held.
     bool hasKey() const { return engine() == Engine::File; }
@@ -60,14 +61,17 @@ public:
     // caller wipes it); empty when none is held.
     QByteArray fileKey() const;
     // Logs in to the server the connection string names, replacing whoever
-    // was signed in; the password is not kept. Throws DbError (Cause::
-    // WrongPassword when the server refuses it), leaving nobody signed in.
+    // was signed in; the password is not kept. A user's name logs in as that
+    // user's login instead of the connection string's, for every connection
+    // that follows. Throws DbError (Cause::WrongPassword when the server
+    // refuses it), leaving nobody signed in.
     DbConnection &logIn(const QString &connectionString, const QString &password, const QString &user = {});
     // Wipes the key, closes the login; afterwards nothing opens through the session.
     void signOut();
 
     bool keyFile(sqlite3 *db, bool newFile) const override;
     QString loginPassword(const ConnectionInfo &info) const override;
+    QString loginUser(const ConnectionInfo &info) const override;
 
 private:
     Session();
@@ -82,6 +86,7 @@ private:
     QByteArray m_salt;
     std::unique_ptr<DbConnection> m_login;
     ConnectionInfo m_loginAt;   // host, port and user of the login; never a password
+    QString m_practiceLogin;    // the connection string's user, whom m_loginAt.user stands in for
     // The password being tried, only while the login connects.
     QString m_trying;
 };

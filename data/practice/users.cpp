@@ -6,6 +6,7 @@
 #include "data/practice/keyring.h"
 #include "data/practice/schemaversion.h"
 #include "data/practice/security.h"
+#include "data/practice/serverroles.h"
 #include "data/practice/session.h"
 #include <QDir>
 #include <QFile>
@@ -348,6 +349,8 @@ QString migrate(DbConnection &conn, const QString &administrator, const QString 
 
 QList<User> list(DbConnection &conn)
 {
+    if (conn.onServer())
+        return ServerRoles::list(conn);
     QList<User> users;
     DbStatement st(conn, QStringLiteral("SELECT ONOMA, ROLOS, ENERGOS FROM XRHSTES ORDER BY ONOMA"));
     while (st.step())
@@ -361,6 +364,8 @@ void add(DbConnection &conn, const User &user, const QString &password)
     refuseProblem(passwordProblem(password));
     if (user.role == Role::None)
         throw DbError(QStringLiteral("Ο ρόλος χρήστη είναι ένας από: administrator, clinician, reception."));
+    if (conn.onServer())
+        return ServerRoles::add(conn, user, password);
     change(conn, [&](Ring &ring, const QByteArray &key) {
         // The table's own comparison (Greek dictionary order) decides too.
         if (memberNamed(ring, user.name)
@@ -372,6 +377,8 @@ void add(DbConnection &conn, const User &user, const QString &password)
 
 void remove(DbConnection &conn, const QString &name)
 {
+    if (conn.onServer())
+        return ServerRoles::remove(conn, name);
     change(conn, [&](Ring &ring, const QByteArray &) {
         const QString gone = existing(ring, name).name;
         ring.members.removeIf([&](const KeyRing::Member &x) { return x.name == gone; });
@@ -381,6 +388,8 @@ void remove(DbConnection &conn, const QString &name)
 void setPassword(DbConnection &conn, const QString &name, const QString &password)
 {
     refuseProblem(passwordProblem(password));
+    if (conn.onServer())
+        return ServerRoles::setPassword(conn, name, password);
     change(conn, [&](Ring &ring, const QByteArray &key) {
         KeyRing::Member &m = existing(ring, name);
         m.wrap = KeyRing::seal(key, password, m.name);
@@ -391,20 +400,26 @@ void setRole(DbConnection &conn, const QString &name, Role role)
 {
     if (role == Role::None)
         throw DbError(QStringLiteral("Ο ρόλος χρήστη είναι ένας από: administrator, clinician, reception."));
+    if (conn.onServer())
+        return ServerRoles::setRole(conn, name, role);
     change(conn, [&](Ring &ring, const QByteArray &) { existing(ring, name).role = roleName(role); });
 }
 
 void setEnabled(DbConnection &conn, const QString &name, bool enabled)
 {
+    if (conn.onServer())
+        return ServerRoles::setEnabled(conn, name, enabled);
     change(conn, [&](Ring &ring, const QByteArray &) { existing(ring, name).enabled = enabled; });
 }
 
 QString serverText(const ConnectionInfo &at)
 {
-    return QStringLiteral("Σε ιατρείο σε διακομιστή οι χρήστες είναι λογαριασμοί του διακομιστή· ο διαχειριστής του "
-                          "διακομιστή φτιάχνει έναν με τις εντολές: CREATE ROLE \"όνομα\" LOGIN PASSWORD 'κωδικός'; "
-                          "GRANT CONNECT ON DATABASE \"%1\" TO \"όνομα\"; GRANT \"%2\" TO \"όνομα\";")
-        .arg(at.database, at.user);
+    return QStringLiteral("Σε ιατρείο σε διακομιστή οι χρήστες είναι λογαριασμοί του διακομιστή, μέλη ενός από τους "
+                          "ρόλους «%1», «%2», «%3»· τους φτιάχνει ο διαχειριστής του ιατρείου από το πρόγραμμα όταν ο "
+                          "λογαριασμός του ιατρείου μπορεί να φτιάχνει ρόλους (CREATEROLE), αλλιώς ο διαχειριστής του "
+                          "διακομιστή με τις εντολές: CREATE ROLE \"όνομα\" LOGIN PASSWORD 'κωδικός' IN ROLE \"%3\";")
+        .arg(ServerRoles::groupName(at.database, Role::Administrator), ServerRoles::groupName(at.database, Role::Clinician),
+             ServerRoles::groupName(at.database, Role::Reception));
 }
 
 }   // namespace Users

@@ -76,8 +76,8 @@ QList<User> list(DbConnection &conn);
 // Changes of users, by the signed-in session (which holds the file key).
 // Each rewrites keys.dat and its copy, never the file's key. Throws
 // DbError with a Greek sentence when refused (an unknown or duplicate name,
-// a short password, no enabled administrator left). On a server each
-// throws serverText().
+// a short password, no enabled administrator left). On a server the users
+// are logins in the practice's group roles (see serverroles.h).
 void add(DbConnection &conn, const User &user, const QString &password);
 void remove(DbConnection &conn, const QString &name);
 void setPassword(DbConnection &conn, const QString &name, const QString &password);
@@ -85,7 +85,7 @@ void setRole(DbConnection &conn, const QString &name, Role role);
 void setEnabled(DbConnection &conn, const QString &name, bool enabled);
 
 // On a server, users are its logins: the sentence saying so, with the SQL
-// an administrator of the server runs.
+// an administrator of the server runs when the practice's login may not.
 QString serverText(const ConnectionInfo &server);
 
 }
