@@ -199,9 +199,10 @@ void TForm3::showWhoIsWorking()
     const QString name = session.userName();
     m_user->setText(name.isEmpty() ? QString() : QStringLiteral("Χρήστης: %1 (%2)").arg(name, Users::roleText(session.role())));
     m_user->setVisible(!name.isEmpty());
-    // The users are the administrator's to change.
-    if (auto *entry = findChild<QAction *>(QStringLiteral("N32")))
-        entry->setEnabled(session.role() == Users::Role::Administrator);
+    // The users and the access log are the administrator's.
+    for (const char *entryName : {"N32", "N33"})
+        if (auto *entry = findChild<QAction *>(QLatin1String(entryName)))
+            entry->setEnabled(session.role() == Users::Role::Administrator);
 }
 
 void TForm3::EndAtStartup()
@@ -352,6 +353,7 @@ void TForm3::buildMenu()
     wire(addEntry(N6, "N31", QStringLiteral("Τιμοκατάλογος εργασιών")), QStringLiteral("TForm82"));
     wire(addEntry(N1, "N11", QStringLiteral("Αλλαγή του κωδικού πρόσβασης")), QStringLiteral("TForm66"));
     wire(addEntry(N1, "N32", QStringLiteral("Χρήστες…")), QStringLiteral("UsersForm"));
+    wire(addEntry(N1, "N33", QStringLiteral("Ημερολόγιο προσβάσεων…")), QStringLiteral("AccessLogForm"));
     onTriggered(addEntry(N1, "N29", QStringLiteral("Αντίγραφο ασφαλείας…")), [this] { Safekeeping::BackupToChosenFolder(this); });
 
     QAction *About1 = bar->addAction(QStringLiteral("A&bout Molarix"));

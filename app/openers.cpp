@@ -3,6 +3,7 @@
 #include <memory>
 // One include per window the main window opens.
 #include "app/about.h"
+#include "app/accesslogwindow.h"
 #include "appointments/monthlyappointments.h"
 #include "customers/findcustomer.h"
 #include "customers/newcustomer.h"
@@ -66,5 +67,6 @@ std::function<void()> WindowOpener(const QString &w)
     if (w == QLatin1String("TForm81")) return fresh<TForm81>();
     if (w == QLatin1String("TForm82")) return fresh<TForm82>();
     if (w == QLatin1String("UsersForm")) return fresh<UsersForm>();
+    if (w == QLatin1String("AccessLogForm")) return fresh<AccessLogForm>();
     return {};
 }

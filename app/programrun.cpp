@@ -5,6 +5,7 @@
 #include "app/practicechoice.h"
 #include "app/safekeeping.h"
 #include "app/startupwindows.h"
+#include "data/work/accesslog.h"
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -36,6 +37,8 @@ int RunProgram()
         Safekeeping::WaitForCheck();
         // The exit backup may still be copying after the windows have closed.
         Safekeeping::FinishBackupAtExit(nullptr);
+        // Entries that waited for the check go in now, not lost with the program.
+        AccessLog::writeWaiting();
     }
     return result;
 }

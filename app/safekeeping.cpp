@@ -1,4 +1,5 @@
 #include "app/safekeeping.h"
+#include "data/work/accesslog.h"
 #include "data/practice/serverconf.h"
 #include "data/practice/appstate.h"
 #include "data/practice/backup.h"
@@ -191,6 +192,10 @@ bool OfferRestore(QWidget *parent, const QStringList &problems)
             // The copy is verified before it takes the file's place.
             RunWithProgress(parent, QStringLiteral("Επαναφορά από το αντίγραφο ασφαλείας…"), [&] {
                 kept = server ? RestoreServer(copy, credentials.password) : Backup::restore(credentials, copy);
+                // The copy's log is the log now: its seal starts from the copy's newest entry.
+                auto conn = openPractice();
+                AccessLog::resealAfterRestore(*conn);
+                AccessLog::recordReading(*conn, AccessLog::Action::Restore, 0, copy);
             });
             Messages::plain(QStringLiteral("Έγινε επαναφορά από το αντίγραφο %1.\n").arg(shown(copy))
                                 + (server ? QStringLiteral("Τα δεδομένα του διακομιστή πριν από την επαναφορά φυλάχτηκαν στο %1.")
@@ -307,6 +312,7 @@ void StartBackupAtExit()
             conn.setConnectionString(connectionString);
             conn.open();
             job->written = Backup::makeAutomatic(conn, dir);
+            AccessLog::recordReading(conn, AccessLog::Action::Backup, 0, job->written);
         } catch (const DbError &e) {
             job->failure = e.message();
         }
@@ -344,6 +350,7 @@ QString BackupToChosenFolder(QWidget *parent)
         RunWithProgress(parent, QStringLiteral("Αντίγραφο ασφαλείας των δεδομένων…"), [&] {
             auto conn = openPractice();
             Backup::makeVerified(*conn, dest);
+            AccessLog::recordReading(*conn, AccessLog::Action::Backup, 0, dest);
         });
     } catch (const DbError &e) {
         Messages::plain(QStringLiteral("Το αντίγραφο ασφαλείας δεν έγινε: %1").arg(e.message()), parent);

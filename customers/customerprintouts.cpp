@@ -25,6 +25,7 @@ TForm22::TForm22(QWidget *parent)
         auto *p = new ReportProject(this);
         p->setObjectName(QLatin1String(name));
         p->addConnection(QStringLiteral("RvDataSetConnection7"), ADOQuery1);
+        p->logCustomers(QStringLiteral("RvDataSetConnection7"));
         return p;
     };
     RvProject5 = project("RvProject5");

@@ -605,6 +605,7 @@ int backup(const QString &dir, const QString &dest, const Given &given)
                 written = QDir(dest).absoluteFilePath(Backup::automaticName(Clock::now()));
             counts = conn.onServer() ? ServerBackup::makeVerified(conn, written, password) : Backup::makeVerified(conn, written);
         }
+        AccessLog::recordReading(conn, AccessLog::Action::Backup, 0, QFileInfo(written).absoluteFilePath());
         out() << QString::fromUtf8("Αντίγραφο ασφαλείας: %1\n"
                                    "  επαληθεύτηκε: integrity_check ok, %2 γραμμές σε %3 πίνακες (%4 ms)\n")
                      .arg(QDir::toNativeSeparators(QFileInfo(written).absoluteFilePath()), totalRows(counts))
@@ -678,6 +679,14 @@ int restore(const QString &dir, const QString &backupFile, const Given &given, b
         const ConnectionInfo credentials =
             ParseConnectionString(BuildConnectionString(QFileInfo(dir).absoluteFilePath()));
         const QString kept = Backup::restore(credentials, copy);
+        {
+            // The copy's log is the log now: its seal starts from the copy's newest entry.
+            DbConnection restored;
+            restored.setConnectionString(BuildConnectionString(QFileInfo(dir).absoluteFilePath()));
+            restored.open();
+            AccessLog::resealAfterRestore(restored);
+            AccessLog::recordReading(restored, AccessLog::Action::Restore, 0, copy);
+        }
         out() << QString::fromUtf8("Επαναφέρθηκε το αντίγραφο %1\n").arg(QDir::toNativeSeparators(backupFile));
         if (!kept.isEmpty())
             out() << QString::fromUtf8("Το προηγούμενο αρχείο φυλάχτηκε ως %1\n").arg(QDir::toNativeSeparators(kept));

@@ -55,6 +55,7 @@ TForm81::TForm81(QWidget *parent)
     RvProject1->setObjectName(QStringLiteral("RvProject1"));
     RvProject1->addConnection(QStringLiteral("RvDataSetConnection1"), ADOQuery2);
     RvProject1->addConnection(QStringLiteral("RvDataSetConnection2"), ADOQuery1);
+    RvProject1->logCustomers(QStringLiteral("RvDataSetConnection2"));
 
     connect(ui->Button1, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
     connect(ui->Button2, &QPushButton::clicked, this, guarded([this] { Button2Click(); }));

@@ -18,6 +18,7 @@ void PrintEstimate(const QString &customerId)
     project.setObjectName(QStringLiteral("RvProjectEstimate"));
     project.addConnection(QStringLiteral("RvDataSetConnection1"), &practice);
     project.addConnection(QStringLiteral("RvDataSetConnection2"), &patient);
+    project.logCustomers(QStringLiteral("RvDataSetConnection2"));
     project.addConnection(QStringLiteral("RvDataSetConnection3"), &items);
     project.setValue(QStringLiteral("TOTAL"), Plans::priceText(Estimate::totalCents(items)));
     project.setProjectFile(AppDirectory + QDir::separator() + QStringLiteral("PROYPOLOGISMOS.RAV"));

@@ -5,12 +5,15 @@
 #include "data/db/clock.h"
 #include "data/db/dataset.h"
 #include "data/db/regional.h"
+#include "data/work/accesslog.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSignalBlocker>
 
 #include <kainjow/mustache.hpp>
@@ -211,11 +214,39 @@ void ReportProject::renderPdf(const QString &pdfPath)
     ReportOutput::writePdf(ReportOutput::Pages(renderHtml()), pdfPath, title());
 }
 
+void ReportProject::logCustomers(const QString &connection, const QString &idField)
+{
+    m_logConnection = connection;
+    m_logField = idField;
+}
+
+void ReportProject::logPrint()
+{
+    DataSet *ds = m_logConnection.isEmpty() ? nullptr : m_connections.value(m_logConnection).data();
+    if (!ds || !ds->connection() || !ds->isOpen())
+        return;
+    const int col = ds->fieldIndex(m_logField);
+    QSet<qint64> customers;
+    for (int row = 0; col >= 0 && row < ds->recordCount(); ++row)
+        if (const qint64 id = ds->value(row, col).toLongLong(); id > 0)
+            customers.insert(id);
+    if (customers.isEmpty())
+        return;
+    // The report's own title names it in the log.
+    static const QRegularExpression heading(QStringLiteral("<title>([^<]*)</title>"));
+    const QRegularExpressionMatch m = heading.match(m_loadedTemplate);
+    const QString what = m.hasMatch() ? m.captured(1).trimmed() : title();
+    const bool one = customers.size() == 1;
+    AccessLog::recordReading(*ds->connection(), AccessLog::Action::Print, one ? *customers.cbegin() : 0,
+                             one ? what : QStringLiteral("%1 (%2 πελάτες)").arg(what).arg(customers.size()));
+}
+
 void ReportProject::execute()
 {
     const QString html = renderHtml();
     if (testSink()) {
         testSink()(m_file, html);
+        logPrint();
         return;
     }
 
@@ -227,6 +258,7 @@ void ReportProject::execute()
     ReportOutputDialog choice(suggested, parent);
     if (choice.exec() != QDialog::Accepted)
         return;
+    logPrint();
 
     const ReportOutput::Pages pages(html);
     switch (choice.destination()) {

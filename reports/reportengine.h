@@ -52,6 +52,10 @@ public:
     // address for <img src="{{NAME}}">. Kept until set again.
     void setValue(const QString &name, const QString &text);
     void setImage(const QString &name, const QImage &image);
+    // The printout names the customers in this connection's rows (their
+    // field idField): each output handed out writes one entry to the access
+    // log, naming the customer when there is one, else how many.
+    void logCustomers(const QString &connection, const QString &idField = QStringLiteral("ID"));
 
     // Renders and shows the output dialog (Preview preselected, Printer,
     // File); returns when output is finished. A missing file raises
@@ -72,10 +76,12 @@ public:
 private:
     void loadTemplate();
     QString title() const;
+    void logPrint();
 
     QString m_file;
     QString m_loadedTemplate;
     bool m_loaded = false;
     QMap<QString, QPointer<DataSet>> m_connections;
     QMap<QString, QString> m_values;
+    QString m_logConnection, m_logField;
 };

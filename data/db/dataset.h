@@ -69,6 +69,7 @@ public:
     ~DataSet() override;
 
     void setConnection(DbConnection *conn);
+    DbConnection *connection() const { return m_conn; }
 
     // Setting the table or the statement closes the data set first.
     // Table mode (ADOTable): opens every row and column of the table.

@@ -1,8 +1,16 @@
 #include "data/work/accesslog.h"
 #include "data/db/clock.h"
 #include "data/db/connection.h"
+#include "data/db/dataset.h"
+#include "data/db/practicekey.h"
 #include "data/db/writegate.h"
+#include "data/practice/session.h"
 #include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageAuthenticationCode>
+#include <QSaveFile>
 #include <QHash>
 #include <QMutex>
 #include <QSysInfo>
@@ -65,6 +73,63 @@ AccessLog::Entry readEntry(const DbStatement &s)
     e.detail = s.columnValue(6).toString();
     e.hash = s.columnValue(7).toString();
     return e;
+}
+
+// The seal: the newest entry's position and hash, in a file beside a
+// practice file under a MAC keyed by the file's key. Whoever edits the table
+// with another tool and cuts off the newest entries leaves the seal naming
+// an entry that is gone; the program never moves the seal back over a gap.
+struct Seal {
+    qint64 count = 0;
+    QString hash;
+    bool authentic = false;
+};
+
+QString sealFile(const DbConnection &conn)
+{
+    return QFileInfo(conn.fileName()).absoluteDir().filePath(QStringLiteral("HMEROLOGIO.seal"));
+}
+
+QByteArray sealMac(qint64 count, const QString &hash)
+{
+    QByteArray key = Session::current().fileKey();
+    if (key.isEmpty())
+        return {};
+    const QByteArray mac = QMessageAuthenticationCode::hash(
+        "HMEROLOGIO_PROSVASEWN\n" + QByteArray::number(count) + '\n' + hash.toLatin1(), key, QCryptographicHash::Sha256);
+    PracticeKey::wipe(key);
+    return mac.toHex();
+}
+
+// The seal beside the file; nullopt on a server, or when none was written.
+std::optional<Seal> readSeal(const DbConnection &conn)
+{
+    if (conn.onServer())
+        return std::nullopt;
+    QFile f(sealFile(conn));
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QList<QByteArray> parts = f.readAll().trimmed().split(' ');
+    Seal seal;
+    if (parts.size() == 3) {
+        seal.count = parts[0].toLongLong();
+        seal.hash = QString::fromLatin1(parts[1]);
+        const QByteArray mac = sealMac(seal.count, seal.hash);
+        seal.authentic = !mac.isEmpty() && mac == parts[2];
+    }
+    return seal;
+}
+
+void writeSeal(const DbConnection &conn, qint64 count, const QString &hash)
+{
+    const QByteArray mac = sealMac(count, hash);
+    if (conn.onServer() || mac.isEmpty())
+        return;
+    QSaveFile f(sealFile(conn));
+    if (f.open(QIODevice::WriteOnly)) {
+        f.write(QByteArray::number(count) + ' ' + hash.toLatin1() + ' ' + mac + '\n');
+        f.commit();
+    }
 }
 
 }   // namespace
@@ -147,6 +212,13 @@ void wait(const DbConnection &conn, const QList<Entry> &entries, bool before = f
     list = before ? entries + list : list + entries;
 }
 
+QString hashAt(DbConnection &conn, qint64 position)
+{
+    DbStatement s(conn, QStringLiteral("SELECT HASH FROM %1 WHERE AA=?").arg(Table));
+    s.bindAll({position});
+    return s.step() ? s.columnValue(0).toString() : QString();
+}
+
 // Appends the entries in order, chained to the last one stored.
 void append(DbConnection &conn, QList<Entry> entries)
 {
@@ -166,6 +238,10 @@ void append(DbConnection &conn, QList<Entry> entries)
             previous = last.columnValue(1).toString();
         }
     }
+    // The seal moves on only from the entry it names: over a gap it stays,
+    // for the check to find.
+    const std::optional<Seal> seal = conn.onServer() ? std::nullopt : readSeal(conn);
+    const bool sealHolds = !seal || (seal->authentic && seal->count <= position && (seal->count == position ? seal->hash == previous : hashAt(conn, seal->count) == seal->hash));
     for (Entry &e : entries) {
         e.position = ++position;
         e.hash = chainHash(previous, e);
@@ -174,8 +250,11 @@ void append(DbConnection &conn, QList<Entry> entries)
                            {e.position, e.time, e.user, e.workstation, e.action, e.customerId > 0 ? QVariant(e.customerId) : QVariant(),
                             e.detail, e.hash});
     }
-    if (tx)
-        tx->commit();
+    if (!tx)
+        return;
+    tx->commit();
+    if (sealHolds)
+        writeSeal(conn, position, previous);
 }
 
 QList<Entry> takeWaiting(const DbConnection &conn)
@@ -222,6 +301,50 @@ void recordReading(DbConnection &conn, Action action, qint64 customerId, const Q
     }
 }
 
+void watch(DataSet &ds, Action change, qint64 customerId, const QString &detail)
+{
+    const QString name = QStringLiteral("AccessLogWatch");
+    delete ds.findChild<QObject *>(name, Qt::FindDirectChildrenOnly);
+    auto *watcher = new QObject(&ds);
+    watcher->setObjectName(name);
+    DataSet *set = &ds;
+    QObject::connect(&ds, &DataSet::afterPost, watcher, [set, change, customerId, detail] {
+        if (DbConnection *conn = set->connection())
+            recordReading(*conn, change, customerId, detail);   // the row is stored already: never a failure
+    });
+    QObject::connect(&ds, &DataSet::afterDelete, watcher, [set, customerId, detail] {
+        if (DbConnection *conn = set->connection())
+            recordReading(*conn, Action::Delete, customerId, detail);
+    });
+}
+
+qsizetype writeWaiting()
+{
+    QStringList practices;
+    {
+        QMutexLocker lock(&userLock);
+        practices = waiting.keys();
+    }
+    for (const QString &practice : std::as_const(practices)) {
+        try {
+            DbConnection conn;
+            conn.setConnectionString(practice);
+            conn.open();
+            if (!takesWrites(conn))
+                continue;
+            const QList<Entry> entries = takeWaiting(conn);
+            try {
+                if (!entries.isEmpty())
+                    append(conn, entries);
+            } catch (const DbError &) {
+                wait(conn, entries, true);
+            }
+        } catch (const DbError &) {
+        }
+    }
+    return pending();
+}
+
 qsizetype pending()
 {
     QMutexLocker lock(&userLock);
@@ -231,42 +354,59 @@ qsizetype pending()
     return n;
 }
 
-QList<Entry> entries(DbConnection &conn, const Filter &filter)
+namespace {
+
+QString quoted(QString text) { return u'\'' + text.replace(u'\'', QStringLiteral("''")) + u'\''; }
+
+// The filter as a condition on the table's columns (prefix: the table's
+// alias and a dot, or empty); the values stand in the text, as a data set
+// takes no parameters.
+QString whereOf(const Filter &filter, const QString &prefix)
 {
     QStringList where;
-    QVariantList params;
-    if (filter.customerId > 0) {
-        where << QStringLiteral("PELATHS=?");
-        params << filter.customerId;
-    }
-    if (!filter.user.isEmpty()) {
-        where << QStringLiteral("XRHSTHS=?");
-        params << filter.user;
-    }
-    if (filter.from.isValid()) {
-        where << QStringLiteral("XRONOS>=?");
-        params << filter.from.toString(Qt::ISODate);
-    }
-    if (filter.to.isValid()) {
-        where << QStringLiteral("XRONOS<?");
-        params << filter.to.addDays(1).toString(Qt::ISODate);
-    }
-    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(Columns, Table);
-    if (!where.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
-    DbStatement s(conn, sql + QStringLiteral(" ORDER BY AA"));
-    s.bindAll(params);
+    if (filter.customerId > 0)
+        where << QStringLiteral("%1PELATHS=%2").arg(prefix).arg(filter.customerId);
+    if (!filter.user.isEmpty())
+        where << QStringLiteral("%1XRHSTHS=%2").arg(prefix, quoted(filter.user));
+    if (filter.from.isValid())
+        where << QStringLiteral("%1XRONOS>=%2").arg(prefix, quoted(filter.from.toString(Qt::ISODate)));
+    if (filter.to.isValid())
+        where << QStringLiteral("%1XRONOS<%2").arg(prefix, quoted(filter.to.addDays(1).toString(Qt::ISODate)));
+    return where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+}
+
+}   // namespace
+
+QList<Entry> entries(DbConnection &conn, const Filter &filter)
+{
+    DbStatement s(conn, QStringLiteral("SELECT %1 FROM %2").arg(Columns, Table) + whereOf(filter, QString()) + QStringLiteral(" ORDER BY AA"));
     QList<Entry> list;
     while (s.step())
         list << readEntry(s);
     return list;
 }
 
+void openEntries(DataSet &ds, const Filter &filter)
+{
+    QString action = QStringLiteral("CASE h.ENERGEIA");
+    for (const Names &n : names)
+        action += QStringLiteral(" WHEN '%1' THEN '%2'").arg(QLatin1String(n.code), QString::fromUtf8(n.label));
+    action += QStringLiteral(" ELSE h.ENERGEIA END");
+    ds.close();
+    ds.setSql(QStringLiteral("SELECT h.AA AS AA, h.XRONOS AS XRONOS, h.XRHSTHS AS XRHSTHS, h.STATHMOS AS STATHMOS, %1 AS ENERGEIA,"
+                             " h.PELATHS AS PELATHS, p.EPWNYMO AS EPWNYMO, p.ONOMA AS ONOMA, h.LEPTOMEREIES AS LEPTOMEREIES"
+                             " FROM %2 h LEFT JOIN STOIXEIA_PELATH p ON p.ID=h.PELATHS")
+                  .arg(action, Table)
+              + whereOf(filter, QStringLiteral("h.")) + QStringLiteral(" ORDER BY h.AA"));
+    ds.open();
+}
+
 Verdict verify(DbConnection &conn)
 {
     Verdict v;
+    const std::optional<Seal> seal = readSeal(conn);
     DbStatement s(conn, QStringLiteral("SELECT %1 FROM %2 ORDER BY AA").arg(Columns, Table));
-    QString previous;
+    QString previous, sealed;
     while (s.step()) {
         const Entry e = readEntry(s);
         ++v.count;
@@ -281,8 +421,33 @@ Verdict verify(DbConnection &conn)
             return v;
         }
         previous = e.hash;
+        if (seal && v.count == seal->count)
+            sealed = e.hash;
+    }
+    if (!seal)
+        return v;
+    if (!seal->authentic) {
+        v.firstBad = v.count + 1;
+        v.reason = QStringLiteral("Το σημάδι των νεότερων εγγραφών (HMEROLOGIO.seal) άλλαξε ή δεν διαβάζεται· "
+                                  "νεότερες εγγραφές μπορεί να λείπουν μετά τη θέση %1.")
+                       .arg(v.count);
+    } else if (seal->count > v.count) {
+        v.firstBad = v.count + 1;
+        v.reason = QStringLiteral("Λείπουν οι νεότερες εγγραφές, από τη θέση %1 έως τη θέση %2.").arg(v.count + 1).arg(seal->count);
+    } else if (seal->count > 0 && sealed != seal->hash) {
+        v.firstBad = seal->count;
+        v.reason = QStringLiteral("Η εγγραφή στη θέση %1 άλλαξε ή μετακινήθηκε.").arg(seal->count);
     }
     return v;
+}
+
+void resealAfterRestore(DbConnection &conn)
+{
+    DbStatement last(conn, QStringLiteral("SELECT AA,HASH FROM %1 ORDER BY AA DESC LIMIT 1").arg(Table));
+    if (last.step())
+        writeSeal(conn, last.columnValue(0).toLongLong(), last.columnValue(1).toString());
+    else if (!conn.onServer())
+        QFile::remove(sealFile(conn));
 }
 
 }   // namespace AccessLog

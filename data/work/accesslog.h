@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+class DataSet;
 class DbConnection;
 
 // The access log (HMEROLOGIO_PROSVASEWN): who opened, printed or changed
@@ -54,8 +55,16 @@ void record(DbConnection &conn, Action action, qint64 customerId = 0, const QStr
 // The same, for a window reading what the entry names: an entry that cannot
 // be written waits in memory rather than keep the data from being shown.
 void recordReading(DbConnection &conn, Action action, qint64 customerId, const QString &detail);
+// From now on each row the data set stores writes a Change entry, each row
+// it deletes a Delete entry, naming the customer and the detail; a later
+// call replaces the earlier one. The data set's connection must be set.
+void watch(DataSet &ds, Action change, qint64 customerId, const QString &detail);
 // Entries waiting in memory, for every practice.
 qsizetype pending();
+// Writes the waiting entries of every practice that takes writes now; the
+// program calls it as it ends. Returns how many still wait (a file found
+// damaged takes none).
+qsizetype writeWaiting();
 
 struct Entry {
     qint64 position = 0;
@@ -74,6 +83,10 @@ struct Filter {
 
 // The entries that pass the filter, oldest first.
 QList<Entry> entries(DbConnection &conn, const Filter &filter = {});
+// The same into a data set, for the log's window and printout: AA, XRONOS,
+// XRHSTHS, STATHMOS, ENERGEIA (its Greek name), PELATHS, EPWNYMO and ONOMA
+// (the customer's, when the card is still there), LEPTOMEREIES.
+void openEntries(DataSet &ds, const Filter &filter);
 
 struct Verdict {
     qint64 count = 0;      // entries read
@@ -83,8 +96,16 @@ struct Verdict {
 };
 
 // Walks the whole chain in order and finds the first entry edited, removed
-// or moved since it was written.
+// or moved since it was written. On a practice file it also reads the seal
+// beside the file (HMEROLOGIO.seal: the newest entry's position and hash
+// under a MAC keyed by the file's key, moved on by each entry written in a
+// unit of work of its own, never over a gap): newest entries cut off, or
+// cut off and written anew, are found too, unless the seal was removed with
+// them or rewritten by someone holding the file's key.
 Verdict verify(DbConnection &conn);
+// After a practice file was replaced by an older copy, the seal names the
+// copy's newest entry (it would report the later entries as cut off).
+void resealAfterRestore(DbConnection &conn);
 
 // The hash of an entry following the one whose hash is previousHex (empty
 // for the first), by the layout above.

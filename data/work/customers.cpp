@@ -102,9 +102,14 @@ QString printoutSql(Printout what, CustomerRef customer) { return printoutSql(wh
 void openCard(DataSet &ds, CustomerRef customer)
 {
     openRequired(ds, QStringLiteral("SELECT ID,ONOMA,EPWNYMO,FYLO,HMEROMHNIA_GENNHSEWS,DIEYTHYNSH,THLEFWNO_1,") + QStringLiteral("THLEFWNO_2,EPAGGELMA, TAMEIO, GESY_DIKAIOUXOS, GESY_ARITHMOS FROM STOIXEIA_PELATH") + oneCustomer(customer));
+    AccessLog::watch(ds, AccessLog::Action::Change, customer.value(), QStringLiteral("Καρτέλα πελάτη"));
 }
 
-void openHistory(DataSet &ds, CustomerRef customer) { openRequired(ds, WholeRow + oneCustomer(customer)); }
+void openHistory(DataSet &ds, CustomerRef customer)
+{
+    openRequired(ds, WholeRow + oneCustomer(customer));
+    AccessLog::watch(ds, AccessLog::Action::Change, customer.value(), QStringLiteral("Ιστορικό"));
+}
 
 void openRow(DataSet &ds, CustomerRef customer)
 {

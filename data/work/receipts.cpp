@@ -1,4 +1,5 @@
 #include "data/work/receipts.h"
+#include "data/work/accesslog.h"
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
 #include "data/db/helpers.h"
@@ -88,6 +89,7 @@ void Receipts::issue(DbConnection &conn, const Issue &receipt)
             throw DbError(QStringLiteral("Μια από τις εργασίες της απόδειξης χρεώθηκε στο μεταξύ σε άλλη απόδειξη ή δεν έχει γίνει· "
                                          "η απόδειξη δεν εκδόθηκε."));
     conn.execute(QStringLiteral("UPDATE LAST_APODEIKSH SET [LAST]=[LAST]+1"));
+    AccessLog::record(conn, AccessLog::Action::Change, receipt.customer.value(), QStringLiteral("Έκδοση απόδειξης %1").arg(number));
     tx.commit();
 }
 
@@ -95,9 +97,11 @@ void Receipts::cancel(DbConnection &conn, qint64 number)
 {
     const QString n = QString::number(number);
     DbTransaction tx(conn);
+    const qint64 customer = conn.scalarNative(QStringLiteral("SELECT ID FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=") + n).toLongLong();
     conn.execute(QStringLiteral("DELETE FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=") + n);
     conn.execute(QStringLiteral("UPDATE APODEIKSEIS SET EGKYRH=FALSE WHERE AR_APODEIKSHS=") + n);
     conn.execute(QStringLiteral("UPDATE SXEDIO_THERAPEIAS SET AR_APODEIKSHS=NULL WHERE AR_APODEIKSHS=") + n);
+    AccessLog::record(conn, AccessLog::Action::Change, customer, QStringLiteral("Ακύρωση απόδειξης %1").arg(n));
     tx.commit();
 }
 

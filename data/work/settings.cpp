@@ -1,4 +1,5 @@
 #include "data/work/settings.h"
+#include "data/work/accesslog.h"
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
 #include <limits>
@@ -19,6 +20,7 @@ void Settings::openNumbering(DataSet &numbering)
 {
     numbering.setTableName(QStringLiteral("LAST_APODEIKSH"));
     numbering.open();
+    AccessLog::watch(numbering, AccessLog::Action::ReceiptNumbering, 0, QString());
 }
 
 void Settings::openPracticeDetails(DataSet &details)

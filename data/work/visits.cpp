@@ -1,4 +1,5 @@
 #include "data/work/visits.h"
+#include "data/work/accesslog.h"
 #include "data/db/dataset.h"
 
 namespace Visits {
@@ -10,7 +11,11 @@ void openForEntry(DataSet &ds)
     ds.open();
 }
 
-void assign(DataSet &entry, CustomerRef customer) { entry.setFieldValue(QStringLiteral("ID"), customer.value()); }
+void assign(DataSet &entry, CustomerRef customer)
+{
+    entry.setFieldValue(QStringLiteral("ID"), customer.value());
+    AccessLog::watch(entry, AccessLog::Action::Change, customer.value(), QStringLiteral("Επισκέψεις"));
+}
 
 void openList(DataSet &ds, CustomerRef customer)
 {
@@ -18,6 +23,7 @@ void openList(DataSet &ds, CustomerRef customer)
     ds.setSql(QStringLiteral("select ID AS ID,HMEROMHNIA AS HMEROMHNIA,AITIA AS AITIA,PERIGRAFH AS PERIGRAFH,GESY_PROLHPSH AS GESY_PROLHPSH from EPISKEPSEIS WHERE ID=")
               + customer.text() + QStringLiteral(" ORDER BY HMEROMHNIA ASC"));
     ds.open();
+    AccessLog::watch(ds, AccessLog::Action::Change, customer.value(), QStringLiteral("Επισκέψεις"));
 }
 
 }

@@ -1,0 +1,143 @@
+// The access log's cost. Opening a customer's card as its window does (the
+// connection made ready, the card's row read) with the log entry written,
+// against the same without it; and the check of the whole chain at 100,000
+// and 1,000,000 entries, whose CPU time should grow with the count alone.
+// For figures to compare, take the minimum of interleaved rounds:
+//
+//   build/bench/bench_accesslog --benchmark_repetitions=7 --benchmark_enable_random_interleaving=true
+#include "bench/benchtiny.h"
+#include "data/db/connection.h"
+#include "data/db/dataset.h"
+#include "data/practice/appstate.h"
+#include "data/practice/practicefile.h"
+#include "data/practice/schema.h"
+#include "data/work/accesslog.h"
+#include "data/work/customerid.h"
+#include "data/work/customers.h"
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+
+namespace {
+
+struct Practice {
+    QTemporaryDir dir;
+    qint64 customer = 0;
+    Practice()
+    {
+        Schema::createDatabase(dir.path(), QString::fromLatin1(Schema::FirstPassword));
+        PracticeFile::unlock(QDir(dir.path()).absoluteFilePath(QStringLiteral("data.mdb")), QString::fromLatin1(Schema::FirstPassword));
+        AppDirectory = QDir::toNativeSeparators(dir.path());
+        DbConnectionString = BuildConnectionString(AppDirectory);
+        AccessLog::setUser(QStringLiteral("Γιώργος"));
+        DbConnection conn;
+        conn.prepare();
+        conn.executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH (EPWNYMO, ONOMA, THLEFWNO_1) VALUES ('Παπαδόπουλος', 'Νίκος', '99123456')"));
+        customer = conn.scalarNative(QStringLiteral("SELECT MAX(ID) FROM STOIXEIA_PELATH")).toLongLong();
+    }
+};
+
+Practice &practice()
+{
+    static Practice p;
+    return p;
+}
+
+// What the card's window does when it is shown, and when it closes.
+void openCard(bool logged)
+{
+    DbConnection conn;
+    DataSet card(&conn);
+    conn.prepare();
+    const CustomerRef customer = CustomerRef::require(QString::number(practice().customer));
+    Customers::openCard(card, customer);
+    if (logged)
+        AccessLog::recordReading(conn, AccessLog::Action::Open, customer.value(), QStringLiteral("Καρτέλα πελάτη"));
+    card.close();
+    conn.close();
+}
+
+void BM_CardWithoutLog(benchmark::State &state)
+{
+    practice();
+    for (auto _ : state)
+        openCard(false);
+}
+
+void BM_CardWithLog(benchmark::State &state)
+{
+    practice();
+    for (auto _ : state)
+        openCard(true);
+}
+
+// A practice whose log holds n entries, written straight into the table in
+// one unit of work, chained as the program chains them.
+struct LongLog {
+    QTemporaryDir dir;
+    explicit LongLog(qint64 n)
+    {
+        Schema::createDatabase(dir.path(), QString::fromLatin1(Schema::FirstPassword));
+        PracticeFile::unlock(QDir(dir.path()).absoluteFilePath(QStringLiteral("data.mdb")), QString::fromLatin1(Schema::FirstPassword));
+        DbConnection conn;
+        conn.setConnectionString(BuildConnectionString(dir.path()));
+        conn.open();
+        DbTransaction tx(conn);
+        AccessLog::Entry e;
+        e.time = QStringLiteral("2026-12-10 09:30:00");
+        e.user = QStringLiteral("Γιώργος");
+        e.workstation = QStringLiteral("ΙΑΤΡΕΙΟ-1");
+        e.action = QStringLiteral("OPEN");
+        e.detail = QStringLiteral("Καρτέλα πελάτη");
+        QString previous;
+        DbStatement insert(conn, QStringLiteral("INSERT INTO HMEROLOGIO_PROSVASEWN (AA,XRONOS,XRHSTHS,STATHMOS,ENERGEIA,PELATHS,LEPTOMEREIES,HASH)"
+                                                " VALUES (?,?,?,?,?,?,?,?)"));
+        for (qint64 i = 1; i <= n; ++i) {
+            e.position = i;
+            e.customerId = 1 + i % 5000;
+            e.hash = AccessLog::chainHash(previous, e);
+            previous = e.hash;
+            insert.bindAll({e.position, e.time, e.user, e.workstation, e.action, e.customerId, e.detail, e.hash});
+            insert.step();
+            insert.reset();
+        }
+        tx.commit();
+    }
+};
+
+void BM_VerifyChain(benchmark::State &state)
+{
+    const qint64 n = Bench::size<qint64>(state.range(0), 300);
+    static std::map<qint64, std::unique_ptr<LongLog>> logs;
+    auto &log = logs[n];
+    if (!log)
+        log = std::make_unique<LongLog>(n);
+    DbConnection conn;
+    conn.setConnectionString(BuildConnectionString(log->dir.path()));
+    conn.open();
+    for (auto _ : state) {
+        const AccessLog::Verdict v = AccessLog::verify(conn);
+        if (!v.holds() || v.count != n) {
+            state.SkipWithError("the chain does not hold");
+            return;
+        }
+    }
+    state.counters["entries"] = double(n);
+}
+
+BENCHMARK(BM_CardWithoutLog)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(BM_CardWithLog)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(BM_VerifyChain)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(1);
+
+}   // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    Bench::initialize(&argc, argv);
+    return Bench::run();
+}
