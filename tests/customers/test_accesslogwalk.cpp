@@ -31,15 +31,22 @@ private slots:
         QTest::addColumn<QString>("windowButton");
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("detail");
-        QTest::newRow("card") << "Button2" << "" << AccessLog::code(AccessLog::Action::Open) << "Καρτέλα πελάτη";
-        QTest::newRow("history") << "Button3" << "" << AccessLog::code(AccessLog::Action::Open) << "Ιστορικό";
-        QTest::newRow("visits") << "Button1" << "" << AccessLog::code(AccessLog::Action::Open) << "Επισκέψεις";
-        QTest::newRow("chart") << "Button8" << "" << AccessLog::code(AccessLog::Action::Open) << "Οδοντόγραμμα";
-        QTest::newRow("takings") << "Button7" << "" << AccessLog::code(AccessLog::Action::Open) << "Εισπράξεις πελάτη";
-        QTest::newRow("estimate") << "Button9" << "Button5" << AccessLog::code(AccessLog::Action::Print) << "Προϋπολογισμός";
-        QTest::newRow("customer's data") << "Button5" << "Button2" << AccessLog::code(AccessLog::Action::Print) << "Στοιχεία πελατών";
-        QTest::newRow("customer's history") << "Button5" << "Button9" << AccessLog::code(AccessLog::Action::Print) << "Ιστορικό πελατών";
-        QTest::newRow("list") << "Button5" << "Button10" << AccessLog::code(AccessLog::Action::Print) << "Λίστα των πελατών";
+        QTest::newRow("card") << "Button2"
+                              << "" << AccessLog::code(AccessLog::Action::Open) << "Καρτέλα πελάτη";
+        QTest::newRow("history") << "Button3"
+                                 << "" << AccessLog::code(AccessLog::Action::Open) << "Ιστορικό";
+        QTest::newRow("visits") << "Button1"
+                                << "" << AccessLog::code(AccessLog::Action::Open) << "Επισκέψεις";
+        QTest::newRow("chart") << "Button8"
+                               << "" << AccessLog::code(AccessLog::Action::Open) << "Οδοντόγραμμα";
+        QTest::newRow("takings") << "Button7"
+                                 << "" << AccessLog::code(AccessLog::Action::Open) << "Εισπράξεις πελάτη";
+        QTest::newRow("customer's data") << "Button5"
+                                         << "Button2" << AccessLog::code(AccessLog::Action::Print) << "Στοιχεία πελατών";
+        QTest::newRow("customer's history") << "Button5"
+                                            << "Button9" << AccessLog::code(AccessLog::Action::Print) << "Ιστορικό πελατών";
+        QTest::newRow("list") << "Button5"
+                              << "Button10" << AccessLog::code(AccessLog::Action::Print) << "Λίστα των πελατών";
     }
     void eachOpeningAndPrintoutWritesOneEntry()
     {
