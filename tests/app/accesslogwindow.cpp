@@ -56,13 +56,20 @@ private slots:
         QTest::addColumn<QDate>("from");   // invalid: not ticked
         QTest::addColumn<QDate>("to");
         QTest::addColumn<QStringList>("positions");
-        QTest::newRow("all") << "" << "" << QDate() << QDate() << QStringList{"1", "2", "3", "4"};
-        QTest::newRow("customer") << "2" << "" << QDate() << QDate() << QStringList{"2", "3"};
-        QTest::newRow("user") << "" << "Μαρία" << QDate() << QDate() << QStringList{"1", "3"};
-        QTest::newRow("both ends of the dates") << "" << "" << QDate(2026, 3, 2) << QDate(2026, 3, 3) << QStringList{"2", "3"};
-        QTest::newRow("up to a day") << "" << "" << QDate() << QDate(2026, 3, 1) << QStringList{"1"};
-        QTest::newRow("customer and user") << "2" << "Γιώργος" << QDate() << QDate() << QStringList{"2"};
-        QTest::newRow("quote in the name") << "" << "O'Brien" << QDate() << QDate() << QStringList();
+        QTest::newRow("all") << ""
+                             << "" << QDate() << QDate() << QStringList{"1", "2", "3", "4"};
+        QTest::newRow("customer") << "2"
+                                  << "" << QDate() << QDate() << QStringList{"2", "3"};
+        QTest::newRow("user") << ""
+                              << "Μαρία" << QDate() << QDate() << QStringList{"1", "3"};
+        QTest::newRow("both ends of the dates") << ""
+                                                << "" << QDate(2026, 3, 2) << QDate(2026, 3, 3) << QStringList{"2", "3"};
+        QTest::newRow("up to a day") << ""
+                                     << "" << QDate() << QDate(2026, 3, 1) << QStringList{"1"};
+        QTest::newRow("customer and user") << "2"
+                                           << "Γιώργος" << QDate() << QDate() << QStringList{"2"};
+        QTest::newRow("quote in the name") << ""
+                                           << "O'Brien" << QDate() << QDate() << QStringList();
     }
     void filtersPickTheEntriesAndThePrintoutListsThem()
     {
@@ -107,9 +114,12 @@ private slots:
     {
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QString>("message");
-        QTest::newRow("untouched") << "" << "Το ημερολόγιο είναι ακέραιο: καμία από τις 4 εγγραφές του δεν άλλαξε, δεν λείπει και δεν μετακινήθηκε.";
-        QTest::newRow("removed") << "DELETE FROM HMEROLOGIO_PROSVASEWN WHERE AA=2" << "Η εγγραφή στη θέση 2 λείπει ή μετακινήθηκε.";
-        QTest::newRow("edited") << "UPDATE HMEROLOGIO_PROSVASEWN SET XRHSTHS='Κανείς' WHERE AA=3" << "Η εγγραφή στη θέση 3 άλλαξε ή μετακινήθηκε.";
+        QTest::newRow("untouched") << ""
+                                   << "Το ημερολόγιο είναι ακέραιο: καμία από τις 4 εγγραφές του δεν άλλαξε, δεν λείπει και δεν μετακινήθηκε.";
+        QTest::newRow("removed") << "DELETE FROM HMEROLOGIO_PROSVASEWN WHERE AA=2"
+                                 << "Η εγγραφή στη θέση 2 λείπει ή μετακινήθηκε.";
+        QTest::newRow("edited") << "UPDATE HMEROLOGIO_PROSVASEWN SET XRHSTHS='Κανείς' WHERE AA=3"
+                                << "Η εγγραφή στη θέση 3 άλλαξε ή μετακινήθηκε.";
     }
     void checkNamesTheFirstBadEntry()
     {
