@@ -5,7 +5,8 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_customerlist [--tiny] [--benchmark_min_time=1]
 //
-// MOLARIX_BENCH_CUSTOMERS=N sets another size.
+// MOLARIX_BENCH_CUSTOMERS=N sets another size. The Pages benchmarks count
+// the pages a search reads from the file, to show it stays linear in size.
 
 #include "gui/messages.h"
 #include "customers/customerlist.h"
@@ -32,6 +33,8 @@
 #include "bench/benchtiny.h"
 #include <benchmark/benchmark.h>
 #include <cstdio>
+#include <functional>
+#include <sqlite3.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -215,6 +218,50 @@ void BM_ListShowInitials(benchmark::State &state)
     }
 }
 
+// Pages read from the file (cache misses of a fresh connection) for the
+// surname search and the whole list as the data set reads them, beside the
+// same statements walked in the surname index's order as the file runs
+// them with their ORDER BY.
+qint64 pagesRead(DbConnection &conn, const std::function<void()> &read)
+{
+    int misses = 0, highest = 0;
+    sqlite3_db_status(conn.handle(), SQLITE_DBSTATUS_CACHE_MISS, &misses, &highest, 1);
+    read();
+    sqlite3_db_status(conn.handle(), SQLITE_DBSTATUS_CACHE_MISS, &misses, &highest, 0);
+    return misses;
+}
+
+void pagesOf(benchmark::State &state, const QString &jetSql)
+{
+    practice();
+    qint64 dataSetPages = 0, indexWalkPages = 0;
+    for (auto _ : state) {
+        DbConnection conn;
+        conn.prepare();
+        DataSet ds(&conn);
+        ds.setSql(jetSql);
+        dataSetPages = pagesRead(conn, [&] {
+            ds.open();
+            ds.close();
+        });
+        state.PauseTiming();
+        DbConnection walk;
+        walk.prepare();
+        QString table;
+        indexWalkPages = pagesRead(walk, [&] {
+            DbStatement st(walk, JetSql::translateForEdit(jetSql, &table));
+            while (st.step())
+                for (int c = 0; c < st.columnCount(); ++c)
+                    benchmark::DoNotOptimize(st.cursor().textCell(c));
+        });
+        state.ResumeTiming();
+    }
+    state.counters["pagesRead"] = double(dataSetPages);
+    state.counters["pagesIndexWalk"] = double(indexWalkPages);
+}
+void BM_PagesSurnameSearch(benchmark::State &state) { pagesOf(state, TForm17::InitialsSql(QStringLiteral("παπ"))); }
+void BM_PagesWholeList(benchmark::State &state) { pagesOf(state, TForm17::AllSql()); }
+
 void sortBy(benchmark::State &state, const char *radio)
 {
     practice();
@@ -296,6 +343,8 @@ BENCHMARK(BM_FetchAll)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareStepAll)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortFetchedBySurname)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListShowInitials)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PagesSurnameSearch)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_PagesWholeList)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ListSortBirthDate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListSortSex)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListSortOccupation)->Unit(benchmark::kMillisecond);

@@ -491,6 +491,19 @@ QString SqliteCursor::originTable(int i) const { return QString::fromUtf8(sqlite
 
 QString SqliteCursor::originColumn(int i) const { return QString::fromUtf8(sqlite3_column_origin_name(m_stmt, i)); }
 
+QByteArray SqliteCursor::collation(int i) const
+{
+    const char *table = sqlite3_column_table_name(m_stmt, i);
+    const char *column = sqlite3_column_origin_name(m_stmt, i);
+    const char *collation = nullptr;
+    if (!table || !column
+        || sqlite3_table_column_metadata(sqlite3_db_handle(m_stmt), sqlite3_column_database_name(m_stmt, i), table,
+                                         column, nullptr, &collation, nullptr, nullptr, nullptr)
+            != SQLITE_OK)
+        return QByteArray();
+    return QByteArray(collation);
+}
+
 CellKind SqliteCursor::kind(int i) const
 {
     switch (sqlite3_column_type(m_stmt, i)) {
@@ -517,6 +530,12 @@ QByteArrayView SqliteCursor::utf8(int i) const
         return QByteArrayView(static_cast<const char *>(sqlite3_column_blob(m_stmt, i)), sqlite3_column_bytes(m_stmt, i));
     const char *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
     return QByteArrayView(p, sqlite3_column_bytes(m_stmt, i));
+}
+
+QByteArrayView SqliteCursor::textCell(int i) const
+{
+    const char *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
+    return p ? QByteArrayView(p, sqlite3_column_bytes(m_stmt, i)) : QByteArrayView();
 }
 
 std::unique_ptr<DbCursor> SqliteEngine::prepare(const QString &nativeSql)

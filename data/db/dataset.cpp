@@ -72,21 +72,26 @@ int digits(const unsigned char *s, int from, int count)
     return v;
 }
 
+// A stored date: its day and, when a time is kept, the ms of the day.
+struct StoredDate {
+    qint64 day = 0;
+    int ms = -1;   // no time
+};
+
 // Stored dates: "YYYY-MM-DD", with "HH:MM[:SS[.fff]]" after a blank or 'T'
 // when a time is kept. Written by hand because this runs for every date of
-// every fetched row.
-bool readIsoDate(const unsigned char *s, int n, QVariant &out)
+// a column read or sorted.
+bool readIsoDate(const unsigned char *s, qsizetype n, StoredDate &out)
 {
     if (n < 10 || s[4] != '-' || s[7] != '-')
         return false;
     const int y = digits(s, 0, 4), m = digits(s, 5, 2), d = digits(s, 8, 2);
     if (y < 0 || m < 0 || d < 0 || !QDate::isValid(y, m, d))
         return false;
-    const QDate date(y, m, d);
-    if (n == 10) {
-        out = date;
+    out.day = QDate(y, m, d).toJulianDay();
+    out.ms = -1;
+    if (n == 10)
         return true;
-    }
     if (n < 16 || (s[10] != ' ' && s[10] != 'T') || s[13] != ':')
         return false;
     const int h = digits(s, 11, 2), mi = digits(s, 14, 2);
@@ -97,8 +102,8 @@ bool readIsoDate(const unsigned char *s, int n, QVariant &out)
         if (n > 19) {
             if (s[19] != '.' || n > 23)
                 return false;
-            ms = digits(s, 20, n - 20);
-            for (int k = n - 20; k < 3 && ms >= 0; ++k)
+            ms = digits(s, 20, int(n) - 20);
+            for (qsizetype k = n - 20; k < 3 && ms >= 0; ++k)
                 ms *= 10;
         }
     } else if (n != 16) {
@@ -106,8 +111,25 @@ bool readIsoDate(const unsigned char *s, int n, QVariant &out)
     }
     if (h < 0 || mi < 0 || ms < 0 || !QTime::isValid(h, mi, sec, ms))
         return false;
-    out = QDateTime(date, QTime(h, mi, sec, ms));
+    out.ms = QTime(h, mi, sec, ms).msecsSinceStartOfDay();
     return true;
+}
+
+// A day number as Jet kept dates (days since 30/12/1899, the time as the
+// fraction), as a stored date.
+StoredDate fromSerial(double serial)
+{
+    const QDateTime base(QDate(1899, 12, 30), QTime(0, 0));
+    const QDateTime dt = base.addMSecs(qint64(serial * 86400000.0 + (serial < 0 ? -0.5 : 0.5)));
+    const int ms = dt.time().msecsSinceStartOfDay();
+    return {dt.date().toJulianDay(), ms == 0 ? -1 : ms};
+}
+
+QVariant dateValue(const StoredDate &d)
+{
+    if (d.ms < 0)
+        return QDate::fromJulianDay(d.day);
+    return QDateTime(QDate::fromJulianDay(d.day), QTime::fromMSecsSinceStartOfDay(d.ms));
 }
 
 // The type byte before each packed cell.
@@ -118,7 +140,8 @@ enum Tag : unsigned char { NullTag,
                            TrueTag,
                            FalseTag,
                            DateTag,         // Julian day, 8 bytes
-                           DateTimeTag };   // Julian day, 8 bytes, then ms of the day, 4
+                           DateTimeTag,     // Julian day, 8 bytes, then ms of the day, 4
+                           DateTextTag };   // a date column's cell as stored, read when asked for
 
 using RowStore = PackedRows;
 
@@ -132,14 +155,14 @@ void putFixed(RowStore &s, Tag t, T v)
     std::memcpy(p + 1, &v, sizeof v);
 }
 
-void putText(RowStore &s, QByteArrayView utf8)
+void putText(RowStore &s, QByteArrayView utf8, Tag tag = TextTag)
 {
     size_t n = size_t(utf8.size());
     size_t lengthBytes = 1;
     while (n >> (7 * lengthBytes))
         ++lengthBytes;
     unsigned char *p = s.room(1 + lengthBytes + n);
-    *p++ = TextTag;
+    *p++ = tag;
     for (; n >= 0x80; n >>= 7)
         *p++ = static_cast<unsigned char>(n | 0x80);
     *p++ = static_cast<unsigned char>(n);
@@ -184,9 +207,16 @@ void putValue(RowStore &s, const QVariant &v)
     }
 }
 
-// One cell of the current statement row as the field's type holds it.
+// One cell of the current statement row. Text and date columns keep the
+// text as stored, in one call to the engine; dates are read when asked for.
 void packCell(RowStore &s, const DbCursor &st, int i, FieldType type, bool typeFromValue)
 {
+    if (!typeFromValue && (type == FieldType::Text || type == FieldType::Memo || type == FieldType::Date)) {
+        const QByteArrayView text = st.textCell(i);
+        if (text.isNull())
+            return putTag(s, NullTag);
+        return putText(s, text, type == FieldType::Date ? DateTextTag : TextTag);
+    }
     const CellKind storage = st.kind(i);
     if (storage == CellKind::Null)
         return putTag(s, NullTag);
@@ -194,9 +224,6 @@ void packCell(RowStore &s, const DbCursor &st, int i, FieldType type, bool typeF
     if (typeFromValue)
         type = FieldType::Integer;
     switch (type) {
-    case FieldType::Text:
-    case FieldType::Memo:
-        break;
     case FieldType::Integer:
         if (storage == CellKind::Integer)
             return putFixed(s, IntegerTag, st.integer(i));
@@ -211,21 +238,7 @@ void packCell(RowStore &s, const DbCursor &st, int i, FieldType type, bool typeF
         if (number)
             return putTag(s, st.integer(i) != 0 ? TrueTag : FalseTag);
         break;
-    case FieldType::Date:
-        if (storage == CellKind::Text) {
-            QVariant v;
-            const QByteArrayView text = st.utf8(i);
-            if (readIsoDate(reinterpret_cast<const unsigned char *>(text.data()), int(text.size()), v))
-                return putValue(s, v);
-        } else if (number) {
-            // A date kept as a day number, as Jet kept them.
-            const double serial = st.real(i);
-            const QDateTime base(QDate(1899, 12, 30), QTime(0, 0));
-            const QDateTime dt = base.addMSecs(qint64(serial * 86400000.0 + (serial < 0 ? -0.5 : 0.5)));
-            if (dt.time() == QTime(0, 0))
-                return putFixed(s, DateTag, dt.date().toJulianDay());
-            return putDateTime(s, dt);
-        }
+    default:
         break;
     }
     putText(s, st.utf8(i));
@@ -251,7 +264,7 @@ Cell readCellAt(const unsigned char *p)
 {
     Cell c;
     c.tag = Tag(*p++);
-    if (c.tag == TextTag) {
+    if (c.tag == TextTag || c.tag == DateTextTag) {
         size_t n = 0;
         for (int shift = 0;; shift += 7) {
             const unsigned char b = *p++;
@@ -275,6 +288,7 @@ size_t packedSize(const Cell &c)
     case DateTimeTag:
         return 12;
     case TextTag:
+    case DateTextTag:
         return c.size;
     default:
         return 0;
@@ -287,6 +301,20 @@ Cell cellOf(const unsigned char *cells, int col)
     for (int k = 0; k < col; ++k)
         c = readCellAt(c.value + packedSize(c));
     return c;
+}
+
+// A date column's cell: ISO text, or a day number as Jet kept them (the
+// file keeps a number in a date column as a number, so a text that reads as
+// one was one). Other texts stay texts.
+bool readDateCell(const Cell &c, StoredDate &out)
+{
+    if (readIsoDate(c.value, qsizetype(c.size), out))
+        return true;
+    bool number = false;
+    const double serial = c.utf8().toDouble(&number);
+    if (number)
+        out = fromSerial(serial);
+    return number;
 }
 
 QVariant cellValue(const Cell &c)
@@ -310,6 +338,12 @@ QVariant cellValue(const Cell &c)
         qint32 ms;
         std::memcpy(&ms, c.value + 8, 4);
         return QDateTime(QDate::fromJulianDay(c.fixed<qint64>()), QTime::fromMSecsSinceStartOfDay(ms));
+    }
+    case DateTextTag: {
+        StoredDate d;
+        if (readDateCell(c, d))
+            return dateValue(d);
+        return QString::fromUtf8(c.utf8());
     }
     }
     return QVariant();
@@ -460,8 +494,10 @@ void DataSet::refresh()
     open();
 }
 
-QString DataSet::selectText(QString *baseTable) const
+QString DataSet::selectText(QString *baseTable, QString *order) const
 {
+    if (order)
+        order->clear();
     if (!m_tableName.isEmpty()) {
         *baseTable = m_tableName;
         if (baseTable->startsWith(u'[') && baseTable->endsWith(u']'))
@@ -470,7 +506,7 @@ QString DataSet::selectText(QString *baseTable) const
     }
     if (m_sql.trimmed().isEmpty())
         throw DbError(QStringLiteral("Δεν έχει οριστεί πίνακας ή εντολή SQL"));
-    return JetSql::translateForEdit(m_sql, baseTable, m_conn ? m_conn->dialect() : Dialect::Sqlite);
+    return JetSql::translateForEdit(m_sql, baseTable, order, m_conn ? m_conn->dialect() : Dialect::Sqlite);
 }
 
 void DataSet::fetch()
@@ -478,43 +514,65 @@ void DataSet::fetch()
     if (!m_conn)
         throw DbError(QStringLiteral("Λείπει η σύνδεση ή τα στοιχεία σύνδεσης"));
     QString baseTable;
-    const QString native = selectText(&baseTable);
-    DbStatement st(*m_conn, native);
-    const DbCursor &h = st.cursor();
-    const int n = h.columnCount();
+    // On the file an ORDER BY on Greek texts is done here, over rows read
+    // in the table's order: walking an index reads the table's pages in
+    // random order, which gets slower than linear on a large table.
+    QString order;
+    auto st = std::make_unique<DbStatement>(*m_conn, selectText(&baseTable, m_conn->dialect() == Dialect::Sqlite ? &order : nullptr));
+    const DbCursor *h = &st->cursor();
+    const int n = h->columnCount();
     if (n == 0)
         throw DbError(QStringLiteral("Η εντολή δεν επιστρέφει γραμμές: %1").arg(m_sql));
 
-    const bool withRowid = h.columnName(0).compare(kRowidColumn, Qt::CaseInsensitive) == 0;
+    const bool withRowid = h->columnName(0).compare(kRowidColumn, Qt::CaseInsensitive) == 0;
     const int first = withRowid ? 1 : 0;
     std::vector<FieldDef> fields;
     std::vector<QString> baseColumns;
     std::vector<char> fromValue;
     for (int i = first; i < n; ++i) {
         FieldDef f;
-        f.name = h.columnName(i);
-        const QByteArray decl = h.declaredType(i);
+        f.name = h->columnName(i);
+        const QByteArray decl = h->declaredType(i);
         f.type = !decl.isEmpty() ? typeFromDecl(decl) : FieldType::Text;
         fromValue.push_back(decl.isEmpty());
         // Only plain columns of the base table can be written back.
         QString origin;
-        const QString table = h.originTable(i);
-        const QString column = h.originColumn(i);
+        const QString table = h->originTable(i);
+        const QString column = h->originColumn(i);
         if (withRowid && !table.isEmpty() && !column.isEmpty() && table.compare(baseTable, Qt::CaseInsensitive) == 0)
             origin = column;
         baseColumns.push_back(origin);
         fields.push_back(f);
     }
+
+    // The order is taken over only where the sort here gives the file's
+    // order: Greek texts of the table's own columns.
+    std::vector<SortKey> taken;
+    for (const QString &item : order.split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
+        const QString name = item.section(u' ', 0, 0);
+        const auto f = std::find_if(fields.begin(), fields.end(), [&](const FieldDef &d) { return d.name.compare(name, Qt::CaseInsensitive) == 0; });
+        const size_t c = size_t(f - fields.begin());
+        if (f == fields.end() || baseColumns[c].compare(name, Qt::CaseInsensitive) != 0
+            || (f->type != FieldType::Text && f->type != FieldType::Memo)
+            || h->collation(int(c) + first).compare("GREEK", Qt::CaseInsensitive) != 0) {
+            taken.clear();
+            st = std::make_unique<DbStatement>(*m_conn, selectText(&baseTable, nullptr));
+            h = &st->cursor();
+            break;
+        }
+        taken.push_back({int(c), item.endsWith(QLatin1String(" DESC"))});
+    }
     const int nf = int(fields.size());
 
     m_store.clear();
     std::vector<StoredRow> rows;
-    while (st.step()) {
+    while (st->step()) {
         m_store.beginRow();
         for (int c = 0; c < nf; ++c)
-            packCell(m_store, h, c + first, fields[size_t(c)].type, fromValue[size_t(c)]);
-        rows.push_back({withRowid ? h.integer(0) : qint64(rows.size()), m_store.rowStart()});
+            packCell(m_store, *h, c + first, fields[size_t(c)].type, fromValue[size_t(c)]);
+        rows.push_back({withRowid ? h->integer(0) : qint64(rows.size()), m_store.rowStart()});
     }
+    st.reset();
 
     // Expression columns take their type from the values they hold; the
     // cells are converted to it as they are read.
@@ -539,6 +597,15 @@ void DataSet::fetch()
     m_typedByValues = std::move(fromValue);
     m_rows = std::move(rows);
     m_order.resize(m_rows.size());
+    if (!taken.empty()) {
+        // The statement's order becomes the order of the fetch.
+        orderRows(taken);
+        std::vector<StoredRow> ordered;
+        ordered.reserve(m_rows.size());
+        for (const int i : m_order)
+            ordered.push_back(m_rows[size_t(i)]);
+        m_rows = std::move(ordered);
+    }
     std::iota(m_order.begin(), m_order.end(), 0);
     m_buffer = Row();
     m_modified.assign(m_fields.size(), false);
@@ -840,9 +907,9 @@ QVariant DataSet::convertValue(int col, const QVariant &value) const
     if (value.typeId() == QMetaType::QString && f.type == FieldType::Date) {
         // Dates as stored ("2008-03-05") as well as typed.
         const QByteArray iso = value.toString().trimmed().toLatin1();
-        QVariant d;
-        if (readIsoDate(reinterpret_cast<const unsigned char *>(iso.constData()), int(iso.size()), d))
-            return d;
+        StoredDate d;
+        if (readIsoDate(reinterpret_cast<const unsigned char *>(iso.constData()), iso.size(), d))
+            return dateValue(d);
     }
     if (value.typeId() == QMetaType::QString && f.type != FieldType::Text && f.type != FieldType::Memo)
         return convertText(col, value.toString());
@@ -1080,8 +1147,8 @@ void DataSet::postRow()
 void DataSet::rereadRow(Row &row)
 {
     try {
-        QString baseTable;
-        QString sql = selectText(&baseTable).trimmed();
+        QString baseTable, order;   // one row: the order does not matter
+        QString sql = selectText(&baseTable, &order).trimmed();
         while (sql.endsWith(u';'))
             sql.chop(1);
         if (m_tableName.isEmpty())
@@ -1296,14 +1363,9 @@ void DataSet::removeCurrentRow()
 
 // ---- sorting -------------------------------------------------------------------------------
 
-void DataSet::setSort(const QString &order)
+std::vector<DataSet::SortKey> DataSet::sortKeysOf(const QString &order, std::optional<QString> *unknown) const
 {
-    checkActive();
-    struct Key {
-        int col;
-        bool desc;
-    };
-    std::vector<Key> keys;
+    std::vector<SortKey> keys;
     for (const QString &partRaw : order.split(u',', Qt::SkipEmptyParts)) {
         QString part = partRaw.simplified();
         if (part.isEmpty())
@@ -1316,12 +1378,37 @@ void DataSet::setSort(const QString &order)
             part.chop(4);
         }
         const int col = fieldIndex(part);
-        if (col < 0)
-            throw DbError(QStringLiteral("Ταξινόμηση: το πεδίο '%1' δεν υπάρχει").arg(part.trimmed()));
+        if (col < 0) {
+            *unknown = part.trimmed();
+            return {};
+        }
         keys.push_back({col, desc});
     }
-    checkBrowseMode();
+    return keys;
+}
 
+void DataSet::setSort(const QString &order)
+{
+    checkActive();
+    std::optional<QString> unknown;
+    const std::vector<SortKey> keys = sortKeysOf(order, &unknown);
+    if (unknown)
+        throw DbError(QStringLiteral("Ταξινόμηση: το πεδίο '%1' δεν υπάρχει").arg(*unknown));
+    checkBrowseMode();
+    orderRows(keys);
+    m_sortSpec = keys.empty() ? QString() : order.trimmed();
+
+    // As with ADO's Sort, the cursor goes to the first row of the new order.
+    m_current = m_order.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_order.empty();
+    emit dataReset();
+    emit currentChanged();
+}
+
+// The view order of the fetched rows by the keys, stable.
+void DataSet::orderRows(const std::vector<SortKey> &keys)
+{
     const size_t n = m_rows.size();
     std::iota(m_order.begin(), m_order.end(), 0);
     if (keys.size() == 1) {
@@ -1341,7 +1428,7 @@ void DataSet::setSort(const QString &order)
             m_order[i] = pairs[i].second;
     } else if (!keys.empty()) {
         std::vector<std::vector<qint64>> k;
-        for (const Key &key : keys)
+        for (const SortKey &key : keys)
             k.push_back(sortKeys(key.col));
         std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) {
             for (size_t j = 0; j < keys.size(); ++j) {
@@ -1352,14 +1439,6 @@ void DataSet::setSort(const QString &order)
             return false;
         });
     }
-    m_sortSpec = keys.empty() ? QString() : order.trimmed();
-
-    // As with ADO's Sort, the cursor goes to the first row of the new order.
-    m_current = m_order.empty() ? -1 : 0;
-    m_bof = true;
-    m_eof = m_order.empty();
-    emit dataReset();
-    emit currentChanged();
 }
 
 // One orderable integer per fetched row for a column: NULL lowest, then
@@ -1405,6 +1484,11 @@ std::vector<qint64> DataSet::sortKeys(int col) const
 
     bool anyReal = false;
     for (size_t i = 0; i < n; ++i) {
+        if (const Cell c = cellOf(m_rows[i].cells, col); c.tag == DateTextTag) {
+            StoredDate d;
+            keys[i] = readDateCell(c, d) ? d.day * 86400000 + std::max(d.ms, 0) : kOddKey;
+            continue;
+        }
         const QVariant v = storedValue(m_rows[i], col);
         if (!v.isValid())
             continue;

@@ -5,6 +5,7 @@
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -183,8 +184,14 @@ private:
         qint64 rowid = 0;
         const unsigned char *cells = nullptr;
     };
+    struct SortKey {
+        int col;
+        bool desc;
+    };
     void fetch();
-    QString selectText(QString *baseTable) const;
+    QString selectText(QString *baseTable, QString *order) const;
+    std::vector<SortKey> sortKeysOf(const QString &order, std::optional<QString> *unknown) const;
+    void orderRows(const std::vector<SortKey> &keys);
     void setState(DataSetState s);
     void setCurrent(int row);
     void checkActive() const;

@@ -34,12 +34,19 @@ public:
     // The table and column a result column comes from, empty for an expression.
     virtual QString originTable(int i) const = 0;
     virtual QString originColumn(int i) const = 0;
+    // The collation the column a result column comes from is declared
+    // with ("GREEK"); empty for an expression or where the engine orders
+    // by its own rules.
+    virtual QByteArray collation(int i) const = 0;
 
     virtual CellKind kind(int i) const = 0;
     virtual qint64 integer(int i) const = 0;
     virtual double real(int i) const = 0;
     // UTF-8 bytes of a text cell, valid until the next step.
     virtual QByteArrayView utf8(int i) const = 0;
+    // Any cell read as text in one call: numbers as the engine writes
+    // them, NULL as a null view (an empty text is empty, not null).
+    virtual QByteArrayView textCell(int i) const = 0;
     QString text(int i) const { return QString::fromUtf8(utf8(i)); }
     // NULL -> invalid QVariant; integers as qlonglong, reals as double.
     QVariant value(int i) const;

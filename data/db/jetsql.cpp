@@ -460,6 +460,51 @@ QString plainName(const Token &t)
     return t.out;
 }
 
+// A last ORDER BY of plain column names, each with ASC or DESC if any:
+// its tokens taken out, and the clause as a data set's sort. Anything else
+// stays and gives an empty text.
+QString takeOrderBy(std::vector<Token> &toks, int from)
+{
+    int orderAt = -1;
+    int depth = 0;
+    for (int i = from; i < int(toks.size()); ++i) {
+        if (isOp(toks, i, "("))
+            ++depth;
+        else if (isOp(toks, i, ")"))
+            --depth;
+        else if (depth == 0 && isWord(toks, i, "ORDER") && isWord(toks, nextSignificant(toks, i + 1), "BY"))
+            orderAt = i;
+    }
+    if (orderAt < 0)
+        return QString();
+    QStringList items;
+    int i = nextSignificant(toks, nextSignificant(toks, orderAt + 1) + 1);
+    while (i >= 0) {
+        const Token &name = toks[size_t(i)];
+        if (!(name.kind == Kind::Name || (name.kind == Kind::Word && !isClauseWord(name.upper))))
+            return QString();
+        QString item = plainName(name);
+        i = nextSignificant(toks, i + 1);
+        if (isWord(toks, i, "ASC") || isWord(toks, i, "DESC")) {
+            item += u' ' + toks[size_t(i)].upper;
+            i = nextSignificant(toks, i + 1);
+        }
+        items.push_back(item);
+        if (i < 0)
+            break;
+        if (!isOp(toks, i, ","))
+            return QString();
+        i = nextSignificant(toks, i + 1);
+        if (i < 0)
+            return QString();
+    }
+    if (items.isEmpty())
+        return QString();
+    const int cut = previousSignificant(toks, orderAt - 1) + 1;
+    toks.erase(toks.begin() + cut, toks.end());
+    return items.join(QStringLiteral(", "));
+}
+
 }   // namespace
 
 QString JetSql::translate(const QString &jet, Dialect dialect)
@@ -471,8 +516,15 @@ QString JetSql::translate(const QString &jet, Dialect dialect)
 
 QString JetSql::translateForEdit(const QString &jet, QString *baseTable, Dialect dialect)
 {
+    return translateForEdit(jet, baseTable, nullptr, dialect);
+}
+
+QString JetSql::translateForEdit(const QString &jet, QString *baseTable, QString *order, Dialect dialect)
+{
     if (baseTable)
         baseTable->clear();
+    if (order)
+        order->clear();
     std::vector<Token> toks = tokenize(jet);
     rewrite(toks, dialect);
 
@@ -533,5 +585,7 @@ QString JetSql::translateForEdit(const QString &jet, QString *baseTable, Dialect
     toks[size_t(select)].out += u' ' + quotedName(qualifier) + QStringLiteral(".rowid AS __rowid,");
     if (baseTable)
         *baseTable = plainName(toks[size_t(table)]);
+    if (order)
+        *order = takeOrderBy(toks, from);
     return join(toks);
 }

@@ -18,6 +18,12 @@ QString translate(const QString &jet, Dialect dialect = Dialect::Sqlite);
 // "__rowid", and the table's name in *baseTable. Otherwise the plain
 // translation and an empty *baseTable (the result is read-only).
 QString translateForEdit(const QString &jet, QString *baseTable, Dialect dialect = Dialect::Sqlite);
+
+// As translateForEdit; when the statement is editable and ends in an ORDER
+// BY of plain column names, the clause is left out of the text and given
+// in *order as a data set's sort ("EPWNYMO ASC, ONOMA DESC"), so that the
+// rows can be read in the table's order and ordered in memory.
+QString translateForEdit(const QString &jet, QString *baseTable, QString *order, Dialect dialect);
 }
 
 // The SQL functions and the collation registered on every connection:

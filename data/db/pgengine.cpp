@@ -58,10 +58,12 @@ public:
     QByteArray declaredType(int i) const override;
     QString originTable(int i) const override;
     QString originColumn(int i) const override;
+    QByteArray collation(int) const override { return QByteArray(); }
     CellKind kind(int i) const override;
     qint64 integer(int i) const override;
     double real(int i) const override;
     QByteArrayView utf8(int i) const override;
+    QByteArrayView textCell(int i) const override;
 
 private:
     void clear();
@@ -604,6 +606,14 @@ QByteArrayView PgCursor::utf8(int i) const
     if (kind(i) == CellKind::Null)
         return QByteArrayView();
     return QByteArrayView(libpq().PQgetvalue(m_result, m_row, at(i)), libpq().PQgetlength(m_result, m_row, at(i)));
+}
+
+QByteArrayView PgCursor::textCell(int i) const
+{
+    const int c = at(i);
+    if (!m_result || m_row < 0 || m_row >= PQntuples(m_result) || PQgetisnull(m_result, m_row, c))
+        return QByteArrayView();
+    return QByteArrayView(PQgetvalue(m_result, m_row, c), PQgetlength(m_result, m_row, c));
 }
 
 }   // namespace

@@ -22,10 +22,12 @@ public:
     QByteArray declaredType(int i) const override;
     QString originTable(int i) const override;
     QString originColumn(int i) const override;
+    QByteArray collation(int i) const override;
     CellKind kind(int i) const override;
     qint64 integer(int i) const override;
     double real(int i) const override;
     QByteArrayView utf8(int i) const override;
+    QByteArrayView textCell(int i) const override;
     sqlite3_stmt *handle() const { return m_stmt; }
 
 private:

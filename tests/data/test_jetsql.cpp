@@ -247,6 +247,52 @@ private slots:
             QVERIFY2(sql.mid(6).startsWith(u' ' + qualifier + QStringLiteral(".rowid AS __rowid,")), qPrintable(sql));
         }
     }
+
+    // A data set takes over a last ORDER BY of plain names on an editable
+    // statement; any other stays in the statement.
+    void orderByTakenForTheDataSet_data()
+    {
+        QTest::addColumn<QString>("jet");
+        QTest::addColumn<QString>("order");   // empty: the statement keeps it
+        QTest::addColumn<QString>("rest");
+        QTest::newRow("one name") << "SELECT * FROM T ORDER BY A"
+                                  << "A"
+                                  << "SELECT * FROM T";
+        QTest::newRow("bracketed, directions")
+            << "SELECT A,B FROM T WHERE A LIKE 'a%' ORDER BY [A] DESC, B asc"
+            << "A DESC, B ASC"
+            << "SELECT A,B FROM T WHERE A LIKE 'a%'";
+        QTest::newRow("expression") << "SELECT * FROM T ORDER BY A+1"
+                                    << ""
+                                    << "";
+        QTest::newRow("qualified") << "SELECT * FROM T ORDER BY T.A"
+                                   << ""
+                                   << "";
+        QTest::newRow("semicolon") << "SELECT * FROM T ORDER BY A;"
+                                   << ""
+                                   << "";
+        QTest::newRow("inside a subquery") << "SELECT A FROM T WHERE ID IN (SELECT ID FROM B ORDER BY C)"
+                                           << ""
+                                           << "";
+        QTest::newRow("join") << "SELECT * FROM A INNER JOIN B ON A.ID=B.ID ORDER BY X"
+                              << ""
+                              << "";
+        QTest::newRow("no order") << "SELECT * FROM T WHERE A='ORDER BY'"
+                                  << ""
+                                  << "";
+    }
+
+    void orderByTakenForTheDataSet()
+    {
+        QFETCH(QString, jet);
+        QFETCH(QString, order);
+        QFETCH(QString, rest);
+        QString base, taken = QStringLiteral("stale"), plainBase;
+        const QString sql = JetSql::translateForEdit(jet, &base, &taken, Dialect::Sqlite);
+        QCOMPARE(taken, order);
+        QCOMPARE(sql, JetSql::translateForEdit(order.isEmpty() ? jet : rest, &plainBase));
+        QCOMPARE(base, plainBase);
+    }
 };
 
 // The functions and the collation on their own.
