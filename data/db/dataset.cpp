@@ -5,6 +5,7 @@
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <QLocale>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -509,6 +510,55 @@ QString DataSet::selectText(QString *baseTable, QString *order) const
     return JetSql::translateForEdit(m_sql, baseTable, order, m_conn ? m_conn->dialect() : Dialect::Sqlite);
 }
 
+namespace {
+
+QStringList planOf(DbConnection &conn, const QString &native)
+{
+    QStringList lines;
+    DbStatement st(conn, QStringLiteral("EXPLAIN QUERY PLAN ") + native);
+    while (st.step())
+        lines << st.columnValue(3).toString();
+    return lines;
+}
+
+}   // namespace
+
+// How the file's own ORDER BY brings rows of equal keys, from its plan: a
+// sort of the rows as the statement without the order reads them keeps
+// them as read; walking an index of the keys brings them by rowid, in the
+// direction of the walk. Any other plan: nothing, and the file orders.
+std::optional<DataSet::Ties> DataSet::tiesOfPlan(DbConnection &conn, const QString &ordered, const QString &unordered,
+                                                 const QStringList &keys, bool desc)
+{
+    QStringList plan = planOf(conn, ordered);
+    if (plan.removeAll(QStringLiteral("USE TEMP B-TREE FOR ORDER BY")) == 1)
+        return plan == planOf(conn, unordered) ? std::optional(Ties::AsRead) : std::nullopt;
+    plan.removeAll(QStringLiteral("USE TEMP B-TREE FOR RIGHT PART OF ORDER BY"));
+    if (plan.size() != 1)
+        return std::nullopt;
+    static const QRegularExpression walk(QStringLiteral("^(?:SCAN|SEARCH) (?:TABLE )?\\S+ USING (?:COVERING )?INDEX (\\S+)(?: \\(.*\\))?$"));
+    const QRegularExpressionMatch m = walk.match(plan.front());
+    if (!m.hasMatch())
+        return std::nullopt;
+    // Only an index on the keys alone, so that equal keys are ordered by rowid.
+    QStringList columns;
+    bool backwards = desc;
+    DbStatement info(conn, QStringLiteral("PRAGMA index_xinfo(%1)").arg(quoteIdent(m.captured(1))));
+    while (info.step()) {
+        if (info.columnValue(5).toInt() == 0)
+            continue;
+        if (columns.isEmpty() && info.columnValue(3).toInt() != 0)
+            backwards = !backwards;   // an index kept in descending order
+        columns << info.columnValue(2).toString();
+    }
+    if (columns.isEmpty() || columns.size() > keys.size())
+        return std::nullopt;
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        if (columns[i].compare(keys[i], Qt::CaseInsensitive) != 0)
+            return std::nullopt;
+    return backwards ? Ties::RowidDesc : Ties::RowidAsc;
+}
+
 void DataSet::fetch()
 {
     if (!m_conn)
@@ -518,7 +568,8 @@ void DataSet::fetch()
     // in the table's order: walking an index reads the table's pages in
     // random order, which gets slower than linear on a large table.
     QString order;
-    auto st = std::make_unique<DbStatement>(*m_conn, selectText(&baseTable, m_conn->dialect() == Dialect::Sqlite ? &order : nullptr));
+    const QString unordered = selectText(&baseTable, m_conn->dialect() == Dialect::Sqlite ? &order : nullptr);
+    auto st = std::make_unique<DbStatement>(*m_conn, unordered);
     const DbCursor *h = &st->cursor();
     const int n = h->columnCount();
     if (n == 0)
@@ -546,8 +597,10 @@ void DataSet::fetch()
     }
 
     // The order is taken over only where the sort here gives the file's
-    // order: Greek texts of the table's own columns.
+    // order: Greek texts of the table's own columns, rows of equal keys
+    // coming as the file's plan brings them.
     std::vector<SortKey> taken;
+    QStringList names;
     for (const QString &item : order.split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
         const QString name = item.section(u' ', 0, 0);
         const auto f = std::find_if(fields.begin(), fields.end(), [&](const FieldDef &d) { return d.name.compare(name, Qt::CaseInsensitive) == 0; });
@@ -556,11 +609,21 @@ void DataSet::fetch()
             || (f->type != FieldType::Text && f->type != FieldType::Memo)
             || h->collation(int(c) + first).compare("GREEK", Qt::CaseInsensitive) != 0) {
             taken.clear();
-            st = std::make_unique<DbStatement>(*m_conn, selectText(&baseTable, nullptr));
-            h = &st->cursor();
             break;
         }
         taken.push_back({int(c), item.endsWith(QLatin1String(" DESC"))});
+        names << name;
+    }
+    std::optional<Ties> ties;
+    if (!order.isEmpty()) {
+        const QString ordered = selectText(&baseTable, nullptr);
+        if (!taken.empty())
+            ties = tiesOfPlan(*m_conn, ordered, unordered, names, taken.front().desc);
+        if (!ties) {
+            taken.clear();
+            st = std::make_unique<DbStatement>(*m_conn, ordered);
+            h = &st->cursor();
+        }
     }
     const int nf = int(fields.size());
 
@@ -599,6 +662,12 @@ void DataSet::fetch()
     m_order.resize(m_rows.size());
     if (!taken.empty()) {
         // The statement's order becomes the order of the fetch.
+        if (*ties != Ties::AsRead) {
+            const bool desc = *ties == Ties::RowidDesc;
+            std::stable_sort(m_rows.begin(), m_rows.end(), [desc](const StoredRow &a, const StoredRow &b) {
+                return desc ? a.rowid > b.rowid : a.rowid < b.rowid;
+            });
+        }
         orderRows(taken);
         std::vector<StoredRow> ordered;
         ordered.reserve(m_rows.size());

@@ -188,6 +188,12 @@ private:
         int col;
         bool desc;
     };
+    // How the file's ORDER BY brings rows of equal keys.
+    enum class Ties { AsRead,
+                      RowidAsc,
+                      RowidDesc };
+    static std::optional<Ties> tiesOfPlan(DbConnection &conn, const QString &ordered, const QString &unordered,
+                                          const QStringList &keys, bool desc);
     void fetch();
     QString selectText(QString *baseTable, QString *order) const;
     std::vector<SortKey> sortKeysOf(const QString &order, std::optional<QString> *unknown) const;

@@ -611,9 +611,9 @@ QByteArrayView PgCursor::utf8(int i) const
 QByteArrayView PgCursor::textCell(int i) const
 {
     const int c = at(i);
-    if (!m_result || m_row < 0 || m_row >= PQntuples(m_result) || PQgetisnull(m_result, m_row, c))
+    if (!m_result || m_row < 0 || m_row >= libpq().PQntuples(m_result) || libpq().PQgetisnull(m_result, m_row, c))
         return QByteArrayView();
-    return QByteArrayView(PQgetvalue(m_result, m_row, c), PQgetlength(m_result, m_row, c));
+    return QByteArrayView(libpq().PQgetvalue(m_result, m_row, c), libpq().PQgetlength(m_result, m_row, c));
 }
 
 }   // namespace

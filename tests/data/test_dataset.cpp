@@ -833,39 +833,61 @@ private slots:
 
     // A statement's ORDER BY on Greek texts is done in memory over rows read
     // in the table's order; the rows must come as the file's own ORDER BY
-    // gives them, and where the sort here would differ (another collation, an
-    // alias, a column not shown) the file still orders them.
+    // gives them, rows of equal keys too, and where the sort here would
+    // differ (another collation, an alias, a column not shown) the file
+    // still orders them.
     void statementOrderIsTheFilesOrder_data()
     {
+        QTest::addColumn<QString>("index");   // made first, if any
         QTest::addColumn<QString>("sql");
-        const QString all = QStringLiteral("SELECT ONOMATEPWNYMO,DIEYTHYNSH,THLEFWNO_1 FROM XRHSIMA_THLEFWNA");
-        QTest::newRow("Greek text") << all + " ORDER BY ONOMATEPWNYMO";
-        QTest::newRow("two keys") << all + " ORDER BY [ONOMATEPWNYMO] DESC, DIEYTHYNSH ASC";
-        QTest::newRow("search") << all + " WHERE ONOMATEPWNYMO LIKE 'α%' ORDER BY ONOMATEPWNYMO ASC";
-        QTest::newRow("whole row") << "SELECT * FROM XRHSIMA_THLEFWNA ORDER BY DIEYTHYNSH DESC";
-        QTest::newRow("binary collation") << all + " ORDER BY THLEFWNO_1";
-        QTest::newRow("alias") << "SELECT ONOMATEPWNYMO AS THLEFWNO_1, DIEYTHYNSH FROM XRHSIMA_THLEFWNA ORDER BY THLEFWNO_1";
-        QTest::newRow("column not shown") << "SELECT THLEFWNO_1 FROM XRHSIMA_THLEFWNA ORDER BY ONOMATEPWNYMO";
-        QTest::newRow("expression") << all + " ORDER BY ONOMATEPWNYMO || DIEYTHYNSH";
+        const QString all = QStringLiteral("SELECT ONOMATEPWNYMO,DIEYTHYNSH,THLEFWNO_1,THLEFWNO_2 FROM XRHSIMA_THLEFWNA");
+        const QString byName = QStringLiteral("CREATE INDEX IX_NAME ON XRHSIMA_THLEFWNA(ONOMATEPWNYMO)");
+        QTest::newRow("Greek text") << "" << all + " ORDER BY ONOMATEPWNYMO";
+        QTest::newRow("descending") << "" << all + " ORDER BY ONOMATEPWNYMO DESC";
+        QTest::newRow("two keys") << "" << all + " ORDER BY [ONOMATEPWNYMO] DESC, DIEYTHYNSH ASC";
+        QTest::newRow("search") << "" << all + " WHERE ONOMATEPWNYMO LIKE 'α%' ORDER BY ONOMATEPWNYMO ASC";
+        QTest::newRow("whole row") << ""
+                                   << "SELECT * FROM XRHSIMA_THLEFWNA ORDER BY DIEYTHYNSH DESC";
+        QTest::newRow("binary collation") << "" << all + " ORDER BY THLEFWNO_1";
+        QTest::newRow("alias") << ""
+                               << "SELECT ONOMATEPWNYMO AS THLEFWNO_1, DIEYTHYNSH FROM XRHSIMA_THLEFWNA ORDER BY THLEFWNO_1";
+        QTest::newRow("column not shown") << ""
+                                          << "SELECT THLEFWNO_1 FROM XRHSIMA_THLEFWNA ORDER BY ONOMATEPWNYMO";
+        QTest::newRow("expression") << "" << all + " ORDER BY ONOMATEPWNYMO || DIEYTHYNSH";
+        QTest::newRow("index") << byName << all + " ORDER BY ONOMATEPWNYMO";
+        QTest::newRow("index walked back") << byName << all + " ORDER BY ONOMATEPWNYMO DESC";
+        QTest::newRow("index, two keys") << byName << all + " ORDER BY ONOMATEPWNYMO DESC, DIEYTHYNSH";
+        QTest::newRow("index, search") << byName << all + " WHERE ONOMATEPWNYMO >= 'Α' ORDER BY ONOMATEPWNYMO DESC";
+        QTest::newRow("descending index") << "CREATE INDEX IX_NAME ON XRHSIMA_THLEFWNA(ONOMATEPWNYMO DESC)"
+                                          << all + " ORDER BY ONOMATEPWNYMO DESC";
+        QTest::newRow("index of two columns") << "CREATE INDEX IX_NAME ON XRHSIMA_THLEFWNA(ONOMATEPWNYMO, DIEYTHYNSH DESC)"
+                                              << all + " ORDER BY ONOMATEPWNYMO";
+        QTest::newRow("search by another index") << "CREATE INDEX IX_ADDRESS ON XRHSIMA_THLEFWNA(DIEYTHYNSH)"
+                                                 << all + " WHERE DIEYTHYNSH > '0' ORDER BY ONOMATEPWNYMO DESC";
     }
 
     void statementOrderIsTheFilesOrder()
     {
+        QFETCH(QString, index);
         QFETCH(QString, sql);
         TempPractice p;
-        const char *names[] = {"Ωμέγα", "αβγ", "Άγγελος", "ΑΒΓ", "αλφα", "", nullptr, "Αλέξανδρος", "άλφα", "αβγ", "b", "B", "a"};
+        const char *names[] = {"Ωμέγα", "αβγ", "Άγγελος", "ΑΒΓ", "αλφα", "", nullptr, "Αλέξανδρος", "άλφα", "αβγ",
+                               "b", "B", "a", "ΆΛΦΑ", "Ωμέγα", nullptr, "", "Άλφα", "αβγ", "Ωμέγα"};
         {
             DbTransaction t(p.conn());
+            int i = 0;
             for (const char *n : names) {
-                // The same name twice comes with the same other columns, so
-                // that rows of equal keys are alike whatever their order.
+                // Rows of equal names differ in THLEFWNO_2, so that their
+                // order shows.
                 const QVariant name = n ? QVariant(QString::fromUtf8(n)) : QVariant();
                 const QString text = n ? QString::fromUtf8(n) : QStringLiteral("-");
-                p.conn().executeNative("INSERT INTO XRHSIMA_THLEFWNA(ONOMATEPWNYMO,DIEYTHYNSH,THLEFWNO_1) VALUES(?,?,?)",
-                                       {name, QString::number(text.size() % 3), text.left(1)});
+                p.conn().executeNative("INSERT INTO XRHSIMA_THLEFWNA(ONOMATEPWNYMO,DIEYTHYNSH,THLEFWNO_1,THLEFWNO_2) VALUES(?,?,?,?)",
+                                       {name, QString::number(text.size() % 3), text.left(1), QString::number(++i)});
             }
             t.commit();
         }
+        if (!index.isEmpty())
+            p.conn().executeNative(index);
         DataSet ds(&p.conn());
         ds.setSql(sql);
         ds.open();
@@ -876,7 +898,7 @@ private slots:
                 got << ds.displayText(r, c);
         QCOMPARE(got, expected);
         // Without a sort of its own the data set goes back to the same order.
-        ds.setSort("DIEYTHYNSH ASC");
+        ds.setSort(ds.field(ds.fieldCount() - 1).name + " ASC");
         ds.setSort("");
         QStringList again;
         for (int r = 0; r < ds.rowCount(); ++r)
