@@ -534,8 +534,12 @@ QByteArrayView SqliteCursor::utf8(int i) const
 
 QByteArrayView SqliteCursor::textCell(int i) const
 {
-    const char *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
-    return p ? QByteArrayView(p, sqlite3_column_bytes(m_stmt, i)) : QByteArrayView();
+    // The cell looked up once, for its text and its length: each column
+    // call takes the connection's lock, and a statement is read on one
+    // thread only.
+    sqlite3_value *v = sqlite3_column_value(m_stmt, i);
+    const char *p = reinterpret_cast<const char *>(sqlite3_value_text(v));
+    return p ? QByteArrayView(p, sqlite3_value_bytes(v)) : QByteArrayView();
 }
 
 std::unique_ptr<DbCursor> SqliteEngine::prepare(const QString &nativeSql)
