@@ -323,13 +323,16 @@ TableCounts countRows(DbConnection &conn)
     return Check::countRows(conn);
 }
 
-TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials, const std::function<void(DbConnection &)> &alsoRead)
+namespace {
+
+TableCounts verifyOpened(const QString &path, const std::function<void(DbConnection &)> &open,
+                         const std::function<void(DbConnection &)> &alsoRead)
 {
     const QString shown = native(path);
     DbConnection conn;
     conn.setCommandTimeout(5);
     try {
-        conn.openFile(path, credentials);
+        open(conn);
     } catch (const DbError &e) {
         throw DbError(QString::fromUtf8("Το αντίγραφο %1 δεν ανοίγει: %2").arg(shown, e.message()), e.cause());
     }
@@ -354,6 +357,25 @@ TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials, c
                           .arg(shown, firstFew.join(QStringLiteral("; "))));
     }
     return counts;
+}
+
+}   // namespace
+
+TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials, const std::function<void(DbConnection &)> &alsoRead)
+{
+    return verifyOpened(
+        path, [&](DbConnection &conn) { conn.openFile(path, credentials); }, alsoRead);
+}
+
+TableCounts verifyFile(const QString &path, const QByteArray &rawKey, const std::function<void(DbConnection &)> &alsoRead)
+{
+    return verifyOpened(
+        path,
+        [&](DbConnection &conn) {
+            conn.setRawKey(rawKey);
+            conn.openFile(path, ConnectionInfo{});
+        },
+        alsoRead);
 }
 
 void setBeforeVerifyHook(std::function<void(const QString &path)> hook) { beforeVerifyHook() = std::move(hook); }

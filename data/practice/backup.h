@@ -30,6 +30,10 @@ TableCounts countRows(DbConnection &conn);
 // pages are in memory by then).
 TableCounts verifyFile(const QString &path, const ConnectionInfo &credentials,
                        const std::function<void(DbConnection &checked)> &alsoRead = {});
+// The same for a file keyed with a raw key (the password's key derived
+// once by whoever wrote the file).
+TableCounts verifyFile(const QString &path, const QByteArray &rawKey,
+                       const std::function<void(DbConnection &checked)> &alsoRead = {});
 
 // Copies the open practice into dest (which must not exist), keyed as the
 // source, then verifies the copy against the source's row counts at the

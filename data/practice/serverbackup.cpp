@@ -1,6 +1,7 @@
 #include "data/practice/serverbackup.h"
 #include "data/db/clock.h"
 #include "data/db/connection.h"
+#include "data/db/practicekey.h"
 #include "data/db/servercopy.h"
 #include "data/practice/schema.h"
 #include "data/practice/schemaversion.h"
@@ -147,11 +148,12 @@ void copyToFile(DbConnection &server, DbConnection &file, const QString &table, 
 
 // Writes the whole practice into the new file part; returns what the
 // server held at that moment.
-Measure fillFile(DbConnection &server, const QString &part, const QString &password)
+Measure fillFile(DbConnection &server, const QString &part, const QString &password, const QByteArray &key, const QByteArray &salt)
 {
     requireCurrentLayout(server, QStringLiteral("Η βάση του διακομιστή %1").arg(server.engine().where()));
     DbConnection file;
-    file.createFile(part, keyedWith(password));
+    file.setRawKey(key, salt);
+    file.createFile(part, ConnectionInfo{});
     // A copy not yet verified is thrown away whole after a failure: it
     // needs no journal, and it is synced once at the end.
     file.executeNative(QStringLiteral("PRAGMA journal_mode=OFF"));
@@ -171,6 +173,17 @@ Measure fillFile(DbConnection &server, const QString &part, const QString &passw
             file.executeNative(stmt);
     }
     SchemaVersion::applyAll(file);
+    // The later layouts' indexes too wait for the rows.
+    QStringList later;
+    {
+        DbStatement made(file, QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL"));
+        while (made.step()) {
+            later << made.columnValue(0).toString();
+            indexes << made.columnValue(1).toString();
+        }
+    }
+    for (const QString &name : later)
+        file.executeNative(QStringLiteral("DROP INDEX %1").arg(quoted(name)));
     file.executeNative(QStringLiteral("INSERT INTO SECURITY (\"PASSWORD\") VALUES (?)"), {password});
 
     Measure held;
@@ -265,10 +278,16 @@ Backup::TableCounts makeVerified(DbConnection &server, const QString &dest, cons
     const QString shown = native(dest);
     if (QFileInfo::exists(dest))
         throw DbError(QStringLiteral("Το αρχείο %1 υπάρχει ήδη.").arg(shown));
+    // The password's key is derived once, for a salt of the copy's own:
+    // writing and verifying the copy both use it.
+    const QByteArray salt = PracticeKey::randomSalt();
+    QByteArray key = PracticeKey::derive(password, salt);
     const QString folder = QFileInfo(dest).absolutePath();
     const bool madeFolder = !QFileInfo::exists(folder);
-    if (!QDir().mkpath(folder))
+    if (!QDir().mkpath(folder)) {
+        PracticeKey::wipe(key);
         throw DbError(QStringLiteral("Ο φάκελος %1 δεν μπορεί να δημιουργηθεί.").arg(native(folder)));
+    }
 
     // Written under a temporary name, so that no unverified file ever
     // carries a backup's name.
@@ -282,13 +301,15 @@ Backup::TableCounts makeVerified(DbConnection &server, const QString &dest, cons
     QFile::remove(part);
     Backup::TableCounts verified;
     try {
-        const Measure held = fillFile(server, part, password);
+        const Measure held = fillFile(server, part, password, key, salt);
         // The copy opened on its own, checked whole, then counted and summed.
         QMap<QString, double> sums;
-        verified = Backup::verifyFile(part, keyedWith(password), [&](DbConnection &copy) { sums = amounts(copy); });
+        verified = Backup::verifyFile(part, key, [&](DbConnection &copy) { sums = amounts(copy); });
+        PracticeKey::wipe(key);
         if (const QString diff = differences(held, verified, sums); !diff.isEmpty())
             throw DbError(QStringLiteral("Το αντίγραφο δεν έχει τα δεδομένα του διακομιστή (%1).").arg(diff));
     } catch (...) {
+        PracticeKey::wipe(key);
         discard();
         throw;
     }

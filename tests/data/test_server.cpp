@@ -996,6 +996,21 @@ private slots:
         QTemporaryDir asFile;
         QVERIFY(QFile::copy(copy, asFile.filePath(QStringLiteral("data.mdb"))));
         QCOMPARE(summaryOf(asFile.path()), before);
+        // and every index of a new practice file, those built after the rows too.
+        QTemporaryDir fresh;
+        QVERIFY(runTool(QStringList{QStringLiteral("create"), fresh.path()} + pw).code == 0);
+        auto indexesOf = [&](const QString &file) {
+            DbConnection c;
+            ConnectionInfo key;
+            key.password = password;
+            c.openFile(file, key);
+            return c.scalarNative(QStringLiteral("SELECT group_concat(name || ' ' || coalesce(sql, ''), '; ') FROM"
+                                                 " (SELECT name, sql FROM sqlite_master WHERE type = 'index' ORDER BY name)"))
+                .toString();
+        };
+        const QString indexes = indexesOf(fresh.filePath(QStringLiteral("data.mdb")));
+        QVERIFY2(indexes.contains(QStringLiteral("IX_EPISKEPSEIS_GESY")), qPrintable(indexes));
+        QCOMPARE(indexesOf(copy), indexes);
 
         // Tables without rows: filled from the copy.
         QStringList empty;
