@@ -13,6 +13,7 @@
 #include "data/db/dberror.h"
 #include "app/splash.h"
 #include "data/practice/appstate.h"
+#include "data/practice/roles.h"
 #include "data/practice/users.h"
 #include "data/db/clock.h"
 #include "data/db/dataset.h"
@@ -199,10 +200,19 @@ void TForm3::showWhoIsWorking()
     const QString name = session.userName();
     m_user->setText(name.isEmpty() ? QString() : QStringLiteral("Χρήστης: %1 (%2)").arg(name, Users::roleText(session.role())));
     m_user->setVisible(!name.isEmpty());
-    // The users and the access log are the administrator's.
-    for (const char *entryName : {"N32", "N33"})
-        if (auto *entry = findChild<QAction *>(QLatin1String(entryName)))
-            entry->setEnabled(session.role() == Users::Role::Administrator);
+    followRole();
+}
+
+// Entries the role may not use are hidden; their windows refuse as well.
+void TForm3::followRole()
+{
+    for (const auto &[entry, duty] : m_roleEntries) {
+        const bool allowed = Roles::allowed(duty);
+        if (auto *a = qobject_cast<QAction *>(entry))
+            a->setVisible(allowed);
+        else if (auto *w = qobject_cast<QWidget *>(entry))
+            w->setVisible(allowed);
+    }
 }
 
 void TForm3::EndAtStartup()
@@ -237,7 +247,7 @@ void TForm3::CheckNumbering()
     ADOConnection1.close();
     // Shown again when the numbering went bad after it was set (the last
     // number reached), so the practice can always set it.
-    findChild<QAction *>(QStringLiteral("N8"))->setVisible(!defined);
+    findChild<QAction *>(QStringLiteral("N8"))->setVisible(!defined && Roles::allowed(Roles::Duty::Numbering));
     NumberingFixed = defined;
 }
 
@@ -291,6 +301,8 @@ void TForm3::wire(QObject *entry, const QString &windowClass)
 {
     // Entries of windows not built into this program stay disabled.
     std::function<void()> open = WindowOpener(windowClass);
+    if (const std::optional<Roles::Duty> duty = WindowDuty(windowClass))
+        m_roleEntries.emplace_back(entry, *duty);
     const bool available = bool(open);
     if (auto *a = qobject_cast<QAction *>(entry))
         a->setEnabled(available);
@@ -320,6 +332,7 @@ void TForm3::buildMenu()
     separator(N1, "N23");
     QMenu *N12 = submenu(N1, "N12", QStringLiteral("Λειτουργικά έξ&οδα"));
     N1->addMenu(N12);
+    m_roleEntries.emplace_back(N12->menuAction(), Roles::Duty::Expenses);
     wire(addEntry(N12, "N13", QStringLiteral("Επε&ξεργασία")), QStringLiteral("TForm13"));
     wire(addEntry(N12, "N14", QStringLiteral("Αναλυτική έ&ρευνα")), QStringLiteral("TForm14"));
     wire(addEntry(N12, "N15", QStringLiteral("Κατά &μήνα")), QStringLiteral("TForm15"));
@@ -338,6 +351,7 @@ void TForm3::buildMenu()
     separator(N1, "N27");
     QMenu *N6 = submenu(N1, "N6", QStringLiteral("Ρυ&θμίσεις"));
     N1->addMenu(N6);
+    m_roleEntries.emplace_back(N6->menuAction(), Roles::Duty::Settings);
     QAction *N8 = addEntry(N6, "N8", QStringLiteral("Καθορισμός αρίθμησης των αποδείξεων"));
     // The counter moves with every receipt: its state is read each time the menu opens.
     // A practice that cannot be read just now keeps the menu as it was.
@@ -354,7 +368,14 @@ void TForm3::buildMenu()
     wire(addEntry(N1, "N11", QStringLiteral("Αλλαγή του κωδικού πρόσβασης")), QStringLiteral("TForm66"));
     wire(addEntry(N1, "N32", QStringLiteral("Χρήστες…")), QStringLiteral("UsersForm"));
     wire(addEntry(N1, "N33", QStringLiteral("Ημερολόγιο προσβάσεων…")), QStringLiteral("AccessLogForm"));
-    onTriggered(addEntry(N1, "N29", QStringLiteral("Αντίγραφο ασφαλείας…")), [this] { Safekeeping::BackupToChosenFolder(this); });
+    QAction *N29 = addEntry(N1, "N29", QStringLiteral("Αντίγραφο ασφαλείας…"));
+    m_roleEntries.emplace_back(N29, Roles::Duty::Backup);
+    onTriggered(N29, [this] {
+        if (!Roles::allowed(Roles::Duty::Backup))
+            Messages::error(Roles::refusal(Roles::Duty::Backup), this);
+        else
+            Safekeeping::BackupToChosenFolder(this);
+    });
 
     QAction *About1 = bar->addAction(QStringLiteral("A&bout Molarix"));
     About1->setObjectName(QStringLiteral("About1"));

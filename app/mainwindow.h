@@ -1,10 +1,13 @@
 #pragma once
 #include "data/db/connection.h"
+#include "data/practice/roles.h"
 #include <QDateTime>
 #include <QMainWindow>
 #include <QPixmap>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace Ui {
 class TForm3;
@@ -67,5 +70,8 @@ private:
     QLabel *m_note;   // the note about backups, when there is one
     QLabel *m_user;   // who is working
     void showWhoIsWorking();
+    void followRole();
+    // Menu entries and buttons, with what each is for.
+    std::vector<std::pair<QObject *, Roles::Duty>> m_roleEntries;
     bool m_exitConfirmed = false;
 };

@@ -1,5 +1,8 @@
 #include "app/openers.h"
+#include "data/practice/roles.h"
+#include "gui/messages.h"
 #include <QApplication>
+#include <QHash>
 #include <memory>
 // One include per window the main window opens.
 #include "app/about.h"
@@ -43,9 +46,8 @@ std::function<void()> shared(Form *const &instance)
             instance->exec();
     };
 }
-}
 
-std::function<void()> WindowOpener(const QString &w)
+std::function<void()> OpenerOf(const QString &w)
 {
     // One line per window.
     if (w == QLatin1String("TForm1a")) return fresh<TForm1a>();
@@ -69,4 +71,31 @@ std::function<void()> WindowOpener(const QString &w)
     if (w == QLatin1String("UsersForm")) return fresh<UsersForm>();
     if (w == QLatin1String("AccessLogForm")) return fresh<AccessLogForm>();
     return {};
+}
+}
+
+std::optional<Roles::Duty> WindowDuty(const QString &w)
+{
+    using Roles::Duty;
+    static const QHash<QString, Duty> duties = {
+        {QStringLiteral("TForm1a"), Duty::Appointments}, {QStringLiteral("TForm6"), Duty::Office}, {QStringLiteral("TForm9"), Duty::Numbering}, {QStringLiteral("TForm10"), Duty::Office}, {QStringLiteral("TForm11"), Duty::Office}, {QStringLiteral("TForm13"), Duty::Expenses}, {QStringLiteral("TForm14"), Duty::Expenses}, {QStringLiteral("TForm15"), Duty::Expenses}, {QStringLiteral("TForm16"), Duty::Customers}, {QStringLiteral("TForm17"), Duty::Customers}, {QStringLiteral("TForm59"), Duty::Takings}, {QStringLiteral("TForm71"), Duty::Receipts}, {QStringLiteral("TForm73"), Duty::Settings}, {QStringLiteral("TForm81"), Duty::Recall}, {QStringLiteral("TForm82"), Duty::Settings}, {QStringLiteral("UsersForm"), Duty::Users},
+        {QStringLiteral("AccessLogForm"), Duty::AccessLog}};
+    const auto it = duties.constFind(w);
+    return it == duties.cend() ? std::nullopt : std::optional<Duty>(*it);
+}
+
+std::function<void()> WindowOpener(const QString &w)
+{
+    std::function<void()> open = OpenerOf(w);
+    const std::optional<Roles::Duty> duty = WindowDuty(w);
+    if (!open || !duty)
+        return open;
+    // Reached however (a shortcut, a hidden entry), a window the role may not use says so.
+    return [open, d = *duty] {
+        if (!Roles::allowed(d)) {
+            Messages::error(Roles::refusal(d), QApplication::activeWindow());
+            return;
+        }
+        open();
+    };
 }

@@ -1,4 +1,5 @@
 #include "app/userswindow.h"
+#include "data/practice/roles.h"
 #include "app/passwordtext.h"
 #include "data/db/practicekey.h"
 #include "data/practice/session.h"
@@ -95,8 +96,7 @@ void UsersForm::FormShow()
 {
     ADOConnection1.prepare();
     // The window is the administrator's; a server's users are its logins.
-    if (Session::current().role() != Users::Role::Administrator)
-        throw DbError(QStringLiteral("Τους χρήστες τους διαχειρίζεται μόνο διαχειριστής του ιατρείου."));
+    Roles::require(Roles::Duty::Users);
     if (!ADOConnection1.onServer() && !Users::haveUsers(QFileInfo(ADOConnection1.fileName()).absolutePath()))
         throw DbError(QStringLiteral("Το ιατρείο δεν έχει ακόμη χρήστες· γράψτε το όνομά σας στον έλεγχο πρόσβασης "
                                      "και ο κωδικός του ιατρείου θα γίνει ο δικός σας, του διαχειριστή."));

@@ -14,6 +14,7 @@
 #include "receipts/customertakings.h"
 #include "receipts/issuereceipt.h"
 #include "data/practice/appstate.h"
+#include "data/practice/roles.h"
 #include "data/work/customerid.h"
 #include "data/db/dataset.h"
 #include "data/work/accesslog.h"
@@ -126,12 +127,28 @@ TForm18::TForm18(QWidget *parent)
     connect(ui->RadioButton8, &QRadioButton::clicked, this, guarded([this] { SortKindClick(QStringLiteral(" ASC")); }));
     connect(ui->RadioButton9, &QRadioButton::clicked, this, guarded([this] { SortKindClick(QStringLiteral(" DESC")); }));
 
-    const std::tuple<QPushButton *, QAction *, void (TForm18::*)()> actions[] = {
-        {ui->Button2, N2, &TForm18::Button2Click}, {ui->Button3, N3, &TForm18::Button3Click}, {ui->Button8, N11, &TForm18::Button8Click}, {ui->Button9, N12, &TForm18::Button9Click}, {ui->Button1, N4, &TForm18::Button1Click}, {ui->Button7, N6, &TForm18::Button7Click}, {ui->Button6, KLLLL1, &TForm18::Button6Click}, {ui->Button5, N5, &TForm18::Button5Click}, {ui->Button10, N13, &TForm18::Button10Click}};
-    for (const auto &[button, action, handler] : actions) {
-        auto run = guarded([this, h = handler] { (this->*h)(); });
+    using Roles::Duty;
+    const std::tuple<QPushButton *, QAction *, void (TForm18::*)(), Duty> actions[] = {
+        {ui->Button2, N2, &TForm18::Button2Click, Duty::Customers},
+        {ui->Button3, N3, &TForm18::Button3Click, Duty::Clinical},
+        {ui->Button8, N11, &TForm18::Button8Click, Duty::Clinical},
+        {ui->Button9, N12, &TForm18::Button9Click, Duty::Clinical},
+        {ui->Button1, N4, &TForm18::Button1Click, Duty::Clinical},
+        {ui->Button7, N6, &TForm18::Button7Click, Duty::Receipts},
+        {ui->Button6, KLLLL1, &TForm18::Button6Click, Duty::Receipts},
+        {ui->Button5, N5, &TForm18::Button5Click, Duty::Customers},
+        {ui->Button10, N13, &TForm18::Button10Click, Duty::PatientExport}};
+    for (const auto &[button, action, handler, duty] : actions) {
+        // Reached however (a shortcut, a hidden entry), an action the role may not use says so.
+        auto run = guarded([this, h = handler, d = duty] {
+            if (!Roles::allowed(d))
+                Messages::error(Roles::refusal(d), this);
+            else
+                (this->*h)();
+        });
         connect(button, &QPushButton::clicked, this, run);
         connect(action, &QAction::triggered, this, run);
+        m_roleEntries.push_back({button, action, duty});
     }
     connect(ui->Button4, &QPushButton::clicked, this, &QDialog::reject);
     connect(N10, &QAction::triggered, this, &QDialog::reject);
@@ -159,6 +176,10 @@ void TForm18::FormShow()
     ADOQuery1->close();
     ADOQuery1->setSql(ListSql);
     ADOQuery1->open();
+    for (const RoleEntry &e : m_roleEntries) {
+        e.button->setVisible(Roles::allowed(e.duty));
+        e.action->setVisible(Roles::allowed(e.duty));
+    }
     RefreshCount();
 
     ui->RadioButton2->setChecked(true);
@@ -181,7 +202,7 @@ void TForm18::RefreshCount()
     ui->GroupBox1->setVisible(any);
     ui->GroupBox2->setVisible(any);
     ui->GroupBox3->setVisible(any);
-    ui->Button10->setVisible(any);
+    ui->Button10->setVisible(any && Roles::allowed(Roles::Duty::PatientExport));
     N1->menuAction()->setVisible(any);
     ui->DBNavigator1->setVisible(any);
 }

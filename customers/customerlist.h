@@ -1,8 +1,10 @@
 #pragma once
 #include "data/db/connection.h"
+#include "data/practice/roles.h"
 #include "gui/formdialog.h"
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace Ui {
 class TForm18;
@@ -11,6 +13,7 @@ class DataSet;
 class QAction;
 class QMenu;
 class QMenuBar;
+class QPushButton;
 
 // "Βασικά στοιχεία των πελατών": the customers one search found, and the
 // hub of every per-customer window. Created once at start-up; the find
@@ -68,6 +71,13 @@ private:
     QMenuBar *MainMenu1;
     QMenu *N1;
     QAction *N2, *N3, *N11, *N12, *N4, *N6, *KLLLL1, *N5, *N10, *N13;
+    // Each action's button and menu entry, shown to the roles that may use it.
+    struct RoleEntry {
+        QPushButton *button;
+        QAction *action;
+        Roles::Duty duty;
+    };
+    std::vector<RoleEntry> m_roleEntries;
 };
 
 // The customer list made at start-up; the search, the recall list and the

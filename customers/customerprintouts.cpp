@@ -5,6 +5,7 @@
 #include "gui/guard.h"
 #include "gui/customerfields.h"
 #include "data/practice/appstate.h"
+#include "data/practice/roles.h"
 #include "data/work/customers.h"
 #include "data/db/dataset.h"
 #include "reports/reportengine.h"
@@ -52,6 +53,14 @@ TForm22::TForm22(QWidget *parent)
 }
 
 TForm22::~TForm22() = default;
+
+// The histories are printed only for the roles that may read them.
+void TForm22::FormShow()
+{
+    const bool clinical = Roles::allowed(Roles::Duty::Clinical);
+    ui->Button8->setVisible(clinical);
+    ui->Button9->setVisible(clinical);
+}
 
 // A failed print leaves the query and the connection open; the window's
 // closing closes them.

@@ -26,6 +26,7 @@ public:
     void FormClose() override;
 
 private:
+    void FormShow() override;
     void Print(ReportProject *project, const QString &statement, const QString &reportFile);
 
     std::unique_ptr<Ui::TForm22> ui;

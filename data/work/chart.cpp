@@ -1,4 +1,5 @@
 #include "data/work/chart.h"
+#include "data/practice/roles.h"
 #include "data/db/clock.h"
 #include "data/db/dataset.h"
 #include "data/db/dberror.h"
@@ -119,6 +120,7 @@ Dentition openingDentition(const QList<Entry> &entries)
 
 void open(DataSet &ds, CustomerRef customer)
 {
+    Roles::require(Roles::Duty::Clinical);
     ds.close();
     ds.setSql(QStringLiteral("SELECT * FROM ODONTOGRAMMA WHERE ID=") + customer.text()
               + QStringLiteral(" ORDER BY HMEROMHNIA DESC, KATAXWRHSH DESC"));
@@ -147,6 +149,7 @@ QList<Entry> entries(const DataSet &ds)
 
 void startEntry(DataSet &ds, CustomerRef customer, int fdi)
 {
+    Roles::require(Roles::Duty::Clinical);
     ds.setFieldValue(QStringLiteral("ID"), customer.value());
     ds.setFieldValue(QStringLiteral("HMEROMHNIA"), Clock::today());
     if (fdi)
@@ -161,6 +164,7 @@ void setSurfaces(DataSet &ds, const QString &letters)
 
 void completeEntry(DataSet &ds, CustomerRef customer)
 {
+    Roles::require(Roles::Duty::Clinical);
     if (!isTooth(ds.fieldValue(QStringLiteral("DONTI")).toInt()))
         throw DbError(QStringLiteral("Διαλέξτε ένα δόντι στο οδοντόγραμμα ή γράψτε τον αριθμό του (π.χ. 16 ή 55)."));
     if (!conditions().contains(ds.fieldText(QStringLiteral("KATASTASH"))))
@@ -179,6 +183,7 @@ void completeEntry(DataSet &ds, CustomerRef customer)
 
 void openPrintout(DataSet &customerRow, DataSet &practice, CustomerRef customer)
 {
+    Roles::require(Roles::Duty::Clinical);
     Customers::openRow(customerRow, customer);
     practice.close();
     practice.setSql(QStringLiteral("SELECT * FROM INFORMATION"));

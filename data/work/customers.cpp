@@ -1,4 +1,5 @@
 #include "data/work/customers.h"
+#include "data/practice/roles.h"
 #include "data/db/dataset.h"
 #include "data/db/dberror.h"
 #include "data/db/helpers.h"
@@ -88,10 +89,12 @@ Search one(CustomerRef customer)
 
 QString printoutSql(Printout what, const QString &criteria)
 {
-    if (what == Printout::History)
+    if (what == Printout::History) {
+        Roles::require(Roles::Duty::Clinical);
         return QStringLiteral("SELECT ID, ONOMA, EPWNYMO, FYLO, HMEROMHNIA_GENNHSEWS, THLEFWNO_1, THLEFWNO_2, "
                               "DIEYTHYNSH, EPAGGELMA, TAMEIO, ISTORIKO FROM STOIXEIA_PELATH ")
             + criteria;
+    }
     return QStringLiteral("SELECT ID, ONOMA, EPWNYMO, FYLO, HMEROMHNIA_GENNHSEWS, THLEFWNO_1, THLEFWNO_2, "
                           "DIEYTHYNSH, EPAGGELMA, TAMEIO FROM STOIXEIA_PELATH ")
         + criteria;
@@ -107,12 +110,14 @@ void openCard(DataSet &ds, CustomerRef customer)
 
 void openHistory(DataSet &ds, CustomerRef customer)
 {
+    Roles::require(Roles::Duty::Clinical);
     openRequired(ds, WholeRow + oneCustomer(customer));
     AccessLog::watch(ds, AccessLog::Action::Change, customer.value(), QStringLiteral("Ιστορικό"));
 }
 
 void openRow(DataSet &ds, CustomerRef customer)
 {
+    Roles::require(Roles::Duty::Clinical);
     ds.close();
     ds.setSql(WholeRow + oneCustomer(customer));
     ds.open();

@@ -1,4 +1,5 @@
 #include "data/work/patientexport.h"
+#include "data/practice/roles.h"
 #include "data/db/clock.h"
 #include "data/db/connection.h"
 #include "data/db/jetsql.h"
@@ -184,6 +185,7 @@ Mentions mentions(DbConnection &conn, const QString &firstName, const QString &s
 
 Export read(DbConnection &conn, CustomerRef customer)
 {
+    Roles::require(Roles::Duty::PatientExport);
     Export e;
     e.customerId = customer.value();
     e.made = Clock::now();

@@ -1,4 +1,5 @@
 #include "data/work/plans.h"
+#include "data/practice/roles.h"
 #include "data/db/clock.h"
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
@@ -228,6 +229,7 @@ QString itemsSql()
 
 QList<Item> items(DbConnection &conn, CustomerRef customer)
 {
+    Roles::require(Roles::Duty::Clinical);
     QList<Item> out;
     DbStatement st(conn, itemsSql());
     st.bind(1, customer.value());
@@ -238,6 +240,7 @@ QList<Item> items(DbConnection &conn, CustomerRef customer)
 
 qint64 addItem(DbConnection &conn, CustomerRef customer, const Item &item)
 {
+    Roles::require(Roles::Duty::Clinical);
     DbTransaction tx(conn);
     Item i = item;
     const std::optional<Work> w = work(conn, i.work);
@@ -255,6 +258,7 @@ qint64 addItem(DbConnection &conn, CustomerRef customer, const Item &item)
 
 void changeItem(DbConnection &conn, const Item &item)
 {
+    Roles::require(Roles::Duty::Clinical);
     DbTransaction tx(conn);
     if (readItem(conn, item.id).receipt != 0)
         throw DbError(QStringLiteral("Η εργασία έχει χρεωθεί σε απόδειξη και δεν αλλάζει."));
@@ -267,6 +271,7 @@ void changeItem(DbConnection &conn, const Item &item)
 
 void setState(DbConnection &conn, qint64 id, State state, const QDate &day)
 {
+    Roles::require(Roles::Duty::Clinical);
     DbTransaction tx(conn);
     const Item before = readItem(conn, id);
     if (before.receipt != 0)

@@ -1,4 +1,5 @@
 #include "data/work/recall.h"
+#include "data/practice/roles.h"
 #include "data/db/dataset.h"
 
 namespace Recall {
@@ -29,6 +30,7 @@ QString listSql(int months, const QDate &today)
 
 void open(DataSet &ds, int months, const QDate &today)
 {
+    Roles::require(Roles::Duty::Recall);
     ds.close();
     ds.setSql(listSql(months, today));
     ds.open();

@@ -31,6 +31,12 @@ struct TemplatePractice {
         key = PracticeKey::derive(QString::fromLatin1(Schema::FirstPassword), salt);
     }
 };
+
+TemplatePractice &templatePractice()
+{
+    static TemplatePractice made;
+    return made;
+}
 }
 
 TempPractice::TempPractice()
@@ -44,7 +50,7 @@ TempPractice::TempPractice()
         // A password change in an earlier test must not lock the next one out.
         TestServer::superExec(QStringLiteral("postgres"), QStringLiteral("ALTER ROLE %1 PASSWORD '%2'").arg(TestServer::loginUser(), TestServer::loginPassword()));
     } else {
-        static TemplatePractice made;
+        const TemplatePractice &made = templatePractice();
         if (!QFile::copy(made.dir.filePath(QStringLiteral("data.mdb")), m_dir.filePath(QStringLiteral("data.mdb"))))
             throw std::runtime_error("the practice file cannot be copied");
         // The run's key, as the access check leaves it.
@@ -57,6 +63,28 @@ TempPractice::TempPractice()
         Session::current().logIn(DbConnectionString, TestServer::loginPassword());
     Messages::setScripted(true);
     Messages::takeShown();
+}
+
+void TempPractice::signInAs(const QString &user, Users::Role role)
+{
+    if (!TestServer::practicesOnServer()) {
+        const TemplatePractice &made = templatePractice();
+        Session::current().useKey(made.key, made.salt, user, role);
+        return;
+    }
+    // On a server a user is a login of the role's group, made by the practice's own login.
+    Session::current().logIn(DbConnectionString, TestServer::loginPassword());
+    if (user.isEmpty())
+        return;
+    const QString password = QStringLiteral("Rolos-2024");
+    bool known = false;
+    for (const Users::User &u : Users::list(conn()))
+        known = known || u.name == user;
+    if (!known)
+        Users::add(conn(), {user, role, true}, password);
+    else
+        Users::setRole(conn(), user, role);
+    Session::current().logIn(DbConnectionString, password, user);
 }
 
 TempPractice::~TempPractice()

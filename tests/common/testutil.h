@@ -1,5 +1,6 @@
 #pragma once
 #include "data/db/connection.h"
+#include "data/practice/users.h"
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -41,6 +42,9 @@ public:
     QVariant scalar(const QString &jetSelect);   // first column of first row
     int count(const QString &table);
     void copyReportFiles();   // *.RAV from the source tree
+    // Signs the session in again as a named user of a role, as the access
+    // check leaves it for that user.
+    void signInAs(const QString &user, Users::Role role);
     // Turns data.mdb into a file as earlier versions made it (the old fixed
     // key, SQLCipher's default pages), with one customer; no session key.
     void makeLegacy();
