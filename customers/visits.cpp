@@ -64,6 +64,9 @@ void TFORM17A::FormCreate()
 
 void TFORM17A::FormShow()
 {
+    // Opening refused or failed, and said so already: nothing to show.
+    if (!ADOTable1->isOpen())
+        return;
     ui->Label5->setText(CustomerFirstName);
     ui->Label6->setText(CustomerSurname);
     // Without a customer no visit row is started: nothing can be stored.

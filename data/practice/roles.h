@@ -8,17 +8,17 @@
 namespace Roles {
 
 enum class Duty {
-    Customers,       // finding customers, their card (contact details), a new customer
+    Customers,   // finding customers, their card (contact details), a new customer
     Appointments,
-    Receipts,        // issuing receipts, the receipts issued, a customer's takings
-    Takings,         // the takings between two dates
+    Receipts,   // issuing receipts, the receipts issued, a customer's takings
+    Takings,    // the takings between two dates
     Expenses,
     Office,          // reminders, the notebook, useful phones
     Clinical,        // history and its remarks, visits, tooth chart, treatment plan
     PatientExport,   // everything held on a customer, in one file
     Recall,
-    Settings,        // the receipts' details, the price list of work
-    Numbering,       // the receipt numbering
+    Settings,    // the receipts' details, the price list of work
+    Numbering,   // the receipt numbering
     Users,
     AccessLog,
     Backup,
