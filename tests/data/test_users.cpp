@@ -284,11 +284,12 @@ private slots:
         QTemporaryDir server;
         QFile conf(server.filePath(QStringLiteral("server.conf")));
         QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write("host=db.example\ndatabase=iatreio\nuser=molarix\n");
+        // A server's users are its logins: the tool asks the server, and says so when it cannot.
+        conf.write("host=127.0.0.1\nport=9\ndatabase=iatreio\nuser=molarix\n");
         conf.close();
         const ToolRun r = runTool({QStringLiteral("users"), server.path(), QStringLiteral("list"), user, kAdmin});
         QCOMPARE(r.code, 1);
-        QVERIFY2(r.err.contains(QStringLiteral("CREATE ROLE")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral("Δεν έγινε σύνδεση με τον διακομιστή 127.0.0.1")), qPrintable(r.err));
     }
 };
 
