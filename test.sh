@@ -12,9 +12,8 @@ stage() {
 stage packages scripts/deps.sh
 # Sources in the house style (.clang-format); `scripts/format-check.sh --fix` rewrites them.
 stage format scripts/format-check.sh
-stage build scripts/build.sh
-stage tests bash -c 'cd build && ctest --output-on-failure -j"$(nproc)"'
+# One build for every check, with AddressSanitizer and UBSan on.
+stage build scripts/build.sh --sanitize
+stage tests bash -c 'cd build-sanitize && ctest --output-on-failure -j"$(nproc)"'
 # Each mutant of scripts/mutants/list.txt, applied in turn, must make its tests fail.
-stage mutants scripts/mutants.sh build
-# The data and receipt tests again under AddressSanitizer and UBSan.
-stage sanitizers scripts/sanitize-tests.sh
+stage mutants scripts/mutants.sh build-sanitize

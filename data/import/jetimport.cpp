@@ -945,6 +945,15 @@ void misbehaveForTests()
     }
 }
 
+// The address space this process has mapped so far, in bytes.
+[[maybe_unused]] qint64 mappedBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readLine().split(' ').value(0).toLongLong() * sysconf(_SC_PAGESIZE);
+}
+
 void setLimit(int resource, qint64 bytes)
 {
     const rlimit l{rlim_t(bytes), rlim_t(bytes)};
@@ -1000,8 +1009,15 @@ int childMain(const QStringList &args)
     const bool accept = args.at(2) == QLatin1String("1");
     const qint64 memory = args.at(3).toLongLong(), seconds = args.at(4).toLongLong();
     setLimit(RLIMIT_CORE, 0);   // a crash writes nothing either
-    if (memory > 0)
+    if (memory > 0) {
+#if defined(__SANITIZE_ADDRESS__)
+        // AddressSanitizer maps terabytes for its shadow before main: the
+        // reader's memory is counted from there.
+        setLimit(RLIMIT_AS, mappedBytes() + memory);
+#else
         setLimit(RLIMIT_AS, memory);
+#endif
+    }
     // Nor can it fill the disk: the new file is never many times the old one.
     setLimit(RLIMIT_FSIZE, (qint64(256) << 20) + 16 * QFileInfo(jetPath).size());
     // Should the program that waits for it be gone, a looping child still ends.
