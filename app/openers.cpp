@@ -78,8 +78,7 @@ std::optional<Roles::Duty> WindowDuty(const QString &w)
 {
     using Roles::Duty;
     static const QHash<QString, Duty> duties = {
-        {QStringLiteral("TForm1a"), Duty::Appointments}, {QStringLiteral("TForm6"), Duty::Office}, {QStringLiteral("TForm9"), Duty::Numbering}, {QStringLiteral("TForm10"), Duty::Office}, {QStringLiteral("TForm11"), Duty::Office}, {QStringLiteral("TForm13"), Duty::Expenses}, {QStringLiteral("TForm14"), Duty::Expenses}, {QStringLiteral("TForm15"), Duty::Expenses}, {QStringLiteral("TForm16"), Duty::Customers}, {QStringLiteral("TForm17"), Duty::Customers}, {QStringLiteral("TForm59"), Duty::Takings}, {QStringLiteral("TForm71"), Duty::Receipts}, {QStringLiteral("TForm73"), Duty::Settings}, {QStringLiteral("TForm81"), Duty::Recall}, {QStringLiteral("TForm82"), Duty::Settings}, {QStringLiteral("UsersForm"), Duty::Users},
-        {QStringLiteral("AccessLogForm"), Duty::AccessLog}};
+        {QStringLiteral("TForm1a"), Duty::Appointments}, {QStringLiteral("TForm6"), Duty::Office}, {QStringLiteral("TForm9"), Duty::Numbering}, {QStringLiteral("TForm10"), Duty::Office}, {QStringLiteral("TForm11"), Duty::Office}, {QStringLiteral("TForm13"), Duty::Expenses}, {QStringLiteral("TForm14"), Duty::Expenses}, {QStringLiteral("TForm15"), Duty::Expenses}, {QStringLiteral("TForm16"), Duty::Customers}, {QStringLiteral("TForm17"), Duty::Customers}, {QStringLiteral("TForm59"), Duty::Takings}, {QStringLiteral("TForm71"), Duty::Receipts}, {QStringLiteral("TForm73"), Duty::Settings}, {QStringLiteral("TForm81"), Duty::Recall}, {QStringLiteral("TForm82"), Duty::Settings}, {QStringLiteral("UsersForm"), Duty::Users}, {QStringLiteral("AccessLogForm"), Duty::AccessLog}};
     const auto it = duties.constFind(w);
     return it == duties.cend() ? std::nullopt : std::optional<Duty>(*it);
 }
