@@ -14,6 +14,7 @@
 #include <QDate>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include "bench/benchpractice.h"
 #include "bench/benchtiny.h"
 #include <benchmark/benchmark.h>
 
@@ -24,10 +25,7 @@ namespace {
 // booked.
 int fillBook(const QString &dir)
 {
-    Schema::createDatabase(dir, QString::fromLatin1(Schema::FirstPassword));
-    PracticeFile::unlock(QDir(dir).absoluteFilePath(QStringLiteral("data.mdb")), QString::fromLatin1(Schema::FirstPassword));
-    AppDirectory = dir;
-    DbConnectionString = BuildConnectionString(dir);
+    Bench::openNewPractice(dir);
     DbConnection conn;
     conn.prepare();
     const QStringList columns = Schema::slotColumns();

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include "bench/benchpractice.h"
 #include "bench/benchtiny.h"
 #include <benchmark/benchmark.h>
 
@@ -28,10 +29,7 @@ int rows() { return Bench::size(100000, 5000); }
 
 void fillExpenses(const QString &dir)
 {
-    Schema::createDatabase(dir, QString::fromLatin1(Schema::FirstPassword));
-    PracticeFile::unlock(QDir(dir).absoluteFilePath(QStringLiteral("data.mdb")), QString::fromLatin1(Schema::FirstPassword));
-    AppDirectory = dir;
-    DbConnectionString = BuildConnectionString(dir);
+    Bench::openNewPractice(dir);
     DbConnection conn;
     conn.prepare();
     const QStringList kinds{QStringLiteral("Ενοίκιο ιατρείου"), QStringLiteral("Ρεύμα"),

@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include "bench/benchpractice.h"
 #include "bench/benchtiny.h"
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -36,10 +37,7 @@ struct Practice {
 
     Practice()
     {
-        Schema::createDatabase(dir.path(), QString::fromLatin1(Schema::FirstPassword));
-        PracticeFile::unlock(QDir(dir.path()).absoluteFilePath(QStringLiteral("data.mdb")), QString::fromLatin1(Schema::FirstPassword));
-        AppDirectory = QDir::toNativeSeparators(dir.path());
-        DbConnectionString = BuildConnectionString(AppDirectory);
+        Bench::openNewPractice(dir.path());
         Clock::setNow(QDateTime(kToday, QTime(10, 0)));
         DbConnection conn;
         conn.setConnectionString(DbConnectionString);
@@ -106,16 +104,7 @@ void BM_GesyDueBareStatement(benchmark::State &state)
     int rows = 0;
     for (auto _ : state) {
         DbStatement st(conn, native);
-        rows = 0;
-        qint64 chars = 0;
-        while (st.step()) {
-            ++rows;
-            for (int c = 0; c < st.columnCount(); ++c) {
-                benchmark::DoNotOptimize(sqlite3_column_text(st.handle(), c));
-                chars += sqlite3_column_bytes(st.handle(), c);
-            }
-        }
-        benchmark::DoNotOptimize(chars);
+        rows = Bench::stepAsText(st);
     }
     state.counters["rows"] = rows;
 }

@@ -21,6 +21,7 @@
 #include <QRadioButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include "bench/benchpractice.h"
 #include "bench/benchtiny.h"
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -36,10 +37,7 @@ struct Practice {
 
     Practice()
     {
-        Schema::createDatabase(dir.path(), QString::fromLatin1(Schema::FirstPassword));
-        PracticeFile::unlock(QDir(dir.path()).absoluteFilePath(QStringLiteral("data.mdb")), QString::fromLatin1(Schema::FirstPassword));
-        AppDirectory = QDir::toNativeSeparators(dir.path());
-        DbConnectionString = BuildConnectionString(AppDirectory);
+        Bench::openNewPractice(dir.path());
         DbConnection conn;
         conn.setConnectionString(DbConnectionString);
         conn.open();

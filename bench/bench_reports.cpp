@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTemporaryDir>
+#include "bench/benchpractice.h"
 #include "bench/benchtiny.h"
 #include <benchmark/benchmark.h>
 #include <map>
@@ -39,10 +40,7 @@ struct Practice {
 
     explicit Practice(int customers)
     {
-        Schema::createDatabase(dir.path(), QString::fromLatin1(Schema::FirstPassword));
-        PracticeFile::unlock(QDir(dir.path()).absoluteFilePath(QStringLiteral("data.mdb")), QString::fromLatin1(Schema::FirstPassword));
-        AppDirectory = QDir::toNativeSeparators(dir.path());
-        DbConnectionString = BuildConnectionString(AppDirectory);
+        Bench::openNewPractice(dir.path());
         conn.setConnectionString(DbConnectionString);
         conn.open();
         {
