@@ -33,6 +33,8 @@ namespace SqlFunctions {
 void registerAll(sqlite3 *db);
 // Greek dictionary order, shared by SQL ORDER BY and the data sets' sort.
 int compareText(const QString &a, const QString &b);
+// The same order for UTF-8 texts, as the GREEK collation compares them.
+int compareUtf8(const char *a, int lengthA, const char *b, int lengthB);
 // Case- and accent-folded form used by LIKE.
 QString foldForLike(const QString &s);
 }

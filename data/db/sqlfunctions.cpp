@@ -496,6 +496,11 @@ void SqlFunctions::registerAll(sqlite3 *db)
     check(db, sqlite3_create_collation_v2(db, "GREEK", SQLITE_UTF8, nullptr, greekCollation, nullptr), "GREEK");
 }
 
+int SqlFunctions::compareUtf8(const char *a, int lengthA, const char *b, int lengthB)
+{
+    return greekCollation(nullptr, lengthA, a, lengthB, b);
+}
+
 int SqlFunctions::compareText(const QString &a, const QString &b)
 {
     return compareViews(a, b);

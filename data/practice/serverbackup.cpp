@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <future>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -199,10 +200,6 @@ Measure fillFile(DbConnection &server, const QString &part, const QString &passw
         file.executeNative(stmt);
     fileUnit.commit();
     file.close();
-
-    QFile synced(part);
-    if (!synced.open(QIODevice::ReadWrite) || ::fsync(synced.handle()) != 0)
-        throw DbError(QStringLiteral("Το αντίγραφο %1 δεν γράφτηκε στον δίσκο.").arg(native(part)));
     return held;
 }
 
@@ -302,10 +299,17 @@ Backup::TableCounts makeVerified(DbConnection &server, const QString &dest, cons
     Backup::TableCounts verified;
     try {
         const Measure held = fillFile(server, part, password, key, salt);
+        // The disk takes the copy while it is checked: it is named only after both.
+        auto synced = std::async(std::launch::async, [&part] {
+            QFile f(part);
+            return f.open(QIODevice::ReadWrite) && ::fsync(f.handle()) == 0;
+        });
         // The copy opened on its own, checked whole, then counted and summed.
         QMap<QString, double> sums;
         verified = Backup::verifyFile(part, key, [&](DbConnection &copy) { sums = amounts(copy); });
         PracticeKey::wipe(key);
+        if (!synced.get())
+            throw DbError(QStringLiteral("Το αντίγραφο %1 δεν γράφτηκε στον δίσκο.").arg(native(part)));
         if (const QString diff = differences(held, verified, sums); !diff.isEmpty())
             throw DbError(QStringLiteral("Το αντίγραφο δεν έχει τα δεδομένα του διακομιστή (%1).").arg(diff));
     } catch (...) {
