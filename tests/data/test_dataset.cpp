@@ -174,6 +174,25 @@ private slots:
         typed.open();
         QCOMPARE(typed.rowValues(0), QVariantList({qlonglong(1), QDate(1950, 1, 1), QString(200, u'Ω'), 1.5}));
         QCOMPARE(typed.rowValues(1), QVariantList({qlonglong(2), QVariant(), QStringLiteral("Λεωφόρος Αρχιεπισκόπου Μακαρίου 1"), 3.0}));
+
+        // Rows of megabytes: cells larger than any block, and rows begun in
+        // one block carried over into the next, the large ones too.
+        QStringList big;
+        for (int i = 0; i < 6; ++i)
+            big << QString(500000 * (i + 1), QChar(u'α' + i));
+        {
+            DbStatement st(p.conn(), "UPDATE STOIXEIA_PELATH SET DIEYTHYNSH=? WHERE ID=?");
+            for (int i = 0; i < big.size(); ++i) {
+                st.reset();
+                st.bindAll({big[i], i + 1});
+                st.step();
+            }
+        }
+        ds.close();
+        ds.open();
+        for (int i = 0; i < big.size(); ++i)
+            QVERIFY(ds.value(i, 2).toString() == big[i]);
+        QCOMPARE(ds.value(rows - 1, 1).toString(), QStringLiteral("Παπαδοπούλου-Χατζηγεωργίου %1").arg(rows - 1));
 #endif
     }
 
