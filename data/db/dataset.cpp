@@ -393,6 +393,24 @@ constexpr qint64 kOddKey = kNullKey + 1;
 }   // namespace
 
 namespace {
+
+// Makes the pages of fresh memory in one call rather than a fault each on
+// first use: filling a large result page by page cost more in faults than
+// reading its rows. Only a hint; where it is refused, nothing changes.
+void makePages([[maybe_unused]] void *at, [[maybe_unused]] size_t size)
+{
+#if defined(MADV_POPULATE_WRITE)
+    constexpr std::uintptr_t page = 4096;
+    const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(at) + page - 1) & ~(page - 1);
+    const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(at) + size) & ~(page - 1);
+    if (from < to)
+        madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_WRITE);
+#endif
+}
+
+}   // namespace
+
+namespace {
 DataSet::OverwriteQuestion &overwriteQuestion()
 {
     static DataSet::OverwriteQuestion ask;
@@ -417,27 +435,25 @@ void PackedRows::grow(size_t n)
     constexpr size_t largeBlock = 8 * 1024 * 1024;
     const size_t begun = size_t(m_at - m_rowStart);
     const size_t size = std::max(m_blockSize, 2 * (begun + n));
-    m_blockSize = m_blockSize >= 1024 * 1024 ? largeBlock : m_blockSize * 2;
+    m_blockSize = m_blockSize >= 256 * 1024 ? largeBlock : m_blockSize * 2;
     m_blocks.emplace_back(new unsigned char[size]);
     unsigned char *block = m_blocks.back().get();
-#if defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_WRITE)
-    // Only hints: huge pages for the whole ones inside a large block, the
-    // other pages of a block made in one call rather than a fault each.
+    // Huge pages for the whole ones inside a large block (only a hint),
+    // the block's other pages made at once.
     if (size >= 64 * 1024) {
-        constexpr std::uintptr_t page = 4096, hugePage = 2 * 1024 * 1024;
+        constexpr std::uintptr_t hugePage = 2 * 1024 * 1024;
         const auto start = reinterpret_cast<std::uintptr_t>(block), end = start + size;
-        std::uintptr_t from = (start + hugePage - 1) & ~(hugePage - 1), to = end & ~(hugePage - 1);
-        if (size < largeBlock || from >= to)
-            from = to = end & ~(page - 1);
-        else
+        std::uintptr_t from = end, to = end;
+#if defined(MADV_HUGEPAGE)
+        if (size >= largeBlock && ((start + hugePage - 1) & ~(hugePage - 1)) < (end & ~(hugePage - 1))) {
+            from = (start + hugePage - 1) & ~(hugePage - 1);
+            to = end & ~(hugePage - 1);
             madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
-        const std::uintptr_t head = (start + page - 1) & ~(page - 1), tail = end & ~(page - 1);
-        if (head < from)
-            madvise(reinterpret_cast<void *>(head), from - head, MADV_POPULATE_WRITE);
-        if (to < tail)
-            madvise(reinterpret_cast<void *>(to), tail - to, MADV_POPULATE_WRITE);
-    }
+        }
 #endif
+        makePages(block, from - start);
+        makePages(reinterpret_cast<void *>(to), end - to);
+    }
     if (begun)
         std::memcpy(block, m_rowStart, begun);
     m_rowStart = block;
@@ -655,6 +671,10 @@ void DataSet::fetch()
     m_store.clear();
     std::vector<StoredRow> rows;
     while (st->step()) {
+        if (rows.size() == rows.capacity()) {
+            rows.reserve(std::max<size_t>(64, 2 * rows.capacity()));
+            makePages(rows.data() + rows.size(), (rows.capacity() - rows.size()) * sizeof(StoredRow));
+        }
         m_store.beginRow();
         for (int c = 0; c < nf; ++c)
             packCell(m_store, *h, c + first, fields[size_t(c)].type, fromValue[size_t(c)]);
