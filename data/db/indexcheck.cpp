@@ -120,7 +120,7 @@ void appendValue(std::string &out, sqlite3_stmt *st, int col)
     case SQLITE_TEXT:
     case SQLITE_BLOB: {
         const char *p = static_cast<const char *>(type == SQLITE_TEXT ? static_cast<const void *>(sqlite3_column_text(st, col))
-                                                                       : sqlite3_column_blob(st, col));
+                                                                      : sqlite3_column_blob(st, col));
         const int n = sqlite3_column_bytes(st, col);
         out.push_back(type == SQLITE_TEXT ? '\3' : '\4');
         out.append(reinterpret_cast<const char *>(&n), sizeof n);
@@ -163,7 +163,8 @@ int typeClass(int type)
 int compareBytes(const std::string &a, const std::string &b)
 {
     const int c = std::memcmp(a.data(), b.data(), std::min(a.size(), b.size()));
-    return c != 0 ? c : (a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0);
+    return c != 0 ? c : (a.size() < b.size() ? -1 : a.size() > b.size() ? 1
+                                                                        : 0);
 }
 
 // SQLite's order of two values under a collation.
@@ -177,10 +178,12 @@ int compareValues(const Value &a, const Value &b, Collation collation)
         return 0;
     case 1: {
         if (a.type == SQLITE_INTEGER && b.type == SQLITE_INTEGER)
-            return a.integer < b.integer ? -1 : a.integer > b.integer ? 1 : 0;
+            return a.integer < b.integer ? -1 : a.integer > b.integer ? 1
+                                                                      : 0;
         const long double x = a.type == SQLITE_INTEGER ? static_cast<long double>(a.integer) : a.real;
         const long double y = b.type == SQLITE_INTEGER ? static_cast<long double>(b.integer) : b.real;
-        return x < y ? -1 : x > y ? 1 : 0;
+        return x < y ? -1 : x > y ? 1
+                                  : 0;
     }
     case 2:
         if (collation == Collation::Greek)
