@@ -368,6 +368,7 @@ void TForm3::buildMenu()
     wire(addEntry(N1, "N11", QStringLiteral("Αλλαγή του κωδικού πρόσβασης")), QStringLiteral("TForm66"));
     wire(addEntry(N1, "N32", QStringLiteral("Χρήστες…")), QStringLiteral("UsersForm"));
     wire(addEntry(N1, "N33", QStringLiteral("Ημερολόγιο προσβάσεων…")), QStringLiteral("AccessLogForm"));
+    wire(addEntry(N1, "N34", QStringLiteral("Περίοδος διατήρησης ιατρικών στοιχείων…")), QStringLiteral("RetentionYears"));
     QAction *N29 = addEntry(N1, "N29", QStringLiteral("Αντίγραφο ασφαλείας…"));
     m_roleEntries.emplace_back(N29, Roles::Duty::Backup);
     onTriggered(N29, [this] {

@@ -11,6 +11,7 @@
 #include "customers/findcustomer.h"
 #include "customers/newcustomer.h"
 #include "app/passwordchange.h"
+#include "app/retentionyears.h"
 #include "app/userswindow.h"
 #include "expenses/expensesbydates.h"
 #include "expenses/expensesbymonth.h"
@@ -70,6 +71,7 @@ std::function<void()> OpenerOf(const QString &w)
     if (w == QLatin1String("TForm82")) return fresh<TForm82>();
     if (w == QLatin1String("UsersForm")) return fresh<UsersForm>();
     if (w == QLatin1String("AccessLogForm")) return fresh<AccessLogForm>();
+    if (w == QLatin1String("RetentionYears")) return [] { AskRetentionYears(QApplication::activeWindow()); };
     return {};
 }
 }
@@ -78,7 +80,7 @@ std::optional<Roles::Duty> WindowDuty(const QString &w)
 {
     using Roles::Duty;
     static const QHash<QString, Duty> duties = {
-        {QStringLiteral("TForm1a"), Duty::Appointments}, {QStringLiteral("TForm6"), Duty::Office}, {QStringLiteral("TForm9"), Duty::Numbering}, {QStringLiteral("TForm10"), Duty::Office}, {QStringLiteral("TForm11"), Duty::Office}, {QStringLiteral("TForm13"), Duty::Expenses}, {QStringLiteral("TForm14"), Duty::Expenses}, {QStringLiteral("TForm15"), Duty::Expenses}, {QStringLiteral("TForm16"), Duty::Customers}, {QStringLiteral("TForm17"), Duty::Customers}, {QStringLiteral("TForm59"), Duty::Takings}, {QStringLiteral("TForm71"), Duty::Receipts}, {QStringLiteral("TForm73"), Duty::Settings}, {QStringLiteral("TForm81"), Duty::Recall}, {QStringLiteral("TForm82"), Duty::Settings}, {QStringLiteral("UsersForm"), Duty::Users}, {QStringLiteral("AccessLogForm"), Duty::AccessLog}};
+        {QStringLiteral("TForm1a"), Duty::Appointments}, {QStringLiteral("TForm6"), Duty::Office}, {QStringLiteral("TForm9"), Duty::Numbering}, {QStringLiteral("TForm10"), Duty::Office}, {QStringLiteral("TForm11"), Duty::Office}, {QStringLiteral("TForm13"), Duty::Expenses}, {QStringLiteral("TForm14"), Duty::Expenses}, {QStringLiteral("TForm15"), Duty::Expenses}, {QStringLiteral("TForm16"), Duty::Customers}, {QStringLiteral("TForm17"), Duty::Customers}, {QStringLiteral("TForm59"), Duty::Takings}, {QStringLiteral("TForm71"), Duty::Receipts}, {QStringLiteral("TForm73"), Duty::Settings}, {QStringLiteral("TForm81"), Duty::Recall}, {QStringLiteral("TForm82"), Duty::Settings}, {QStringLiteral("UsersForm"), Duty::Users}, {QStringLiteral("AccessLogForm"), Duty::AccessLog}, {QStringLiteral("RetentionYears"), Duty::Settings}};
     const auto it = duties.constFind(w);
     return it == duties.cend() ? std::nullopt : std::optional<Duty>(*it);
 }

@@ -109,7 +109,7 @@ void TForm80::FormShow()
     m_loading = false;
     ADOConnection1.prepare();
     Chart::open(*ADOQuery1, customer);
-    AccessLog::recordReading(ADOConnection1, AccessLog::Action::Open, customer.value(), QStringLiteral("Οδοντόγραμμα"));
+    AccessLog::recordLater(ADOConnection1, AccessLog::Action::Open, customer.value(), QStringLiteral("Οδοντόγραμμα"));
     ReadEntries();
     const Chart::Dentition dentition = Chart::openingDentition(m_entries);
     (dentition == Chart::Dentition::Primary ? ui->RadioButton2 : ui->RadioButton1)->setChecked(true);
@@ -219,7 +219,7 @@ void TForm80::Button1Click()
     ADOQuery1->checkBrowseMode();
     DBNavigator1Click();
     Chart::openPrintout(*ADOQuery2, *ADOQuery3, customer);
-    AccessLog::recordReading(ADOConnection1, AccessLog::Action::Print, customer.value(), QStringLiteral("Οδοντόγραμμα"));
+    AccessLog::recordLater(ADOConnection1, AccessLog::Action::Print, customer.value(), QStringLiteral("Οδοντόγραμμα"));
     // The chart as drawn now (the teeth shown, on the chosen day), without
     // the outline of the current entry.
     ToothChart1->setSelection(0, QString());

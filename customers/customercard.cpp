@@ -50,7 +50,7 @@ void TForm19::FormShow()
     const CustomerRef customer = CustomerRef::require(CustomerId);
     ADOConnection1.prepare();
     Customers::openCard(*ADOQuery1, customer);
-    AccessLog::recordReading(ADOConnection1, AccessLog::Action::Open, customer.value(), QStringLiteral("Καρτέλα πελάτη"));
+    AccessLog::recordLater(ADOConnection1, AccessLog::Action::Open, customer.value(), QStringLiteral("Καρτέλα πελάτη"));
     ADOQuery1->edit();
 }
 

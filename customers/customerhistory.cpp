@@ -34,7 +34,7 @@ void TForm20::FormShow()
     const CustomerRef customer = CustomerRef::require(CustomerId);
     ADOConnection1.prepare();
     Customers::openHistory(*ADOQuery1, customer);
-    AccessLog::recordReading(ADOConnection1, AccessLog::Action::Open, customer.value(), QStringLiteral("Ιστορικό"));
+    AccessLog::recordLater(ADOConnection1, AccessLog::Action::Open, customer.value(), QStringLiteral("Ιστορικό"));
     ui->Label7->setText(CustomerBirthDate);
     ui->Label6->setText(CustomerSurname);
     ui->Label5->setText(CustomerFirstName);

@@ -101,7 +101,6 @@ TForm18::TForm18(QWidget *parent)
     g->addColumn(QStringLiteral("THLEFWNO_2"), QStringLiteral("Τηλέφωνο 2"), left);
     g->addColumn(QStringLiteral("EPAGGELMA"), QStringLiteral("Επάγγελμα"), left);
     g->addColumn(QStringLiteral("TAMEIO"), QStringLiteral("Ταμείο"), Qt::AlignCenter);
-    g->setCtrlDeleteEnabled(true);
 
     ui->DBText1->setDataSource(ADOQuery1, QStringLiteral("ID"));
     ui->DBText2->setDataSource(ADOQuery1, QStringLiteral("ONOMA"));
@@ -109,8 +108,6 @@ TForm18::TForm18(QWidget *parent)
     ui->DBText5->setDataSource(ADOQuery1, QStringLiteral("HMEROMHNIA_GENNHSEWS"));
 
     ui->DBNavigator1->setDataSet(ADOQuery1);
-    ui->DBNavigator1->setVisibleButtons(
-        {DbNavigator::First, DbNavigator::Prior, DbNavigator::Next, DbNavigator::Last, DbNavigator::Delete});
     connect(ui->DBNavigator1, &DbNavigator::clicked, this, guarded([this] { RefreshCount(); }));
     // Both ways of deleting (the navigator, Ctrl+Delete in the grid) go
     // through the unit that keeps medical records for their period.
@@ -180,6 +177,13 @@ void TForm18::FormShow()
         e.button->setVisible(Roles::allowed(e.duty));
         e.action->setVisible(Roles::allowed(e.duty));
     }
+    // Deleting takes the clinical data with the customer.
+    const bool mayDelete = Roles::allowed(Roles::Duty::CustomerDeletion);
+    QList<DbNavigator::Button> moves{DbNavigator::First, DbNavigator::Prior, DbNavigator::Next, DbNavigator::Last};
+    if (mayDelete)
+        moves << DbNavigator::Delete;
+    ui->DBNavigator1->setVisibleButtons(moves);
+    ui->DBGrid1->setCtrlDeleteEnabled(mayDelete);
     RefreshCount();
 
     ui->RadioButton2->setChecked(true);

@@ -74,7 +74,7 @@ void TFORM17A::FormShow()
     StartNewVisit();
     Visits::assign(*ADOTable1, customer);
     Visits::openList(*ADOQuery1, customer);
-    AccessLog::recordReading(ADOConnection1, AccessLog::Action::Open, customer.value(), QStringLiteral("Επισκέψεις"));
+    AccessLog::recordLater(ADOConnection1, AccessLog::Action::Open, customer.value(), QStringLiteral("Επισκέψεις"));
     RefreshCount();
 }
 

@@ -3,6 +3,7 @@
 
 #include "data/db/clock.h"
 #include "data/practice/appstate.h"
+#include "data/work/accesslog.h"
 #include "data/work/chart.h"
 #include "gui/formstyle.h"
 #include "gui/guard.h"
@@ -94,6 +95,7 @@ void TForm83::FormShow()
     WorkChosen();
     ui->Button1->setEnabled(!m_works.isEmpty());
     m_items->load(ADOConnection1, customer);
+    AccessLog::recordLater(ADOConnection1, AccessLog::Action::Open, customer.value(), QStringLiteral("Σχέδιο θεραπείας"));
     ShowTotals();
     ui->ComboBox1->setFocus();
 }

@@ -50,7 +50,7 @@ void TForm57::FormShow()
     const CustomerRef customer = CustomerRef::require(CustomerId);
     ADOConnection1.prepare();
     Receipts::openTakings(*ADOQuery1, customer);
-    AccessLog::recordReading(ADOConnection1, AccessLog::Action::Open, customer.value(), QStringLiteral("Εισπράξεις πελάτη"));
+    AccessLog::recordLater(ADOConnection1, AccessLog::Action::Open, customer.value(), QStringLiteral("Εισπράξεις πελάτη"));
     Receipts::openTakingTotals(*ADOQuery2, customer);
 }
 

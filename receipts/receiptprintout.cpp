@@ -25,6 +25,7 @@ TForm72::TForm72(QWidget *parent)
     RvProject69 = new ReportProject(this);
     RvProject69->setObjectName(QStringLiteral("RvProject69"));
     RvProject69->addConnection(QStringLiteral("RvDataSetConnection69"), ADOQuery1);
+    RvProject69->logCustomers(QStringLiteral("RvDataSetConnection69"), QStringLiteral("PELATHS"));
     RvProject69->addConnection(QStringLiteral("RvDataSetConnection179INFORMAAP"), ADOTable1);
 
     // Set up, not opened: each print opens it.

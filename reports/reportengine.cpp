@@ -223,8 +223,10 @@ void ReportProject::logCustomers(const QString &connection, const QString &idFie
 void ReportProject::logPrint()
 {
     DataSet *ds = m_logConnection.isEmpty() ? nullptr : m_connections.value(m_logConnection).data();
-    if (!ds || !ds->connection() || !ds->isOpen())
+    if (!ds || !ds->connection() || (!ds->isOpen() && ds->sql().isEmpty()))
         return;
+    // A set the report opened only while reading it is read again.
+    const DataSetVisit visit(ds);
     const int col = ds->fieldIndex(m_logField);
     QSet<qint64> customers;
     for (int row = 0; col >= 0 && row < ds->recordCount(); ++row)
@@ -237,8 +239,8 @@ void ReportProject::logPrint()
     const QRegularExpressionMatch m = heading.match(m_loadedTemplate);
     const QString what = m.hasMatch() ? m.captured(1).trimmed() : title();
     const bool one = customers.size() == 1;
-    AccessLog::recordReading(*ds->connection(), AccessLog::Action::Print, one ? *customers.cbegin() : 0,
-                             one ? what : QStringLiteral("%1 (%2 πελάτες)").arg(what).arg(customers.size()));
+    AccessLog::recordLater(*ds->connection(), AccessLog::Action::Print, one ? *customers.cbegin() : 0,
+                           one ? what : QStringLiteral("%1 (%2 πελάτες)").arg(what).arg(customers.size()));
 }
 
 void ReportProject::execute()

@@ -23,6 +23,7 @@ QString what(Duty duty)
     case Duty::Office: return QStringLiteral("τις υπενθυμίσεις, το βιβλίο σημειώσεων και τα χρήσιμα τηλέφωνα");
     case Duty::Clinical: return QStringLiteral("το ιστορικό, τις επισκέψεις, το οδοντόγραμμα και το σχέδιο θεραπείας των πελατών");
     case Duty::PatientExport: return QStringLiteral("την εξαγωγή στοιχείων πελάτη");
+    case Duty::CustomerDeletion: return QStringLiteral("τη διαγραφή πελατών");
     case Duty::Recall: return QStringLiteral("την ανάκληση πελατών");
     case Duty::Settings: return QStringLiteral("τις ρυθμίσεις του ιατρείου");
     case Duty::Numbering: return QStringLiteral("τον καθορισμό αρίθμησης των αποδείξεων");
@@ -50,6 +51,7 @@ bool allows(Users::Role role, Duty duty)
         case Duty::Office:
         case Duty::Clinical:
         case Duty::PatientExport:
+        case Duty::CustomerDeletion:
         case Duty::Recall:
             return true;
         default:

@@ -13,9 +13,10 @@ enum class Duty {
     Receipts,   // issuing receipts, the receipts issued, a customer's takings
     Takings,    // the takings between two dates
     Expenses,
-    Office,          // reminders, the notebook, useful phones
-    Clinical,        // history and its remarks, visits, tooth chart, treatment plan
-    PatientExport,   // everything held on a customer, in one file
+    Office,             // reminders, the notebook, useful phones
+    Clinical,           // history and its remarks, visits, tooth chart, treatment plan
+    PatientExport,      // everything held on a customer, in one file
+    CustomerDeletion,   // deleting a customer takes their clinical data with them
     Recall,
     Settings,    // the receipts' details, the price list of work
     Numbering,   // the receipt numbering

@@ -27,6 +27,8 @@ constexpr Rights kRights[] = {
     {"episkepseis", {All, All, nullptr}},
     {"odontogramma", {All, All, nullptr}},
     {"sxedio_therapeias", {All, All, nullptr}},
+    // Deleting a customer takes their clinical data with them.
+    {"stoixeia_pelath", {All, All, "SELECT, INSERT, UPDATE"}},
     {"xrhstes", {All, nullptr, nullptr}},
     {"kleidia", {All, nullptr, nullptr}},
     {"information", {All, "SELECT", "SELECT"}},

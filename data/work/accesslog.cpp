@@ -5,6 +5,7 @@
 #include "data/db/practicekey.h"
 #include "data/db/writegate.h"
 #include "data/practice/session.h"
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -47,6 +48,7 @@ constexpr Names names[] = {
 QMutex userLock;   // the user's name and the waiting entries
 // Entries waiting for their practice to take writes, by practice.
 QHash<QString, QList<AccessLog::Entry>> waiting;
+bool writePosted = false;   // a write of the waiting entries is queued on the event loop
 QString &signedInUser()
 {
     static QString name;
@@ -299,6 +301,31 @@ void recordReading(DbConnection &conn, Action action, qint64 customerId, const Q
     } catch (const DbError &) {
         wait(conn, entries, true);
     }
+}
+
+void recordLater(DbConnection &conn, Action action, qint64 customerId, const QString &detail)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app) {
+        recordReading(conn, action, customerId, detail);
+        return;
+    }
+    wait(conn, {make(action, customerId, detail)});
+    {
+        QMutexLocker lock(&userLock);
+        if (std::exchange(writePosted, true))
+            return;
+    }
+    QMetaObject::invokeMethod(
+        app,
+        [] {
+            {
+                QMutexLocker lock(&userLock);
+                writePosted = false;
+            }
+            writeWaiting();
+        },
+        Qt::QueuedConnection);
 }
 
 void watch(DataSet &ds, Action change, qint64 customerId, const QString &detail)

@@ -55,6 +55,12 @@ void record(DbConnection &conn, Action action, qint64 customerId = 0, const QStr
 // The same, for a window reading what the entry names: an entry that cannot
 // be written waits in memory rather than keep the data from being shown.
 void recordReading(DbConnection &conn, Action action, qint64 customerId, const QString &detail);
+// The same, for a window opening or printing what the entry names: the entry
+// waits in memory and is written from the event loop right after, so the
+// window shows without waiting for the write; still in order with every
+// other entry, and written at the latest by writeWaiting as the program ends.
+// Without an application object it is written at once.
+void recordLater(DbConnection &conn, Action action, qint64 customerId, const QString &detail);
 // From now on each row the data set stores writes a Change entry, each row
 // it deletes a Delete entry, naming the customer and the detail; a later
 // call replaces the earlier one. The data set's connection must be set.

@@ -2,6 +2,7 @@
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
 #include "data/db/helpers.h"
+#include "data/work/accesslog.h"
 #include <algorithm>
 
 namespace Appointments {
@@ -30,6 +31,8 @@ void openDay(DataSet &sheet, const QDate &day)
     sheet.setSql(QString());
     sheet.setSql(QStringLiteral("SELECT * FROM RANTEBOU WHERE HMEROMHNIA=") + SqlDateLiteral(day));
     sheet.open();
+    // The slots name customers in free text, so the entry names the day.
+    AccessLog::watch(sheet, AccessLog::Action::Change, 0, QStringLiteral("Ραντεβού ") + day.toString(QStringLiteral("dd/MM/yyyy")));
 }
 
 MonthCounts countMonth(DbConnection &conn, int year, int month)

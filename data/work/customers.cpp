@@ -154,6 +154,7 @@ QString retentionRefusal(const Retention &r, int years)
 
 void remove(DbConnection &conn, CustomerRef customer)
 {
+    Roles::require(Roles::Duty::CustomerDeletion);
     DbTransaction tx(conn);
     const QVariantList id{customer.value()};
     QString firstName, surname;

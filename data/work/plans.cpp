@@ -4,6 +4,7 @@
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
 #include "data/db/regional.h"
+#include "data/work/accesslog.h"
 #include "data/work/chart.h"
 #include <cmath>
 
@@ -48,6 +49,9 @@ void checkItem(DbConnection &conn, const Plans::Item &item)
 }
 
 QVariant toothValue(int tooth) { return tooth ? QVariant(tooth) : QVariant(); }
+
+// What a change to a plan's items is called in the access log.
+const QString PlanDetail = QStringLiteral("Σχέδιο θεραπείας");
 
 const char *const kItemColumns =
     "SELECT s.ID, s.PELATHS, s.ERGASIA, t.KWDIKOS, t.PERIGRAFH, s.DONTI, s.EPIFANEIES, s.TIMH_LEPTA,"
@@ -252,6 +256,7 @@ qint64 addItem(DbConnection &conn, CustomerRef customer, const Item &item)
                                       {customer.value(), i.work, toothValue(i.tooth), Chart::normalizeSurfaces(i.surfaces), i.cents,
                                        i.note.isEmpty() ? QVariant() : QVariant(i.note), nowToTheSecond()});
     const qint64 id = conn.scalarNative(QStringLiteral("SELECT ID FROM SXEDIO_THERAPEIAS WHERE rowid=?"), {row}).toLongLong();
+    AccessLog::record(conn, AccessLog::Action::Change, customer.value(), PlanDetail);
     tx.commit();
     return id;
 }
@@ -260,12 +265,14 @@ void changeItem(DbConnection &conn, const Item &item)
 {
     Roles::require(Roles::Duty::Clinical);
     DbTransaction tx(conn);
-    if (readItem(conn, item.id).receipt != 0)
+    const Item before = readItem(conn, item.id);
+    if (before.receipt != 0)
         throw DbError(QStringLiteral("Η εργασία έχει χρεωθεί σε απόδειξη και δεν αλλάζει."));
     checkItem(conn, item);
     conn.executeNative(QStringLiteral("UPDATE SXEDIO_THERAPEIAS SET ERGASIA=?, DONTI=?, EPIFANEIES=?, TIMH_LEPTA=?, SHMEIWSH=? WHERE ID=?"),
                        {item.work, toothValue(item.tooth), Chart::normalizeSurfaces(item.surfaces), item.cents,
                         item.note.isEmpty() ? QVariant() : QVariant(item.note), item.id});
+    AccessLog::record(conn, AccessLog::Action::Change, before.customer, PlanDetail);
     tx.commit();
 }
 
@@ -294,6 +301,7 @@ void setState(DbConnection &conn, qint64 id, State state, const QDate &day)
         conn.executeNative(QStringLiteral("INSERT INTO ODONTOGRAMMA (ID, HMEROMHNIA, DONTI, EPIFANEIES, KATASTASH, SHMEIWSH, KATAXWRHSH)"
                                           " VALUES (?, ?, ?, ?, ?, ?, ?)"),
                            chartEntry(after) << nowToTheSecond());
+    AccessLog::record(conn, AccessLog::Action::Change, before.customer, PlanDetail);
     tx.commit();
 }
 

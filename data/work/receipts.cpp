@@ -141,6 +141,8 @@ void Receipts::openTotalBetween(DataSet &totals, const QDate &from, const QDate 
 void Receipts::setPrintout(DataSet &receipt, qint64 number)
 {
     receipt.setSql(QStringLiteral("SELECT AR_APODEIKSHS, HMEROMHNIA, ONOMA, EPWNYMO, PARALHPTHS, Format(POSO,'0.00') AS POSO, "
-                                  "TAMEIO, Format(POSO_cy,'0.00') as POSO_CY, PERIGRAFH FROM APODEIKSEIS ")
+                                  "TAMEIO, Format(POSO_cy,'0.00') as POSO_CY, PERIGRAFH, "
+                                  "(SELECT MAX(e.ID) FROM EISPRAKSH_PELATH e WHERE e.AR_APODEIKSHS=APODEIKSEIS.AR_APODEIKSHS) AS PELATHS "
+                                  "FROM APODEIKSEIS ")
                    + QStringLiteral(" WHERE AR_APODEIKSHS=") + QString::number(number));
 }

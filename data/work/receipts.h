@@ -63,7 +63,8 @@ void openTakingTotals(DataSet &totals, CustomerRef customer);
 void openTotalBetween(DataSet &totals, const QDate &from, const QDate &to);
 
 // Sets the statement of the receipt numbered `number` and leaves it closed:
-// the report opens it when it prints.
+// the report opens it when it prints. PELATHS names the customer whose
+// takings it records (none once the receipt is cancelled).
 void setPrintout(DataSet &receipt, qint64 number);
 
 }

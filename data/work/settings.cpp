@@ -1,5 +1,6 @@
 #include "data/work/settings.h"
 #include "data/work/accesslog.h"
+#include "data/practice/roles.h"
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
 #include <limits>
@@ -40,8 +41,10 @@ void Settings::setRetentionYears(DbConnection &conn, int years)
 {
     if (years < 1 || years > 100)
         throw DbError(QStringLiteral("Η περίοδος διατήρησης των ιατρικών στοιχείων είναι από 1 έως 100 χρόνια."));
+    Roles::require(Roles::Duty::Settings);
     DbTransaction tx(conn);
     if (conn.executeNative(QStringLiteral("UPDATE INFORMATION SET DIATHRHSH_ETH=?"), {years}) == 0)
         conn.executeNative(QStringLiteral("INSERT INTO INFORMATION (DIATHRHSH_ETH) VALUES (?)"), {years});
+    AccessLog::record(conn, AccessLog::Action::Change, 0, QStringLiteral("Περίοδος διατήρησης ιατρικών στοιχείων: %1 χρόνια").arg(years));
     tx.commit();
 }

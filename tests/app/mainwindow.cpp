@@ -98,7 +98,7 @@ private slots:
                               "Y1|Yπενθ&υμίσεις", "N10|Χρήσιμα &τηλέφωνα", "N26|-", "N4|Ημε&ρολογιακά",
                               "N5|Αριθμομη&χανή", "N28|Ραντεβού", "N27|-", "N6|Ρυ&θμίσεις",
                               "N11|Αλλαγή του κωδικού πρόσβασης", "N32|Χρήστες…", "N33|Ημερολόγιο προσβάσεων…",
-                              "N29|Αντίγραφο ασφαλείας…"}));
+                              "N34|Περίοδος διατήρησης ιατρικών στοιχείων…", "N29|Αντίγραφο ασφαλείας…"}));
         QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("N12"))),
                  (QStringList{"N13|Επε&ξεργασία", "N14|Αναλυτική έ&ρευνα", "N15|Κατά &μήνα"}));
         QCOMPARE(entries(w->findChild<QMenu *>(QStringLiteral("N6"))),
@@ -170,6 +170,9 @@ private slots:
         QTest::newRow("access log") << "N33"
                                     << ""
                                     << "AccessLogForm";
+        QTest::newRow("retention") << "N34"
+                                   << ""
+                                   << "RetentionYears";
         QTest::newRow("about") << "About1"
                                << ""
                                << "TForm62";

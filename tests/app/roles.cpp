@@ -6,13 +6,16 @@
 #include "customers/visits.h"
 #include "data/practice/appstate.h"
 #include "data/practice/session.h"
+#include "data/work/accesslog.h"
 #include "data/work/customers.h"
+#include "data/work/settings.h"
 #include "gui/messages.h"
 #include "gui/modal.h"
 #include "plans/treatmentplan.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QAction>
+#include <QInputDialog>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -27,7 +30,7 @@ struct Entry {
     const char *roles;
 };
 const Entry kEntries[] = {
-    {'m', "N17", "acr"}, {'m', "Button2", "acr"}, {'m', "N16", "acr"}, {'m', "Button1", "acr"}, {'m', "N12", "ar"}, {'m', "N13", "ar"}, {'m', "Button13", "ar"}, {'m', "N14", "ar"}, {'m', "Button7", "ar"}, {'m', "N18", "ar"}, {'m', "N19", "acr"}, {'m', "Button9", "acr"}, {'m', "N30", "ac"}, {'m', "N3", "acr"}, {'m', "Button12", "acr"}, {'m', "Y1", "acr"}, {'m', "N10", "acr"}, {'m', "N4", "acr"}, {'m', "N28", "acr"}, {'m', "Button14", "acr"}, {'m', "N6", "a"}, {'m', "N7", "a"}, {'m', "N31", "a"}, {'m', "N11", "acr"}, {'m', "N32", "a"}, {'m', "N29", "a"}, {'l', "Button2", "acr"}, {'l', "N2", "acr"}, {'l', "Button3", "ac"}, {'l', "N3", "ac"}, {'l', "Button8", "ac"}, {'l', "N11", "ac"}, {'l', "Button9", "ac"}, {'l', "N12", "ac"}, {'l', "Button1", "ac"}, {'l', "N4", "ac"}, {'l', "Button7", "acr"}, {'l', "N6", "acr"}, {'l', "Button6", "acr"}, {'l', "Button5", "acr"}, {'l', "Button10", "ac"}, {'l', "N13", "ac"}, {'p', "Button2", "acr"}, {'p', "Button8", "ac"}, {'p', "Button9", "ac"}};
+    {'m', "N17", "acr"}, {'m', "Button2", "acr"}, {'m', "N16", "acr"}, {'m', "Button1", "acr"}, {'m', "N12", "ar"}, {'m', "N13", "ar"}, {'m', "Button13", "ar"}, {'m', "N14", "ar"}, {'m', "Button7", "ar"}, {'m', "N18", "ar"}, {'m', "N19", "acr"}, {'m', "Button9", "acr"}, {'m', "N30", "ac"}, {'m', "N3", "acr"}, {'m', "Button12", "acr"}, {'m', "Y1", "acr"}, {'m', "N10", "acr"}, {'m', "N4", "acr"}, {'m', "N28", "acr"}, {'m', "Button14", "acr"}, {'m', "N6", "a"}, {'m', "N7", "a"}, {'m', "N31", "a"}, {'m', "N11", "acr"}, {'m', "N32", "a"}, {'m', "N34", "a"}, {'m', "N29", "a"}, {'l', "Button2", "acr"}, {'l', "N2", "acr"}, {'l', "Button3", "ac"}, {'l', "N3", "ac"}, {'l', "Button8", "ac"}, {'l', "N11", "ac"}, {'l', "Button9", "ac"}, {'l', "N12", "ac"}, {'l', "Button1", "ac"}, {'l', "N4", "ac"}, {'l', "Button7", "acr"}, {'l', "N6", "acr"}, {'l', "Button6", "acr"}, {'l', "Button5", "acr"}, {'l', "Button10", "ac"}, {'l', "nbDelete", "ac"}, {'l', "N13", "ac"}, {'p', "Button2", "acr"}, {'p', "Button8", "ac"}, {'p', "Button9", "ac"}};
 
 bool shown(QWidget *window, const char *name)
 {
@@ -97,6 +100,28 @@ private slots:
         }
     }
 
+    // The administrator's retention entry asks the years, 15 until set,
+    // stores the answer and logs the change.
+    void retentionYearsAreAskedStoredAndLogged()
+    {
+        TForm3 main(QDateTime::currentDateTime());
+        int asked = 0;
+        SetModalHandler([&](QDialog *d) {
+            auto *in = qobject_cast<QInputDialog *>(d);
+            asked = in ? in->intValue() : -1;
+            if (in)
+                in->setIntValue(20);
+            return int(QDialog::Accepted);
+        });
+        child<QAction>(&main, "N34")->trigger();
+        QCOMPARE(Messages::takeShown().size(), 0);
+        QCOMPARE(asked, Settings::DefaultRetentionYears);
+        QCOMPARE(Settings::retentionYears(p->conn()), 20);
+        const AccessLog::Entry last = AccessLog::entries(p->conn()).last();
+        QCOMPARE(last.action, AccessLog::code(AccessLog::Action::Change));
+        QVERIFY2(last.detail.contains(QStringLiteral("20")), qPrintable(last.detail));
+    }
+
     // Reception reaches no history, visits, chart, plan or export: not by
     // a hidden button or menu entry, nor by a window shown directly, whose
     // data the units of work refuse.
@@ -128,9 +153,9 @@ private slots:
         {
             TForm3 main(QDateTime::currentDateTime());
             Messages::takeShown();
-            for (const char *name : {"N30", "N7", "N31", "N32", "N29", "N8"})
+            for (const char *name : {"N30", "N7", "N31", "N32", "N34", "N29", "N8"})
                 child<QAction>(&main, name)->trigger();
-            expectRefusals(6, "main window");
+            expectRefusals(7, "main window");
         }
         {
             TForm20 history;

@@ -6,6 +6,7 @@
 #include "customertestutil.h"
 #include "data/practice/appstate.h"
 #include "data/work/accesslog.h"
+#include "data/work/plans.h"
 #include "reports/reportengine.h"
 #include "tests/common/testmain.h"
 #include <QPushButton>
@@ -24,29 +25,34 @@ private slots:
     }
 
     // The list's button, the button then pressed in the window it opens
-    // (none: only shown), and the entry expected.
+    // (none: only shown), the last entry expected and how many are written.
     void eachOpeningAndPrintoutWritesOneEntry_data()
     {
         QTest::addColumn<QString>("listButton");
         QTest::addColumn<QString>("windowButton");
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("detail");
+        QTest::addColumn<int>("added");   // the window's own opening and the printout
         QTest::newRow("card") << "Button2"
-                              << "" << AccessLog::code(AccessLog::Action::Open) << "Καρτέλα πελάτη";
+                              << "" << AccessLog::code(AccessLog::Action::Open) << "Καρτέλα πελάτη" << 1;
         QTest::newRow("history") << "Button3"
-                                 << "" << AccessLog::code(AccessLog::Action::Open) << "Ιστορικό";
+                                 << "" << AccessLog::code(AccessLog::Action::Open) << "Ιστορικό" << 1;
         QTest::newRow("visits") << "Button1"
-                                << "" << AccessLog::code(AccessLog::Action::Open) << "Επισκέψεις";
+                                << "" << AccessLog::code(AccessLog::Action::Open) << "Επισκέψεις" << 1;
         QTest::newRow("chart") << "Button8"
-                               << "" << AccessLog::code(AccessLog::Action::Open) << "Οδοντόγραμμα";
+                               << "" << AccessLog::code(AccessLog::Action::Open) << "Οδοντόγραμμα" << 1;
         QTest::newRow("takings") << "Button7"
-                                 << "" << AccessLog::code(AccessLog::Action::Open) << "Εισπράξεις πελάτη";
+                                 << "" << AccessLog::code(AccessLog::Action::Open) << "Εισπράξεις πελάτη" << 1;
         QTest::newRow("customer's data") << "Button5"
-                                         << "Button2" << AccessLog::code(AccessLog::Action::Print) << "Στοιχεία πελατών";
+                                         << "Button2" << AccessLog::code(AccessLog::Action::Print) << "Στοιχεία πελατών" << 1;
         QTest::newRow("customer's history") << "Button5"
-                                            << "Button9" << AccessLog::code(AccessLog::Action::Print) << "Ιστορικό πελατών";
+                                            << "Button9" << AccessLog::code(AccessLog::Action::Print) << "Ιστορικό πελατών" << 1;
         QTest::newRow("list") << "Button5"
-                              << "Button10" << AccessLog::code(AccessLog::Action::Print) << "Λίστα των πελατών";
+                              << "Button10" << AccessLog::code(AccessLog::Action::Print) << "Λίστα των πελατών" << 1;
+        QTest::newRow("plan") << "Button9"
+                              << "" << AccessLog::code(AccessLog::Action::Open) << "Σχέδιο θεραπείας" << 1;
+        QTest::newRow("estimate") << "Button9"
+                                  << "Button5" << AccessLog::code(AccessLog::Action::Print) << "Προϋπολογισμός θεραπείας" << 2;
     }
     void eachOpeningAndPrintoutWritesOneEntry()
     {
@@ -54,9 +60,13 @@ private slots:
         QFETCH(QString, windowButton);
         QFETCH(QString, action);
         QFETCH(QString, detail);
+        QFETCH(int, added);
         TempPractice p;
         p.copyReportFiles();
         const qlonglong id = addCustomer(p, {"Μαρία", "Παπά", "ΘΗΛΥ", "5/3/1980", "ΟΑΕΕ", "Γιατρός"});
+        // A planned item, for the estimate to print.
+        const qint64 work = Plans::addWork(p.conn(), {.code = QStringLiteral("KA01"), .description = QStringLiteral("Καθαρισμός"), .cents = 4000});
+        Plans::addItem(p.conn(), CustomerRef::require(QString::number(id)), {.work = work, .cents = -1});
         p.conn().close();
         NumberingFixed = true;
         TForm18 list;
@@ -78,8 +88,11 @@ private slots:
         child<QPushButton>(&list, qPrintable(listButton))->click();
         QCOMPARE(Messages::takeShown().size(), 0);
         QCOMPARE(printed.size(), windowButton.isEmpty() ? 0 : 1);
+        // The entry goes in from the event loop once the window has shown.
+        QTRY_COMPARE_WITH_TIMEOUT(AccessLog::pending(), 0, 30000);
+        QCoreApplication::processEvents();
         const QList<AccessLog::Entry> after = AccessLog::entries(p.conn());
-        QCOMPARE(after.size(), before + 1);
+        QCOMPARE(after.size(), before + added);
         QCOMPARE(after.last().action, action);
         QCOMPARE(after.last().customerId, id);
         QVERIFY2(after.last().detail.startsWith(detail), qPrintable(after.last().detail));

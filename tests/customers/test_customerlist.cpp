@@ -288,6 +288,8 @@ private slots:
             return 0;
         });
         child<QPushButton>(list.get(), qPrintable(button))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(AccessLog::pending(), 0, 30000);
+        QCoreApplication::processEvents();
         const QList<AccessLog::Entry> after = AccessLog::entries(p->conn());
         QCOMPARE(after.size(), before + 1);
         QCOMPARE(after.last().customerId, idPapas);

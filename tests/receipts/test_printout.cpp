@@ -5,6 +5,7 @@
 #include "data/practice/appstate.h"
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
+#include "data/work/accesslog.h"
 #include "receipts/receiptprintout.h"
 #include "reports/reportengine.h"
 
@@ -183,6 +184,23 @@ private slots:
         form.PrintReceipt();
         QVERIFY(!html.contains(QStringLiteral("Μαρία")));
         QCOMPARE(printedFiles.size(), 2);
+    }
+
+    // A receipt's printout names the customer whose takings it records in
+    // the access log, once.
+    void printoutIsLoggedForItsCustomer()
+    {
+        addReceipt(1001, QStringLiteral("2008-03-25"), 50, 29.2637, QStringLiteral("Μαρία Παπαδοπούλου"));
+        practice->conn().executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH (ONOMA, EPWNYMO) VALUES ('Μαρία', 'Παπαδοπούλου')"));
+        const qint64 customer = practice->conn().scalarNative(QStringLiteral("SELECT MAX(ID) FROM STOIXEIA_PELATH")).toLongLong();
+        practice->conn().executeNative(QStringLiteral("INSERT INTO EISPRAKSH_PELATH (ID, POSO, AR_APODEIKSHS) VALUES (?, 50, 1001)"), {customer});
+        const qsizetype before = AccessLog::entries(practice->conn()).size();
+        QVERIFY(!print(1001).isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(AccessLog::pending(), 0, 30000);
+        const QList<AccessLog::Entry> after = AccessLog::entries(practice->conn());
+        QCOMPARE(after.size(), before + 1);
+        QCOMPARE(after.last().action, AccessLog::code(AccessLog::Action::Print));
+        QCOMPARE(after.last().customerId, customer);
     }
 };
 

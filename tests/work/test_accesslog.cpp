@@ -3,7 +3,12 @@
 // appending at once never fork it.
 #include "data/db/connection.h"
 #include "data/db/writegate.h"
+#include "data/db/dataset.h"
+#include "data/practice/schema.h"
 #include "data/work/accesslog.h"
+#include "data/work/appointments.h"
+#include "data/work/customerid.h"
+#include "data/work/plans.h"
 #include "tests/common/testmain.h"
 #include "tests/common/testutil.h"
 #include <QDir>
@@ -150,6 +155,72 @@ private slots:
         QCOMPARE(AccessLog::writeWaiting(), 1);   // the file still takes none
         WriteGate::open(file);
         QCOMPARE(AccessLog::writeWaiting(), 0);
+        QList<qint64> customers;
+        for (const AccessLog::Entry &e : AccessLog::entries(p.conn()))
+            customers << e.customerId;
+        QCOMPARE(customers, (QList<qint64>{1, 2, 3, 4}));
+        QVERIFY(AccessLog::verify(p.conn()).holds());
+    }
+    // Each change to a customer's plan and to the appointment book writes one
+    // Change entry, naming the customer where the rows do.
+    void eachChangeWritesOneEntry_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("namesCustomer");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("plan item added") << "add" << true << "Σχέδιο θεραπείας";
+        QTest::newRow("plan item changed") << "change" << true << "Σχέδιο θεραπείας";
+        QTest::newRow("plan item done") << "done" << true << "Σχέδιο θεραπείας";
+        QTest::newRow("appointment booked") << "book" << false << "Ραντεβού 05/03/2008";
+    }
+    void eachChangeWritesOneEntry()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, namesCustomer);
+        QFETCH(QString, detail);
+        TempPractice p;
+        p.conn().executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Άννα','Αντωνίου')"));
+        const CustomerRef customer = CustomerRef::require(p.conn().scalarNative(QStringLiteral("SELECT max(ID) FROM STOIXEIA_PELATH")).toString());
+        const qint64 work = Plans::addWork(p.conn(), {.code = QStringLiteral("KA01"), .description = QStringLiteral("Καθαρισμός"), .cents = 4000});
+        const qint64 item = change == QLatin1String("add") ? 0 : Plans::addItem(p.conn(), customer, {.work = work, .cents = -1});
+        const QDate day(2008, 3, 5);
+        Appointments::makeDay(p.conn(), day);
+        DataSet sheet(&p.conn());
+        Appointments::openDay(sheet, day);
+        const qsizetype before = AccessLog::entries(p.conn()).size();
+        if (change == QLatin1String("add")) {
+            Plans::addItem(p.conn(), customer, {.work = work, .cents = -1});
+        } else if (change == QLatin1String("change")) {
+            Plans::Item i = Plans::items(p.conn(), customer).first();
+            i.cents = 3500;
+            Plans::changeItem(p.conn(), i);
+        } else if (change == QLatin1String("done")) {
+            Plans::setState(p.conn(), item, Plans::State::Done, day);
+        } else {
+            sheet.edit();
+            sheet.setFieldValue(Schema::slotColumns().first(), QStringLiteral("Αντωνίου"));
+            sheet.post();
+        }
+        const QList<AccessLog::Entry> after = AccessLog::entries(p.conn());
+        QCOMPARE(after.size(), before + 1);
+        QCOMPARE(after.last().action, AccessLog::code(AccessLog::Action::Change));
+        QCOMPARE(after.last().customerId, namesCustomer ? customer.value() : 0);
+        QCOMPARE(after.last().detail, detail);
+    }
+
+    // A window's entry is written from the event loop after it shows: once,
+    // in its place among the entries written at once around it.
+    void anOpeningsEntryGoesInFromTheEventLoopInOrder()
+    {
+        TempPractice p;
+        AccessLog::recordLater(p.conn(), AccessLog::Action::Open, 1, QStringLiteral("Καρτέλα πελάτη"));
+        AccessLog::recordLater(p.conn(), AccessLog::Action::Print, 2, QStringLiteral("Ιστορικό"));
+        QCOMPARE(AccessLog::entries(p.conn()).size(), 0);
+        AccessLog::record(p.conn(), AccessLog::Action::Change, 3);
+        AccessLog::recordLater(p.conn(), AccessLog::Action::Open, 4, QStringLiteral("Ιστορικό"));
+        QCOMPARE(AccessLog::pending(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(AccessLog::pending(), 0, 30000);
+        QCoreApplication::processEvents();   // a second queued write would find nothing left
         QList<qint64> customers;
         for (const AccessLog::Entry &e : AccessLog::entries(p.conn()))
             customers << e.customerId;

@@ -49,6 +49,12 @@ private:
             {QStringLiteral("plan"), [=, this] { return Plans::items(p->conn(), c).size() == 1; }},
             {QStringLiteral("plan item"), [=, this] { return Plans::addItem(p->conn(), c, {.work = work, .cents = -1}) > 0; }},
             {QStringLiteral("patient export"), [=, this] { return PatientExport::read(p->conn(), c).customerId == c.value(); }},
+            {QStringLiteral("customer deletion"), [this] {
+                 p->conn().executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH(ONOMA,EPWNYMO) VALUES('Βάσος','Βασιλείου')"));
+                 const QString id = p->conn().scalarNative(QStringLiteral("SELECT max(ID) FROM STOIXEIA_PELATH")).toString();
+                 Customers::remove(p->conn(), CustomerRef::require(id));
+                 return p->conn().scalarNative(QStringLiteral("SELECT count(*) FROM STOIXEIA_PELATH WHERE ID=") + id).toInt() == 0;
+             }},
             {QStringLiteral("recall"), [=, this] { return opened([](DataSet &ds) { Recall::open(ds, 6, QDate(2026, 3, 16)); }); }},
         };
         return units.value(name);
@@ -81,7 +87,7 @@ private slots:
         for (const char *contact : {"card", "data printout"})
             QTest::newRow(contact) << contact << "acr";
         for (const char *clinical : {"history", "history printout", "whole row", "visits", "visit entry", "chart",
-                                     "chart printout", "plan", "plan item", "patient export", "recall"})
+                                     "chart printout", "plan", "plan item", "patient export", "customer deletion", "recall"})
             QTest::newRow(clinical) << clinical << "ac";
     }
     void unitsFollowTheRole()
