@@ -24,7 +24,9 @@ QDateTime timeOfName(const QString &fileName);
 TableCounts countRows(DbConnection &conn);
 
 // Opens a file on its own with the given credentials and checks it:
-// integrity_check "ok" and every table it holds readable.
+// every page sound (quick_check), every index holding exactly its table's
+// rows in its order (IndexCheck, or integrity_check where that cannot read
+// an index) and every table it holds readable.
 // Returns the row counts; throws DbError with the reason. alsoRead, when
 // given, reads more from the checked file on the same connection (its
 // pages are in memory by then).

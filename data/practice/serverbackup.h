@@ -13,7 +13,7 @@ namespace ServerBackup {
 // Writes the practice the server connection is on into dest (which must
 // not exist): a practice file keyed with the password (the login's), read
 // from the server in one snapshot. The copy counts only once it opens on
-// its own with integrity_check "ok" and the snapshot's rows in every table
+// its own and passes the backup's check with the snapshot's rows in every table
 // and amounts; those counts are returned. A copy that fails is removed,
 // with the folder made for it, and DbError thrown.
 Backup::TableCounts makeVerified(DbConnection &server, const QString &dest, const QString &password);
