@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -408,6 +409,38 @@ void makePages([[maybe_unused]] void *at, [[maybe_unused]] size_t size)
 #endif
 }
 
+// Fresh memory for a large block: huge pages for the whole ones inside it
+// (only a hint), its other pages made at once. A fault per 4 KB page cost
+// more than reading the rows that fill it.
+void makeMemory(void *at, size_t size)
+{
+    if (size < 64 * 1024)
+        return;
+    const auto start = reinterpret_cast<std::uintptr_t>(at), end = start + size;
+    std::uintptr_t from = end, to = end;
+#if defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t hugePage = 2 * 1024 * 1024;
+    if (((start + hugePage - 1) & ~(hugePage - 1)) < (end & ~(hugePage - 1))) {
+        from = (start + hugePage - 1) & ~(hugePage - 1);
+        to = end & ~(hugePage - 1);
+        madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
+    }
+#endif
+    makePages(at, from - start);
+    makePages(reinterpret_cast<void *>(to), end - to);
+}
+
+// A list of n values in memory made as above.
+template <typename T>
+std::vector<T> madeList(size_t n, const T &value = T())
+{
+    std::vector<T> v;
+    v.reserve(n);
+    makeMemory(v.data(), n * sizeof(T));
+    v.resize(n, value);
+    return v;
+}
+
 }   // namespace
 
 namespace {
@@ -428,8 +461,7 @@ void PackedRows::clear()
 
 // A new block, small at first so that a few rows cost little; the row
 // begun in the old one moves along. A large result goes on in large blocks
-// on huge pages: filling 4 KB pages took a fault each, and the faults cost
-// more than reading the rows.
+// on huge pages.
 void PackedRows::grow(size_t n)
 {
     constexpr size_t largeBlock = 8 * 1024 * 1024;
@@ -438,22 +470,7 @@ void PackedRows::grow(size_t n)
     m_blockSize = m_blockSize >= 256 * 1024 ? largeBlock : m_blockSize * 2;
     m_blocks.emplace_back(new unsigned char[size]);
     unsigned char *block = m_blocks.back().get();
-    // Huge pages for the whole ones inside a large block (only a hint),
-    // the block's other pages made at once.
-    if (size >= 64 * 1024) {
-        constexpr std::uintptr_t hugePage = 2 * 1024 * 1024;
-        const auto start = reinterpret_cast<std::uintptr_t>(block), end = start + size;
-        std::uintptr_t from = end, to = end;
-#if defined(MADV_HUGEPAGE)
-        if (size >= largeBlock && ((start + hugePage - 1) & ~(hugePage - 1)) < (end & ~(hugePage - 1))) {
-            from = (start + hugePage - 1) & ~(hugePage - 1);
-            to = end & ~(hugePage - 1);
-            madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
-        }
-#endif
-        makePages(block, from - start);
-        makePages(reinterpret_cast<void *>(to), end - to);
-    }
+    makeMemory(block, size);
     if (begun)
         std::memcpy(block, m_rowStart, begun);
     m_rowStart = block;
@@ -669,17 +686,30 @@ void DataSet::fetch()
     const int nf = int(fields.size());
 
     m_store.clear();
-    std::vector<StoredRow> rows;
+    // The rows are gathered in small pieces, which the heap keeps from one
+    // opening to the next, and moved once into a list of their number:
+    // doubling a list took fresh pages at each step and moved every row
+    // again.
+    constexpr size_t pieceRows = 2048;
+    std::vector<std::vector<StoredRow>> pieces;
+    size_t count = 0;
     while (st->step()) {
-        if (rows.size() == rows.capacity()) {
-            rows.reserve(std::max<size_t>(64, 2 * rows.capacity()));
-            makePages(rows.data() + rows.size(), (rows.capacity() - rows.size()) * sizeof(StoredRow));
+        if (count % pieceRows == 0) {
+            pieces.emplace_back();
+            pieces.back().reserve(pieceRows);
         }
         m_store.beginRow();
         for (int c = 0; c < nf; ++c)
             packCell(m_store, *h, c + first, fields[size_t(c)].type, fromValue[size_t(c)]);
-        rows.push_back({withRowid ? h->integer(0) : qint64(rows.size()), m_store.rowStart()});
+        pieces.back().push_back({withRowid ? h->integer(0) : qint64(count), m_store.rowStart()});
+        ++count;
     }
+    std::vector<StoredRow> rows;
+    rows.reserve(count);
+    makeMemory(rows.data(), count * sizeof(StoredRow));
+    for (const std::vector<StoredRow> &piece : pieces)
+        rows.insert(rows.end(), piece.begin(), piece.end());
+    pieces.clear();
     st.reset();
 
     // Expression columns take their type from the values they hold; the
@@ -704,7 +734,7 @@ void DataSet::fetch()
     m_baseTable = withRowid ? baseTable : QString();
     m_typedByValues = std::move(fromValue);
     m_rows = std::move(rows);
-    m_order.resize(m_rows.size());
+    m_order = madeList<int>(m_rows.size());
     if (!taken.empty()) {
         // The statement's order becomes the order of the fetch.
         if (*ties != Ties::AsRead) {
@@ -1520,38 +1550,59 @@ void DataSet::setSort(const QString &order)
     emit currentChanged();
 }
 
-// The view order of the fetched rows by the keys, stable.
+namespace {
+
+// Rows ordered stably by 64-bit keys, the order given in and out: a radix
+// sort a byte at a time from the lowest, skipping bytes all keys share.
+// Linear in the rows, where a comparison sort grows as n log n.
+void radixOrder(std::vector<int> &order, const std::vector<qint64> &keys, bool desc)
+{
+    const size_t n = order.size();
+    struct Item {
+        quint64 key;
+        int row;
+    };
+    std::vector<Item> items = madeList<Item>(n), other = madeList<Item>(n);
+    std::vector<std::array<size_t, 256>> counts(8, std::array<size_t, 256>{});
+    for (size_t i = 0; i < n; ++i) {
+        // Signed order as unsigned; descending as the complement, so that
+        // equal keys keep their order both ways.
+        quint64 k = quint64(keys[size_t(order[i])]) ^ (quint64(1) << 63);
+        if (desc)
+            k = ~k;
+        items[i] = {k, order[i]};
+        for (size_t b = 0; b < 8; ++b)
+            ++counts[b][(k >> (8 * b)) & 0xff];
+    }
+    for (size_t b = 0; b < 8; ++b) {
+        std::array<size_t, 256> &at = counts[b];
+        if (std::find(at.begin(), at.end(), n) != at.end())
+            continue;   // every key has the same byte here
+        size_t sum = 0;
+        for (size_t &c : at)
+            sum += std::exchange(c, sum);
+        for (const Item &it : items)
+            other[at[(it.key >> (8 * b)) & 0xff]++] = it;
+        items.swap(other);
+    }
+    for (size_t i = 0; i < n; ++i)
+        order[i] = items[i].row;
+}
+
+}   // namespace
+
+// The view order of the fetched rows by the keys, stable: ordered by the
+// last key first, then by each one before it.
 void DataSet::orderRows(const std::vector<SortKey> &keys)
 {
-    const size_t n = m_rows.size();
     std::iota(m_order.begin(), m_order.end(), 0);
-    if (keys.size() == 1) {
-        // One key: sort (key, index) pairs, which keeps the data in cache.
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
+        const std::vector<qint64> k = sortKeys(key->col);
         // Rows that came in this order already (a statement ordered the
-        // same way) stay as they are: a stable sort would not move them.
-        const std::vector<qint64> k = sortKeys(keys[0].col);
-        const bool inOrder = keys[0].desc ? std::is_sorted(k.rbegin(), k.rend()) : std::is_sorted(k.begin(), k.end());
-        std::vector<std::pair<qint64, int>> pairs(inOrder ? 0 : n);
-        for (size_t i = 0; i < pairs.size(); ++i)
-            pairs[i] = {k[i], int(i)};
-        if (keys[0].desc)
-            std::stable_sort(pairs.begin(), pairs.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
-        else
-            std::stable_sort(pairs.begin(), pairs.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-        for (size_t i = 0; i < pairs.size(); ++i)
-            m_order[i] = pairs[i].second;
-    } else if (!keys.empty()) {
-        std::vector<std::vector<qint64>> k;
-        for (const SortKey &key : keys)
-            k.push_back(sortKeys(key.col));
-        std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) {
-            for (size_t j = 0; j < keys.size(); ++j) {
-                const qint64 x = k[j][size_t(a)], y = k[j][size_t(b)];
-                if (x != y)
-                    return keys[j].desc ? x > y : x < y;
-            }
-            return false;
-        });
+        // same way) stay as they are, as a stable sort would leave them.
+        if (keys.size() == 1 && (key->desc ? std::is_sorted(k.rbegin(), k.rend()) : std::is_sorted(k.begin(), k.end())))
+            return;
+        radixOrder(m_order, k, key->desc);
     }
 }
 
@@ -1560,15 +1611,14 @@ void DataSet::orderRows(const std::vector<SortKey> &keys)
 std::vector<qint64> DataSet::sortKeys(int col) const
 {
     const size_t n = m_rows.size();
-    std::vector<qint64> keys(n, kNullKey);
+    std::vector<qint64> keys = madeList<qint64>(n, kNullKey);
     const FieldType type = m_fields[size_t(col)].type;
 
     if (type == FieldType::Text || type == FieldType::Memo) {
         // Each distinct text is ranked once; rows take the rank of their text.
         std::unordered_map<std::string_view, int> distinctIndex;
-        distinctIndex.reserve(n);
         std::vector<QString> distinct;
-        std::vector<int> rowDistinct(n, -1);
+        std::vector<int> rowDistinct = madeList<int>(n, -1);
         std::deque<QByteArray> numbersAsText;
         for (size_t i = 0; i < n; ++i) {
             const Cell c = cellOf(m_rows[i].cells, col);
