@@ -738,10 +738,12 @@ void DataSet::fetch()
     if (!taken.empty()) {
         // The statement's order becomes the order of the fetch.
         if (*ties != Ties::AsRead) {
-            const bool desc = *ties == Ties::RowidDesc;
-            std::stable_sort(m_rows.begin(), m_rows.end(), [desc](const StoredRow &a, const StoredRow &b) {
-                return desc ? a.rowid > b.rowid : a.rowid < b.rowid;
-            });
+            // Rowids differ; a table read in its order brings them ascending already.
+            const auto ascending = [](const StoredRow &a, const StoredRow &b) { return a.rowid < b.rowid; };
+            if (!std::is_sorted(m_rows.begin(), m_rows.end(), ascending))
+                std::sort(m_rows.begin(), m_rows.end(), ascending);
+            if (*ties == Ties::RowidDesc)
+                std::reverse(m_rows.begin(), m_rows.end());
         }
         orderRows(taken);
         std::vector<StoredRow> ordered;
