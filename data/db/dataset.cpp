@@ -164,6 +164,15 @@ void putFixed(RowStore &s, Tag t, T v)
 void putText(RowStore &s, QByteArrayView utf8, Tag tag = TextTag)
 {
     size_t n = size_t(utf8.size());
+    if (n < 0x80) {
+        // Most texts: one length byte.
+        unsigned char *p = s.room(2 + n);
+        p[0] = tag;
+        p[1] = static_cast<unsigned char>(n);
+        if (n)
+            std::memcpy(p + 2, utf8.data(), n);
+        return;
+    }
     size_t lengthBytes = 1;
     while (n >> (7 * lengthBytes))
         ++lengthBytes;
@@ -690,6 +699,11 @@ void DataSet::fetch()
     // opening to the next, and moved once into a list of their number:
     // doubling a list took fresh pages at each step and moved every row
     // again.
+    // Columns kept as the text stored, as packCell keeps them, and their tags.
+    std::vector<Tag> textTags(size_t(nf), NullTag);
+    for (size_t c = 0; c < size_t(nf); ++c)
+        if (!fromValue[c] && (fields[c].type == FieldType::Text || fields[c].type == FieldType::Memo || fields[c].type == FieldType::Date))
+            textTags[c] = fields[c].type == FieldType::Date ? DateTextTag : TextTag;
     constexpr size_t pieceRows = 2048;
     std::vector<std::vector<StoredRow>> pieces;
     size_t count = 0;
@@ -699,8 +713,17 @@ void DataSet::fetch()
             pieces.back().reserve(pieceRows);
         }
         m_store.beginRow();
-        for (int c = 0; c < nf; ++c)
-            packCell(m_store, *h, c + first, fields[size_t(c)].type, fromValue[size_t(c)]);
+        for (int c = 0; c < nf; ++c) {
+            if (const Tag tag = textTags[size_t(c)]; tag != NullTag) {
+                const QByteArrayView text = h->textCell(c + first);
+                if (text.isNull())
+                    putTag(m_store, NullTag);
+                else
+                    putText(m_store, text, tag);
+            } else {
+                packCell(m_store, *h, c + first, fields[size_t(c)].type, fromValue[size_t(c)]);
+            }
+        }
         pieces.back().push_back({withRowid ? h->integer(0) : qint64(count), m_store.rowStart()});
         ++count;
     }
