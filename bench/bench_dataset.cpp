@@ -4,6 +4,7 @@
 //
 //   build/bench/bench_dataset [--tiny] [--benchmark_repetitions=5 --benchmark_enable_random_interleaving=true]
 //
+// MOLARIX_BENCH_CUSTOMERS=N sets another size.
 // With repetitions, the ratios are of the least times; interleaving spreads
 // the machine's other load over both sides.
 
@@ -175,9 +176,10 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     Bench::initialize(&argc, argv);
-    if (Bench::Tiny) {
+    if (Bench::Tiny)
         kCustomers = 300;
-    }
+    else if (const int n = qEnvironmentVariableIntValue("MOLARIX_BENCH_CUSTOMERS"); n > 0)
+        kCustomers = n;
     std::printf("Making a practice with %d customers...\n", kCustomers);
     practice();
     RatioReporter reporter;
