@@ -224,14 +224,26 @@ void putValue(RowStore &s, const QVariant &v)
 
 // One cell of the current statement row. Text and date columns keep the
 // text as stored, in one call to the engine; dates are read when asked for.
+// The tag of a column kept as the text stored, NullTag for the others.
+Tag textTagOf(FieldType type, bool typeFromValue)
+{
+    if (typeFromValue || (type != FieldType::Text && type != FieldType::Memo && type != FieldType::Date))
+        return NullTag;
+    return type == FieldType::Date ? DateTextTag : TextTag;
+}
+
+void packTextCell(RowStore &s, const DbCursor &st, int i, Tag tag)
+{
+    const QByteArrayView text = st.textCell(i);
+    if (text.isNull())
+        return putTag(s, NullTag);
+    putText(s, text, tag);
+}
+
 void packCell(RowStore &s, const DbCursor &st, int i, FieldType type, bool typeFromValue)
 {
-    if (!typeFromValue && (type == FieldType::Text || type == FieldType::Memo || type == FieldType::Date)) {
-        const QByteArrayView text = st.textCell(i);
-        if (text.isNull())
-            return putTag(s, NullTag);
-        return putText(s, text, type == FieldType::Date ? DateTextTag : TextTag);
-    }
+    if (const Tag tag = textTagOf(type, typeFromValue); tag != NullTag)
+        return packTextCell(s, st, i, tag);
     const CellKind storage = st.kind(i);
     if (storage == CellKind::Null)
         return putTag(s, NullTag);
@@ -700,10 +712,9 @@ void DataSet::fetch()
     // doubling a list took fresh pages at each step and moved every row
     // again.
     // Columns kept as the text stored, as packCell keeps them, and their tags.
-    std::vector<Tag> textTags(size_t(nf), NullTag);
+    std::vector<Tag> textTags;
     for (size_t c = 0; c < size_t(nf); ++c)
-        if (!fromValue[c] && (fields[c].type == FieldType::Text || fields[c].type == FieldType::Memo || fields[c].type == FieldType::Date))
-            textTags[c] = fields[c].type == FieldType::Date ? DateTextTag : TextTag;
+        textTags.push_back(textTagOf(fields[c].type, fromValue[c]));
     constexpr size_t pieceRows = 2048;
     std::vector<std::vector<StoredRow>> pieces;
     size_t count = 0;
@@ -714,15 +725,10 @@ void DataSet::fetch()
         }
         m_store.beginRow();
         for (int c = 0; c < nf; ++c) {
-            if (const Tag tag = textTags[size_t(c)]; tag != NullTag) {
-                const QByteArrayView text = h->textCell(c + first);
-                if (text.isNull())
-                    putTag(m_store, NullTag);
-                else
-                    putText(m_store, text, tag);
-            } else {
+            if (const Tag tag = textTags[size_t(c)]; tag != NullTag)
+                packTextCell(m_store, *h, c + first, tag);
+            else
                 packCell(m_store, *h, c + first, fields[size_t(c)].type, fromValue[size_t(c)]);
-            }
         }
         pieces.back().push_back({withRowid ? h->integer(0) : qint64(count), m_store.rowStart()});
         ++count;
