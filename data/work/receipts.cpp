@@ -8,6 +8,12 @@
 
 namespace {
 const QString NotAcceptable = QStringLiteral("Μη αποδεκτή τιμή");
+// The access log's detail of a receipt's cancelling; it also tells whose
+// receipt a cancelled one was, as its taking is gone.
+QString cancelDetail(qint64 number)
+{
+    return QStringLiteral("Ακύρωση απόδειξης %1").arg(number);
+}
 }
 
 double Receipts::pounds(double euros)
@@ -101,7 +107,7 @@ void Receipts::cancel(DbConnection &conn, qint64 number)
     conn.execute(QStringLiteral("DELETE FROM EISPRAKSH_PELATH WHERE AR_APODEIKSHS=") + n);
     conn.execute(QStringLiteral("UPDATE APODEIKSEIS SET EGKYRH=FALSE WHERE AR_APODEIKSHS=") + n);
     conn.execute(QStringLiteral("UPDATE SXEDIO_THERAPEIAS SET AR_APODEIKSHS=NULL WHERE AR_APODEIKSHS=") + n);
-    AccessLog::record(conn, AccessLog::Action::Change, customer, QStringLiteral("Ακύρωση απόδειξης %1").arg(n));
+    AccessLog::record(conn, AccessLog::Action::Change, customer, cancelDetail(number));
     tx.commit();
 }
 
@@ -142,7 +148,8 @@ void Receipts::setPrintout(DataSet &receipt, qint64 number)
 {
     receipt.setSql(QStringLiteral("SELECT AR_APODEIKSHS, HMEROMHNIA, ONOMA, EPWNYMO, PARALHPTHS, Format(POSO,'0.00') AS POSO, "
                                   "TAMEIO, Format(POSO_cy,'0.00') as POSO_CY, PERIGRAFH, "
-                                  "(SELECT MAX(e.ID) FROM EISPRAKSH_PELATH e WHERE e.AR_APODEIKSHS=APODEIKSEIS.AR_APODEIKSHS) AS PELATHS "
-                                  "FROM APODEIKSEIS ")
-                   + QStringLiteral(" WHERE AR_APODEIKSHS=") + QString::number(number));
+                                  "COALESCE((SELECT MAX(e.ID) FROM EISPRAKSH_PELATH e WHERE e.AR_APODEIKSHS=APODEIKSEIS.AR_APODEIKSHS), "
+                                  "(SELECT MAX(h.PELATHS) FROM HMEROLOGIO_PROSVASEWN h WHERE h.ENERGEIA='")
+                   + AccessLog::code(AccessLog::Action::Change) + QStringLiteral("' AND h.LEPTOMEREIES='") + cancelDetail(number)
+                   + QStringLiteral("')) AS PELATHS FROM APODEIKSEIS WHERE AR_APODEIKSHS=") + QString::number(number));
 }

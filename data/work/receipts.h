@@ -64,7 +64,8 @@ void openTotalBetween(DataSet &totals, const QDate &from, const QDate &to);
 
 // Sets the statement of the receipt numbered `number` and leaves it closed:
 // the report opens it when it prints. PELATHS names the customer whose
-// takings it records (none once the receipt is cancelled).
+// takings it records; for a cancelled one, the customer the access log's
+// entry of its cancelling names.
 void setPrintout(DataSet &receipt, qint64 number);
 
 }

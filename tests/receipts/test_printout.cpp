@@ -6,6 +6,7 @@
 #include "data/db/connection.h"
 #include "data/db/dataset.h"
 #include "data/work/accesslog.h"
+#include "data/work/receipts.h"
 #include "receipts/receiptprintout.h"
 #include "reports/reportengine.h"
 
@@ -187,13 +188,22 @@ private slots:
     }
 
     // A receipt's printout names the customer whose takings it records in
-    // the access log, once.
+    // the access log, once; a cancelled one, whose takings are gone, too.
+    void printoutIsLoggedForItsCustomer_data()
+    {
+        QTest::addColumn<bool>("cancelled");
+        QTest::newRow("issued") << false;
+        QTest::newRow("cancelled") << true;
+    }
     void printoutIsLoggedForItsCustomer()
     {
+        QFETCH(bool, cancelled);
         addReceipt(1001, QStringLiteral("2008-03-25"), 50, 29.2637, QStringLiteral("Μαρία Παπαδοπούλου"));
         practice->conn().executeNative(QStringLiteral("INSERT INTO STOIXEIA_PELATH (ONOMA, EPWNYMO) VALUES ('Μαρία', 'Παπαδοπούλου')"));
         const qint64 customer = practice->conn().scalarNative(QStringLiteral("SELECT MAX(ID) FROM STOIXEIA_PELATH")).toLongLong();
         practice->conn().executeNative(QStringLiteral("INSERT INTO EISPRAKSH_PELATH (ID, POSO, AR_APODEIKSHS) VALUES (?, 50, 1001)"), {customer});
+        if (cancelled)
+            Receipts::cancel(practice->conn(), 1001);
         const qsizetype before = AccessLog::entries(practice->conn()).size();
         QVERIFY(!print(1001).isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(AccessLog::pending(), 0, 30000);
