@@ -64,6 +64,7 @@ TForm81::TForm81(QWidget *parent)
     RvProject2->addConnection(QStringLiteral("RvDataSetConnection1"), ADOQuery2);
     RvProject2->addConnection(QStringLiteral("RvDataSetConnection3"), ADOQuery3);
     RvProject2->addConnection(QStringLiteral("RvDataSetConnection4"), ADOQuery4);
+    RvProject2->logCustomers(QStringLiteral("RvDataSetConnection4"));
 
     connect(ui->Button3, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->Button4, &QPushButton::clicked, this, guarded([this] { Button4Click(); }));

@@ -6,6 +6,7 @@
 #include "data/db/clock.h"
 #include "recall/recalllist.h"
 #include "reports/reportengine.h"
+#include "data/work/accesslog.h"
 #include "tests/common/testmain.h"
 #include "tests/customers/customertestutil.h"
 #include <QCheckBox>
@@ -227,8 +228,15 @@ private slots:
             html = h;
         });
         child<QSpinBox>(&w, "SpinEdit2")->setValue(2008);
+        const qsizetype logged = AccessLog::entries(p->conn()).size();
         child<QPushButton>(&w, "Button4")->click();
         QVERIFY(Messages::takeShown().isEmpty());
+        // It names the year's two customers: one entry.
+        QTRY_COMPARE_WITH_TIMEOUT(AccessLog::pending(), 0, 30000);
+        const QList<AccessLog::Entry> entries = AccessLog::entries(p->conn());
+        QCOMPARE(entries.size(), logged + 1);
+        QCOMPARE(entries.last().action, AccessLog::code(AccessLog::Action::Print));
+        QVERIFY2(entries.last().detail.contains(QStringLiteral("2 πελάτες")), qPrintable(entries.last().detail));
         QVERIFY(html.contains(QStringLiteral("Δωρεάν προληπτικές επισκέψεις του έτους 2008: 3")));
         QVERIFY2(html.contains(QStringLiteral("<td align=\"center\">6/2008</td><td align=\"right\">1</td><td align=\"right\">1</td><td align=\"right\">2</td>")), qPrintable(html));
         QVERIFY(html.contains(QStringLiteral("N%1").arg(b)));
