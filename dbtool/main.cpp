@@ -270,6 +270,7 @@ void openPractice(DbConnection &conn, const QString &dir, const Given &given, QS
         try {
             Session::current().logIn(connectionString, password, userFrom(given));
             PracticeKey::wipe(password);
+            AccessLog::sealServerIn(connectionString, fi.absoluteFilePath());
             conn.setConnectionString(connectionString);
             conn.open();
             AccessLog::setUser(Session::current().userName());

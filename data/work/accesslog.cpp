@@ -78,7 +78,8 @@ AccessLog::Entry readEntry(const DbStatement &s)
 }
 
 // The seal: the newest entry's position and hash, in a file beside a
-// practice file under a MAC keyed by the file's key. Whoever edits the table
+// practice file under a MAC keyed by the file's key, or in a server
+// practice's folder on the workstation. Whoever edits the table
 // with another tool and cuts off the newest entries leaves the seal naming
 // an entry that is gone; the program never moves the seal back over a gap.
 struct Seal {
@@ -87,13 +88,36 @@ struct Seal {
     bool authentic = false;
 };
 
-QString sealFile(const DbConnection &conn)
+// The practice folders of servers opened from a folder other than the session's.
+QHash<QString, QString> &serverFolders()
 {
-    return QFileInfo(conn.fileName()).absoluteDir().filePath(QStringLiteral("HMEROLOGIO.seal"));
+    static QHash<QString, QString> folders;
+    return folders;
 }
 
-QByteArray sealMac(qint64 count, const QString &hash)
+// Beside the practice file; for a server, in the practice folder on this
+// workstation (empty when the connection names no folder).
+QString sealFile(const DbConnection &conn)
 {
+    const QString name = QStringLiteral("HMEROLOGIO.seal");
+    if (!conn.onServer())
+        return QFileInfo(conn.fileName()).absoluteDir().filePath(name);
+    QString folder;
+    {
+        QMutexLocker lock(&userLock);
+        folder = serverFolders().value(conn.connectionString());
+    }
+    if (folder.isEmpty() && conn.connectionString() == Session::current().connectionString())
+        folder = Session::current().folder();
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(name);
+}
+
+// On a server the session holds no key: the seal there carries none, and
+// guards against entries cut off by whoever cannot write this folder.
+QByteArray sealMac(const DbConnection &conn, qint64 count, const QString &hash)
+{
+    if (conn.onServer())
+        return QByteArrayLiteral("-");
     QByteArray key = Session::current().fileKey();
     if (key.isEmpty())
         return {};
@@ -103,12 +127,13 @@ QByteArray sealMac(qint64 count, const QString &hash)
     return mac.toHex();
 }
 
-// The seal beside the file; nullopt on a server, or when none was written.
+// The seal; nullopt when none was written.
 std::optional<Seal> readSeal(const DbConnection &conn)
 {
-    if (conn.onServer())
+    const QString file = sealFile(conn);
+    if (file.isEmpty())
         return std::nullopt;
-    QFile f(sealFile(conn));
+    QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
         return std::nullopt;
     const QList<QByteArray> parts = f.readAll().trimmed().split(' ');
@@ -116,7 +141,7 @@ std::optional<Seal> readSeal(const DbConnection &conn)
     if (parts.size() == 3) {
         seal.count = parts[0].toLongLong();
         seal.hash = QString::fromLatin1(parts[1]);
-        const QByteArray mac = sealMac(seal.count, seal.hash);
+        const QByteArray mac = sealMac(conn, seal.count, seal.hash);
         seal.authentic = !mac.isEmpty() && mac == parts[2];
     }
     return seal;
@@ -124,10 +149,11 @@ std::optional<Seal> readSeal(const DbConnection &conn)
 
 void writeSeal(const DbConnection &conn, qint64 count, const QString &hash)
 {
-    const QByteArray mac = sealMac(count, hash);
-    if (conn.onServer() || mac.isEmpty())
+    const QByteArray mac = sealMac(conn, count, hash);
+    const QString file = sealFile(conn);
+    if (file.isEmpty() || mac.isEmpty())
         return;
-    QSaveFile f(sealFile(conn));
+    QSaveFile f(file);
     if (f.open(QIODevice::WriteOnly)) {
         f.write(QByteArray::number(count) + ' ' + hash.toLatin1() + ' ' + mac + '\n');
         f.commit();
@@ -172,6 +198,12 @@ QString user()
 {
     QMutexLocker lock(&userLock);
     return signedInUser();
+}
+
+void sealServerIn(const QString &connectionString, const QString &folder)
+{
+    QMutexLocker lock(&userLock);
+    serverFolders().insert(connectionString, folder);
 }
 
 QString chainHash(const QString &previousHex, const Entry &e)
@@ -242,7 +274,7 @@ void append(DbConnection &conn, QList<Entry> entries)
     }
     // The seal moves on only from the entry it names: over a gap it stays,
     // for the check to find.
-    const std::optional<Seal> seal = conn.onServer() ? std::nullopt : readSeal(conn);
+    const std::optional<Seal> seal = readSeal(conn);
     const bool sealHolds = !seal || (seal->authentic && seal->count <= position && (seal->count == position ? seal->hash == previous : hashAt(conn, seal->count) == seal->hash));
     for (Entry &e : entries) {
         e.position = ++position;
@@ -473,8 +505,8 @@ void resealAfterRestore(DbConnection &conn)
     DbStatement last(conn, QStringLiteral("SELECT AA,HASH FROM %1 ORDER BY AA DESC LIMIT 1").arg(Table));
     if (last.step())
         writeSeal(conn, last.columnValue(0).toLongLong(), last.columnValue(1).toString());
-    else if (!conn.onServer())
-        QFile::remove(sealFile(conn));
+    else if (const QString file = sealFile(conn); !file.isEmpty())
+        QFile::remove(file);
 }
 
 }   // namespace AccessLog

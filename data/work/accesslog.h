@@ -102,13 +102,18 @@ struct Verdict {
 };
 
 // Walks the whole chain in order and finds the first entry edited, removed
-// or moved since it was written. On a practice file it also reads the seal
-// beside the file (HMEROLOGIO.seal: the newest entry's position and hash
-// under a MAC keyed by the file's key, moved on by each entry written in a
-// unit of work of its own, never over a gap): newest entries cut off, or
-// cut off and written anew, are found too, unless the seal was removed with
-// them or rewritten by someone holding the file's key.
+// or moved since it was written. It also reads the seal (HMEROLOGIO.seal:
+// the newest entry's position and hash, moved on by each entry written in a
+// unit of work of its own, never over a gap): newest entries cut off, or cut
+// off and written anew, are found too, unless the seal was removed with
+// them or rewritten. On a practice file the seal lies beside the file under
+// a MAC keyed by the file's key; on a server, in the practice folder of the
+// workstation, without a MAC (the session holds no key), so it names what
+// this workstation wrote and saw, not what others wrote after it.
 Verdict verify(DbConnection &conn);
+// The practice folder of a server practice opened by connectionString, for
+// its seal; the session's own folder serves its connection string unasked.
+void sealServerIn(const QString &connectionString, const QString &folder);
 // After a practice file was replaced by an older copy, the seal names the
 // copy's newest entry (it would report the later entries as cut off).
 void resealAfterRestore(DbConnection &conn);

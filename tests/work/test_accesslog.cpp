@@ -49,11 +49,12 @@ private slots:
                                      << qint64(2);
         QTest::newRow("hash made again") << QStringList{"UPDATE HMEROLOGIO_PROSVASEWN SET LEPTOMEREIES='x' WHERE AA=3"} << qint64(4);
         // The newest entries cut off leave no gap in the chain: the seal
-        // beside a practice file still names the newest (rows "file: ...").
-        QTest::newRow("file: newest removed") << QStringList{"DELETE FROM HMEROLOGIO_PROSVASEWN WHERE AA>=4"} << qint64(4);
-        QTest::newRow("file: newest removed, then written anew") << QStringList{"DELETE FROM HMEROLOGIO_PROSVASEWN WHERE AA>=4", "write"}
-                                                                 << qint64(5);
-        QTest::newRow("file: newest hash made again") << QStringList{"UPDATE HMEROLOGIO_PROSVASEWN SET LEPTOMEREIES='x' WHERE AA=5"} << qint64(5);
+        // beside a practice file, or in a server practice's folder, still
+        // names the newest (rows "sealed: ..."; "file: ..." on a file only).
+        QTest::newRow("sealed: newest removed") << QStringList{"DELETE FROM HMEROLOGIO_PROSVASEWN WHERE AA>=4"} << qint64(4);
+        QTest::newRow("sealed: newest removed, then written anew") << QStringList{"DELETE FROM HMEROLOGIO_PROSVASEWN WHERE AA>=4", "write"}
+                                                                   << qint64(5);
+        QTest::newRow("sealed: newest hash made again") << QStringList{"UPDATE HMEROLOGIO_PROSVASEWN SET LEPTOMEREIES='x' WHERE AA=5"} << qint64(5);
         QTest::newRow("file: seal forged") << QStringList{"forge"} << qint64(6);
     }
     void tamperingIsFoundAtItsPosition()
@@ -63,7 +64,7 @@ private slots:
         TempPractice p;
         const QByteArray tag = QTest::currentDataTag();
         if (tag.startsWith("file: ") && p.conn().onServer())
-            QSKIP("a server keeps no seal beside a file");
+            QSKIP("a server's seal carries no MAC");
         fill(p.conn(), 5);
         for (const QString &s : statements) {
             if (s == QLatin1String("write")) {
@@ -87,7 +88,7 @@ private slots:
         if (tag.contains("hash made again")) {
             // Whoever knows the layout may make an entry's hash agree again:
             // the next entry, or the seal, still names the old one.
-            const qint64 at = tag.startsWith("file: ") ? 5 : 3;
+            const qint64 at = tag.startsWith("sealed: ") ? 5 : 3;
             const QList<AccessLog::Entry> all = AccessLog::entries(p.conn());
             p.conn().executeNative(QStringLiteral("UPDATE HMEROLOGIO_PROSVASEWN SET HASH=? WHERE AA=?"),
                                    {AccessLog::chainHash(all[at - 2].hash, all[at - 1]), at});
