@@ -86,6 +86,7 @@ AccessLogForm::AccessLogForm(QWidget *parent)
     RvProject1 = named(new ReportProject(this), "RvProject1");
     RvProject1->addConnection(QStringLiteral("RvDataSetConnection1"), ADOTable1);
     RvProject1->addConnection(QStringLiteral("RvDataSetConnection2"), ADOQuery1);
+    RvProject1->logCustomers(QStringLiteral("RvDataSetConnection2"), QStringLiteral("PELATHS"));
 
     QPushButton *show = button(this, "ShowButton", QStringLiteral("&Εμφάνιση"));
     QPushButton *check = button(this, "CheckButton", QStringLiteral("Έ&λεγχος"));

@@ -56,20 +56,21 @@ private slots:
         QTest::addColumn<QDate>("from");   // invalid: not ticked
         QTest::addColumn<QDate>("to");
         QTest::addColumn<QStringList>("positions");
+        QTest::addColumn<qint64>("logged");   // the printout's entry names: a customer, 0 several, -1 none written
         QTest::newRow("all") << ""
-                             << "" << QDate() << QDate() << QStringList{"1", "2", "3", "4"};
+                             << "" << QDate() << QDate() << QStringList{"1", "2", "3", "4"} << qint64(0);
         QTest::newRow("customer") << "2"
-                                  << "" << QDate() << QDate() << QStringList{"2", "3"};
+                                  << "" << QDate() << QDate() << QStringList{"2", "3"} << qint64(2);
         QTest::newRow("user") << ""
-                              << "Μαρία" << QDate() << QDate() << QStringList{"1", "3"};
+                              << "Μαρία" << QDate() << QDate() << QStringList{"1", "3"} << qint64(0);
         QTest::newRow("both ends of the dates") << ""
-                                                << "" << QDate(2026, 3, 2) << QDate(2026, 3, 3) << QStringList{"2", "3"};
+                                                << "" << QDate(2026, 3, 2) << QDate(2026, 3, 3) << QStringList{"2", "3"} << qint64(2);
         QTest::newRow("up to a day") << ""
-                                     << "" << QDate() << QDate(2026, 3, 1) << QStringList{"1"};
+                                     << "" << QDate() << QDate(2026, 3, 1) << QStringList{"1"} << qint64(1);
         QTest::newRow("customer and user") << "2"
-                                           << "Γιώργος" << QDate() << QDate() << QStringList{"2"};
+                                           << "Γιώργος" << QDate() << QDate() << QStringList{"2"} << qint64(2);
         QTest::newRow("quote in the name") << ""
-                                           << "O'Brien" << QDate() << QDate() << QStringList();
+                                           << "O'Brien" << QDate() << QDate() << QStringList() << qint64(-1);
     }
     void filtersPickTheEntriesAndThePrintoutListsThem()
     {
@@ -78,6 +79,7 @@ private slots:
         QFETCH(QDate, from);
         QFETCH(QDate, to);
         QFETCH(QStringList, positions);
+        QFETCH(qint64, logged);
         AccessLogForm f;
         f.show();
         QVERIFY(Messages::takeShown().isEmpty());
@@ -106,6 +108,14 @@ private slots:
         QVERIFY2(printed[1].contains(QStringLiteral("Εγγραφές: %1").arg(positions.size())), qPrintable(printed[1]));
         QCOMPARE(printed[1].count(QStringLiteral("Καρτέλα πελάτη")), positions.size());
         QCOMPARE(printed[1].count(QStringLiteral("Άνοιγμα")), positions.size());
+        // The printout names the entries' customers: one entry of its own.
+        QTRY_COMPARE_WITH_TIMEOUT(AccessLog::pending(), 0, 30000);
+        const QList<AccessLog::Entry> all = AccessLog::entries(p->conn());
+        QCOMPARE(all.size(), logged < 0 ? 4 : 5);
+        if (logged >= 0) {
+            QCOMPARE(all.last().action, AccessLog::code(AccessLog::Action::Print));
+            QCOMPARE(all.last().customerId, logged);
+        }
     }
 
     // «Έλεγχος»: the chain as written holds; an entry removed past the
