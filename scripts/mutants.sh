@@ -27,13 +27,14 @@ trap 'restore; rm -rf "$work"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# Mutants as records: name, file, from, to, build, tests.
-names=() files=() froms=() tos=() targets=() tests=()
+# Mutants as records: name, file, from, to, build, tests, functions.
+names=() files=() froms=() tos=() targets=() tests=() functions=()
 flush() {
   if [ -n "${m_name:-}" ]; then
     names+=("$m_name") files+=("$m_file") froms+=("$m_from") tos+=("$m_to") targets+=("$m_build") tests+=("$m_tests")
+    functions+=("$m_functions")
   fi
-  m_name="" m_file="" m_from="" m_to="" m_build="" m_tests=""
+  m_name="" m_file="" m_from="" m_to="" m_build="" m_tests="" m_functions=""
 }
 flush
 while IFS= read -r line || [ -n "$line" ]; do
@@ -50,6 +51,7 @@ while IFS= read -r line || [ -n "$line" ]; do
     to) m_to=$value ;;
     build) m_build=$value ;;
     tests) m_tests=$value ;;
+    functions) m_functions=$value ;;
     *) echo "mutants: $list: unknown line: $line" >&2; exit 2 ;;
   esac
 done <"$list"
@@ -97,14 +99,16 @@ for i in "${!names[@]}"; do
     failed=1
     continue
   fi
-  if (cd "$build" && ctest -R "${tests[$i]}" --no-tests=error --timeout 900 >"$work/test.log" 2>&1); then
+  if (cd "$build" && MOLARIX_TEST_FUNCTIONS=${functions[$i]} ctest -R "${tests[$i]}" --no-tests=error --timeout 900 \
+        --output-on-failure >"$work/test.log" 2>&1); then
     verdict=SURVIVED
     failed=1
   else
     verdict=killed
   fi
   restore
-  echo "mutant $name: $verdict by ${tests[$i]} ($((SECONDS - start)) s)"
+  echo "mutant $name: $verdict by ${tests[$i]} ${functions[$i]} ($((SECONDS - start)) s)"
+  [ -z "${MUTANTS_SHOW_FAILURES:-}" ] || grep -E '^FAIL!' "$work/test.log" | sed 's/^/    /' || true
   [ "$verdict" = killed ] || grep -E 'tests passed|Passed|Failed' "$work/test.log" | sed 's/^/    /' || true
 done
 

@@ -42,6 +42,19 @@ bool runClass(const Entry &e, const QStringList &baseArgs, bool functionsChosen)
 {
     bool ok = true;
     QStringList functions;   // empty: all of them
+    // MOLARIX_TEST_FUNCTIONS (names, comma-separated) runs only those of
+    // each class that has them, and no class that has none: the mutants
+    // run the functions that catch them and not the whole class.
+    const QStringList wanted = qEnvironmentVariable("MOLARIX_TEST_FUNCTIONS").split(u',', Qt::SkipEmptyParts);
+    if (!functionsChosen && !wanted.isEmpty()) {
+        const std::unique_ptr<QObject> probe(e.factory());
+        for (const QString &f : testFunctions(probe->metaObject()))
+            if (wanted.contains(f))
+                functions << f;
+        if (functions.isEmpty())
+            return true;
+        functionsChosen = true;
+    }
     for (;;) {
         std::unique_ptr<QObject> obj(e.factory());
         try {
