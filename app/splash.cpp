@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
+#include <fontconfig/fontconfig.h>
 
 namespace {
 int g_delay = -1;
@@ -21,7 +22,7 @@ int SplashDelayMs()
 void SetSplashDelayMs(int ms) { g_delay = ms; }
 
 TForm4::TForm4(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TForm4>())
+    : QDialog(parent), m_fonts([] { FcInit(); }), ui(std::make_unique<Ui::TForm4>())
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -40,7 +41,7 @@ TForm4::TForm4(QWidget *parent)
     Timer1->start();
 }
 
-TForm4::~TForm4() = default;
+TForm4::~TForm4() { m_fonts.join(); }
 
 void TForm4::Timer1Timer()
 {

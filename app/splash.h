@@ -1,6 +1,7 @@
 #pragma once
 #include <QDialog>
 #include <memory>
+#include <thread>
 
 namespace Ui {
 class TForm4;
@@ -13,7 +14,8 @@ int SplashDelayMs();
 void SetSplashDelayMs(int ms);   // negative: back to the default
 
 // Splash window: the picture, borderless and on top, closing itself after
-// the delay.
+// the delay. While it is up, the system's font configuration is read in the
+// background, so that the access check after it draws its texts at once.
 class TForm4 : public QDialog {
     Q_OBJECT
 public:
@@ -23,5 +25,6 @@ public:
 
 private:
     void Timer1Timer();
+    std::thread m_fonts;
     std::unique_ptr<Ui::TForm4> ui;
 };
