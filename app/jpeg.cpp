@@ -36,13 +36,19 @@ bool decodeInto(const unsigned char *bytes, unsigned long size, QImage *out)
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
-    cinfo.out_color_space = JCS_RGB;   // grey pictures are widened too
+    // Straight into the screen's own layout (grey pictures widened too):
+    // a pixmap is then made without converting every pixel again.
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    cinfo.out_color_space = JCS_EXT_BGRA;
+#else
+    cinfo.out_color_space = JCS_EXT_ARGB;
+#endif
     jpeg_start_decompress(&cinfo);
-    if (cinfo.output_components != 3) {
+    if (cinfo.output_components != 4) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
-    *out = QImage(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB888);
+    *out = QImage(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB32);
     if (out->isNull()) {
         jpeg_destroy_decompress(&cinfo);
         return false;
