@@ -18,6 +18,7 @@
 #include "ui_accesscheck.h"
 #include <QApplication>
 #include <QDir>
+#include <QLayout>
 #include <QScopeGuard>
 
 TForm65::TForm65(QWidget *parent)
@@ -55,6 +56,14 @@ TForm65::TForm65(QWidget *parent)
 }
 
 TForm65::~TForm65() = default;
+
+void TForm65::makeReady()
+{
+    ensurePolished();
+    if (QLayout *l = layout())
+        l->activate();
+    winId();
+}
 
 void TForm65::Edit1Change()
 {

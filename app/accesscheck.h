@@ -25,6 +25,10 @@ public:
     // practice is open.
     QString EnteredPassword;
 
+    // Everything showing the window needs but the screen: its style, its
+    // layout, its fonts and its window on the display.
+    void makeReady();
+
     void reject() override;   // Esc and the exit button
     void done(int result) override;
 

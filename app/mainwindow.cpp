@@ -41,16 +41,28 @@ bool passAccess(const QDateTime &startedAt)
     StartMonth = std::uint16_t(startedAt.date().month());
     StartDay = std::uint16_t(startedAt.date().day());
     AppDirectory = QDir::toNativeSeparators(QDir::currentPath());
+    std::unique_ptr<TForm65> access;
     {
         TForm4 splash;
+        // The access check is made while the splash stays, so that it shows
+        // as soon as the splash goes. A failure here is met again below.
+        splash.whileShown([&access] {
+            try {
+                DbConnectionString = BuildConnectionString(AppDirectory);
+                access = std::make_unique<TForm65>();
+                access->makeReady();
+            } catch (...) {
+                access.reset();
+            }
+        });
         ShowModal(&splash);
     }
-    DbConnectionString = BuildConnectionString(AppDirectory);
-    AccessGranted = false;
-    {
-        TForm65 access;
-        ShowModal(&access);
+    if (!access) {
+        DbConnectionString = BuildConnectionString(AppDirectory);
+        access = std::make_unique<TForm65>();
     }
+    AccessGranted = false;
+    ShowModal(access.get());
     return AccessGranted;
 }
 }

@@ -21,8 +21,15 @@ int SplashDelayMs()
 
 void SetSplashDelayMs(int ms) { g_delay = ms; }
 
+FontConfigReader::FontConfigReader()
+    : m_thread([] { FcInit(); })
+{
+}
+
+FontConfigReader::~FontConfigReader() { m_thread.join(); }
+
 TForm4::TForm4(QWidget *parent)
-    : QDialog(parent), m_fonts([] { FcInit(); }), ui(std::make_unique<Ui::TForm4>())
+    : QDialog(parent), ui(std::make_unique<Ui::TForm4>())
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -41,7 +48,15 @@ TForm4::TForm4(QWidget *parent)
     Timer1->start();
 }
 
-TForm4::~TForm4() { m_fonts.join(); }
+TForm4::~TForm4() = default;
+
+void TForm4::paintEvent(QPaintEvent *event)
+{
+    QDialog::paintEvent(event);
+    // After this picture has reached the screen, not before it.
+    if (m_whileShown)
+        QTimer::singleShot(0, this, std::exchange(m_whileShown, {}));
+}
 
 void TForm4::Timer1Timer()
 {

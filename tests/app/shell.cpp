@@ -97,6 +97,19 @@ private slots:
         TForm4 s;
         QCOMPARE(s.exec(), int(QDialog::Accepted));
         QVERIFY(!s.Timer1->isActive());
+        // Work handed to it runs once, with its picture painted, while it stays.
+        SetSplashDelayMs(60000);
+        TForm4 staying;
+        int runs = 0;
+        bool painted = false;
+        staying.whileShown([&] {
+            ++runs;
+            painted = staying.isVisible() && staying.Timer1->isActive();
+            staying.accept();
+        });
+        QCOMPARE(staying.exec(), int(QDialog::Accepted));
+        QCOMPARE(runs, 1);
+        QVERIFY(painted);
         SetSplashDelayMs(-1);
     }
 
