@@ -5,7 +5,7 @@ pkgs=(g++ cmake make pkg-config ccache qt6-base-dev qt6-base-dev-tools libgl1-me
       libsqlcipher-dev sqlcipher libssl-dev libjpeg62-turbo-dev libkainjow-mustache-dev
       poppler-utils xvfb xauth xdotool fonts-dejavu-core libbenchmark-dev qt6-qpa-plugins
       mdbtools mdbtools-dev dpkg-dev desktop-file-utils appstream lintian clang-format
-      postgresql postgresql-contrib libpq-dev)
+      postgresql postgresql-contrib libpq-dev python3)
 missing=()
 # node and npm run the second Jet reader in the tests; any install of them will do.
 command -v npm >/dev/null 2>&1 || pkgs+=(nodejs npm)
