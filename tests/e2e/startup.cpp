@@ -1,10 +1,12 @@
 #include "data/practice/schema.h"
 #include "tests/common/testmain.h"
 #include "tests/e2e/xsession.h"
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdlib>
 
 // The real program under a virtual X server, driven with xdotool.
 class EndToEndTest : public QObject {
@@ -73,6 +75,40 @@ private slots:
         ends(program);
     }
 
+    // The file engine is loaded only once the password is given: a broken
+    // one is reported then, and the program ends instead of crashing.
+    void anEngineThatDoesNotLoadIsReported()
+    {
+        QTemporaryDir dir;
+        QVERIFY(makePractice(dir.path()));
+        QTemporaryDir libraries;
+        QFile broken(libraries.filePath(QStringLiteral("libsqlcipher.so.0")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("not a library");
+        broken.close();
+        QProcess program;
+        ProcessStopper stopper{program};
+        QProcessEnvironment env = m_x.environment();
+        env.insert(QStringLiteral("LD_LIBRARY_PATH"), libraries.path());
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(dir.path());
+        program.start(QStringLiteral(MOLARIX_BINARY_DIR "/molarix"), {});
+        QVERIFY(program.waitForStarted());
+
+        const QString access = m_x.waitForWindow(QStringLiteral("^Έλεγχος πρόσβασης$"));
+        QVERIFY2(!access.isEmpty(), "no access check");
+        m_x.type(access, QStringLiteral("molarix"));
+        m_x.keys(access, {"Return"});
+        const QString box = m_x.waitForWindow(QStringLiteral("^Molarix created by Ortelis$"));
+        QVERIFY2(!box.isEmpty(), "no message");
+        m_x.keys(box, {"Return"});
+        QVERIFY(program.waitForFinished(120000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), EXIT_FAILURE);
+        const QString said = QString::fromUtf8(program.readAllStandardError());
+        QVERIFY2(said.contains(QStringLiteral("βιβλιοθήκη libsqlcipher.so.0")), qPrintable(said));
+    }
+
     void wrongPasswordThenLeaving()
     {
         QTemporaryDir dir;
@@ -99,8 +135,10 @@ private slots:
 
 MOLARIX_TEST(EndToEndTest)
 
-// What the program loads before the access check is on screen: the
-// libraries of a server practice come later, when one is opened.
+// What the program loads before the access check is on screen: the file
+// engine (SQLCipher, OpenSSL) comes when the password is given, the Jet
+// reader with an import, the libraries of a server practice when one is
+// opened.
 class StartupLibrariesTest : public QObject {
     Q_OBJECT
 
@@ -109,8 +147,11 @@ private slots:
     {
         QTest::addColumn<QString>("library");
         QTest::addColumn<bool>("loaded");
-        // The file's engine is loaded: the list below is read right.
-        QTest::newRow("sqlcipher") << QStringLiteral("libsqlcipher.so") << true;
+        // The widgets are loaded: the list below is read right.
+        QTest::newRow("widgets") << QStringLiteral("libQt6Widgets.so") << true;
+        QTest::newRow("sqlcipher") << QStringLiteral("libsqlcipher.so") << false;
+        QTest::newRow("libcrypto") << QStringLiteral("libcrypto.so") << false;
+        QTest::newRow("libmdb") << QStringLiteral("libmdb.so") << false;
         QTest::newRow("libpq") << QStringLiteral("libpq.so") << false;
     }
 
