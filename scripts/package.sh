@@ -13,13 +13,15 @@ else
   out="${1:-$src/build-package}"
   map="-ffile-prefix-map=$src=. -ffile-prefix-map=$out=."
   cxxflags="$map"
+  cflags="$map"   # the generated trampolines' loader (cmake/LazyLibraries.cmake)
   ldflags="-Wl,-z,relro,-z,now"
   if command -v dpkg-buildflags >/dev/null; then
     export DEB_BUILD_MAINT_OPTIONS=hardening=+all
     cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS) $map"
+    cflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS) $map"
     ldflags="$(dpkg-buildflags --get LDFLAGS)"
   fi
-  cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS="$cxxflags" \
+  cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_C_FLAGS="$cflags" \
         -DCMAKE_EXE_LINKER_FLAGS="$ldflags" >/dev/null
 fi
 cmake --build "$out" -j"$(nproc)" --target molarix molarix-db molarix_install_files molarix_reports >/dev/null
