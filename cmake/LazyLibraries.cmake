@@ -92,8 +92,9 @@ function(molarix_load_lazily target)
       VERBATIM)
     list(APPEND _sources ${_generated})
   endforeach()
-  # Generated code: not held to the house warnings.
-  set_source_files_properties(${_sources} PROPERTIES COMPILE_OPTIONS "-w")
+  # Generated code: not held to the house warnings, nor instrumented (the
+  # sanitizers would write its build folder's path into the program).
+  set_source_files_properties(${_sources} PROPERTIES COMPILE_OPTIONS "-w;-fno-sanitize=all")
   target_sources(${target} PRIVATE ${_sources})
   set_target_properties(${target} PROPERTIES MOLARIX_LAZY_LIBRARIES ON)
   target_link_libraries(${target} PRIVATE ${CMAKE_DL_LIBS})
