@@ -74,19 +74,3 @@ QImage DecodeJpeg(const QByteArray &data)
         return {};
     return image;
 }
-
-static void initPictures()
-{
-    // The pictures live in the static GUI library; make sure they are linked in.
-    static const bool done = [] { Q_INIT_RESOURCE(assets); return true; }();
-    Q_UNUSED(done);
-}
-
-QImage LoadPicture(const QString &name)
-{
-    initPictures();
-    QFile f(QStringLiteral(":/assets/") + name);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return DecodeJpeg(f.readAll());
-}

@@ -33,7 +33,7 @@ TForm4::TForm4(QWidget *parent)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    const QImage picture = LoadPicture(QStringLiteral("splash.jpg"));
+    const QImage picture = SplashPicture();
     ui->Image1->setPixmap(QPixmap::fromImage(picture));
     if (!picture.isNull())
         resize(picture.size());

@@ -1,5 +1,6 @@
 #include "app/about.h"
 #include "app/jpeg.h"
+#include <QResource>
 #include "app/launcher.h"
 #include "gui/messages.h"
 #include "app/molarixapplication.h"
@@ -54,6 +55,18 @@ private slots:
                 worst = qMax(worst, qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q)));
             }
         QVERIFY2(worst <= 6, qPrintable(QString::number(worst)));
+    }
+
+    // The splash shows splash.jpg as decoded when the program was built,
+    // from an uncompressed resource, pixel for pixel what decoding it gives.
+    void splashPictureIsTheJpegDecodedAtBuildTime()
+    {
+        const QResource baked(QStringLiteral(":/assets/splash.rgb32"));
+        QVERIFY(baked.isValid());
+        QCOMPARE(baked.compressionAlgorithm(), QResource::Compression::NoCompression);
+        const QImage decoded = DecodeJpeg(resource(QStringLiteral("splash.jpg")));
+        QVERIFY(!decoded.isNull());
+        QCOMPARE(SplashPicture(), decoded);
     }
 
     void greyJpegIsWidened()
