@@ -1,6 +1,5 @@
 #include "app/about.h"
 #include "app/jpeg.h"
-#include <QResource>
 #include "app/launcher.h"
 #include "gui/messages.h"
 #include "app/molarixapplication.h"
@@ -12,6 +11,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QResource>
 #include <QTest>
 #include <QTimer>
 
