@@ -13,3 +13,12 @@ QImage LoadPicture(const QString &name);
 // that the splash shows without decoding it (splash.jpg decoded now when
 // that copy is missing or damaged).
 QImage SplashPicture();
+
+// What molarix-bakepicture writes and SplashPicture reads: this header (in
+// the byte order of the machine that built the program), then the rows as a
+// QImage::Format_RGB32 holds them.
+struct BakedPictureHeader {
+    char magic[8] = {'M', 'X', 'R', 'G', 'B', '3', '2', '\0'};
+    quint32 width = 0;
+    quint32 height = 0;
+};

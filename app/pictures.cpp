@@ -13,18 +13,6 @@ static void initPictures()
     Q_UNUSED(done);
 }
 
-namespace {
-
-// The layout molarix-bakepicture writes.
-struct BakedHeader {
-    char magic[8];
-    quint32 width;
-    quint32 height;
-};
-constexpr char BakedMagic[8] = {'M', 'X', 'R', 'G', 'B', '3', '2', '\0'};
-
-}   // namespace
-
 QImage LoadPicture(const QString &name)
 {
     initPictures();
@@ -38,11 +26,12 @@ QImage SplashPicture()
 {
     const QResource baked(QStringLiteral(":/assets/splash.rgb32"));
     const uchar *data = baked.data();
-    BakedHeader h{};
+    const BakedPictureHeader expected;
+    BakedPictureHeader h;
     if (data && baked.compressionAlgorithm() == QResource::Compression::NoCompression
         && baked.size() >= qint64(sizeof h)) {
         std::memcpy(&h, data, sizeof h);
-        if (std::memcmp(h.magic, BakedMagic, sizeof BakedMagic) == 0 && h.width > 0 && h.height > 0
+        if (std::memcmp(h.magic, expected.magic, sizeof h.magic) == 0 && h.width > 0 && h.height > 0
             && h.width <= 10000 && h.height <= 10000
             && baked.size() == qint64(sizeof h) + qint64(h.width) * qint64(h.height) * 4) {
             // Shown straight from the program's own memory; rows must be

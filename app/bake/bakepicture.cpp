@@ -1,6 +1,5 @@
 // Decodes a JPEG picture at build time into what the splash shows without
-// decoding it: "MXRGB32\0", the width and the height (32 bits each, in this
-// machine's byte order), then the rows as a QImage::Format_RGB32 holds them.
+// decoding it (the layout of BakedPictureHeader).
 //   molarix-bakepicture IN.jpg OUT
 #include "app/jpeg.h"
 #include <QFile>
@@ -19,10 +18,12 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s: not a picture this program decodes\n", argv[1]);
         return 1;
     }
-    const quint32 size[2] = {quint32(image.width()), quint32(image.height())};
+    BakedPictureHeader header;
+    header.width = quint32(image.width());
+    header.height = quint32(image.height());
     QSaveFile out(QString::fromLocal8Bit(argv[2]));
-    bool ok = out.open(QIODevice::WriteOnly) && out.write("MXRGB32", 8) == 8
-        && out.write(reinterpret_cast<const char *>(size), sizeof size) == qint64(sizeof size);
+    bool ok = out.open(QIODevice::WriteOnly)
+        && out.write(reinterpret_cast<const char *>(&header), sizeof header) == qint64(sizeof header);
     for (int y = 0; ok && y < image.height(); ++y)
         ok = out.write(reinterpret_cast<const char *>(image.constScanLine(y)), qint64(image.width()) * 4)
             == qint64(image.width()) * 4;
