@@ -205,7 +205,7 @@ void DbConnection::openResolved(bool create)
 
     sqlite3 *db = nullptr;
     const QByteArray native = path.toUtf8();
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | (m_oneThreadOnly ? SQLITE_OPEN_NOMUTEX : 0);
     int rc = sqlite3_open_v2(native.constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
         const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");

@@ -95,20 +95,21 @@ private:
 };
 
 // An entry's values as bytes for the fingerprint. Numbers equal to SQLite
-// (2 and 2.0) give the same bytes.
-void appendValue(std::string &out, sqlite3_stmt *st, int col)
+// (2 and 2.0) give the same bytes. Read through the column's value: one
+// call into the library per column instead of one per question.
+void appendValue(std::string &out, sqlite3_value *v)
 {
-    auto appendInteger = [&](qint64 v) {
+    auto appendInteger = [&](qint64 i) {
         out.push_back('\1');
-        out.append(reinterpret_cast<const char *>(&v), sizeof v);
+        out.append(reinterpret_cast<const char *>(&i), sizeof i);
     };
-    const int type = sqlite3_column_type(st, col);
+    const int type = sqlite3_value_type(v);
     switch (type) {
     case SQLITE_INTEGER:
-        appendInteger(sqlite3_column_int64(st, col));
+        appendInteger(sqlite3_value_int64(v));
         return;
     case SQLITE_FLOAT: {
-        const double d = sqlite3_column_double(st, col);
+        const double d = sqlite3_value_double(v);
         if (d >= -9223372036854775808.0 && d < 9223372036854775808.0 && std::floor(d) == d) {
             appendInteger(qint64(d));
         } else {
@@ -119,9 +120,9 @@ void appendValue(std::string &out, sqlite3_stmt *st, int col)
     }
     case SQLITE_TEXT:
     case SQLITE_BLOB: {
-        const char *p = static_cast<const char *>(type == SQLITE_TEXT ? static_cast<const void *>(sqlite3_column_text(st, col))
-                                                                      : sqlite3_column_blob(st, col));
-        const int n = sqlite3_column_bytes(st, col);
+        const char *p = static_cast<const char *>(type == SQLITE_TEXT ? static_cast<const void *>(sqlite3_value_text(v))
+                                                                      : sqlite3_value_blob(v));
+        const int n = sqlite3_value_bytes(v);
         out.push_back(type == SQLITE_TEXT ? '\3' : '\4');
         out.append(reinterpret_cast<const char *>(&n), sizeof n);
         out.append(p ? p : "", size_t(n));
@@ -132,16 +133,16 @@ void appendValue(std::string &out, sqlite3_stmt *st, int col)
     }
 }
 
-void readValue(Value &v, sqlite3_stmt *st, int col)
+void readValue(Value &v, sqlite3_value *from)
 {
-    v.type = sqlite3_column_type(st, col);
+    v.type = sqlite3_value_type(from);
     if (v.type == SQLITE_INTEGER) {
-        v.integer = sqlite3_column_int64(st, col);
+        v.integer = sqlite3_value_int64(from);
     } else if (v.type == SQLITE_FLOAT) {
-        v.real = sqlite3_column_double(st, col);
+        v.real = sqlite3_value_double(from);
     } else if (v.type == SQLITE_TEXT || v.type == SQLITE_BLOB) {
-        const void *p = v.type == SQLITE_TEXT ? static_cast<const void *>(sqlite3_column_text(st, col)) : sqlite3_column_blob(st, col);
-        v.bytes.assign(p ? static_cast<const char *>(p) : "", size_t(sqlite3_column_bytes(st, col)));
+        const void *p = v.type == SQLITE_TEXT ? static_cast<const void *>(sqlite3_value_text(from)) : sqlite3_value_blob(from);
+        v.bytes.assign(p ? static_cast<const char *>(p) : "", size_t(sqlite3_value_bytes(from)));
     }
 }
 
@@ -280,8 +281,8 @@ void walkTable(DbConnection &conn, Table &t, const size_t seedA, const size_t se
         for (Index &ix : t.indexes) {
             entry.clear();
             for (const KeyColumn &k : ix.keys)
-                appendValue(entry, h, k.tablePosition);
-            appendValue(entry, h, 0);
+                appendValue(entry, sqlite3_column_value(h, k.tablePosition));
+            appendValue(entry, sqlite3_column_value(h, 0));
             ix.fromTable.a += qHashBits(entry.data(), entry.size(), seedA);
             ix.fromTable.b += qHashBits(entry.data(), entry.size(), seedB);
         }
@@ -320,8 +321,9 @@ void walkIndex(DbConnection &conn, const Table &t, Index &ix, const size_t seedA
     while (st.step()) {
         entry.clear();
         for (int i = 0; i <= n; ++i) {
-            appendValue(entry, h, i);
-            readValue(current[size_t(i)], h, i);
+            sqlite3_value *v = sqlite3_column_value(h, i);
+            appendValue(entry, v);
+            readValue(current[size_t(i)], v);
         }
         ix.fromIndex.a += qHashBits(entry.data(), entry.size(), seedA);
         ix.fromIndex.b += qHashBits(entry.data(), entry.size(), seedB);

@@ -153,6 +153,7 @@ Measure fillFile(DbConnection &server, const QString &part, const QString &passw
 {
     requireCurrentLayout(server, QStringLiteral("Η βάση του διακομιστή %1").arg(server.engine().where()));
     DbConnection file;
+    file.setOneThreadOnly();
     file.setRawKey(key, salt);
     file.createFile(part, ConnectionInfo{});
     // A copy not yet verified is thrown away whole after a failure: it

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sqlite3.h>
 
 namespace {
 QString literal(const QString &typed)
@@ -277,6 +278,18 @@ private slots:
         DbConnection c;
         c.setConnectionString(QStringLiteral("Data Source=%1/data.mdb;Jet OLEDB:Database Password=WRONG").arg(p.path()));
         QVERIFY_THROWS_EXCEPTION(DbError, c.open());
+    }
+
+    void onlyAOneThreadConnectionGoesWithoutItsLock()
+    {
+        TempPractice p;
+        QVERIFY(sqlite3_db_mutex(p.conn().handle()) != nullptr);
+        DbConnection copy;
+        copy.setOneThreadOnly();
+        copy.setConnectionString(BuildConnectionString(p.path()));
+        copy.open();
+        QVERIFY(sqlite3_db_mutex(copy.handle()) == nullptr);
+        QCOMPARE(copy.scalarNative("SELECT * FROM SECURITY").toString(), QString::fromLatin1(Schema::FirstPassword));
     }
 
     void refusedStatementIsDbError()
