@@ -9,7 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <future>
+#include <mutex>
+#include <optional>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -92,66 +96,250 @@ void requireCurrentLayout(DbConnection &conn, const QString &what)
                           .arg(SchemaVersion::current()));
 }
 
-// Copies one table of the server (inside its snapshot) into the file as
-// the server streams it, in the order the rows were made. Adds to held
-// the rows the server counted and the amounts it sent.
-void copyToFile(DbConnection &server, DbConnection &file, const QString &table, Measure &held)
+// ---- the copy: the server read on the calling thread, the file written on
+// another. The key is derived, and each table's indexes built, while the
+// server goes on sending.
+
+// A cell held by a batch; texts point into the batch's bytes.
+struct HeldCell {
+    CellKind kind = CellKind::Null;
+    qint64 integer = 0;
+    double real = 0;
+    qsizetype offset = 0, size = 0;
+};
+
+// Rows of one table, owned: the server's buffer is reused as soon as a row
+// has been handed over.
+struct Batch {
+    QString table;
+    QStringList names;   // on the table's first batch only
+    int columns = 0;
+    std::vector<HeldCell> cells;   // row after row
+    std::string bytes;
+    bool first = false, last = false;
+    size_t weight() const { return bytes.size() + cells.size() * sizeof(HeldCell); }
+};
+
+// Batches from the reader to the writer. The reader runs ahead while the
+// writer derives the key or builds indexes, up to 64 MiB: never the whole
+// practice in memory.
+class BatchQueue {
+public:
+    // False once the writer has given up: the reader stops.
+    bool push(Batch &&batch)
+    {
+        std::unique_lock lock(m_mutex);
+        m_space.wait(lock, [&] { return m_gaveUp || m_held < kLimit; });
+        if (m_gaveUp)
+            return false;
+        m_held += batch.weight();
+        m_batches.push_back(std::move(batch));
+        m_ready.notify_one();
+        return true;
+    }
+    // The next batch; none once the reader has finished or stopped.
+    std::optional<Batch> pop()
+    {
+        std::unique_lock lock(m_mutex);
+        m_ready.wait(lock, [&] { return m_finished || !m_batches.empty(); });
+        if (m_batches.empty())
+            return std::nullopt;
+        Batch batch = std::move(m_batches.front());
+        m_batches.pop_front();
+        m_held -= batch.weight();
+        m_space.notify_one();
+        return batch;
+    }
+    void finish(bool whole)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_finished = true;
+        m_whole = whole;
+        m_ready.notify_all();
+    }
+    bool whole()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_whole;
+    }
+    void giveUp()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_gaveUp = true;
+        m_batches.clear();
+        m_held = 0;
+        m_space.notify_all();
+    }
+
+private:
+    static constexpr size_t kLimit = 64u << 20;
+    std::mutex m_mutex;
+    std::condition_variable m_ready, m_space;
+    std::deque<Batch> m_batches;
+    size_t m_held = 0;
+    bool m_finished = false, m_whole = false, m_gaveUp = false;
+};
+
+// Thrown on the reader when the writer has given up: the writer's error is
+// the one reported.
+struct WriterGaveUp {};
+
+// Reads every table inside one snapshot of the server into the queue, in
+// the order the rows were made; returns the rows the server counted and
+// the amounts it sent.
+Measure readServer(DbConnection &server, BatchQueue &queue)
 {
-    std::unique_ptr<DbStatement> insert;
-    sqlite3_stmt *st = nullptr;
-    const bool withAmounts = std::any_of(std::begin(kAmountTables), std::end(kAmountTables),
-                                         [&](const char *t) { return table == QLatin1String(t); });
-    int amountColumn = -1;
-    double sum = 0;
-    held.rows[table] = ServerCopy::readTable(
-        server, table,
-        [&](const QStringList &names) {
-            if (withAmounts)
-                amountColumn = int(names.indexOf(QStringLiteral("POSO")));
-            QStringList cols, marks;
-            for (const QString &name : names) {
-                cols << quoted(name);
-                marks << QStringLiteral("?");
-            }
-            insert = std::make_unique<DbStatement>(
-                file, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(quoted(table), cols.join(u','), marks.join(u',')));
-            st = insert->handle();
-        },
-        [&](const ServerCopy::Cell *cells, int count) {
-            if (amountColumn >= 0 && amountColumn < count)
-                sum += cells[amountColumn].kind == CellKind::Float ? cells[amountColumn].real : double(cells[amountColumn].integer);
-            for (int i = 0; i < count; ++i) {
-                const ServerCopy::Cell &c = cells[i];
-                switch (c.kind) {
-                case CellKind::Null:
-                    sqlite3_bind_null(st, i + 1);
-                    break;
-                case CellKind::Integer:
-                    sqlite3_bind_int64(st, i + 1, c.integer);
-                    break;
-                case CellKind::Float:
-                    sqlite3_bind_double(st, i + 1, c.real);
-                    break;
-                case CellKind::Text:
-                case CellKind::Blob:
-                    // The bytes stay put until the row is stored.
-                    sqlite3_bind_text64(st, i + 1, c.bytes.data(), sqlite3_uint64(c.bytes.size()), SQLITE_STATIC, SQLITE_UTF8);
-                    break;
+    constexpr int kRowsPerBatch = 2048;
+    constexpr size_t kBytesPerBatch = 1u << 20;
+    Measure held;
+    DbTransaction snapshot(server);
+    server.executeNative(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
+    for (const QString &table : dataTables()) {
+        const bool withAmounts = std::any_of(std::begin(kAmountTables), std::end(kAmountTables),
+                                             [&](const char *t) { return table == QLatin1String(t); });
+        int amountColumn = -1;
+        double sum = 0;
+        Batch batch;
+        batch.table = table;
+        batch.first = true;
+        int rows = 0;
+        auto send = [&](bool last) {
+            batch.last = last;
+            const int columns = batch.columns;
+            if (!queue.push(std::move(batch)))
+                throw WriterGaveUp{};
+            batch = Batch{};
+            batch.table = table;
+            batch.columns = columns;
+            rows = 0;
+        };
+        held.rows[table] = ServerCopy::readTable(
+            server, table,
+            [&](const QStringList &names) {
+                batch.names = names;
+                batch.columns = int(names.size());
+                if (withAmounts)
+                    amountColumn = int(names.indexOf(QStringLiteral("POSO")));
+            },
+            [&](const ServerCopy::Cell *cells, int count) {
+                if (count != batch.columns)
+                    throw DbError(QStringLiteral("Ο διακομιστής έστειλε γραμμή του πίνακα %1 με %2 στήλες αντί %3.").arg(table).arg(count).arg(batch.columns));
+                if (amountColumn >= 0)
+                    sum += cells[amountColumn].kind == CellKind::Float ? cells[amountColumn].real : double(cells[amountColumn].integer);
+                for (int i = 0; i < count; ++i) {
+                    const ServerCopy::Cell &c = cells[i];
+                    HeldCell h{c.kind, c.integer, c.real, 0, 0};
+                    if (c.kind == CellKind::Text || c.kind == CellKind::Blob) {
+                        h.offset = qsizetype(batch.bytes.size());
+                        h.size = c.bytes.size();
+                        batch.bytes.append(c.bytes.data(), size_t(c.bytes.size()));
+                    }
+                    batch.cells.push_back(h);
                 }
-            }
-            if (sqlite3_step(st) != SQLITE_DONE)
-                file.fail(QStringLiteral("Το αντίγραφο δεν γράφτηκε (%1)").arg(table));
-            sqlite3_reset(st);
-        });
-    if (withAmounts)
-        held.amounts[table] = sum;
+                if (++rows == kRowsPerBatch || batch.bytes.size() >= kBytesPerBatch)
+                    send(false);
+            });
+        // Even an empty table ends with a batch: the writer learns it is whole.
+        send(true);
+        if (withAmounts)
+            held.amounts[table] = sum;
+    }
+    snapshot.commit();
+    return held;
 }
 
-// Writes the whole practice into the new file part; returns what the
-// server held at that moment.
-Measure fillFile(DbConnection &server, const QString &part, const QString &password, const QByteArray &key, const QByteArray &salt)
+// Binds one held row to the statement's parameters from first on.
+void bindRow(sqlite3_stmt *st, const Batch &batch, size_t row, int first)
 {
-    requireCurrentLayout(server, QStringLiteral("Η βάση του διακομιστή %1").arg(server.engine().where()));
+    const HeldCell *cells = batch.cells.data() + row * size_t(batch.columns);
+    for (int i = 0; i < batch.columns; ++i) {
+        const HeldCell &c = cells[i];
+        const int at = first + i;
+        switch (c.kind) {
+        case CellKind::Null:
+            sqlite3_bind_null(st, at);
+            break;
+        case CellKind::Integer:
+            sqlite3_bind_int64(st, at, c.integer);
+            break;
+        case CellKind::Float:
+            sqlite3_bind_double(st, at, c.real);
+            break;
+        case CellKind::Text:
+        case CellKind::Blob:
+            // The batch outlives the statement's step.
+            sqlite3_bind_text64(st, at, batch.bytes.data() + c.offset, sqlite3_uint64(c.size), SQLITE_STATIC, SQLITE_UTF8);
+            break;
+        }
+    }
+}
+
+// One table's inserts: many rows to a statement, which spares the
+// statement's own work (opening the table, its counters) for each row.
+class TableWriter {
+public:
+    TableWriter(DbConnection &file, const Batch &first)
+        : m_file(file), m_table(first.table), m_columns(first.columns)
+    {
+        QStringList cols, marks;
+        for (const QString &name : first.names) {
+            cols << quoted(name);
+            marks << QStringLiteral("?");
+        }
+        m_head = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(quoted(m_table), cols.join(u','));
+        m_row = QLatin1Char('(') + marks.join(u',') + QLatin1Char(')');
+        const int variables = sqlite3_limit(file.handle(), SQLITE_LIMIT_VARIABLE_NUMBER, -1);
+        m_perStatement = std::clamp(variables / std::max(1, m_columns), 1, 64);
+    }
+    void write(const Batch &batch)
+    {
+        const size_t rows = m_columns > 0 ? batch.cells.size() / size_t(m_columns) : 0;
+        size_t row = 0;
+        for (; row + size_t(m_perStatement) <= rows; row += size_t(m_perStatement))
+            run(many(), batch, row, m_perStatement);
+        for (; row < rows; ++row)
+            run(one(), batch, row, 1);
+    }
+
+private:
+    sqlite3_stmt *many()
+    {
+        if (!m_many)
+            m_many = statement(m_perStatement);
+        return m_many->handle();
+    }
+    sqlite3_stmt *one()
+    {
+        if (!m_one)
+            m_one = statement(1);
+        return m_one->handle();
+    }
+    std::unique_ptr<DbStatement> statement(int rows)
+    {
+        QStringList all;
+        for (int i = 0; i < rows; ++i)
+            all << m_row;
+        return std::make_unique<DbStatement>(m_file, m_head + all.join(u','));
+    }
+    void run(sqlite3_stmt *st, const Batch &batch, size_t row, int count)
+    {
+        for (int i = 0; i < count; ++i)
+            bindRow(st, batch, row + size_t(i), 1 + i * m_columns);
+        if (sqlite3_step(st) != SQLITE_DONE)
+            m_file.fail(QStringLiteral("Το αντίγραφο δεν γράφτηκε (%1)").arg(m_table));
+        sqlite3_reset(st);
+    }
+
+    DbConnection &m_file;
+    QString m_table, m_head, m_row;
+    int m_columns = 0, m_perStatement = 1;
+    std::unique_ptr<DbStatement> m_many, m_one;
+};
+
+// Makes the new file part and writes into it what the reader sends, then
+// the indexes; true when every table came whole.
+void writeFile(BatchQueue &queue, const QString &part, const QString &password, const QByteArray &key, const QByteArray &salt)
+{
     DbConnection file;
     file.setOneThreadOnly();
     file.setRawKey(key, salt);
@@ -164,43 +352,78 @@ Measure fillFile(DbConnection &server, const QString &part, const QString &passw
     file.executeNative(QStringLiteral("PRAGMA cache_size=-262144"));
     file.executeNative(QStringLiteral("PRAGMA temp_store=MEMORY"));
 
-    // The tables first and their indexes after the rows: an index built
-    // from sorted rows is quicker than one grown row by row.
-    QStringList indexes;
+    // Each table's indexes are built after its rows, while the reader goes
+    // on with the next table: an index built from sorted rows is quicker
+    // than one grown row by row.
     DbTransaction fileUnit(file);
-    for (const QString &stmt : Schema::fileTableStatements()) {
-        if (stmt.startsWith(QLatin1String("CREATE INDEX")))
-            indexes << stmt;
-        else
-            file.executeNative(stmt);
-    }
+    for (const QString &stmt : Schema::fileTableStatements())
+        file.executeNative(stmt);
     SchemaVersion::applyAll(file);
-    // The later layouts' indexes too wait for the rows.
-    QStringList later;
+    QMap<QString, QStringList> indexesOf;
+    QStringList made;
     {
-        DbStatement made(file, QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL"));
-        while (made.step()) {
-            later << made.columnValue(0).toString();
-            indexes << made.columnValue(1).toString();
+        DbStatement st(file, QStringLiteral("SELECT name, tbl_name, sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL"));
+        while (st.step()) {
+            made << st.columnValue(0).toString();
+            indexesOf[st.columnValue(1).toString().toUpper()] << st.columnValue(2).toString();
         }
     }
-    for (const QString &name : later)
+    for (const QString &name : std::as_const(made))
         file.executeNative(QStringLiteral("DROP INDEX %1").arg(quoted(name)));
+    auto buildIndexes = [&](const QString &table) {
+        for (const QString &stmt : indexesOf.take(table.toUpper()))
+            file.executeNative(stmt);
+    };
     file.executeNative(QStringLiteral("INSERT INTO SECURITY (\"PASSWORD\") VALUES (?)"), {password});
 
-    Measure held;
-    {
-        // One snapshot of the server for every table and the counts, read only.
-        DbTransaction snapshot(server);
-        server.executeNative(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
-        for (const QString &t : dataTables())
-            copyToFile(server, file, t, held);
-        snapshot.commit();
+    std::unique_ptr<TableWriter> writer;
+    while (std::optional<Batch> batch = queue.pop()) {
+        if (batch->first)
+            writer = std::make_unique<TableWriter>(file, *batch);
+        writer->write(*batch);
+        if (batch->last) {
+            writer.reset();
+            buildIndexes(batch->table);
+        }
     }
-    for (const QString &stmt : indexes)
-        file.executeNative(stmt);
+    if (!queue.whole())
+        throw DbError(QStringLiteral("Η ανάγνωση του διακομιστή διακόπηκε."));
+    for (const QString &table : indexesOf.keys())
+        buildIndexes(table);
     fileUnit.commit();
     file.close();
+}
+
+// Writes the whole practice into the new file part, the server read here
+// and the file written on a thread of its own; returns what the server held
+// at that moment, and the key the part is keyed with (derived there too).
+Measure fillFile(DbConnection &server, const QString &part, const QString &password, const QByteArray &salt, QByteArray &key)
+{
+    requireCurrentLayout(server, QStringLiteral("Η βάση του διακομιστή %1").arg(server.engine().where()));
+    BatchQueue queue;
+    auto written = std::async(std::launch::async, [&] {
+        try {
+            key = PracticeKey::derive(password, salt);
+            writeFile(queue, part, password, key, salt);
+        } catch (...) {
+            queue.giveUp();
+            throw;
+        }
+    });
+    Measure held;
+    try {
+        held = readServer(server, queue);
+    } catch (const WriterGaveUp &) {
+        queue.finish(false);
+        written.get();   // throws the writer's error
+        throw DbError(QStringLiteral("Το αντίγραφο δεν γράφτηκε."));
+    } catch (...) {
+        queue.finish(false);
+        written.wait();   // the reader's error is the one that counts
+        throw;
+    }
+    queue.finish(true);
+    written.get();
     return held;
 }
 
@@ -279,7 +502,7 @@ Backup::TableCounts makeVerified(DbConnection &server, const QString &dest, cons
     // The password's key is derived once, for a salt of the copy's own:
     // writing and verifying the copy both use it.
     const QByteArray salt = PracticeKey::randomSalt();
-    QByteArray key = PracticeKey::derive(password, salt);
+    QByteArray key;
     const QString folder = QFileInfo(dest).absolutePath();
     const bool madeFolder = !QFileInfo::exists(folder);
     if (!QDir().mkpath(folder)) {
@@ -299,7 +522,7 @@ Backup::TableCounts makeVerified(DbConnection &server, const QString &dest, cons
     QFile::remove(part);
     Backup::TableCounts verified;
     try {
-        const Measure held = fillFile(server, part, password, key, salt);
+        const Measure held = fillFile(server, part, password, salt, key);
         // The disk takes the copy while it is checked: it is named only after both.
         auto synced = std::async(std::launch::async, [&part] {
             QFile f(part);

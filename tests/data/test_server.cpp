@@ -7,6 +7,7 @@
 #include "data/db/servercopy.h"
 #include "data/practice/schema.h"
 #include "data/practice/schemaversion.h"
+#include "data/practice/serverbackup.h"
 #include "data/practice/serverconf.h"
 #include "data/practice/session.h"
 #include "data/work/customers.h"
@@ -934,6 +935,29 @@ private slots:
         const ToolRun onBack = runTool({QStringLiteral("sql"), back.path(), QStringLiteral("SELECT COUNT(*), SUM(POSO) FROM APODEIKSEIS"),
                                         QStringLiteral("--password"), password});
         QCOMPARE(onBack.out.section(u'\n', 1).trimmed(), QStringLiteral("2\t19.75"));
+    }
+
+    // The file is written on a thread of its own while the server is read:
+    // a copy that cannot be written is reported as such, leaves no file, and
+    // the server's connection goes on as before.
+    void aCopyThatCannotBeWrittenStopsTheReading()
+    {
+        MOLARIX_REQUIRE_SERVER();
+        ServerFolder f;
+        auto c = f.open();
+        c->executeNative(QStringLiteral("INSERT INTO stoixeia_pelath (epwnymo) SELECT 'Π' || g FROM generate_series(1, 5000) g"));
+        QTemporaryDir out;
+        const QString dest = out.filePath(QStringLiteral("data-copy.mdb"));
+        QVERIFY(QDir().mkpath(dest + QStringLiteral(".part")));   // its working name is taken
+        QString message;
+        try {
+            ServerBackup::makeVerified(*c, dest, TestServer::loginPassword());
+        } catch (const DbError &e) {
+            message = e.message();
+        }
+        QVERIFY2(message.contains(QStringLiteral("υπάρχει ήδη")), qPrintable(message));
+        QVERIFY(!QFileInfo::exists(dest));
+        QCOMPARE(c->scalarNative(QStringLiteral("SELECT count(*) FROM stoixeia_pelath")).toInt(), 5000);
     }
 
     // backup makes a verified practice file of the server under backups/;
