@@ -1,4 +1,5 @@
 #include "data/db/connection.h"
+#include "data/db/bulkvfs.h"
 #include "data/db/credentials.h"
 #include "data/db/jetsql.h"
 #include "data/db/writegate.h"
@@ -206,7 +207,7 @@ void DbConnection::openResolved(bool create)
     sqlite3 *db = nullptr;
     const QByteArray native = path.toUtf8();
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | (m_oneThreadOnly ? SQLITE_OPEN_NOMUTEX : 0);
-    int rc = sqlite3_open_v2(native.constData(), &db, flags, nullptr);
+    int rc = sqlite3_open_v2(native.constData(), &db, flags, m_bulkIo ? BulkVfs::name() : nullptr);
     if (rc != SQLITE_OK) {
         const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
         sqlite3_close(db);

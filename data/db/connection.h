@@ -29,6 +29,9 @@ public:
     // being written or checked): the file engine then skips its
     // per-call lock, which is a fifth of a whole-file scan's time.
     void setOneThreadOnly() { m_oneThreadOnly = true; }
+    // For a connection that writes or reads its file whole (a copy): pages
+    // go to and from the disk 64 KiB at a time (BulkVfs).
+    void setBulkIo() { m_bulkIo = true; }
 
     // Opens with, in this order: the raw key given by setRawKey, the
     // password of the connection string, the signed-in session's key or
@@ -106,6 +109,7 @@ private:
     QByteArray m_rawKey, m_rawSalt;
     bool m_sessionKeyed = false;
     bool m_oneThreadOnly = false;
+    bool m_bulkIo = false;
     int m_commandTimeout = 30;
     int m_connectionTimeout = 15;
     sqlite3 *m_db = nullptr;   // the file engine's handle, else null

@@ -348,6 +348,7 @@ TableCounts verifyOpened(const QString &path, const std::function<void(DbConnect
     const QString shown = native(path);
     DbConnection conn;
     conn.setOneThreadOnly();
+    conn.setBulkIo();
     conn.setCommandTimeout(5);
     try {
         open(conn);

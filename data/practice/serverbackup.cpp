@@ -342,6 +342,7 @@ void writeFile(BatchQueue &queue, const QString &part, const QString &password, 
 {
     DbConnection file;
     file.setOneThreadOnly();
+    file.setBulkIo();
     file.setRawKey(key, salt);
     file.createFile(part, ConnectionInfo{});
     // A copy not yet verified is thrown away whole after a failure: it
