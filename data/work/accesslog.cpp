@@ -226,7 +226,7 @@ namespace {
 Entry make(Action action, qint64 customerId, const QString &detail)
 {
     Entry e;
-    e.time = Clock::now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    e.time = Clock::stamp();
     e.user = user();
     e.workstation = QSysInfo::machineHostName();
     e.action = code(action);

@@ -11,8 +11,10 @@
 #include "tests/common/testutil.h"
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <ctime>
 #include <sqlite3.h>
 
 namespace {
@@ -97,6 +99,36 @@ private slots:
         QCOMPARE(literal("1/1/89"), QStringLiteral("#1/1/2089#"));
         QCOMPARE(literal("1/1/91"), QStringLiteral("#1/1/1991#"));
         QCOMPARE(literal("3/4"), QStringLiteral("#4/3/2040#"));
+    }
+
+    // A stamp is the local time; the zone's offset, kept for a minute,
+    // follows the clock change at the minute it happens.
+    void stampsFollowTheClockChange()
+    {
+        const QByteArray saved = qgetenv("TZ");
+        auto restore = qScopeGuard([&] {
+            if (saved.isNull())
+                qunsetenv("TZ");
+            else
+                qputenv("TZ", saved);
+            tzset();
+        });
+        qputenv("TZ", "Asia/Nicosia");
+        tzset();
+        const struct {
+            const char *utc, *local;
+        } cases[] = {
+            {"2026-03-29T00:59:59.500Z", "2026-03-29 02:59:59"},
+            {"2026-03-29T01:00:00Z", "2026-03-29 04:00:00"},
+            {"2026-03-29T01:00:30Z", "2026-03-29 04:00:30"},
+            {"2026-10-25T00:59:59Z", "2026-10-25 03:59:59"},
+            {"2026-10-25T01:00:00Z", "2026-10-25 03:00:00"},
+            {"2026-12-31T22:00:00Z", "2027-01-01 00:00:00"},
+        };
+        for (const auto &c : cases) {
+            const qint64 ms = QDateTime::fromString(QLatin1String(c.utc), Qt::ISODateWithMs).toMSecsSinceEpoch();
+            QCOMPARE(Clock::stampAt(ms), QLatin1String(c.local));
+        }
     }
 
     void specialChars_data()
