@@ -120,6 +120,9 @@ int bulkFileSize(sqlite3_file *f, sqlite3_int64 *size)
 int bulkLock(sqlite3_file *f, int level)
 {
     BulkFile *b = bulk(f);
+    // What was read before the lock (the header, when the file was opened)
+    // may have changed since.
+    b->chunkLength = 0;
     const int rc = flush(b);
     return rc != SQLITE_OK ? rc : io(b)->xLock(b->real, level);
 }
