@@ -336,8 +336,8 @@ private:
     std::unique_ptr<DbStatement> m_many, m_one;
 };
 
-// Makes the new file part and writes into it what the reader sends, then
-// the indexes; true when every table came whole.
+// Makes the new file part and writes into it what the reader sends, each
+// table's indexes after its rows; throws unless every table came whole.
 void writeFile(BatchQueue &queue, const QString &part, const QString &password, const QByteArray &key, const QByteArray &salt)
 {
     DbConnection file;
