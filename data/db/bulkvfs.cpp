@@ -97,52 +97,26 @@ int bulkWrite(sqlite3_file *f, const void *data, int amount, sqlite3_int64 at)
     return SQLITE_OK;
 }
 
-// The calls that see the file as it stands: what is gathered goes first.
-int bulkTruncate(sqlite3_file *f, sqlite3_int64 size)
+// The calls that see the file as it stands: what is gathered is written
+// first, and what was read is forgotten where the file may have changed
+// meanwhile (by truncation here, or by another program between locks: the
+// header read when the file was opened, or anything once it is unlocked).
+template <typename Method, typename... Args>
+int afterFlush(sqlite3_file *f, bool forget, Method method, Args... args)
 {
     BulkFile *b = bulk(f);
-    b->chunkLength = 0;
+    if (forget)
+        b->chunkLength = 0;
     const int rc = flush(b);
-    return rc != SQLITE_OK ? rc : io(b)->xTruncate(b->real, size);
+    return rc != SQLITE_OK ? rc : (io(b)->*method)(b->real, args...);
 }
-int bulkSync(sqlite3_file *f, int flags)
-{
-    BulkFile *b = bulk(f);
-    const int rc = flush(b);
-    return rc != SQLITE_OK ? rc : io(b)->xSync(b->real, flags);
-}
-int bulkFileSize(sqlite3_file *f, sqlite3_int64 *size)
-{
-    BulkFile *b = bulk(f);
-    const int rc = flush(b);
-    return rc != SQLITE_OK ? rc : io(b)->xFileSize(b->real, size);
-}
-int bulkLock(sqlite3_file *f, int level)
-{
-    BulkFile *b = bulk(f);
-    // What was read before the lock (the header, when the file was opened)
-    // may have changed since.
-    b->chunkLength = 0;
-    const int rc = flush(b);
-    return rc != SQLITE_OK ? rc : io(b)->xLock(b->real, level);
-}
-int bulkUnlock(sqlite3_file *f, int level)
-{
-    BulkFile *b = bulk(f);
-    // Another program may read the file once it is unlocked: nothing of
-    // it may still be held here, nor read before it changed.
-    b->chunkLength = 0;
-    const int rc = flush(b);
-    return rc != SQLITE_OK ? rc : io(b)->xUnlock(b->real, level);
-}
+int bulkTruncate(sqlite3_file *f, sqlite3_int64 size) { return afterFlush(f, true, &sqlite3_io_methods::xTruncate, size); }
+int bulkSync(sqlite3_file *f, int flags) { return afterFlush(f, false, &sqlite3_io_methods::xSync, flags); }
+int bulkFileSize(sqlite3_file *f, sqlite3_int64 *size) { return afterFlush(f, false, &sqlite3_io_methods::xFileSize, size); }
+int bulkLock(sqlite3_file *f, int level) { return afterFlush(f, true, &sqlite3_io_methods::xLock, level); }
+int bulkUnlock(sqlite3_file *f, int level) { return afterFlush(f, true, &sqlite3_io_methods::xUnlock, level); }
 int bulkCheckReservedLock(sqlite3_file *f, int *out) { return io(bulk(f))->xCheckReservedLock(bulk(f)->real, out); }
-int bulkFileControl(sqlite3_file *f, int op, void *arg)
-{
-    BulkFile *b = bulk(f);
-    if (const int rc = flush(b); rc != SQLITE_OK)
-        return rc;
-    return io(b)->xFileControl(b->real, op, arg);
-}
+int bulkFileControl(sqlite3_file *f, int op, void *arg) { return afterFlush(f, false, &sqlite3_io_methods::xFileControl, op, arg); }
 int bulkSectorSize(sqlite3_file *f) { return io(bulk(f))->xSectorSize(bulk(f)->real); }
 int bulkDeviceCharacteristics(sqlite3_file *f) { return io(bulk(f))->xDeviceCharacteristics(bulk(f)->real); }
 int bulkShmMap(sqlite3_file *f, int page, int size, int extend, void volatile **out)

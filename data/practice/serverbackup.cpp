@@ -202,7 +202,6 @@ Measure readServer(DbConnection &server, BatchQueue &queue)
         Batch batch;
         batch.table = table;
         batch.first = true;
-        int rows = 0;
         auto send = [&](bool last) {
             batch.last = last;
             const int columns = batch.columns;
@@ -211,7 +210,6 @@ Measure readServer(DbConnection &server, BatchQueue &queue)
             batch = Batch{};
             batch.table = table;
             batch.columns = columns;
-            rows = 0;
         };
         held.rows[table] = ServerCopy::readTable(
             server, table,
@@ -236,7 +234,7 @@ Measure readServer(DbConnection &server, BatchQueue &queue)
                     }
                     batch.cells.push_back(h);
                 }
-                if (++rows == kRowsPerBatch || batch.bytes.size() >= kBytesPerBatch)
+                if (batch.cells.size() >= size_t(kRowsPerBatch) * size_t(count) || batch.bytes.size() >= kBytesPerBatch)
                     send(false);
             });
         // Even an empty table ends with a batch: the writer learns it is whole.
