@@ -1,6 +1,7 @@
 # molarix shows its access check before it opens any practice, so it does
-# not load the file engine (SQLCipher and the OpenSSL it uses) and the Jet
-# reader at start-up: it calls them through trampolines made by Implib.so
+# not load the file engine (SQLCipher and the OpenSSL it uses), the Jet
+# reader, Qt's print support and the JPEG reader at start-up: it calls them
+# through trampolines made by Implib.so
 # (third_party/implib), which load a library with dlopen on the first call
 # of one of its functions (app/lazylibraries.cpp). Every other program links
 # them as usual.
@@ -25,8 +26,11 @@ if(CMAKE_SCRIPT_MODE_FILE)
   string(REGEX REPLACE "@[^\n]*" "" _exported "${_exported}")
   string(REPLACE "\n" ";" _exported "${_exported}")
   string(REPLACE "\n" ";" _called "${_called}")
-  # None of them exports C++ names.
-  list(FILTER _called EXCLUDE REGEX "^_Z")
+  # Qt's print support is the one C++ library: its names only, the C
+  # libraries export none.
+  if(NOT LIBRARY MATCHES "libQt6PrintSupport")
+    list(FILTER _called EXCLUDE REGEX "^_Z")
+  endif()
   list(REMOVE_DUPLICATES _called)
   set(_wanted)
   foreach(_s IN LISTS _called)
@@ -74,7 +78,7 @@ function(molarix_load_lazily target)
   if(NOT MOLARIX_LAZY_LIBRARIES)
     return()
   endif()
-  set(_out ${CMAKE_BINARY_DIR}/lazy)
+  set(_out ${CMAKE_BINARY_DIR}/lazy/${target})
   set(_archives $<TARGET_FILE:molarix_data> $<TARGET_FILE:molarix_gui>)
   set(_archive_list "$<TARGET_FILE:molarix_data>|$<TARGET_FILE:molarix_gui>")
   set(_sources)

@@ -61,9 +61,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so the library scan cannot see them: the windowing
 # plugins, a font with Greek letters, libpq (opened for a server practice),
-# and the file engine and the Jet reader that molarix opens on first use
-# (cmake/LazyLibraries.cmake; molarix-db links them, but need not always).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core, libpq5, libsqlcipher0, libssl3, libmdb3")
+# and the file engine, the Jet reader, printing and the JPEG reader that
+# molarix opens on first use (cmake/LazyLibraries.cmake; the other programs
+# link them, but need not always).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core, libpq5, libsqlcipher0, libssl3, libmdb3, libqt6printsupport6, libjpeg62-turbo")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "office program for a small dental practice")
 # CPack puts the summary first and indents these lines itself.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Molarix keeps the office of a small dental practice in one encrypted file:

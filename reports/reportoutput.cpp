@@ -32,6 +32,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <limits>
 
@@ -276,7 +277,11 @@ public:
         const QRectF body = device->pageLayout().paintRect(QPageLayout::Point);
         width = body.width() * LayoutDpi / 72.0;
         height = body.height() * LayoutDpi / 72.0;
-        if (auto *printer = dynamic_cast<QPrinter *>(device); printer && printer->fromPage() > 0) {
+        // By the device's type: molarix loads the print support only when it
+        // prints, and a cast through the type's information would need it
+        // from the start.
+        auto *printer = device->devType() == QInternal::Printer ? static_cast<QPrinter *>(device) : nullptr;
+        if (printer && printer->fromPage() > 0) {
             m_from = printer->fromPage();
             m_to = printer->toPage() > 0 ? printer->toPage() : INT_MAX;
         }
@@ -843,6 +848,24 @@ bool writePdf(const Pages &pages, const QString &pdfPath, const QString &title, 
     return true;
 }
 
+// The preview's request for its pages, connected by the signal's name:
+// molarix loads the print support on its first call, and until then the
+// signal's address in the program is a stand-in the preview does not know.
+class PaintRequest : public QObject {
+    Q_OBJECT
+public:
+    explicit PaintRequest(std::function<void(QPrinter *)> paint)
+        : m_paint(std::move(paint))
+    {
+    }
+
+public slots:
+    void paint(QPrinter *printer) { m_paint(printer); }
+
+private:
+    std::function<void(QPrinter *)> m_paint;
+};
+
 void preview(const Pages &pages, const QString &title, QWidget *parent)
 {
     QPrinter printer(QPrinter::HighResolution);
@@ -850,11 +873,12 @@ void preview(const Pages &pages, const QString &title, QWidget *parent)
     printer.setPageSize(QPageSize(QPageSize::A4));
     QPrintPreviewDialog dlg(&printer, parent);
     dlg.setWindowTitle(title.isEmpty() ? QStringLiteral("Preview") : QStringLiteral("Preview - ") + title);
-    QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [&](QPrinter *p) {
+    PaintRequest request([&](QPrinter *p) {
         ReportProgress progress(title, &dlg);
         if (!pages.paint(p, progress.callback()))
             QTimer::singleShot(0, &dlg, &QDialog::reject);   // stopped: no half preview
     });
+    QObject::connect(&dlg, SIGNAL(paintRequested(QPrinter *)), &request, SLOT(paint(QPrinter *)));
     dlg.setWindowState(dlg.windowState() | Qt::WindowMaximized);
     dlg.exec();
 }
@@ -993,3 +1017,5 @@ void ReportOutputDialog::browse()
     if (!chosen.isEmpty())
         m_fileName->setText(QDir::toNativeSeparators(chosen));
 }
+
+#include "reportoutput.moc"

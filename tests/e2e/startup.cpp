@@ -138,7 +138,7 @@ MOLARIX_TEST(EndToEndTest)
 // What the program loads before the access check is on screen: the file
 // engine (SQLCipher, OpenSSL) comes when the password is given, the Jet
 // reader with an import, the libraries of a server practice when one is
-// opened.
+// opened, the JPEG reader with the main window and printing with a print.
 class StartupLibrariesTest : public QObject {
     Q_OBJECT
 
@@ -153,6 +153,8 @@ private slots:
         QTest::newRow("libcrypto") << QStringLiteral("libcrypto.so") << false;
         QTest::newRow("libmdb") << QStringLiteral("libmdb.so") << false;
         QTest::newRow("libpq") << QStringLiteral("libpq.so") << false;
+        QTest::newRow("print support") << QStringLiteral("libQt6PrintSupport.so") << false;
+        QTest::newRow("libjpeg") << QStringLiteral("libjpeg.so") << false;
     }
 
     void accessCheckComesUpWithoutLaterLibraries()
