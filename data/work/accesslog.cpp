@@ -228,7 +228,10 @@ Entry make(Action action, qint64 customerId, const QString &detail)
     Entry e;
     e.time = Clock::stamp();
     e.user = user();
-    e.workstation = QSysInfo::machineHostName();
+    // The machine's name once: asking the system at every entry costs more
+    // than the rest of the entry.
+    static const QString workstation = QSysInfo::machineHostName();
+    e.workstation = workstation;
     e.action = code(action);
     e.customerId = customerId > 0 ? customerId : 0;
     e.detail = detail;

@@ -124,6 +124,8 @@ private slots:
             {"2026-10-25T00:59:59Z", "2026-10-25 03:59:59"},
             {"2026-10-25T01:00:00Z", "2026-10-25 03:00:00"},
             {"2026-12-31T22:00:00Z", "2027-01-01 00:00:00"},
+            {"2028-02-29T21:59:59.999Z", "2028-02-29 23:59:59"},
+            {"1969-12-31T21:30:00Z", "1969-12-31 23:30:00"},
         };
         for (const auto &c : cases) {
             const qint64 ms = QDateTime::fromString(QLatin1String(c.utc), Qt::ISODateWithMs).toMSecsSinceEpoch();

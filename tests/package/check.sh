@@ -32,7 +32,7 @@ version="$(dpkg-deb -f "$deb" Version)"
 [[ "$version" == 1.* ]] || fail "version $version"
 [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no maintainer"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for lib in libsqlcipher0 libssl3 libmdb3 libqt6widgets6 libjpeg62-turbo qt6-qpa-plugins libpq5; do
+for lib in libsqlcipher0 libssl3 libmdb3 libqt6widgets6 libqt6printsupport6 libjpeg62-turbo qt6-qpa-plugins libpq5; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 # Every dependency is satisfiable here (the end-to-end run below needs them).
