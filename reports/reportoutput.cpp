@@ -1,5 +1,6 @@
 #include "reports/reportoutput.h"
 #include "reports/reportengine.h"
+#include "reports/paintrequest.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -32,7 +33,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <functional>
 #include <cmath>
 #include <limits>
 
@@ -848,24 +848,6 @@ bool writePdf(const Pages &pages, const QString &pdfPath, const QString &title, 
     return true;
 }
 
-// The preview's request for its pages, connected by the signal's name:
-// molarix loads the print support on its first call, and until then the
-// signal's address in the program is a stand-in the preview does not know.
-class PaintRequest : public QObject {
-    Q_OBJECT
-public:
-    explicit PaintRequest(std::function<void(QPrinter *)> paint)
-        : m_paint(std::move(paint))
-    {
-    }
-
-public slots:
-    void paint(QPrinter *printer) { m_paint(printer); }
-
-private:
-    std::function<void(QPrinter *)> m_paint;
-};
-
 void preview(const Pages &pages, const QString &title, QWidget *parent)
 {
     QPrinter printer(QPrinter::HighResolution);
@@ -1017,5 +999,3 @@ void ReportOutputDialog::browse()
     if (!chosen.isEmpty())
         m_fileName->setText(QDir::toNativeSeparators(chosen));
 }
-
-#include "reportoutput.moc"
