@@ -1,10 +1,9 @@
 # molarix shows its access check before it opens any practice, so it does
 # not load the file engine (SQLCipher and the OpenSSL it uses), the Jet
 # reader, Qt's print support and the JPEG reader at start-up: it calls them
-# through trampolines made by Implib.so
-# (third_party/implib), which load a library with dlopen on the first call
-# of one of its functions (app/lazylibraries.cpp). Every other program links
-# them as usual.
+# through trampolines made by Implib.so (third_party/implib), which load a
+# library with dlopen on the first call of one of its functions
+# (app/lazylibraries.cpp). Every other program links them as usual.
 #
 #   molarix_load_lazily(TARGET LIB...)
 #
