@@ -29,9 +29,28 @@ QString stampAt(qint64 msecs)
     int year = 0, month = 0, day = 0;
     QDate::fromJulianDay(days + 2440588).getDate(&year, &month, &day);
     char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, int(ms / 3600000),
-                  int(ms / 60000 % 60), int(ms / 1000 % 60));
-    return QString::fromLatin1(text);
+    if (year < 0 || year > 9999) {
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, int(ms / 3600000),
+                      int(ms / 60000 % 60), int(ms / 1000 % 60));
+        return QString::fromLatin1(text);
+    }
+    // Digit by digit: snprintf's own work is most of a stamp's cost.
+    const auto put = [&text](int at, int value, int digits) {
+        for (int i = at + digits - 1; i >= at; --i, value /= 10)
+            text[i] = char('0' + value % 10);
+    };
+    put(0, year, 4);
+    text[4] = '-';
+    put(5, month, 2);
+    text[7] = '-';
+    put(8, day, 2);
+    text[10] = ' ';
+    put(11, int(ms / 3600000), 2);
+    text[13] = ':';
+    put(14, int(ms / 60000 % 60), 2);
+    text[16] = ':';
+    put(17, int(ms / 1000 % 60), 2);
+    return QString::fromLatin1(text, 19);
 }
 
 QString stamp()

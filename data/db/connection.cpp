@@ -267,6 +267,8 @@ void DbConnection::openResolved(bool create)
     m_engine = std::make_unique<SqliteEngine>(*this, db);
     const std::lock_guard<std::mutex> lock(g_openMutex);
     openConnections().insert(this);
+    static quint64 openings = 0;
+    m_opening = ++openings;
 }
 
 void DbConnection::openServer()
@@ -297,7 +299,14 @@ void DbConnection::close()
         m_db = nullptr;
         const std::lock_guard<std::mutex> lock(g_openMutex);
         openConnections().erase(this);
+        m_opening = 0;
     }
+}
+
+bool DbConnection::stillOpen(const DbConnection *conn, quint64 opening)
+{
+    const std::lock_guard<std::mutex> lock(g_openMutex);
+    return opening != 0 && openConnections().count(const_cast<DbConnection *>(conn)) != 0 && conn->m_opening == opening;
 }
 
 void DbConnection::reopenOthers(const DbConnection *changer)

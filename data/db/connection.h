@@ -98,6 +98,11 @@ public:
     // After the file's key changed: every other open connection on it that
     // used the session key closes and opens again with the new one.
     static void reopenOthers(const DbConnection *changer);
+    // Which opening of a file this is (0 when closed, or on a server): a
+    // caller that kept a pointer finds with stillOpen() whether it still
+    // points at the same open connection.
+    quint64 opening() const { return m_opening; }
+    static bool stillOpen(const DbConnection *conn, quint64 opening);
 
 private:
     void openOrCreate(bool create);
@@ -115,6 +120,7 @@ private:
     sqlite3 *m_db = nullptr;   // the file engine's handle, else null
     std::unique_ptr<DbEngine> m_engine;
     int m_busyLimitMs = 0;   // read by the busy handler
+    quint64 m_opening = 0;
 };
 
 // A prepared native statement; finalised on destruction.

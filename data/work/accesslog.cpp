@@ -15,6 +15,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QSysInfo>
+#include <QThread>
 #include <QtEndian>
 #include <optional>
 #include <utility>
@@ -49,6 +50,15 @@ QMutex userLock;   // the user's name and the waiting entries
 // Entries waiting for their practice to take writes, by practice.
 QHash<QString, QList<AccessLog::Entry>> waiting;
 bool writePosted = false;   // a write of the waiting entries is queued on the event loop
+// The connection of the window whose entry waits, by practice: the queued
+// write goes through it while it is still open, rather than opening the
+// file again (its key, its schema, its memory) for one row.
+struct Via {
+    DbConnection *conn = nullptr;
+    quint64 opening = 0;
+    QThread *thread = nullptr;
+};
+QHash<QString, Via> vias;
 QString &signedInUser()
 {
     static QString name;
@@ -246,7 +256,10 @@ void wait(const DbConnection &conn, const QList<Entry> &entries, bool before = f
 {
     QMutexLocker lock(&userLock);
     QList<Entry> &list = waiting[practiceOf(conn)];
-    list = before ? entries + list : list + entries;
+    if (before)
+        list = entries + list;
+    else
+        list.append(entries);
 }
 
 QString hashAt(DbConnection &conn, qint64 position)
@@ -348,6 +361,8 @@ void recordLater(DbConnection &conn, Action action, qint64 customerId, const QSt
     wait(conn, {make(action, customerId, detail)});
     {
         QMutexLocker lock(&userLock);
+        if (conn.opening() != 0)
+            vias.insert(practiceOf(conn), Via{&conn, conn.opening(), QThread::currentThread()});
         if (std::exchange(writePosted, true))
             return;
     }
@@ -387,20 +402,36 @@ qsizetype writeWaiting()
         QMutexLocker lock(&userLock);
         practices = waiting.keys();
     }
+    // False when the entries went back to wait.
+    const auto writeThrough = [](DbConnection &conn) {
+        if (!takesWrites(conn))
+            return false;
+        const QList<Entry> entries = takeWaiting(conn);
+        try {
+            if (!entries.isEmpty())
+                append(conn, entries);
+            return true;
+        } catch (const DbError &) {
+            wait(conn, entries, true);
+            return false;
+        }
+    };
     for (const QString &practice : std::as_const(practices)) {
+        Via via;
+        {
+            QMutexLocker lock(&userLock);
+            via = vias.take(practice);
+        }
+        // A window's connection in the middle of its own unit of work is
+        // left alone: the entry would stand or fall with that unit.
+        if (via.thread == QThread::currentThread() && DbConnection::stillOpen(via.conn, via.opening)
+            && !via.conn->inTransaction() && writeThrough(*via.conn))
+            continue;
         try {
             DbConnection conn;
             conn.setConnectionString(practice);
             conn.open();
-            if (!takesWrites(conn))
-                continue;
-            const QList<Entry> entries = takeWaiting(conn);
-            try {
-                if (!entries.isEmpty())
-                    append(conn, entries);
-            } catch (const DbError &) {
-                wait(conn, entries, true);
-            }
+            writeThrough(conn);
         } catch (const DbError &) {
         }
     }

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QMutex>
 #include <QThread>
+#include <memory>
 
 namespace {
 
@@ -226,6 +227,34 @@ private slots:
         for (const AccessLog::Entry &e : AccessLog::entries(p.conn()))
             customers << e.customerId;
         QCOMPARE(customers, (QList<qint64>{1, 2, 3, 4}));
+        QVERIFY(AccessLog::verify(p.conn()).holds());
+    }
+
+    // The queued write goes through the window's connection while it is
+    // still open; a window closed or gone first leaves its entry to a
+    // connection of the write's own.
+    void anOpeningsEntryOutlivesItsWindowsConnection_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::newRow("open") << QStringLiteral("open");
+        QTest::newRow("closed") << QStringLiteral("closed");
+        QTest::newRow("gone") << QStringLiteral("gone");
+    }
+    void anOpeningsEntryOutlivesItsWindowsConnection()
+    {
+        QFETCH(QString, window);
+        TempPractice p;
+        auto conn = std::make_unique<DbConnection>();
+        conn->prepare();
+        AccessLog::recordLater(*conn, AccessLog::Action::Open, 7, QStringLiteral("Καρτέλα πελάτη"));
+        if (window == QLatin1String("closed"))
+            conn->close();
+        else if (window == QLatin1String("gone"))
+            conn.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(AccessLog::pending(), 0, 30000);
+        const QList<AccessLog::Entry> entries = AccessLog::entries(p.conn());
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries.first().customerId, 7);
         QVERIFY(AccessLog::verify(p.conn()).holds());
     }
 };
