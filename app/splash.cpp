@@ -35,8 +35,11 @@ TForm4::TForm4(QWidget *parent)
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     const QImage picture = SplashPicture();
     ui->Image1->setPixmap(QPixmap::fromImage(picture));
-    if (!picture.isNull())
+    if (!picture.isNull()) {
         resize(picture.size());
+        // The opaque picture covers the whole window: no background under it.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
     setFixedSize(size());
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

@@ -16,6 +16,14 @@
 #include <QSet>
 #include <QSignalBlocker>
 
+// The template library includes <iostream> but writes to no standard stream:
+// with libstdc++ that include alone would set up the standard streams and
+// their locale at every start of the program.
+#if defined(__GLIBCXX__) && !defined(_GLIBCXX_IOSTREAM)
+#define _GLIBCXX_IOSTREAM 1
+#include <istream>
+#include <ostream>
+#endif
 #include <kainjow/mustache.hpp>
 
 namespace mstch = kainjow::mustache;

@@ -1,6 +1,7 @@
 #include "data/practice/practicefolder.h"
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -11,10 +12,25 @@ namespace PracticeFolder {
 namespace {
 const char *const kKey = "practice";
 
-bool hasReports(const QString &dir)
+// The report files (*.RAV, any case) in dir, by name. Read at every start:
+// a name filter would build and compile a pattern for one suffix.
+QStringList reportFiles(const QString &dir, bool firstOnly = false)
 {
-    return !QDir(dir).entryList({QStringLiteral("*.RAV")}, QDir::Files).isEmpty();
+    QStringList names;
+    QDirIterator it(dir, QDir::Files);
+    while (it.hasNext()) {
+        const QString name = it.nextFileInfo().fileName();
+        if (!name.endsWith(QLatin1String(".RAV"), Qt::CaseInsensitive))
+            continue;
+        names << name;
+        if (firstOnly)
+            break;
+    }
+    names.sort();
+    return names;
 }
+
+bool hasReports(const QString &dir) { return !reportFiles(dir, true).isEmpty(); }
 }
 
 bool holdsPractice(const QString &dir)
@@ -96,7 +112,7 @@ int copyMissingReports(const QString &sourceDir, const QString &dir)
         return 0;
     int copied = 0;
     const QDir src(sourceDir);
-    for (const QString &f : src.entryList({QStringLiteral("*.RAV")}, QDir::Files)) {
+    for (const QString &f : reportFiles(sourceDir)) {
         const QString target = QDir(dir).absoluteFilePath(f);
         if (QFileInfo::exists(target))
             continue;
