@@ -41,6 +41,9 @@ private slots:
         QVERIFY(!(f.windowFlags() & Qt::WindowCloseButtonHint));
         QVERIFY(!(f.windowFlags() & Qt::WindowSystemMenuHint));
         QCOMPARE(child<QLineEdit>(&f, "Edit1")->echoMode(), QLineEdit::Password);
+        child<QLineEdit>(&f, "Edit1")->setText(QStringLiteral("κωδ1"));
+        QCOMPARE(child<QLineEdit>(&f, "Edit1")->displayText(), QStringLiteral("****"));
+        child<QLineEdit>(&f, "Edit1")->clear();
         QCOMPARE(child<QPushButton>(&f, "Button1")->text(), QStringLiteral("Εί&σοδος"));
         QCOMPARE(child<QPushButton>(&f, "Button2")->text(), QStringLiteral("Έ&ξοδος"));
         QVERIFY(child<QPushButton>(&f, "Button1")->isDefault());
