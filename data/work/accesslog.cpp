@@ -402,18 +402,16 @@ qsizetype writeWaiting()
         QMutexLocker lock(&userLock);
         practices = waiting.keys();
     }
-    // False when the entries went back to wait.
+    // Entries that fail to go in go back to wait.
     const auto writeThrough = [](DbConnection &conn) {
         if (!takesWrites(conn))
-            return false;
+            return;
         const QList<Entry> entries = takeWaiting(conn);
         try {
             if (!entries.isEmpty())
                 append(conn, entries);
-            return true;
         } catch (const DbError &) {
             wait(conn, entries, true);
-            return false;
         }
     };
     for (const QString &practice : std::as_const(practices)) {
@@ -423,10 +421,14 @@ qsizetype writeWaiting()
             via = vias.take(practice);
         }
         // A window's connection in the middle of its own unit of work is
-        // left alone: the entry would stand or fall with that unit.
+        // left alone: the entry would stand or fall with that unit. A write
+        // that failed through the window's connection is not tried again
+        // at once through another: the same lock would be waited for twice.
         if (via.thread == QThread::currentThread() && DbConnection::stillOpen(via.conn, via.opening)
-            && !via.conn->inTransaction() && writeThrough(*via.conn))
+            && !via.conn->inTransaction()) {
+            writeThrough(*via.conn);
             continue;
+        }
         try {
             DbConnection conn;
             conn.setConnectionString(practice);
