@@ -14,8 +14,10 @@
 #include <QSaveFile>
 #include <QHash>
 #include <QMutex>
+#include <QPointer>
 #include <QSysInfo>
 #include <QThread>
+#include <QTimer>
 #include <QtEndian>
 #include <optional>
 #include <utility>
@@ -351,6 +353,36 @@ void recordReading(DbConnection &conn, Action action, qint64 customerId, const Q
     }
 }
 
+namespace {
+
+// Runs the write of the waiting entries once the event loop is back. On the
+// program's own thread a zero timer, kept for it, does so without waking the
+// loop through the system, which posting an event costs at every opening.
+void postWrite(QCoreApplication *app)
+{
+    const auto write = [] {
+        {
+            QMutexLocker lock(&userLock);
+            writePosted = false;
+        }
+        writeWaiting();
+    };
+    if (QThread::currentThread() != app->thread()) {
+        QMetaObject::invokeMethod(app, write, Qt::QueuedConnection);
+        return;
+    }
+    static QPointer<QTimer> timer;
+    if (!timer) {
+        timer = new QTimer(app);
+        timer->setSingleShot(true);
+        timer->setInterval(0);
+        QObject::connect(timer, &QTimer::timeout, app, write);
+    }
+    timer->start();
+}
+
+}   // namespace
+
 void recordLater(DbConnection &conn, Action action, qint64 customerId, const QString &detail)
 {
     QCoreApplication *app = QCoreApplication::instance();
@@ -358,24 +390,17 @@ void recordLater(DbConnection &conn, Action action, qint64 customerId, const QSt
         recordReading(conn, action, customerId, detail);
         return;
     }
-    wait(conn, {make(action, customerId, detail)});
+    Entry e = make(action, customerId, detail);
     {
         QMutexLocker lock(&userLock);
+        const QString practice = practiceOf(conn);
+        waiting[practice].append(std::move(e));
         if (conn.opening() != 0)
-            vias.insert(practiceOf(conn), Via{&conn, conn.opening(), QThread::currentThread()});
+            vias.insert(practice, Via{&conn, conn.opening(), QThread::currentThread()});
         if (std::exchange(writePosted, true))
             return;
     }
-    QMetaObject::invokeMethod(
-        app,
-        [] {
-            {
-                QMutexLocker lock(&userLock);
-                writePosted = false;
-            }
-            writeWaiting();
-        },
-        Qt::QueuedConnection);
+    postWrite(app);
 }
 
 void watch(DataSet &ds, Action change, qint64 customerId, const QString &detail)
